@@ -1,0 +1,46 @@
+#pragma once
+// Files and folders. Paths are UTF-8 with the platform separator.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/status.h"
+
+namespace platform {
+
+// The separator of path components on this platform.
+char PathSeparator();
+// True for the platform separator and, on every platform, for the backslash,
+// which files written for Windows use.
+bool IsPathSeparator(char c);
+// Returns the path with every backslash and slash turned into the platform separator.
+std::string NormalizeSeparators(std::string_view path);
+
+bool FileExists(const std::string& path);    // a regular file (links followed)
+bool FolderExists(const std::string& path);  // a directory (links followed)
+bool PathExists(const std::string& path);    // anything, a dangling link included
+bool IsSymbolicLink(const std::string& path);
+
+// Creates the folder and every missing parent. Succeeds when it already exists.
+Status CreateFolders(const std::string& path);
+// Removes a file or an empty folder; a missing path is success.
+Status RemoveFile(const std::string& path);
+// Removes a folder and everything below it. Symbolic links are removed as links,
+// never followed. A missing path is success.
+Status RemoveTree(const std::string& path);
+// Names of the entries of a folder, without "." and "..".
+std::optional<std::vector<std::string>> ListFolder(const std::string& path);
+
+// Reads a whole file of at most max_bytes; fails for larger files.
+std::optional<std::string> ReadFile(const std::string& path, std::uint64_t max_bytes);
+// Writes bytes to a temporary file beside path and renames it into place, so
+// readers see the old or the new content, never a part. mode applies to a new
+// file; an existing file keeps its mode unless force_mode is set.
+Status WriteFileAtomic(const std::string& path, std::string_view bytes, unsigned mode = 0644,
+                       bool force_mode = false);
+std::optional<std::uint64_t> FileSize(const std::string& path);
+
+}  // namespace platform

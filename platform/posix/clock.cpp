@@ -1,0 +1,42 @@
+#include "platform/clock.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace platform {
+namespace {
+
+class RealClock : public IClock {
+ public:
+  std::int64_t MonotonicMs() const override {
+    using namespace std::chrono;
+    return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
+  }
+
+  LocalTime Now() const override {
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t seconds = system_clock::to_time_t(now);
+    std::tm tm {};
+    localtime_r(&seconds, &tm);
+    LocalTime t;
+    t.year = tm.tm_year + 1900;
+    t.month = tm.tm_mon + 1;
+    t.day = tm.tm_mday;
+    t.hour = tm.tm_hour;
+    t.minute = tm.tm_min;
+    t.second = tm.tm_sec;
+    t.millisecond =
+        static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    return t;
+  }
+};
+
+}  // namespace
+
+IClock& SystemClock() {
+  static RealClock clock;
+  return clock;
+}
+
+}  // namespace platform

@@ -1,0 +1,200 @@
+#include "platform/file_system.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+namespace platform {
+namespace {
+
+std::string ErrnoText(const std::string& what, const std::string& path) {
+  return what + " '" + path + "': " + std::strerror(errno);
+}
+
+std::string ParentOf(const std::string& path) {
+  auto pos = path.find_last_of('/');
+  if (pos == std::string::npos) return ".";
+  if (pos == 0) return "/";
+  return path.substr(0, pos);
+}
+
+// Closes a descriptor when it goes out of scope.
+class Fd {
+ public:
+  explicit Fd(int fd) : fd_(fd) {}
+  ~Fd() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Fd(const Fd&) = delete;
+  Fd& operator=(const Fd&) = delete;
+  int get() const { return fd_; }
+  void reset(int fd) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+bool WriteAll(int fd, std::string_view bytes) {
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return true;
+}
+
+}  // namespace
+
+char PathSeparator() { return '/'; }
+
+bool IsPathSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::string NormalizeSeparators(std::string_view path) {
+  std::string out(path);
+  for (char& c : out)
+    if (IsPathSeparator(c)) c = PathSeparator();
+  return out;
+}
+
+bool FileExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+bool FolderExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0;
+}
+
+bool IsSymbolicLink(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+Status CreateFolders(const std::string& path) {
+  if (path.empty()) return Status::Fail("cannot create a folder with an empty name");
+  if (FolderExists(path)) return Status::Ok();
+  std::string parent = ParentOf(path);
+  if (parent != path && !FolderExists(parent)) {
+    Status s = CreateFolders(parent);
+    if (!s) return s;
+  }
+  if (::mkdir(path.c_str(), 0755) != 0 && errno != EEXIST)
+    return Status::Fail(ErrnoText("cannot create folder", path));
+  if (!FolderExists(path)) return Status::Fail("not a folder: '" + path + "'");
+  return Status::Ok();
+}
+
+Status RemoveFile(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return Status::Ok();
+  int rc = S_ISDIR(st.st_mode) ? ::rmdir(path.c_str()) : ::unlink(path.c_str());
+  if (rc != 0 && errno != ENOENT) return Status::Fail(ErrnoText("cannot remove", path));
+  return Status::Ok();
+}
+
+Status RemoveTree(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0) return Status::Ok();
+  if (S_ISDIR(st.st_mode)) {
+    auto entries = ListFolder(path);
+    if (!entries) return Status::Fail(ErrnoText("cannot list folder", path));
+    Status first = Status::Ok();
+    for (const auto& name : *entries) {
+      Status s = RemoveTree(path + "/" + name);
+      if (!s && first) first = s;
+    }
+    if (!first) return first;
+  }
+  return RemoveFile(path);
+}
+
+std::optional<std::vector<std::string>> ListFolder(const std::string& path) {
+  DIR* dir = ::opendir(path.c_str());
+  if (!dir) return std::nullopt;
+  std::vector<std::string> names;
+  while (dirent* e = ::readdir(dir)) {
+    std::string name = e->d_name;
+    if (name == "." || name == "..") continue;
+    names.push_back(std::move(name));
+  }
+  ::closedir(dir);
+  return names;
+}
+
+std::optional<std::string> ReadFile(const std::string& path, std::uint64_t max_bytes) {
+  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (fd.get() < 0) return std::nullopt;
+  struct stat st {};
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  if (static_cast<std::uint64_t>(st.st_size) > max_bytes) return std::nullopt;
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(fd.get(), buffer, sizeof buffer);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return std::nullopt;
+    }
+    if (n == 0) break;
+    if (bytes.size() + static_cast<std::uint64_t>(n) > max_bytes) return std::nullopt;
+    bytes.append(buffer, static_cast<size_t>(n));
+  }
+  return bytes;
+}
+
+Status WriteFileAtomic(const std::string& path, std::string_view bytes, unsigned mode,
+                       bool force_mode) {
+  struct stat st {};
+  unsigned final_mode = mode;
+  if (!force_mode && ::stat(path.c_str(), &st) == 0) final_mode = st.st_mode & 07777;
+
+  static thread_local std::mt19937_64 rng{std::random_device{}()};
+  std::string temp;
+  Fd fd(-1);
+  for (int attempt = 0; attempt < 16 && fd.get() < 0; ++attempt) {
+    temp = path + ".tmp" + std::to_string(rng() % 1000000000ULL);
+    fd.reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (fd.get() < 0 && errno != EEXIST) return Status::Fail(ErrnoText("cannot create", temp));
+  }
+  if (fd.get() < 0) return Status::Fail("cannot create a temporary file beside '" + path + "'");
+  bool ok = WriteAll(fd.get(), bytes) && ::fchmod(fd.get(), final_mode) == 0 &&
+            ::fsync(fd.get()) == 0;
+  int raw = fd.release();
+  ok = (::close(raw) == 0) && ok;
+  if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
+    std::string message = ErrnoText("cannot write", path);
+    ::unlink(temp.c_str());
+    return Status::Fail(message);
+  }
+  return Status::Ok();
+}
+
+std::optional<std::uint64_t> FileSize(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::uint64_t>(st.st_size);
+}
+
+}  // namespace platform

@@ -1,0 +1,327 @@
+#include "updater/core/text.h"
+
+#include <array>
+#include <limits>
+#include <vector>
+
+namespace {
+
+constexpr char32_t kReplacement = 0xFFFD;
+
+// Decodes one UTF-8 sequence at text[i]; advances i. Invalid input gives U+FFFD
+// and advances by one byte.
+char32_t DecodeUtf8(std::string_view text, std::size_t& i, bool* valid = nullptr) {
+  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+  unsigned char c = byte(i);
+  auto bad = [&]() {
+    if (valid) *valid = false;
+    ++i;
+    return kReplacement;
+  };
+  if (c < 0x80) {
+    ++i;
+    return c;
+  }
+  int extra = 0;
+  char32_t cp = 0;
+  char32_t min = 0;
+  if ((c & 0xE0) == 0xC0) {
+    extra = 1, cp = c & 0x1F, min = 0x80;
+  } else if ((c & 0xF0) == 0xE0) {
+    extra = 2, cp = c & 0x0F, min = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    extra = 3, cp = c & 0x07, min = 0x10000;
+  } else {
+    return bad();
+  }
+  if (i + extra >= text.size()) return bad();
+  for (int k = 1; k <= extra; ++k) {
+    unsigned char cc = byte(i + k);
+    if ((cc & 0xC0) != 0x80) return bad();
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return bad();
+  i += extra + 1;
+  return cp;
+}
+
+void AppendUtf8(std::string& out, char32_t cp) {
+  if (cp < 0x80) {
+    out += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    out += static_cast<char>(0xC0 | (cp >> 6));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    out += static_cast<char>(0xE0 | (cp >> 12));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (cp >> 18));
+    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// Code points of Windows-1252 bytes 0x80 to 0x9F (0 where the byte is unassigned;
+// those bytes map to the C1 control of the same number, as Windows does).
+constexpr std::array<char16_t, 32> kCp1252High = {
+    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+    0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+    0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
+
+char32_t LowerCodePoint(char32_t c) {
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c < 0x80) return c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x130) return 'i';
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 1) ? c + 1 : c;
+    if (c == 0x178) return 0xFF;
+    if (c < 0x138 || (c >= 0x14A && c <= 0x177)) return (c % 2 == 0) ? c + 1 : c;
+    return c;
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  return c;
+}
+
+}  // namespace
+
+std::u16string Utf8ToUtf16(std::string_view text) {
+  std::u16string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = DecodeUtf8(text, i);
+    if (cp >= 0x10000) {
+      cp -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (cp >> 10));
+      out += static_cast<char16_t>(0xDC00 + (cp & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(cp);
+    }
+  }
+  return out;
+}
+
+std::string Utf16ToUtf8(std::u16string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
+        text[i + 1] <= 0xDFFF) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c <= 0xDFFF) {
+      c = kReplacement;
+    }
+    AppendUtf8(out, c);
+  }
+  return out;
+}
+
+bool IsValidUtf8(std::string_view text) {
+  bool valid = true;
+  for (std::size_t i = 0; i < text.size() && valid;) DecodeUtf8(text, i, &valid);
+  return valid;
+}
+
+std::string Windows1252ToUtf8(std::string_view bytes) {
+  std::string out;
+  out.reserve(bytes.size());
+  for (char ch : bytes) {
+    unsigned char b = static_cast<unsigned char>(ch);
+    char32_t cp = b;
+    if (b >= 0x80 && b <= 0x9F && kCp1252High[b - 0x80] != 0) cp = kCp1252High[b - 0x80];
+    AppendUtf8(out, cp);
+  }
+  return out;
+}
+
+std::string Utf8ToWindows1252(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = DecodeUtf8(text, i);
+    if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) {
+      out += static_cast<char>(cp);
+      continue;
+    }
+    char mapped = '?';
+    for (std::size_t k = 0; k < kCp1252High.size(); ++k) {
+      if (kCp1252High[k] == cp || (kCp1252High[k] == 0 && cp == 0x80 + k)) {
+        mapped = static_cast<char>(0x80 + k);
+        break;
+      }
+    }
+    out += mapped;
+  }
+  return out;
+}
+
+std::string DecodeTextFile(std::string_view bytes, TextEncoding* encoding) {
+  auto set = [&](TextEncoding e) {
+    if (encoding) *encoding = e;
+  };
+  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
+      static_cast<unsigned char>(bytes[1]) == 0xFE) {
+    set(TextEncoding::kUtf16LeBom);
+    std::u16string units;
+    units.reserve((bytes.size() - 2) / 2);
+    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
+      units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
+    return Utf16ToUtf8(units);
+  }
+  if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
+    set(TextEncoding::kUtf8Bom);
+    std::string_view rest = bytes.substr(3);
+    return IsValidUtf8(rest) ? std::string(rest) : Windows1252ToUtf8(rest);
+  }
+  if (IsValidUtf8(bytes)) {
+    set(TextEncoding::kUtf8);
+    return std::string(bytes);
+  }
+  set(TextEncoding::kWindows1252);
+  return Windows1252ToUtf8(bytes);
+}
+
+std::string EncodeTextFile(std::string_view text, TextEncoding encoding) {
+  switch (encoding) {
+    case TextEncoding::kUtf16LeBom: {
+      std::u16string units = Utf8ToUtf16(text);
+      std::string out = "\xFF\xFE";
+      out.reserve(2 + units.size() * 2);
+      for (char16_t u : units) {
+        out += static_cast<char>(u & 0xFF);
+        out += static_cast<char>(u >> 8);
+      }
+      return out;
+    }
+    case TextEncoding::kUtf8Bom:
+      return "\xEF\xBB\xBF" + std::string(text);
+    case TextEncoding::kWindows1252:
+      return Utf8ToWindows1252(text);
+    case TextEncoding::kUtf8:
+      break;
+  }
+  return std::string(text);
+}
+
+std::size_t Utf16Length(std::string_view text) {
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < text.size();) units += DecodeUtf8(text, i) >= 0x10000 ? 2 : 1;
+  return units;
+}
+
+std::string TruncateUtf16(std::string_view text, std::size_t max_units) {
+  std::size_t units = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    std::size_t next = i;
+    std::size_t width = DecodeUtf8(text, next) >= 0x10000 ? 2 : 1;
+    if (units + width > max_units) break;
+    units += width;
+    i = next;
+  }
+  return std::string(text.substr(0, i));
+}
+
+std::string ToLower(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    std::size_t start = i;
+    bool valid = true;
+    char32_t cp = DecodeUtf8(text, i, &valid);
+    if (!valid) {
+      out.append(text.substr(start, i - start));  // keep stray bytes as they are
+      continue;
+    }
+    AppendUtf8(out, LowerCodePoint(cp));
+  }
+  return out;
+}
+
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  if (a.size() == b.size() && a == b) return true;
+  return ToLower(a) == ToLower(b);
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+std::string TrimSpaces(std::string_view text) {
+  std::size_t begin = text.find_first_not_of(' ');
+  if (begin == std::string_view::npos) return {};
+  std::size_t end = text.find_last_not_of(' ');
+  return std::string(text.substr(begin, end - begin + 1));
+}
+
+std::string TrimWhitespace(std::string_view text) {
+  const char* ws = " \t\r\n";
+  std::size_t begin = text.find_first_not_of(ws);
+  if (begin == std::string_view::npos) return {};
+  std::size_t end = text.find_last_not_of(ws);
+  return std::string(text.substr(begin, end - begin + 1));
+}
+
+std::int32_t StringToInt(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || (text[i] >= '\t' && text[i] <= '\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::int64_t value = 0;
+  const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
+                                      : std::numeric_limits<std::int32_t>::max();
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    value = value * 10 + (text[i] - '0');
+    if (value >= limit) {
+      value = limit;
+      // keep consuming digits; the value stays at the limit
+    }
+  }
+  return static_cast<std::int32_t>(negative ? -value : value);
+}
+
+std::string ReplaceAll(std::string_view text, std::string_view from, std::string_view to) {
+  if (from.empty()) return std::string(text);
+  std::string out;
+  std::size_t pos = 0;
+  for (;;) {
+    std::size_t hit = text.find(from, pos);
+    if (hit == std::string_view::npos) break;
+    out.append(text.substr(pos, hit - pos));
+    out.append(to);
+    pos = hit + from.size();
+  }
+  out.append(text.substr(pos));
+  return out;
+}
+
+std::string FillPlaceholders(std::string_view pattern,
+                             std::initializer_list<std::string_view> args) {
+  std::string out;
+  auto next = args.begin();
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    char c = pattern[i];
+    if (c == '%' && i + 1 < pattern.size()) {
+      char d = pattern[i + 1];
+      if (d == '%') {
+        out += '%';
+        ++i;
+        continue;
+      }
+      if ((d == 's' || d == 'd') && next != args.end()) {
+        out.append(*next++);
+        ++i;
+        continue;
+      }
+    }
+    out += c;
+  }
+  return out;
+}

@@ -1,0 +1,72 @@
+#pragma once
+// The path table behind the folder placeholders ("%app%", "%updatertemp%", ...)
+// and the expansion of placeholders in paths from the settings and update files.
+
+#include <array>
+#include <string>
+
+#include "platform/system_paths.h"
+
+enum PathEntry : int {
+  kPathUpdater = 0,          // "%updater%": program folder + separator + one more separator
+  kPathUpdaterFile = 1,      // full path of the running updater
+  kPathApp = 2,              // "%app%"
+  kPathUpdaterTemp = 3,      // "%updatertemp%"
+  kPathRollback = 4,         // rollback folder below %updatertemp%
+  kPathTemp = 5,             // "%temp%": the user's private temporary folder
+  kPathProgramFiles = 6,
+  kPathSystem = 7,
+  kPathUserProfile = 8,
+  kPathAppData = 9,
+  kPathCommonAppData = 10,
+  kPathQuickLaunchCurrentUser = 11,
+  kPathMenuStartCurrentUser = 12,
+  kPathDesktopCurrentUser = 13,
+  kPathQuickLaunchAllUsers = 14,
+  kPathMenuStartAllUsers = 15,
+  kPathDesktopAllUsers = 16,
+  kPathWindowsDirectory = 17,
+  kPathUpdateServerPath = 18,  // "%updateserverpath%": the update file's location
+  kPathUpdateServerFile = 19,  // "%updateserverfile%": its last component
+  kPathCount = 20
+};
+
+// What step 1 takes from the system; tests pass their own.
+struct SystemFolders {
+  std::string executable;  // full path of the running program
+  std::string temp;        // private temporary folder, no trailing separator
+  platform::SpecialFolders special;
+};
+
+class CUpdaterPaths {
+ public:
+  static CUpdaterPaths& Instance();
+  static void ResetInstance();
+
+  // Step 1: fixed entries from the system. Fails when the running program or
+  // the private temporary folder cannot be found.
+  bool Init();
+  bool Init(const SystemFolders& system);
+  // Step 2: entries that depend on the settings; creates the temporary and
+  // rollback folders. Fails when a folder cannot be created.
+  bool InitUpdaterTemp();
+
+  // Replaces the folder placeholders, then collapses doubled separators.
+  std::string Expand(const std::string& text) const;
+
+  const std::string& Entry(int index) const { return entries_.at(static_cast<size_t>(index)); }
+
+ private:
+  std::array<std::string, kPathCount> entries_;
+};
+
+// Replaces "%ftpusername%", "%ftppassword%", "%httpusername%", "%httppassword%"
+// with the connection settings; inserted values are not expanded again.
+std::string ReplaceCredentialPlaceholders(const std::string& text);
+// The text before the last separator; unchanged when there is none or the only
+// one is the first character.
+std::string FolderOf(const std::string& path);
+// The text after the last separator (backslash or slash).
+std::string FileNameOf(const std::string& path);
+// Removes one of every two consecutive separators, except a pair at the start.
+std::string CollapseSeparators(const std::string& path);
