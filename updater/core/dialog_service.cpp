@@ -1,0 +1,32 @@
+#include "updater/core/dialog_service.h"
+
+#include <iostream>
+
+namespace {
+
+class StandardErrorDialogs : public IDialogService {
+ public:
+  void ShowError(const ErrorDialogRequest& r) override {
+    std::cerr << r.caption << "\n" << r.heading << "\n" << r.message << "\n" << r.detail << "\n";
+  }
+  MessageBoxAnswer ShowMessageBox(const MessageBoxRequest& r) override {
+    std::cerr << r.caption << "\n" << r.text << "\n";
+    return r.yes_no ? MessageBoxAnswer::kYes : MessageBoxAnswer::kOk;
+  }
+  std::optional<std::size_t> SelectLanguage(const std::vector<LanguageChoice>& choices,
+                                            std::size_t preselected) override {
+    if (preselected >= choices.size()) return std::nullopt;
+    return preselected;
+  }
+};
+
+IDialogService* g_installed = nullptr;
+
+}  // namespace
+
+IDialogService& DialogService() {
+  static StandardErrorDialogs fallback;
+  return g_installed ? *g_installed : fallback;
+}
+
+void SetDialogService(IDialogService* service) { g_installed = service; }

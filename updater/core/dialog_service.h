@@ -1,0 +1,54 @@
+#pragma once
+// The windows the updater's logic asks for, behind one interface: the user
+// interface implements it; until a window exists (and in tests) a plain
+// implementation writes the texts to standard error and answers with the
+// default button.
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The error dialog: a caption, a heading, the message, a detail text and buttons.
+struct ErrorDialogRequest {
+  std::string caption;
+  std::string heading;
+  std::string message;
+  std::string detail;
+  std::string ok_text;
+  std::string more_text;
+};
+
+enum class MessageBoxKind { kInformation, kWarning, kError, kQuestion };
+enum class MessageBoxAnswer { kOk, kCancel, kYes, kNo };
+
+struct MessageBoxRequest {
+  MessageBoxKind kind = MessageBoxKind::kInformation;
+  std::string caption;
+  std::string text;
+  bool yes_no = false;  // buttons Yes/No instead of OK
+};
+
+// One language offered in the language-selection dialog.
+struct LanguageChoice {
+  std::string name;          // file name without ".xml" (or "english")
+  std::string display_name;  // the file's LANGUAGE text
+};
+
+class IDialogService {
+ public:
+  virtual ~IDialogService() = default;
+  virtual void ShowError(const ErrorDialogRequest& request) = 0;
+  virtual MessageBoxAnswer ShowMessageBox(const MessageBoxRequest& request) = 0;
+  // The modal language-selection dialog: returns the index of the chosen
+  // entry, or nullopt when the dialog was closed without a choice.
+  virtual std::optional<std::size_t> SelectLanguage(const std::vector<LanguageChoice>& choices,
+                                                    std::size_t preselected) = 0;
+};
+
+// The process-wide dialog service. Until SetDialogService installs another, it
+// is the standard-error service.
+IDialogService& DialogService();
+// Installs a service (the user interface, or a test's fake); nullptr restores
+// the standard-error service. The caller keeps ownership.
+void SetDialogService(IDialogService* service);
