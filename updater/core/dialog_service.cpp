@@ -24,6 +24,13 @@ IDialogService* g_installed = nullptr;
 
 }  // namespace
 
+std::optional<LanguageSelection> IDialogService::ChooseLanguage(
+    const std::vector<LanguageChoice>& choices, std::size_t preselected) {
+  std::optional<std::size_t> index = SelectLanguage(choices, preselected);
+  if (!index) return std::nullopt;
+  return LanguageSelection{*index, false};
+}
+
 IDialogService& DialogService() {
   static StandardErrorDialogs fallback;
   return g_installed ? *g_installed : fallback;

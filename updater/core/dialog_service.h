@@ -35,6 +35,12 @@ struct LanguageChoice {
   std::string display_name;  // the file's LANGUAGE text
 };
 
+// The answer of the language-selection dialog.
+struct LanguageSelection {
+  std::size_t index = 0;  // the chosen entry of the choices
+  bool remember = false;  // "Remember my preference" was checked
+};
+
 class IDialogService {
  public:
   virtual ~IDialogService() = default;
@@ -44,6 +50,11 @@ class IDialogService {
   // entry, or nullopt when the dialog was closed without a choice.
   virtual std::optional<std::size_t> SelectLanguage(const std::vector<LanguageChoice>& choices,
                                                     std::size_t preselected) = 0;
+  // The same dialog with its "Remember my preference" check box. The default
+  // asks SelectLanguage and reports the box unchecked; the user interface
+  // overrides it.
+  virtual std::optional<LanguageSelection> ChooseLanguage(
+      const std::vector<LanguageChoice>& choices, std::size_t preselected);
 };
 
 // The process-wide dialog service. Until SetDialogService installs another, it
