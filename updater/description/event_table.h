@@ -1,0 +1,87 @@
+#pragma once
+// The actions that the update file attaches to the fixed moments of a run
+// (EVENTS): one list of event actions per event name.
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+// Most actions of one event; the reader refuses an update file with more.
+inline constexpr std::size_t kMaxEventActions = 1024;
+
+// Event action type names (compared exactly).
+inline constexpr char kEventActionRun[] = "run";
+inline constexpr char kEventActionClose[] = "close";
+inline constexpr char kEventActionSetMode[] = "setmode";
+inline constexpr char kEventActionSkipNextTask[] = "skipnexttask";
+inline constexpr char kEventActionStartNextTask[] = "startnexttask";
+inline constexpr char kEventActionCloseApplication[] = "closeapplication";
+inline constexpr char kEventActionShowNotifier[] = "shownotifier";
+
+// An event action: its type name. "close", "skipnexttask" and "startnexttask"
+// are this record alone; the other kinds are the records below.
+struct CEventAction {
+  explicit CEventAction(std::string type_name) : type(std::move(type_name)) {}
+  virtual ~CEventAction() = default;
+  CEventAction(const CEventAction&) = default;
+  CEventAction& operator=(const CEventAction&) = default;
+
+  std::string type;
+};
+
+struct CEventActionRun : CEventAction {
+  CEventActionRun() : CEventAction(kEventActionRun) {}
+  std::string location;    // path variables expanded
+  std::string parameters;  // path variables expanded
+};
+
+struct CEventActionSetMode : CEventAction {
+  CEventActionSetMode() : CEventAction(kEventActionSetMode) {}
+  std::string mode;
+};
+
+struct CEventActionCloseApplication : CEventAction {
+  CEventActionCloseApplication() : CEventAction(kEventActionCloseApplication) {}
+  std::string title;
+  std::string file_name;
+  bool ask_user = true;
+};
+
+struct CEventActionShowNotifier : CEventAction {
+  CEventActionShowNotifier() : CEventAction(kEventActionShowNotifier) {}
+  std::string title;
+  std::string description;
+};
+
+// The actions of one event, in document order.
+struct CEventData {
+  std::vector<std::unique_ptr<CEventAction>> actions;  // at most kMaxEventActions
+};
+
+// Every event name, in table order.
+inline constexpr std::array<std::string_view, 15> kEventNames = {
+    "ONNEWVERSION",  "ONNONEWVERSION",     "BEFOREHTMLMESSAGE", "AFTERHTMLMESSAGE", "BEFORELICENSE",
+    "AFTERLICENSE",  "BEFORESELECTUPDATE", "AFTERSELECTUPDATE", "BEFOREDOWNLOAD",   "AFTERDOWNLOAD",
+    "BEFOREINSTALL", "AFTERINSTALL",       "BEFOREROLLBACK",    "AFTERROLLBACK",    "ONCLOSE"};
+
+class CEventTable {
+ public:
+  // The process-wide table, created empty on first use.
+  static CEventTable& Instance();
+  // Replaces the process-wide table by an empty one (tests).
+  static void ResetInstance();
+
+  // The event of a name (exact, case-sensitive); nullptr for any other name.
+  CEventData* Find(std::string_view event_name);
+  const CEventData* Find(std::string_view event_name) const;
+  // The event at a position of kEventNames.
+  CEventData& At(std::size_t index) { return events_.at(index); }
+  const CEventData& At(std::size_t index) const { return events_.at(index); }
+
+ private:
+  std::array<CEventData, kEventNames.size()> events_;
+};
