@@ -7,6 +7,8 @@
 
 #include "platform/system_paths.h"
 
+struct SettingsValues;
+
 enum PathEntry : int {
   kPathUpdater = 0,          // "%updater%": program folder + separator + one more separator
   kPathUpdaterFile = 1,      // full path of the running updater
@@ -63,10 +65,19 @@ class CUpdaterPaths {
 // Replaces "%ftpusername%", "%ftppassword%", "%httpusername%", "%httppassword%"
 // with the connection settings; inserted values are not expanded again.
 std::string ReplaceCredentialPlaceholders(const std::string& text);
+// The same with the credentials of the given values (the settings reader uses
+// the values it has just read).
+std::string ReplaceCredentialPlaceholders(const std::string& text, const SettingsValues& values);
 // The text before the last separator; unchanged when there is none or the only
 // one is the first character.
 std::string FolderOf(const std::string& path);
 // The text after the last separator (backslash or slash).
 std::string FileNameOf(const std::string& path);
-// Removes one of every two consecutive separators, except a pair at the start.
+// Removes one of every two consecutive separators, except a pair at the start
+// (a network path) and, where the separator is "/", the run after a ":" (the
+// "//" of "https://...").
 std::string CollapseSeparators(const std::string& path);
+// A name used as one folder component (application name and version in the
+// temporary folder): separators and NUL become "_", and "." or ".." become "_"
+// and "__", so that the name cannot reach outside its parent.
+std::string FolderComponent(const std::string& name);

@@ -13,6 +13,8 @@ struct SettingsRect {
   std::int32_t top = 0;
   std::int32_t right = 0;
   std::int32_t bottom = 0;
+
+  bool operator==(const SettingsRect&) const = default;
 };
 
 // Every value of the file, with its default. Paths use the platform separator.
@@ -64,6 +66,8 @@ struct SettingsValues {
   std::int32_t show_time = 30;
   std::int32_t transparency = 200;
   SettingsColour transparent_color = 255 + 0 * 256 + 255 * 65536;
+
+  bool operator==(const SettingsValues&) const = default;
 };
 
 class CUpdaterSettings {
