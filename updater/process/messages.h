@@ -89,6 +89,10 @@ struct Message {
   std::string text;   // the text a parameter points to (file name, title, mode, item name)
   std::string text2;  // a second text (the notifier's description)
   std::any payload;   // a record the message carries (a progress record, an owner)
+  // Set by the update process on messages for the user interface: the
+  // generation of the mode they are meant for (a mode that has been replaced
+  // never receives them). 0 for messages to a thread.
+  std::uint64_t interface_generation = 0;
 };
 
 inline Message MakeMessage(std::uint32_t id, std::int64_t wparam = 0, std::int64_t lparam = 0,

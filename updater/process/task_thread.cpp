@@ -1,0 +1,31 @@
+#include "updater/process/task_thread.h"
+
+CTaskThread::CTaskThread(int task_id) : task_id_(task_id) {}
+
+CTaskThread::~CTaskThread() { thread_.Stop(); }
+
+void CTaskThread::Start() {
+  thread_.Start([this](const Message& m) { return Dispatch(m); });
+}
+
+bool CTaskThread::Dispatch(const Message& message) {
+  if (message.id == WMU_QUIT) {
+    OnEnd();
+    return false;
+  }
+  if (message.id == WMU_SET_OWNER) {
+    if (auto owner = std::any_cast<std::shared_ptr<CMessageQueue>>(&message.payload))
+      owner_ = *owner;
+    return true;
+  }
+  OnMessage(message);
+  if (end_requested_) {
+    OnEnd();
+    return false;
+  }
+  return true;
+}
+
+void CTaskThread::PostToOwner(Message message) {
+  if (owner_) owner_->Post(std::move(message));
+}

@@ -1,0 +1,97 @@
+#pragma once
+// The update process: runs one update from TASK_INIT to its end on the calling
+// thread (the user-interface thread). It starts the tasks one after the other,
+// runs the update file's event actions, forwards the tasks' reports to the
+// mode and carries out the mode's commands, all by messages.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/clock.h"
+#include "updater/process/message_queue.h"
+#include "updater/process/mode.h"
+#include "updater/process/process_services.h"
+#include "updater/process/task_thread.h"
+
+// Creates the thread of a task (check version, download, install, rollback);
+// nullptr when it cannot be created.
+class ITaskFactory {
+ public:
+  virtual ~ITaskFactory() = default;
+  virtual std::unique_ptr<CTaskThread> CreateTask(int task_id) = 0;
+};
+
+struct UpdateProcessDeps {
+  ITaskFactory& tasks;
+  IModeFactory& modes;
+  IProcessServices& services;
+  const platform::IClock& clock = platform::SystemClock();
+  // The work after a completed installation, run at the end of the process.
+  std::function<void()> finish_update;
+  // The bound of each wait for a task thread after its completion (1 s).
+  std::int64_t task_wait_ms = 1000;
+};
+
+class CUpdateProcess : public IModeHost {
+ public:
+  explicit CUpdateProcess(UpdateProcessDeps deps);
+  ~CUpdateProcess() override;
+
+  // Runs the whole update: TASK_INIT, the message loop, the end.
+  void Run();
+
+  // For tests and for a toolkit loop: start the run, then handle what is ready.
+  void Begin();
+  // Handles every message that is ready now; false once the run has ended.
+  bool PumpReady();
+  bool HasEnded() const { return ended_; }
+  const std::shared_ptr<CMessageQueue>& Queue() const { return queue_; }
+
+  // IModeHost
+  void PostToProcess(Message message) override;
+  void PostToProcessDelayed(Message message, std::int64_t delay_ms) override;
+  void PostToInterface(Message message) override;
+  void PostToInterfaceDelayed(Message message, std::int64_t delay_ms) override;
+
+  // State, for the mode and the tests.
+  int CurrentTask() const { return task_; }
+  const std::string& ModeName() const { return mode_name_; }
+  bool HasInterface() const { return static_cast<bool>(interface_); }
+  bool InstallDone() const { return install_done_; }
+  bool Cancelled() const { return cancelled_; }
+  bool FinishRequested() const { return finish_requested_; }
+
+ private:
+  void InitInstance();
+  void Dispatch(const Message& message);
+  void StartTask(int task);
+  void StartTaskThread(int task);
+  void OnTaskComplete(int task, std::int64_t result);
+  void OnThreadMessage(int code, std::int64_t argument);
+  void OnError(int code, const std::string& text, std::int64_t lparam);
+  void ChangeMode(const std::string& name);
+  bool CheckSelectedSections();
+  void HandleEvents(const std::string& event);
+  void Announce(int task);
+  void Forward(const Message& message);
+  void EndTaskThread(bool unbounded);
+  void ExitInstance();
+
+  UpdateProcessDeps deps_;
+  std::shared_ptr<CMessageQueue> queue_;
+  std::unique_ptr<CMode> interface_;
+  std::uint64_t interface_generation_ = 0;
+  std::string mode_name_;
+  std::unique_ptr<CTaskThread> task_thread_;
+  Message last_interface_message_;
+  bool has_last_interface_message_ = false;
+  int task_ = TASK_INIT;
+  bool finish_requested_ = false;
+  bool install_done_ = false;
+  bool mode_change_allowed_ = true;
+  bool cancelled_ = false;
+  bool begun_ = false;
+  bool ended_ = false;
+};
