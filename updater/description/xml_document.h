@@ -104,16 +104,14 @@ class CXmlDocument {
   std::string GetTagName(std::uint32_t index) const;
 
  private:
-  struct OpenElement;
   bool Parse();
   void RecordProblem(std::string message);
   std::u16string_view NameOf(std::uint32_t index) const;
   std::uint32_t NewChild(std::uint32_t parent);
   void CloseNotEnded(std::uint32_t index);
   void LowerLevels(std::uint32_t first);
-  void InsertText(std::size_t offset, std::size_t erase, std::u16string_view insert);
-  void ShiftRecords(std::size_t point, std::int64_t delta, std::uint32_t edited,
-                    std::uint32_t innermost);
+  bool ReplaceText(std::size_t offset, std::size_t erase, std::u16string_view insert,
+                   std::uint32_t innermost);
 
   std::u16string text_;
   std::string result_;
