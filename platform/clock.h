@@ -2,6 +2,7 @@
 // Time, behind an interface so that tests can set it.
 
 #include <cstdint>
+#include <optional>
 
 namespace platform {
 
@@ -21,5 +22,12 @@ class IClock {
 
 // The real clock.
 IClock& SystemClock();
+
+// The local time of a moment given in seconds since 1970-01-01 00:00:00 UTC
+// (millisecond 0); nullopt when the system cannot convert it.
+std::optional<LocalTime> ToLocalTime(std::int64_t seconds);
+// The moment of a local time (the millisecond is ignored), by the rules of the
+// C library's mktime; nullopt when it cannot be represented.
+std::optional<std::int64_t> FromLocalTime(const LocalTime& time);
 
 }  // namespace platform

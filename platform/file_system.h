@@ -43,4 +43,10 @@ Status WriteFileAtomic(const std::string& path, std::string_view bytes, unsigned
                        bool force_mode = false);
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
+// Last modification time of a regular file (links followed), in seconds since
+// 1970-01-01 00:00:00 UTC; nullopt when the path is not a regular file.
+std::optional<std::int64_t> FileModificationTime(const std::string& path);
+// Sets the last access and modification time of a file (seconds since the epoch).
+Status SetFileModificationTime(const std::string& path, std::int64_t seconds);
+
 }  // namespace platform

@@ -197,4 +197,19 @@ std::optional<std::uint64_t> FileSize(const std::string& path) {
   return static_cast<std::uint64_t>(st.st_size);
 }
 
+std::optional<std::int64_t> FileModificationTime(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
+  return static_cast<std::int64_t>(st.st_mtim.tv_sec);
+}
+
+Status SetFileModificationTime(const std::string& path, std::int64_t seconds) {
+  struct timespec times[2]{};
+  times[0].tv_sec = static_cast<time_t>(seconds);
+  times[1].tv_sec = static_cast<time_t>(seconds);
+  if (::utimensat(AT_FDCWD, path.c_str(), times, 0) != 0)
+    return Status::Fail(ErrnoText("cannot set the time of", path));
+  return Status::Ok();
+}
+
 }  // namespace platform
