@@ -1,8 +1,708 @@
 #include "updater/description/update_file_parser.h"
 
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "updater/core/language.h"
+#include "updater/core/text.h"
+#include "updater/core/updater_log.h"
+#include "updater/core/updater_paths.h"
+#include "updater/description/event_table.h"
+#include "updater/description/update_file_data.h"
 #include "updater/description/xml_document.h"
 
-bool ParseUpdateFile(CXmlDocument&) { return false; }
-std::optional<std::string> ExpandValue(std::string_view text) { return std::string(text); }
-std::optional<std::string> ExpandPathValue(std::string_view text) { return std::string(text); }
-bool IsUrlValue(std::string_view) { return false; }
+namespace {
+
+// The folder placeholders that CUpdaterPaths::Expand replaces.
+constexpr std::string_view kPathPlaceholders[] = {
+    "%app%",
+    "%approot%",
+    "%updater%",
+    "%updatertemp%",
+    "%temp%",
+    "%programfiles%",
+    "%system%",
+    "%appdata%",
+    "%commonappdata%",
+    "%userprofile%",
+    "%quicklaunchcurrentuser%",
+    "%menustartcurrentuser%",
+    "%desktopcurrentuser%",
+    "%quicklaunchallusers%",
+    "%menustartallusers%",
+    "%desktopallusers%",
+    "%windowsdirectory%",
+    "%updateserverpath%",
+    "%updateserverfile%",
+};
+
+std::size_t CountOccurrences(std::string_view text, std::string_view part) {
+  std::size_t count = 0;
+  for (std::size_t pos = text.find(part); pos != std::string_view::npos;
+       pos = text.find(part, pos + part.size()))
+    ++count;
+  return count;
+}
+
+// The limit of a value expanded from `text`.
+std::size_t LimitFor(std::string_view text) {
+  return std::max(kMaxExpandedValueBytes, text.size());
+}
+
+// Replaces every constant in definition order; nullopt when the text would
+// grow beyond the limit. The size is known before each replacement is made.
+std::optional<std::string> ExpandConstants(std::string text, std::size_t limit) {
+  for (const CConstantData& constant : CUpdateFileData::Instance().constants) {
+    if (constant.name.empty()) continue;
+    std::size_t count = CountOccurrences(text, constant.name);
+    if (count == 0) continue;
+    if (constant.value.size() > constant.name.size()) {
+      std::size_t growth = constant.value.size() - constant.name.size();
+      if (growth > (limit - std::min(limit, text.size())) / count) return std::nullopt;
+    }
+    text = ReplaceAll(text, constant.name, constant.value);
+  }
+  if (text.size() > limit) return std::nullopt;
+  return text;
+}
+
+// The folder placeholders; nullopt when the result would exceed the limit. The
+// size is bounded before the expansion, so that a text full of placeholders
+// never makes a huge intermediate text.
+std::optional<std::string> ExpandPathVariables(const std::string& text, std::size_t limit) {
+  const CUpdaterPaths& paths = CUpdaterPaths::Instance();
+  if (text.find('%') != std::string::npos) {
+    std::uint64_t bound = text.size();
+    for (std::string_view placeholder : kPathPlaceholders) {
+      std::size_t count = CountOccurrences(text, placeholder);
+      if (count != 0) bound += std::uint64_t{count} * paths.Expand(std::string(placeholder)).size();
+    }
+    if (bound > limit) return std::nullopt;
+  }
+  std::string out = paths.Expand(text);
+  if (out.size() > limit) return std::nullopt;
+  return out;
+}
+
+std::optional<std::string> Expand(std::string_view text, bool path) {
+  const std::size_t limit = LimitFor(text);
+  std::optional<std::string> out = ExpandConstants(std::string(text), limit);
+  if (!out) return std::nullopt;
+  if (path && !IsUrlValue(*out)) *out = platform::NormalizeSeparators(*out);
+  return ExpandPathVariables(*out, limit);
+}
+
+// A path of an event action: path variables only.
+std::optional<std::string> ExpandEventPath(const std::string& text, bool path) {
+  std::string value = path && !IsUrlValue(text) ? platform::NormalizeSeparators(text) : text;
+  return ExpandPathVariables(value, LimitFor(text));
+}
+
+std::string Separator() { return std::string(1, platform::PathSeparator()); }
+
+// True for a path that names its root: it begins with a separator, or, where
+// the separator is the backslash, with a drive ("C:\").
+bool IsRootedPath(std::string_view path) {
+  if (!path.empty() && platform::IsPathSeparator(path[0])) return true;
+  if (platform::PathSeparator() != '\\' || path.size() < 3) return false;
+  char drive = path[0];
+  bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+  return letter && path[1] == ':' && platform::IsPathSeparator(path[2]);
+}
+
+// True when the last component of the path holds a ".".
+bool HasExtension(std::string_view path) {
+  std::size_t last = path.find_last_of("/\\");
+  std::string_view component = last == std::string_view::npos ? path : path.substr(last + 1);
+  return component.find('.') != std::string_view::npos;
+}
+
+// A file name taken from a location that may become the last component of a
+// destination: not empty, no separator or NUL, and not made of dots and blanks
+// only (".", "..", ". ." name the folder itself or its parent on some systems).
+bool IsUsableFileName(std::string_view name) {
+  if (name.empty()) return false;
+  if (name.find_first_of(std::string_view("/\\\0", 3)) != std::string_view::npos) return false;
+  return name.find_first_not_of(". ") != std::string_view::npos;
+}
+
+// The temporary folder of the updater followed by a file name.
+std::string InUpdaterTemp(const std::string& file_name) {
+  std::string folder = CUpdaterPaths::Instance().Entry(kPathUpdaterTemp);
+  if (!folder.empty() && !platform::IsPathSeparator(folder.back())) folder += Separator();
+  return folder + file_name;
+}
+
+CloseApplicationMode CloseModeOf(const std::string& lower) {
+  if (lower == "true") return CloseApplicationMode::Close;
+  if (lower == "restart") return CloseApplicationMode::Restart;
+  if (lower == "restartsystem") return CloseApplicationMode::RestartSystem;
+  if (lower == "restartsystemapp") return CloseApplicationMode::RestartSystemApp;
+  if (lower == "user") return CloseApplicationMode::User;
+  return CloseApplicationMode::DoNotClose;
+}
+
+// The constant name with its percent signs: "abc", "%abc" and "abc%" become
+// "%abc%", "%a%b" becomes "%a%b%".
+std::string ConstantName(std::string name) {
+  if (name.empty()) return name;
+  if (name.front() != '%') name.insert(name.begin(), '%');
+  if (name.find('%', 1) != name.size() - 1) name += '%';
+  return name;
+}
+
+std::uint32_t AttributesOf(const std::string& lower) {
+  struct Word {
+    std::string_view text;
+    std::uint32_t bit;
+  };
+  constexpr Word kWords[] = {{"readonly", kFileAttributeReadOnly},
+                             {"hidden", kFileAttributeHidden},
+                             {"system", kFileAttributeSystem},
+                             {"archive", kFileAttributeArchive},
+                             {"compressed", kFileAttributeCompressed}};
+  std::uint32_t attributes = 0;
+  for (const Word& word : kWords)
+    if (lower.find(word.text) != std::string::npos) attributes |= word.bit;
+  return attributes;
+}
+
+std::int32_t ShowModeOf(const std::string& text) {
+  std::string lower = ToLower(text);
+  if (lower == "sw_showmaximized") return kShowMaximized;
+  if (lower == "sw_showminnoactive") return kShowMinNoActive;
+  return kShowNormal;
+}
+
+// How a value is substituted.
+enum class Kind {
+  kText,      // constants and path variables
+  kPath,      // the same; backslashes are separators unless it is a web location
+  kLocation,  // a path or web location, then the credential placeholders
+};
+
+// Where a child element is searched.
+enum class From { kStart, kPrevious };
+
+// Walks the document and fills the records. Every failure writes its line and
+// makes the reader return false at once.
+class UpdateFileReader {
+ public:
+  explicit UpdateFileReader(CXmlDocument& document)
+      : doc_(document), data_(CUpdateFileData::Instance()), events_(CEventTable::Instance()) {}
+
+  bool Parse() {
+    while (doc_.LeaveElement()) {
+    }
+    doc_.ResetPosition();
+    if (!doc_.FindElement("UPDATEINFO")) return Fail("updateinfo node not found");
+    doc_.EnterElement();
+
+    if (FindTop("CONSTANTS") && !ReadConstants()) return false;
+    if (FindTop("HTMLMESSAGE") && !ReadHtmlMessage()) return false;
+    if (!FindTop("GENERAL")) return Fail("general information node not found");
+    if (!ReadGeneral()) return false;
+    if (FindTop("FEATURES") && !ReadFeatures()) return false;
+    if (FindTop("FILES") && !ReadFiles()) return false;
+    if (FindTop("INI") && !ReadIni()) return false;
+    if (FindTop("REGISTRY") && !ReadRegistry()) return false;
+    if (FindTop("EVENTS") && !ReadEvents()) return false;
+    if (FindTop("POPUPMENU") && !ReadPopupMenu()) return false;
+    if (FindTop("SHORTCUTS") && !ReadShortcuts()) return false;
+    if (FindTop("SECTIONS")) return ReadSections("", 1);
+    return true;
+  }
+
+ private:
+  static bool Fail(std::string_view message) {
+    CUpdaterLog::Instance().WriteLine("UPDATEFILE PARSE ERROR: " + std::string(message));
+    return false;
+  }
+
+  bool FindTop(std::string_view name) {
+    doc_.ResetPosition();
+    return doc_.FindElement(name);
+  }
+
+  bool FindChild(std::string_view name, From from) {
+    if (from == From::kStart) doc_.ResetPosition();
+    return doc_.FindElement(name);
+  }
+
+  // Substitutes a value; false after the log line when it grows too long.
+  static bool Substitute(std::string_view raw, Kind kind, std::string& out) {
+    std::optional<std::string> value = Expand(raw, kind != Kind::kText);
+    if (value && kind == Kind::kLocation) {
+      std::string with_credentials = ReplaceCredentialPlaceholders(*value);
+      if (with_credentials.size() > LimitFor(raw))
+        value.reset();
+      else
+        value = std::move(with_credentials);
+    }
+    if (!value) return Fail("value too long");
+    out = std::move(*value);
+    return true;
+  }
+
+  // The substituted text of a child into `out`; `out` is left alone when the
+  // child is missing (found tells which). False only when the value is too long.
+  bool Child(std::string_view name, Kind kind, std::string& out, bool* found = nullptr,
+             From from = From::kStart) {
+    bool present = FindChild(name, from);
+    if (found) *found = present;
+    if (!present) return true;
+    return Substitute(doc_.GetRawContent(), kind, out);
+  }
+
+  // A child that must be there; its absence fails with the message.
+  bool Required(std::string_view name, Kind kind, std::string& out, std::string_view missing,
+                From from = From::kStart) {
+    bool found = false;
+    if (!Child(name, kind, out, &found, from)) return false;
+    return found || Fail(missing);
+  }
+
+  // A boolean child: substituted and lower-cased; default_text when it is
+  // missing. A true-only boolean is true exactly for "true", a false-only one
+  // false exactly for "false".
+  bool Boolean(std::string_view name, std::string_view default_text, bool true_only, bool& out,
+               From from = From::kStart) {
+    std::string text(default_text);
+    if (!Child(name, Kind::kText, text, nullptr, from)) return false;
+    std::string lower = ToLower(text);
+    out = true_only ? lower == "true" : lower != "false";
+    return true;
+  }
+
+  bool Attribute(std::string_view name, Kind kind, std::string& out) {
+    return Substitute(doc_.GetAttribute(name), kind, out);
+  }
+
+  // CONSTANTS ------------------------------------------------------------------
+  bool ReadConstants() {
+    doc_.EnterElement();
+    while (doc_.FindElement("CONSTANT")) {
+      std::string name = ConstantName(doc_.GetAttribute("name"));
+      std::string value;
+      if (!Attribute("value", Kind::kText, value)) return false;
+      if (name.empty() || value.empty()) continue;
+      if (data_.constants.size() >= kMaxConstants) return Fail("too many constants");
+      data_.constants.push_back(CConstantData{std::move(name), std::move(value)});
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // HTMLMESSAGE ----------------------------------------------------------------
+  bool ReadHtmlMessage() {
+    doc_.EnterElement();
+    if (!Child("URL", Kind::kText, data_.html_message_url)) return false;
+    std::string time = "0";
+    if (!Child("TIME", Kind::kText, time)) return false;
+    data_.html_message_time = StringToInt(time);
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // GENERAL --------------------------------------------------------------------
+  bool ReadGeneral() {
+    doc_.EnterElement();
+    if (!Required("VERSION", Kind::kText, data_.version,
+                  "general information -> version not found"))
+      return false;
+    if (!Child("LICENSE", Kind::kText, data_.license)) return false;
+    std::string close = "false";
+    if (!Child("CLOSEAPPLICATION", Kind::kText, close)) return false;
+    data_.close_application = CloseModeOf(ToLower(close));
+    if (!Boolean("CHECKSEPARATELY", "false", true, data_.check_separately) ||
+        !Boolean("ENABLEROLLBACK", "false", true, data_.enable_rollback) ||
+        !Boolean("SHOWERRORS", "true", false, data_.show_errors) ||
+        !Boolean("SELFUPDATE", "true", false, data_.self_update) ||
+        !Boolean("RESUMEDOWNLOADS", "true", false, data_.resume_downloads) ||
+        !Boolean("FORCEUPDATE", "false", true, data_.force_update))
+      return false;
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // FEATURES -------------------------------------------------------------------
+  bool ReadFeatures() {
+    doc_.EnterElement();
+    while (data_.features.size() < kMaxFeatures && doc_.FindElement("FEATURE")) {
+      doc_.EnterElement();
+      CFeatureData feature;
+      bool has_text = false;
+      if (!Child("TEXT", Kind::kText, feature.text, &has_text)) return false;
+      if (has_text) {
+        if (!Child("LINK", Kind::kText, feature.link)) return false;
+        data_.features.push_back(std::move(feature));
+      }
+      doc_.LeaveElement();
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // POPUPMENU ------------------------------------------------------------------
+  bool ReadPopupMenu() {
+    doc_.EnterElement();
+    while (data_.popup_items.size() < kMaxPopupItems && doc_.FindElement("ITEM")) {
+      doc_.EnterElement();
+      CPopupItemData item;
+      if (!Required("TEXT", Kind::kText, item.text, "popup text not found") ||
+          !Child("LOCATION", Kind::kPath, item.location) ||
+          !Child("PARAMETERS", Kind::kText, item.parameters) ||
+          !Child("BITMAP", Kind::kLocation, item.bitmap))
+        return false;
+      doc_.LeaveElement();
+      data_.popup_items.push_back(std::move(item));
+    }
+    doc_.LeaveElement();
+
+    // One more file makes the bitmaps download with the update.
+    CFileData bitmaps;
+    bitmaps.name = CLanguage::Instance().GetText(IDS_POPUP_BITMAPS);
+    bitmaps.check = "hash";
+    for (const CPopupItemData& item : data_.popup_items) {
+      if (item.bitmap.empty()) continue;
+      std::string file_name = FileNameOf(item.bitmap);
+      if (!IsUsableFileName(file_name)) return Fail("popup bitmap has no usable file name");
+      auto download = std::make_unique<CFileActionDownload>();
+      download->locations.push_back(item.bitmap);
+      download->destination = InUpdaterTemp(file_name);
+      download->temporary = true;
+      bitmaps.actions.push_back(std::move(download));
+    }
+    if (data_.files.size() >= kMaxFiles) return Fail("too many files");
+    data_.files.push_back(std::move(bitmaps));
+    return true;
+  }
+
+  // EVENTS ---------------------------------------------------------------------
+  bool ReadEvents() {
+    doc_.EnterElement();
+    for (std::size_t i = 0; i < kEventNames.size(); ++i) {
+      if (FindChild(kEventNames[i], From::kStart) && !ReadEventActions(events_.At(i))) return false;
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // The raw text of a child, as written.
+  std::string RawChild(std::string_view name, From from = From::kStart) {
+    return FindChild(name, from) ? doc_.GetRawContent() : std::string();
+  }
+
+  bool ReadEventActions(CEventData& event) {
+    doc_.EnterElement();
+    while (doc_.FindElement("ACTION")) {
+      std::unique_ptr<CEventAction> action = ReadEventAction(doc_.GetAttribute("type"));
+      if (!action) {
+        if (failed_) return false;
+        continue;
+      }
+      if (event.actions.size() >= kMaxEventActions) return Fail("too many event actions");
+      event.actions.push_back(std::move(action));
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // The record of one event ACTION; nullptr for an unknown type, or with
+  // failed_ set when a value is too long.
+  std::unique_ptr<CEventAction> ReadEventAction(const std::string& type) {
+    if (type == kEventActionClose || type == kEventActionSkipNextTask ||
+        type == kEventActionStartNextTask)
+      return std::make_unique<CEventAction>(type);
+    if (type == kEventActionRun) {
+      auto run = std::make_unique<CEventActionRun>();
+      doc_.EnterElement();
+      std::string location = RawChild("LOCATION", From::kStart);
+      std::string parameters = RawChild("PARAMETERS", From::kPrevious);
+      doc_.LeaveElement();
+      std::optional<std::string> expanded_location = ExpandEventPath(location, true);
+      std::optional<std::string> expanded_parameters = ExpandEventPath(parameters, false);
+      if (!expanded_location || !expanded_parameters) {
+        failed_ = true;
+        Fail("value too long");
+        return nullptr;
+      }
+      run->location = std::move(*expanded_location);
+      run->parameters = std::move(*expanded_parameters);
+      return run;
+    }
+    if (type == kEventActionSetMode) {
+      auto set_mode = std::make_unique<CEventActionSetMode>();
+      doc_.EnterElement();
+      set_mode->mode = RawChild("MODE");
+      doc_.LeaveElement();
+      return set_mode;
+    }
+    if (type == kEventActionCloseApplication) {
+      auto close = std::make_unique<CEventActionCloseApplication>();
+      doc_.EnterElement();
+      close->title = RawChild("TITLE");
+      close->file_name = RawChild("FILENAME");
+      if (FindChild("ASKUSER", From::kStart))
+        close->ask_user = ToLower(doc_.GetRawContent()) != "false";
+      doc_.LeaveElement();
+      return close;
+    }
+    if (type == kEventActionShowNotifier) {
+      auto notifier = std::make_unique<CEventActionShowNotifier>();
+      doc_.EnterElement();
+      notifier->title = RawChild("TITLE");
+      notifier->description = RawChild("DESCRIPTION");
+      doc_.LeaveElement();
+      return notifier;
+    }
+    return nullptr;
+  }
+
+  // FILES ----------------------------------------------------------------------
+  bool ReadFiles() {
+    doc_.EnterElement();
+    while (doc_.FindElement("FILE")) {
+      if (data_.files.size() >= kMaxFiles) return Fail("too many files");
+      CFileData file;
+      if (!Attribute("name", Kind::kText, file.name) ||
+          !Attribute("location", Kind::kPath, file.location) ||
+          !Attribute("version", Kind::kText, file.version) ||
+          !Attribute("date", Kind::kText, file.date) ||
+          !Attribute("hash", Kind::kText, file.hash) ||
+          !Attribute("check", Kind::kText, file.check) ||
+          !Attribute("section", Kind::kText, file.section))
+        return false;
+      doc_.EnterElement();
+      while (doc_.FindElement("ACTION")) {
+        std::string type;
+        if (!Attribute("type", Kind::kText, type)) return false;
+        type = ToLower(type);
+        if (!ReadFileAction(type, file)) return false;
+      }
+      doc_.LeaveElement();
+      data_.files.push_back(std::move(file));
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // Reads one file ACTION into the file; an ACTION of another type is ignored.
+  bool ReadFileAction(const std::string& type, CFileData& file) {
+    std::unique_ptr<CFileAction> action;
+    bool known = true;
+    doc_.EnterElement();
+    bool ok = true;
+    if (type == kFileActionDownload) {
+      ok = ReadDownload(action);
+    } else if (type == kFileActionCopy) {
+      auto copy = std::make_unique<CFileActionCopy>();
+      ok = Required("OLDLOCATION", Kind::kPath, copy->old_location,
+                    "file copy old location not found") &&
+           Required("NEWLOCATION", Kind::kPath, copy->new_location,
+                    "file copy new location not found") &&
+           Boolean("OVERWRITE", "false", true, copy->overwrite);
+      action = std::move(copy);
+    } else if (type == kFileActionDelete) {
+      auto remove = std::make_unique<CFileActionDelete>();
+      ok = Required("LOCATION", Kind::kPath, remove->location, "file delete location not found") &&
+           Boolean("ASKUSER", "false", true, remove->ask_user);
+      action = std::move(remove);
+    } else if (type == kFileActionRun) {
+      auto run = std::make_unique<CFileActionRun>();
+      ok = Required("LOCATION", Kind::kPath, run->location,
+                    "file run (execute) location not found") &&
+           Child("PARAMETERS", Kind::kText, run->parameters) &&
+           Boolean("WAIT", "false", false, run->wait);
+      action = std::move(run);
+    } else if (type == kFileActionUnzip) {
+      auto unzip = std::make_unique<CFileActionUnzip>();
+      ok = Required("LOCATION", Kind::kPath, unzip->location, "file unzip location not found") &&
+           Required("DESTINATION", Kind::kPath, unzip->destination,
+                    "file unzip destination not found");
+      action = std::move(unzip);
+    } else if (type == kFileActionSetFileAttr) {
+      auto attr = std::make_unique<CFileActionSetFileAttr>();
+      bool has_attributes = false;
+      std::string attributes;
+      ok = Required("LOCATION", Kind::kPath, attr->location,
+                    "file set attributes location not found") &&
+           Child("ATTRIBUTES", Kind::kText, attributes, &has_attributes);
+      if (has_attributes) attr->attributes = AttributesOf(ToLower(attributes));
+      action = std::move(attr);
+    } else if (type == kFileActionRegister) {
+      auto reg = std::make_unique<CFileActionRegister>();
+      ok = Required("LOCATION", Kind::kPath, reg->location, "file register location not found") &&
+           Boolean("ASKUSER", "true", false, reg->ask_user, From::kPrevious);
+      action = std::move(reg);
+    } else {
+      known = false;
+    }
+    doc_.LeaveElement();
+    if (!ok || !known) return ok;
+    if (file.actions.size() >= kMaxFileActions) return Fail("too many file actions");
+    file.actions.push_back(std::move(action));
+    return true;
+  }
+
+  bool ReadDownload(std::unique_ptr<CFileAction>& out) {
+    auto download = std::make_unique<CFileActionDownload>();
+    while (doc_.FindElement("LOCATION")) {
+      if (download->locations.size() >= kMaxDownloadLocations)
+        return Fail("too many download locations");
+      std::string location;
+      if (!Substitute(doc_.GetRawContent(), Kind::kLocation, location)) return false;
+      download->locations.push_back(std::move(location));
+    }
+    // Without a location there is nothing to download and no destination.
+    if (!download->locations.empty()) {
+      const std::string file_name = FileNameOf(download->locations.front());
+      bool has_destination = false;
+      std::string destination;
+      if (!Child("DESTINATION", Kind::kPath, destination, &has_destination)) return false;
+      if (has_destination && !destination.empty()) {
+        if (!IsRootedPath(destination)) {
+          // Relative to the updater's temporary folder.
+          if (!Substitute("%updatertemp%" + Separator() + destination, Kind::kPath, destination))
+            return false;
+        }
+        if (!HasExtension(destination)) {
+          // A folder: the file keeps the name it has on the server.
+          if (!IsUsableFileName(file_name))
+            return Fail("download location has no usable file name");
+          if (!platform::IsPathSeparator(destination.back())) destination += Separator();
+          destination += file_name;
+        }
+      } else {
+        if (!IsUsableFileName(file_name)) return Fail("download location has no usable file name");
+        destination = InUpdaterTemp(file_name);
+      }
+      download->destination = std::move(destination);
+    }
+    download->temporary = true;
+    out = std::move(download);
+    return true;
+  }
+
+  // INI ------------------------------------------------------------------------
+  bool ReadIni() {
+    doc_.EnterElement();
+    while (doc_.FindElement("ITEM")) {
+      if (data_.ini_items.size() >= kMaxIniItems) return Fail("too many ini items");
+      doc_.EnterElement();
+      CIniData ini;
+      if (!Required("LOCATION", Kind::kPath, ini.location, "ini location not found") ||
+          !Required("GROUP", Kind::kText, ini.group, "ini group not found") ||
+          !Required("KEY", Kind::kText, ini.key, "ini key not found") ||
+          !Required("VALUE", Kind::kText, ini.value, "ini value not found"))
+        return false;
+      doc_.LeaveElement();
+      data_.ini_items.push_back(std::move(ini));
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // REGISTRY -------------------------------------------------------------------
+  bool ReadRegistry() {
+    doc_.EnterElement();
+    while (doc_.FindElement("ITEM")) {
+      if (data_.registry_items.size() >= kMaxRegistryItems) return Fail("too many registry items");
+      CRegistryData item;
+      item.type = ToLower(doc_.GetAttribute("type"));
+      if (item.type != "string" && item.type != "binary" && item.type != "dword")
+        item.type = "string";
+      doc_.EnterElement();
+      if (!Required("KEY", Kind::kText, item.key, "registry key not found") ||
+          !Required("VALUE", Kind::kText, item.value, "registry value not found"))
+        return false;
+      doc_.LeaveElement();
+      data_.registry_items.push_back(std::move(item));
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // SHORTCUTS ------------------------------------------------------------------
+  bool ReadShortcuts() {
+    data_.shortcuts_ask_user = ToLower(doc_.GetAttribute("askuser")) != "false";
+    doc_.EnterElement();
+    while (doc_.FindElement("SHORTCUT")) {
+      if (data_.shortcuts.size() >= kMaxShortcuts) return Fail("too many shortcuts");
+      doc_.EnterElement();
+      CShortcutData shortcut;
+      bool has_icon = false;
+      std::string icon_index = "0";
+      std::string show_mode;
+      if (!Required("TARGETFILE", Kind::kPath, shortcut.target_file,
+                    "shortcut targetfile not found") ||
+          !Child("WORKINGDIRECTORY", Kind::kPath, shortcut.working_directory) ||
+          !Child("PARAMETERS", Kind::kText, shortcut.parameters) ||
+          !Child("DESCRIPTION", Kind::kText, shortcut.description) ||
+          !Child("ICONFILE", Kind::kPath, shortcut.icon_file, &has_icon) ||
+          !Required("LINKFILE", Kind::kPath, shortcut.link_file, "shortcut linkfile not found") ||
+          !Child("ICONINDEX", Kind::kText, icon_index) ||
+          !Child("SHOWMODE", Kind::kText, show_mode))
+        return false;
+      if (!has_icon) shortcut.icon_file = shortcut.target_file;
+      shortcut.icon_index = StringToInt(icon_index);
+      shortcut.show_mode = ShowModeOf(show_mode);
+      doc_.LeaveElement();
+      data_.shortcuts.push_back(std::move(shortcut));
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  // SECTIONS -------------------------------------------------------------------
+  // Reads the SECTION children of the current element; depth is the nesting
+  // level of those children.
+  bool ReadSections(const std::string& parent, std::size_t depth) {
+    doc_.EnterElement();
+    while (doc_.FindElement("SECTION")) {
+      if (depth > kMaxSectionDepth) return Fail("sections nested too deeply");
+      if (data_.sections.size() >= kMaxSections) return Fail("too many sections");
+      CSectionData section;
+      std::string check;
+      std::string enabled;
+      if (!Attribute("name", Kind::kText, section.name) ||
+          !Attribute("title", Kind::kText, section.title) ||
+          !Attribute("version", Kind::kText, section.version) ||
+          !Attribute("description", Kind::kText, section.description) ||
+          !Attribute("url", Kind::kText, section.url) || !Attribute("check", Kind::kText, check) ||
+          !Attribute("enabled", Kind::kText, enabled))
+        return false;
+      section.parent = parent;
+      section.check = ToLower(check) != "false";
+      section.enabled = ToLower(enabled) != "false";
+      section.selected = section.check;
+      const std::string name = section.name;
+      data_.sections.push_back(std::move(section));
+      if (!ReadSections(name, depth + 1)) return false;
+    }
+    doc_.LeaveElement();
+    return true;
+  }
+
+  CXmlDocument& doc_;
+  CUpdateFileData& data_;
+  CEventTable& events_;
+  bool failed_ = false;
+};
+
+}  // namespace
+
+bool ParseUpdateFile(CXmlDocument& document) { return UpdateFileReader(document).Parse(); }
+
+std::optional<std::string> ExpandValue(std::string_view text) { return Expand(text, false); }
+
+std::optional<std::string> ExpandPathValue(std::string_view text) { return Expand(text, true); }
+
+bool IsUrlValue(std::string_view text) {
+  std::string start = ToLower(text.substr(0, 4));
+  return StartsWith(start, "http") || StartsWith(start, "ftp") || StartsWith(start, "www") ||
+         text.find("://") != std::string_view::npos;
+}
