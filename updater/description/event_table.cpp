@@ -7,12 +7,23 @@ CEventTable& CEventTable::Instance() {
 
 void CEventTable::ResetInstance() { Instance() = CEventTable(); }
 
+namespace {
+
+// The position of an event name in kEventNames, or kEventNames.size().
+std::size_t IndexOf(std::string_view event_name) {
+  std::size_t index = 0;
+  while (index < kEventNames.size() && kEventNames[index] != event_name) ++index;
+  return index;
+}
+
+}  // namespace
+
 CEventData* CEventTable::Find(std::string_view event_name) {
-  for (std::size_t i = 0; i < kEventNames.size(); ++i)
-    if (kEventNames[i] == event_name) return &events_[i];
-  return nullptr;
+  std::size_t index = IndexOf(event_name);
+  return index < events_.size() ? &events_[index] : nullptr;
 }
 
 const CEventData* CEventTable::Find(std::string_view event_name) const {
-  return const_cast<CEventTable*>(this)->Find(event_name);
+  std::size_t index = IndexOf(event_name);
+  return index < events_.size() ? &events_[index] : nullptr;
 }
