@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/clock.h"
 #include "updater/process/message_queue.h"
@@ -30,6 +31,8 @@ struct UpdateProcessDeps {
   const platform::IClock& clock = platform::SystemClock();
   // The work after a completed installation, run at the end of the process.
   std::function<void()> finish_update;
+  // Shows the About box (modal for the user; the task keeps running).
+  std::function<void()> show_about;
   // The bound of each wait for a task thread after its completion (1 s).
   std::int64_t task_wait_ms = 1000;
 };
@@ -76,7 +79,7 @@ class CUpdateProcess : public IModeHost {
   void HandleEvents(const std::string& event);
   void Announce(int task);
   void Forward(const Message& message);
-  void EndTaskThread(bool unbounded);
+  void EndTaskThread(bool cancel_first);
   void ExitInstance();
 
   UpdateProcessDeps deps_;
@@ -85,6 +88,9 @@ class CUpdateProcess : public IModeHost {
   std::uint64_t interface_generation_ = 0;
   std::string mode_name_;
   std::unique_ptr<CTaskThread> task_thread_;
+  // Task threads that did not end within their bound; kept alive, never freed
+  // while their thread may still run.
+  std::vector<std::unique_ptr<CTaskThread>> abandoned_tasks_;
   Message last_interface_message_;
   bool has_last_interface_message_ = false;
   int task_ = TASK_INIT;

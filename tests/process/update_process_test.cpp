@@ -1,0 +1,553 @@
+#include "updater/process/update_process.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "tests/support/fake_clock.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/temp_folder.h"
+#include "updater/core/language.h"
+#include "updater/core/updater_paths.h"
+#include "updater/core/updater_settings.h"
+#include "updater/description/event_table.h"
+#include "updater/description/installed_sections.h"
+#include "updater/description/update_file_data.h"
+
+namespace {
+
+// What the fake tasks and modes saw.
+struct Recorder {
+  std::vector<std::string> events;  // "task 6 got command 6", "mode hidden got 0x8004(7)" ...
+  int waits = 0;
+  int finishes = 0;
+  std::vector<std::string> modes_created;
+  std::vector<std::string> programs_started;
+  bool Has(const std::string& e) const {
+    return std::find(events.begin(), events.end(), e) != events.end();
+  }
+};
+
+// A task that answers WMU_COMMAND 0 with scripted reports, synchronously on
+// the posting thread, so the run is deterministic.
+class FakeTask : public CTaskThread {
+ public:
+  FakeTask(int id, std::vector<Message> replies, Recorder& recorder, bool never_ends)
+      : CTaskThread(id),
+        replies_(std::move(replies)),
+        recorder_(recorder),
+        never_ends_(never_ends) {}
+  void Start() override {
+    recorder_.events.push_back("task " + std::to_string(TaskId()) + " started");
+  }
+  bool Post(Message m) override {
+    if (m.id == WMU_SET_OWNER) {
+      owner_ = std::any_cast<std::shared_ptr<CMessageQueue>>(m.payload);
+    } else if (m.id == WMU_COMMAND) {
+      recorder_.events.push_back("task " + std::to_string(TaskId()) + " got command " +
+                                 std::to_string(m.wparam));
+      if (m.wparam == COMMAND_START_WORKING)
+        for (const auto& reply : replies_) owner_->Post(reply);
+    } else if (m.id == WMU_ANSWER || m.id == WMU_WARNING_ACK) {
+      recorder_.events.push_back("task " + std::to_string(TaskId()) + " got " +
+                                 (m.id == WMU_ANSWER ? "answer" : "ack"));
+    }
+    return true;
+  }
+  bool WaitForEnd(std::int64_t) override {
+    ++recorder_.waits;
+    return !never_ends_;
+  }
+  void Stop() override {}
+
+ protected:
+  void OnMessage(const Message&) override {}
+
+ private:
+  std::vector<Message> replies_;
+  Recorder& recorder_;
+  bool never_ends_;
+  std::shared_ptr<CMessageQueue> owner_;
+};
+
+class FakeTasks : public ITaskFactory {
+ public:
+  explicit FakeTasks(Recorder& recorder) : recorder_(recorder) {}
+  std::unique_ptr<CTaskThread> CreateTask(int task_id) override {
+    auto it = replies.find(task_id);
+    std::vector<Message> r = it != replies.end()
+                                 ? it->second
+                                 : std::vector<Message>{MakeMessage(WMU_TASK_COMPLETE, task_id)};
+    return std::make_unique<FakeTask>(task_id, r, recorder_, never_ends == task_id);
+  }
+  std::map<int, std::vector<Message>> replies;
+  int never_ends = -1;
+
+ private:
+  Recorder& recorder_;
+};
+
+// A mode that answers like the hidden mode, without pauses; hooks let a test
+// take over single messages.
+class FakeMode : public CMode {
+ public:
+  FakeMode(std::string name, IModeHost& host, int task, Recorder& recorder,
+           std::function<bool(const Message&, IModeHost&)> hook)
+      : name_(std::move(name)),
+        host_(host),
+        task_(task),
+        recorder_(recorder),
+        hook_(std::move(hook)) {}
+  void Create() override { host_.PostToInterface(MakeMessage(WMU_TASK_STARTED, task_)); }
+  void OnMessage(const Message& m) override {
+    recorder_.events.push_back("mode " + name_ + " got " + std::to_string(m.id) + "(" +
+                               std::to_string(m.wparam) + ")" +
+                               (m.text.empty() ? "" : " " + m.text));
+    if (hook_ && hook_(m, host_)) return;
+    switch (m.id) {
+      case WMU_TASK_STARTED:
+        task_ = static_cast<int>(m.wparam);
+        if (task_ == TASK_HTMLMESSAGE || task_ == TASK_LICENSE || task_ == TASK_SELECTUPDATE)
+          host_.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, task_));
+        break;
+      case WMU_TASK_COMPLETE:
+        if (m.wparam == TASK_HTMLMESSAGE || m.wparam == TASK_LICENSE ||
+            m.wparam == TASK_SELECTUPDATE)
+          break;
+        host_.PostToProcess(
+            MakeMessage(WMU_COMMAND, m.wparam == TASK_INSTALL || m.wparam == TASK_ROLLBACK
+                                         ? COMMAND_FINISH
+                                         : COMMAND_NEXT_TASK));
+        break;
+      case WMU_ERROR:
+        if (m.wparam == ERROR_NO_NEW_VERSION)
+          host_.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_FINISH));
+        else
+          host_.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_START_TASK, TASK_ROLLBACK));
+        break;
+      case WMU_QUESTION:
+        host_.PostToProcess(MakeMessage(WMU_ANSWER, m.wparam, 0));
+        break;
+      case WMU_WARNING:
+        host_.PostToProcess(MakeMessage(WMU_WARNING_ACK));
+        break;
+      default:
+        break;
+    }
+  }
+
+ private:
+  std::string name_;
+  IModeHost& host_;
+  int task_;
+  Recorder& recorder_;
+  std::function<bool(const Message&, IModeHost&)> hook_;
+};
+
+class FakeModes : public IModeFactory {
+ public:
+  explicit FakeModes(Recorder& recorder) : recorder_(recorder) {}
+  std::unique_ptr<CMode> CreateMode(const std::string& name, IModeHost& host, int task) override {
+    recorder_.modes_created.push_back(name);
+    return std::make_unique<FakeMode>(name, host, task, recorder_, hook);
+  }
+  std::function<bool(const Message&, IModeHost&)> hook;
+
+ private:
+  Recorder& recorder_;
+};
+
+class FakeServices : public IProcessServices {
+ public:
+  explicit FakeServices(Recorder& recorder) : recorder_(recorder) {}
+  bool FileExists(const std::string& path) override {
+    return path.find("missing") == std::string::npos;
+  }
+  void StartProgram(const std::string& location, const std::string& parameters,
+                    const std::string& folder) override {
+    recorder_.programs_started.push_back(location + "|" + parameters + "|" + folder);
+  }
+  bool IsProcessRunning(const std::string& file_name) override { return file_name == running; }
+  bool CloseApplication(const std::string&, const std::string&) override { return close_result; }
+  bool Confirm(const std::string&, const std::string&, const std::string& text, const std::string&,
+               const std::string&) override {
+    confirm_texts.push_back(text);
+    return confirm_answer;
+  }
+  std::string running;
+  bool close_result = true;
+  bool confirm_answer = true;
+  std::vector<std::string> confirm_texts;
+
+ private:
+  Recorder& recorder_;
+};
+
+class UpdateProcessTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    CUpdaterSettings::ResetInstance();
+    CUpdaterPaths::ResetInstance();
+    CUpdateFileData::ResetInstance();
+    CEventTable::ResetInstance();
+    CInstalledSections::ResetInstance();
+    CLanguage::ResetInstance();
+    SystemFolders system;
+    system.executable = folder_ / "Velmora Updater";
+    system.temp = folder_ / "temp";
+    CUpdaterPaths::Instance().Init(system);
+    CUpdaterSettings::Instance().MutableValues().run_mode = "hidden";
+  }
+  void TearDown() override {
+    CUpdateFileData::ResetInstance();
+    CEventTable::ResetInstance();
+  }
+
+  // Runs the process until it ends, advancing the fake clock over timers.
+  void RunToEnd() {
+    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{
+        tasks_, modes_, services_, clock_, [this] { ++recorder_.finishes; }, {}, 1000});
+    for (int guard = 0; guard < 1000 && process_->PumpReady(); ++guard) {
+      auto due = process_->Queue()->NextTimerDueIn();
+      ASSERT_TRUE(due) << "the run stalled";
+      clock_.Advance(*due);
+    }
+    ASSERT_TRUE(process_->HasEnded());
+  }
+
+  // The log lines that start with one of the given prefixes, in order.
+  std::vector<std::string> LinesWith(std::initializer_list<std::string> prefixes) const {
+    std::vector<std::string> out;
+    for (const auto& line : log_.Lines())
+      for (const auto& p : prefixes)
+        if (line.rfind(p, 0) == 0) out.push_back(line);
+    return out;
+  }
+
+  void AddEvent(const std::string& event, std::unique_ptr<CEventAction> action) {
+    CEventTable::Instance().Find(event)->actions.push_back(std::move(action));
+  }
+
+  TempFolder folder_;
+  LogCapture log_;
+  FakeClock clock_;
+  Recorder recorder_;
+  FakeTasks tasks_{recorder_};
+  FakeModes modes_{recorder_};
+  FakeServices services_{recorder_};
+  std::unique_ptr<CUpdateProcess> process_;
+};
+
+TEST_F(UpdateProcessTest, UsualRunSkipsTheEmptyInteractiveTasksAndFinishes) {
+  RunToEnd();
+  EXPECT_EQ(
+      LinesWith({"starting task", "task ready"}),
+      (std::vector<std::string>{"task ready: TASK_INIT", "starting task: TASK_CHECKVERSION",
+                                "task ready: TASK_CHECKVERSION", "starting task: TASK_HTMLMESSAGE",
+                                "task ready: TASK_HTMLMESSAGE", "starting task: TASK_LICENSE",
+                                "task ready: TASK_LICENSE", "starting task: TASK_SELECTUPDATE",
+                                "task ready: TASK_SELECTUPDATE", "starting task: TASK_DOWNLOAD",
+                                "task ready: TASK_DOWNLOAD", "starting task: TASK_INSTALL",
+                                "task ready: TASK_INSTALL"}));
+  EXPECT_TRUE(log_.Contains("CUpdateProcess::OnThreadMessage -> finish update process"));
+  EXPECT_EQ(recorder_.finishes, 1);
+  EXPECT_EQ(recorder_.modes_created, std::vector<std::string>{"hidden"});
+  EXPECT_TRUE(log_.Contains("  create new user interface: HIDDEN MODE"));
+}
+
+TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
+  struct Case {
+    const char* name;
+    std::map<int, std::vector<Message>> replies;
+    std::vector<std::string> expected;  // lines in order
+    bool rollback;
+    int finishes;
+  } cases[] = {
+      {"no new version",
+       {{TASK_CHECKVERSION, {MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION)}}},
+       {"starting task: TASK_CHECKVERSION", "No new version is found"},
+       false,
+       0},
+      {"download fails",
+       {{TASK_DOWNLOAD, {MakeMessage(WMU_ERROR, ERROR_SERVER, 0, "updatefile.xml")}}},
+       {"starting task: TASK_DOWNLOAD", "ERROR: server", "starting task: TASK_ROLLBACK",
+        "task ready: TASK_ROLLBACK"},
+       true,
+       0},
+      {"install fails on a file",
+       {{TASK_INSTALL, {MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, "/opt/app/tool")}}},
+       {"starting task: TASK_INSTALL", "ERROR: copy file /opt/app/tool",
+        "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
+       true,
+       0},
+  };
+  for (auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    recorder_ = Recorder{};
+    LogCapture log;
+    tasks_.replies = c.replies;
+    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{
+        tasks_, modes_, services_, clock_, [this] { ++recorder_.finishes; }, {}, 1000});
+    for (int guard = 0; guard < 1000 && process_->PumpReady(); ++guard) {
+      auto due = process_->Queue()->NextTimerDueIn();
+      ASSERT_TRUE(due);
+      clock_.Advance(*due);
+    }
+    ASSERT_TRUE(process_->HasEnded());
+    auto lines = log.Lines();
+    auto pos = lines.begin();
+    for (const auto& want : c.expected) {
+      pos = std::find(pos, lines.end(), want);
+      ASSERT_NE(pos, lines.end()) << want;
+    }
+    EXPECT_EQ(log.Contains("starting task: TASK_ROLLBACK"), c.rollback);
+    EXPECT_EQ(recorder_.finishes, c.finishes);
+    EXPECT_TRUE(log.Contains("CUpdateProcess::OnThreadMessage -> finish update process"));
+  }
+}
+
+TEST_F(UpdateProcessTest, CancelDuringDownloadEndsWithoutRollback) {
+  modes_.hook = [](const Message& m, IModeHost& host) {
+    if (m.id == WMU_TASK_STARTED && m.wparam == TASK_DOWNLOAD) {
+      host.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
+      return true;
+    }
+    return false;
+  };
+  tasks_.replies[TASK_DOWNLOAD] = {};  // the download is still running
+  RunToEnd();
+  EXPECT_TRUE(recorder_.Has("task 6 got command 6"));
+  EXPECT_FALSE(log_.Contains("starting task: TASK_ROLLBACK"));
+  EXPECT_FALSE(log_.Contains("starting task: TASK_INSTALL"));
+  EXPECT_EQ(recorder_.finishes, 0);
+}
+
+TEST_F(UpdateProcessTest, CancelDuringInstallRollsBackAndSkipsTheFinishingWork) {
+  modes_.hook = [](const Message& m, IModeHost& host) {
+    if (m.id == WMU_TASK_STARTED && m.wparam == TASK_INSTALL) {
+      host.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
+      return true;
+    }
+    return false;
+  };
+  tasks_.replies[TASK_INSTALL] = {};
+  RunToEnd();
+  EXPECT_TRUE(recorder_.Has("task 7 got command 6"));
+  EXPECT_TRUE(log_.Contains("task ready: TASK_ROLLBACK"));
+  EXPECT_EQ(recorder_.finishes, 0);
+}
+
+TEST_F(UpdateProcessTest, LateCompletionOfAReplacedTaskIsIgnored) {
+  // The download reports an error and then its completion; the rollback has
+  // replaced it by then, so the completion must not restart the sequence.
+  tasks_.replies[TASK_DOWNLOAD] = {MakeMessage(WMU_ERROR, ERROR_SERVER)};
+  tasks_.replies[TASK_ROLLBACK] = {};
+  modes_.hook = [](const Message& m, IModeHost& host) {
+    if (m.id == WMU_TASK_STARTED && m.wparam == TASK_ROLLBACK) {
+      host.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_DOWNLOAD));
+      host.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK));
+      return true;
+    }
+    return false;
+  };
+  RunToEnd();
+  EXPECT_FALSE(log_.Contains("task ready: TASK_DOWNLOAD"));
+  EXPECT_FALSE(log_.Contains("starting task: TASK_INSTALL"));
+  EXPECT_TRUE(log_.Contains("task ready: TASK_ROLLBACK"));
+}
+
+TEST_F(UpdateProcessTest, CompletedTaskIsWaitedForAtMost59Times) {
+  tasks_.never_ends = TASK_CHECKVERSION;
+  tasks_.replies[TASK_CHECKVERSION] = {MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION)};
+  modes_.hook = [](const Message& m, IModeHost& host) {
+    if (m.id == WMU_ERROR) {
+      host.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_CHECKVERSION));
+      host.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_FINISH));
+      return true;
+    }
+    return false;
+  };
+  RunToEnd();
+  auto waits = LinesWith({"CUpdateProcess::OnTaskComplete - Waiting..."});
+  EXPECT_EQ(waits.size(), 59u);
+  EXPECT_TRUE(log_.Contains("task ready: TASK_CHECKVERSION"));
+}
+
+TEST_F(UpdateProcessTest, ModeSwitchReplaysTheLastInterfaceMessage) {
+  tasks_.replies[TASK_INSTALL] = {MakeMessage(WMU_QUESTION, QUESTION_DELETE_FILE, 0, "/opt/a")};
+  bool switched = false;
+  modes_.hook = [&switched](const Message& m, IModeHost& host) {
+    if (m.id == WMU_QUESTION && !switched) {
+      switched = true;
+      host.PostToProcess(MakeMessage(WMU_CHANGE_MODE, 0, 0, "silent"));
+      return true;
+    }
+    if (m.id == WMU_QUESTION) {
+      host.PostToProcess(MakeMessage(WMU_ANSWER, m.wparam, 0));
+      host.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_INSTALL));
+      return true;
+    }
+    return false;
+  };
+  RunToEnd();
+  EXPECT_EQ(recorder_.modes_created, (std::vector<std::string>{"hidden", "silent"}));
+  EXPECT_TRUE(recorder_.Has("mode silent got " + std::to_string(WMU_QUESTION) + "(1) /opt/a"));
+  EXPECT_TRUE(recorder_.Has("task 7 got answer"));
+  EXPECT_TRUE(log_.Contains("QUESTION_ID: 1"));
+  EXPECT_TRUE(log_.Contains("QUESTIONANSWER_ID: question: 1 -> answer: 0"));
+}
+
+TEST_F(UpdateProcessTest, RunModeThatNamesNoModeEndsTheRunInOrder) {
+  CUpdaterSettings::Instance().MutableValues().run_mode = "Full";
+  RunToEnd();
+  EXPECT_TRUE(recorder_.modes_created.empty());
+  EXPECT_FALSE(log_.Contains("starting task: TASK_CHECKVERSION"));
+  EXPECT_TRUE(log_.Contains("END CHANGING USER INTERFACE"));
+}
+
+TEST_F(UpdateProcessTest, StartSpecificTaskIgnoresEarlierTasks) {
+  modes_.hook = [](const Message& m, IModeHost& host) {
+    if (m.id == WMU_TASK_STARTED && m.wparam == TASK_INSTALL)
+      host.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_START_TASK, TASK_DOWNLOAD));
+    return false;
+  };
+  RunToEnd();
+  EXPECT_TRUE(log_.Contains("CUpdateProcess::OnThreadMessage -> start specific task"));
+  EXPECT_EQ(LinesWith({"starting task: TASK_DOWNLOAD"}).size(), 1u);
+}
+
+TEST_F(UpdateProcessTest, EventActions) {
+  auto run_missing = std::make_unique<CEventActionRun>();
+  run_missing->location = "/opt/missing/tool";
+  AddEvent("ONNEWVERSION", std::move(run_missing));
+  auto setmode = std::make_unique<CEventActionSetMode>();
+  setmode->mode = "silent";
+  AddEvent("ONNEWVERSION", std::move(setmode));
+
+  auto run = std::make_unique<CEventActionRun>();
+  run->location = "/opt/app/helper";
+  run->parameters = "--quiet \"a b\"";
+  AddEvent("AFTERDOWNLOAD", std::move(run));
+  AddEvent("AFTERDOWNLOAD", std::make_unique<CEventAction>(kEventActionSkipNextTask));
+
+  RunToEnd();
+  // The missing program stops the event: no mode change.
+  EXPECT_EQ(recorder_.modes_created, std::vector<std::string>{"hidden"});
+  EXPECT_FALSE(log_.Contains("handle eventaction SETMODE"));
+  EXPECT_EQ(recorder_.programs_started,
+            std::vector<std::string>{"/opt/app/helper|--quiet \"a b\"|/opt/app"});
+  // The install is skipped; nothing follows it, so the run finishes in order.
+  EXPECT_TRUE(log_.Contains("handle eventaction SKIPNEXTTASK"));
+  EXPECT_FALSE(log_.Contains("starting task: TASK_INSTALL"));
+  EXPECT_TRUE(log_.Contains("CUpdateProcess::OnThreadMessage -> finish update process"));
+  EXPECT_EQ(recorder_.finishes, 0);
+}
+
+TEST_F(UpdateProcessTest, CloseActionFinishesAfterInstallAndLocksTheMode) {
+  AddEvent("AFTERINSTALL", std::make_unique<CEventAction>(kEventActionClose));
+  auto setmode = std::make_unique<CEventActionSetMode>();
+  setmode->mode = "full";
+  AddEvent("AFTERINSTALL", std::move(setmode));
+  RunToEnd();
+  EXPECT_TRUE(log_.Contains("handle eventaction CLOSE"));
+  EXPECT_TRUE(log_.Contains("CHANGING OF USER INTERFACE NOT ALLOWED"));
+  EXPECT_EQ(recorder_.modes_created, (std::vector<std::string>{"hidden", "hidden"}));
+  EXPECT_EQ(recorder_.finishes, 1);
+}
+
+TEST_F(UpdateProcessTest, CloseActionBeforeInstallCancels) {
+  AddEvent("ONNEWVERSION", std::make_unique<CEventAction>(kEventActionClose));
+  RunToEnd();
+  EXPECT_TRUE(log_.Contains("CUpdateProcess::OnThreadMessage -> cancel update process"));
+  EXPECT_FALSE(log_.Contains("starting task: TASK_DOWNLOAD"));
+  EXPECT_EQ(recorder_.finishes, 0);
+}
+
+TEST_F(UpdateProcessTest, CloseApplicationAction) {
+  struct Case {
+    std::string running;
+    bool ask, answer, close_result;
+    bool error_expected;
+  } cases[] = {
+      {"", true, true, true, false},      // not running: no dialog, no error
+      {"app", true, false, true, true},   // asked, answered No
+      {"app", false, true, false, true},  // closing fails
+      {"app", true, true, true, false},   // asked, closed
+  };
+  for (const auto& c : cases) {
+    SetUp();
+    recorder_ = Recorder{};
+    LogCapture log;
+    auto close = std::make_unique<CEventActionCloseApplication>();
+    close->title = "Tool";
+    close->file_name = "app";
+    close->ask_user = c.ask;
+    AddEvent("BEFOREINSTALL", std::move(close));
+    services_.running = c.running;
+    services_.confirm_answer = c.answer;
+    services_.close_result = c.close_result;
+    services_.confirm_texts.clear();
+    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{
+        tasks_, modes_, services_, clock_, [this] { ++recorder_.finishes; }, {}, 1000});
+    for (int guard = 0; guard < 1000 && process_->PumpReady(); ++guard) {
+      auto due = process_->Queue()->NextTimerDueIn();
+      ASSERT_TRUE(due);
+      clock_.Advance(*due);
+    }
+    EXPECT_EQ(log.Contains("ERROR: close app"), c.error_expected) << c.running << c.ask << c.answer;
+    EXPECT_EQ(recorder_.Has("mode hidden got " + std::to_string(WMU_ERROR) + "(8) Tool"),
+              c.error_expected);
+    EXPECT_EQ(services_.confirm_texts.size(), c.running.empty() || !c.ask ? 0u : 1u);
+  }
+}
+
+TEST_F(UpdateProcessTest, ShowNotifierOnlyInSilentModeAndStopsTheEventOtherwise) {
+  for (const char* mode : {"silent", "verysilent"}) {
+    SetUp();
+    recorder_ = Recorder{};
+    LogCapture log;
+    CUpdaterSettings::Instance().MutableValues().run_mode = mode;
+    auto notify = std::make_unique<CEventActionShowNotifier>();
+    notify->title = "New";
+    notify->description = "Version 2";
+    AddEvent("ONNEWVERSION", std::move(notify));
+    AddEvent("ONNEWVERSION", std::make_unique<CEventAction>(kEventActionStartNextTask));
+    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{
+        tasks_, modes_, services_, clock_, [this] { ++recorder_.finishes; }, {}, 1000});
+    for (int guard = 0; guard < 1000 && process_->PumpReady(); ++guard) {
+      auto due = process_->Queue()->NextTimerDueIn();
+      ASSERT_TRUE(due);
+      clock_.Advance(*due);
+    }
+    bool silent = std::string(mode) == "silent";
+    EXPECT_EQ(recorder_.Has("mode silent got " + std::to_string(WMU_SHOW_NOTIFIER) + "(0) New"),
+              silent);
+    EXPECT_EQ(log.Contains("handle eventaction STARTNEXTTASK"), silent) << mode;
+  }
+}
+
+TEST_F(UpdateProcessTest, SelectedSectionsDecideTheNeededFiles) {
+  auto& data = CUpdateFileData::Instance();
+  data.sections.push_back(CSectionData{});
+  data.sections.back().name = "core";
+  data.sections.back().version = "2.0";
+  data.sections.push_back(CSectionData{});
+  data.sections.back().name = "extras";
+  data.sections.back().version = "1.5";
+  data.sections.back().selected = false;
+  for (const char* section : {"core", "extras", ""}) {
+    data.files.emplace_back();
+    data.files.back().section = section;
+    data.files.back().update_needed = std::string(section) == "extras";
+  }
+  RunToEnd();
+  EXPECT_TRUE(log_.Contains("  * core -> 2.0"));
+  EXPECT_EQ(CInstalledSections::Instance().GetVersion("core"), "2.0");
+  EXPECT_NE(CInstalledSections::Instance().GetVersion("extras"), "1.5");
+}
+
+}  // namespace

@@ -1,0 +1,560 @@
+#include "updater/process/update_process.h"
+
+#include <string>
+
+#include "updater/core/language.h"
+#include "updater/core/language_ids.h"
+#include "updater/core/text.h"
+#include "updater/core/updater_log.h"
+#include "updater/core/updater_paths.h"
+#include "updater/core/updater_settings.h"
+#include "updater/description/event_table.h"
+#include "updater/description/installed_sections.h"
+#include "updater/description/update_file_data.h"
+
+namespace {
+
+// The task after `task` in the sequence. 4 stands for no task and is passed
+// over, so that the run reaches the section selection and the download by
+// itself; past the installation (8) there is no further task.
+int NextTask(int task) { return task == TASK_LICENSE ? TASK_SELECTUPDATE : task + 1; }
+
+// How long the cancel command and the end of the run wait for a task thread.
+constexpr std::int64_t kTaskStopBoundMs = 60000;
+// How often a completed task is waited for (each wait is task_wait_ms).
+constexpr int kCompletionWaits = 59;
+
+void Log(std::string_view line) { CUpdaterLog::Instance().WriteLine(line); }
+
+std::string Num(std::int64_t value) { return std::to_string(value); }
+
+// The log line of an error code; nullptr for codes without one.
+const char* ErrorLogPattern(int code) {
+  switch (code) {
+    case ERROR_UNKNOWN:
+      return "ERROR: unknown error";
+    case ERROR_NO_CONNECTION:
+      return "ERROR: no connection";
+    case ERROR_SERVER:
+      return "ERROR: server";
+    case ERROR_NO_DISK_SPACE:
+      return "ERROR: no disk space";
+    case ERROR_FILE_NOT_FOUND:
+      return "ERROR: file %s not found";
+    case ERROR_COPY_FAILED:
+      return "ERROR: copy file %s";
+    case ERROR_DELETE_FAILED:
+      return "ERROR: delete file %s";
+    case ERROR_RUN_FAILED:
+      return "ERROR: run file %s";
+    case ERROR_CLOSE_APPLICATION:
+      return "ERROR: close app";
+    case ERROR_FILE_CORRUPT:
+      return "ERROR: file %s corrupt";
+    case ERROR_NO_NEW_VERSION:
+      return "No new version is found";
+    case ERROR_WRITE_FAILED:
+      return "ERROR: write file %s";
+    case ERROR_UNZIP_FAILED:
+      return "ERROR: unzip file %s";
+    default:
+      return nullptr;
+  }
+}
+
+bool IsInterfaceMessage(std::uint32_t id) {
+  switch (id) {
+    case WMU_ERROR:
+    case WMU_TASK_STARTED:
+    case WMU_TASK_COMPLETE:
+    case WMU_STATUS_CHANGED:
+    case WMU_ITEM_PROGRESS:
+    case WMU_TOTAL_PROGRESS:
+    case WMU_WARNING:
+    case WMU_QUESTION:
+    case WMU_SHOW_NOTIFIER:
+      return true;
+    default:
+      return false;
+  }
+}
+
+}  // namespace
+
+CUpdateProcess::CUpdateProcess(UpdateProcessDeps deps)
+    : deps_(std::move(deps)), queue_(std::make_shared<CMessageQueue>(deps_.clock)) {}
+
+CUpdateProcess::~CUpdateProcess() {
+  interface_.reset();
+  if (task_thread_) EndTaskThread(false);
+  // A thread that never ended keeps its object: freeing it would leave the
+  // thread running on freed memory. The process is ending anyway.
+  for (auto& task : abandoned_tasks_)
+    if (!task->WaitForEnd(0)) static_cast<void>(task.release());
+}
+
+void CUpdateProcess::Run() {
+  Begin();
+  while (!ended_) {
+    auto message = queue_->Take();
+    if (!message) break;
+    Dispatch(*message);
+  }
+}
+
+void CUpdateProcess::Begin() {
+  if (begun_) return;
+  begun_ = true;
+  InitInstance();
+}
+
+bool CUpdateProcess::PumpReady() {
+  Begin();
+  while (!ended_) {
+    auto message = queue_->TryTake();
+    if (!message) break;
+    Dispatch(*message);
+  }
+  return !ended_;
+}
+
+void CUpdateProcess::PostToProcess(Message message) {
+  message.interface_generation = 0;
+  queue_->Post(std::move(message));
+}
+
+void CUpdateProcess::PostToProcessDelayed(Message message, std::int64_t delay_ms) {
+  message.interface_generation = 0;
+  queue_->PostDelayed(std::move(message), delay_ms);
+}
+
+void CUpdateProcess::PostToInterface(Message message) {
+  if (!interface_) return;
+  message.interface_generation = interface_generation_;
+  queue_->Post(std::move(message));
+}
+
+void CUpdateProcess::PostToInterfaceDelayed(Message message, std::int64_t delay_ms) {
+  if (!interface_) return;
+  message.interface_generation = interface_generation_;
+  queue_->PostDelayed(std::move(message), delay_ms);
+}
+
+void CUpdateProcess::InitInstance() {
+  task_ = TASK_INIT;
+  interface_.reset();
+  task_thread_.reset();
+  mode_change_allowed_ = true;
+  finish_requested_ = install_done_ = cancelled_ = false;
+  CInstalledSections::Instance().Load(InstalledSectionsPath());
+  PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_INIT, 0));
+}
+
+void CUpdateProcess::Dispatch(const Message& message) {
+  if (message.interface_generation != 0) {
+    // A message for the user interface: only the mode it was meant for sees it.
+    if (interface_ && message.interface_generation == interface_generation_)
+      interface_->OnMessage(message);
+    return;
+  }
+  switch (message.id) {
+    case WMU_QUIT:
+      ExitInstance();
+      break;
+    case WMU_COMMAND:
+      Log(FillPlaceholders("CUpdateProcess::OnThreadMessage -> wParam = %d; lParam = %d",
+                           {Num(message.wparam), Num(message.lparam)}));
+      OnThreadMessage(static_cast<int>(message.wparam), message.lparam);
+      break;
+    case WMU_TASK_COMPLETE:
+      OnTaskComplete(static_cast<int>(message.wparam), message.lparam);
+      break;
+    case WMU_ERROR:
+      OnError(static_cast<int>(message.wparam), message.text, message.lparam);
+      break;
+    case WMU_WARNING:
+      if (message.wparam == 0)
+        Log(FillPlaceholders("WARNING: file %s not registered", {message.text}));
+      Forward(message);
+      break;
+    case WMU_WARNING_ACK:
+      if (task_thread_) task_thread_->Post(message);
+      break;
+    case WMU_QUESTION:
+      Log(FillPlaceholders("QUESTION_ID: %d", {Num(message.wparam)}));
+      Forward(message);
+      break;
+    case WMU_ANSWER:
+      Log(FillPlaceholders("QUESTIONANSWER_ID: question: %d -> answer: %d",
+                           {Num(message.wparam), Num(message.lparam)}));
+      if (task_thread_) task_thread_->Post(message);
+      break;
+    case WMU_STATUS_CHANGED:
+    case WMU_ITEM_PROGRESS:
+    case WMU_TOTAL_PROGRESS:
+      Forward(message);
+      break;
+    case WMU_SHOW_ABOUT:
+      // The task keeps running while the box is open; the box is modal only
+      // for the user.
+      Log("ABOUT: user wants to see about dialog");
+      if (deps_.show_about) deps_.show_about();
+      Log("ABOUT: user closed about dialog");
+      break;
+    case WMU_CHANGE_MODE:
+      Log(message.text);
+      ChangeMode(message.text);
+      if (interface_ && has_last_interface_message_) {
+        Message replay = last_interface_message_;
+        PostToInterface(std::move(replay));
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void CUpdateProcess::Forward(const Message& message) {
+  if (!interface_) return;
+  if (IsInterfaceMessage(message.id)) {
+    last_interface_message_ = message;
+    last_interface_message_.interface_generation = 0;
+    has_last_interface_message_ = true;
+  }
+  PostToInterface(message);
+}
+
+void CUpdateProcess::Announce(int task) {
+  if (interface_) Forward(MakeMessage(WMU_TASK_STARTED, task, 0));
+}
+
+void CUpdateProcess::StartTask(int task) {
+  if (cancelled_ && task != TASK_ROLLBACK) return;
+  task_ = task == -1 ? NextTask(task_) : task;
+  if (cancelled_ && task_ != TASK_ROLLBACK) return;
+  if (task == -1 && task_ > TASK_INSTALL) {
+    // Nothing follows (the installation was skipped): end the run in order
+    // instead of waiting for a task that never comes.
+    PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_FINISH, 0));
+    return;
+  }
+  const CUpdateFileData& data = CUpdateFileData::Instance();
+  switch (task_) {
+    case TASK_CHECKVERSION:
+      Log("starting task: TASK_CHECKVERSION");
+      Announce(task_);
+      StartTaskThread(task_);
+      break;
+    case TASK_HTMLMESSAGE:
+      Log("starting task: TASK_HTMLMESSAGE");
+      if (data.html_message_url.empty()) {
+        PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_HTMLMESSAGE, 0));
+      } else {
+        HandleEvents("BEFOREHTMLMESSAGE");
+        Announce(task_);
+      }
+      break;
+    case TASK_LICENSE:
+      Log("starting task: TASK_LICENSE");
+      if (data.license.empty()) {
+        PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_LICENSE, 0));
+      } else {
+        HandleEvents("BEFORELICENSE");
+        Announce(task_);
+      }
+      break;
+    case TASK_SELECTUPDATE:
+      Log("starting task: TASK_SELECTUPDATE");
+      if (data.sections.empty()) {
+        PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_SELECTUPDATE, 0));
+      } else {
+        HandleEvents("BEFORESELECTUPDATE");
+        Announce(task_);
+      }
+      break;
+    case TASK_DOWNLOAD:
+      Log("starting task: TASK_DOWNLOAD");
+      HandleEvents("BEFOREDOWNLOAD");
+      Announce(task_);
+      StartTaskThread(task_);
+      break;
+    case TASK_INSTALL:
+      Log("starting task: TASK_INSTALL");
+      HandleEvents("BEFOREINSTALL");
+      Announce(task_);
+      StartTaskThread(task_);
+      break;
+    case TASK_ROLLBACK:
+      // The rollback is a real task: it undoes what the installation did and
+      // completes like the others, so every mode can end the run after it.
+      Log("starting task: TASK_ROLLBACK");
+      install_done_ = false;
+      HandleEvents("BEFOREROLLBACK");
+      Announce(task_);
+      StartTaskThread(task_);
+      break;
+    default:
+      break;
+  }
+}
+
+void CUpdateProcess::StartTaskThread(int task) {
+  // A task that still runs is ended first, so only one task runs at a time.
+  EndTaskThread(false);
+  std::unique_ptr<CTaskThread> thread = deps_.tasks.CreateTask(task);
+  if (!thread) {
+    PostToProcess(MakeMessage(WMU_QUIT));
+    return;
+  }
+  thread->Start();
+  Message owner = MakeMessage(WMU_SET_OWNER);
+  owner.payload = queue_;
+  thread->Post(std::move(owner));
+  thread->Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING, 0));
+  task_thread_ = std::move(thread);
+}
+
+void CUpdateProcess::EndTaskThread(bool cancel_first) {
+  if (!task_thread_) return;
+  if (cancel_first) task_thread_->Post(MakeMessage(WMU_COMMAND, COMMAND_CANCEL, 0));
+  task_thread_->Post(MakeMessage(WMU_QUIT));
+  if (task_thread_->WaitForEnd(kTaskStopBoundMs)) {
+    task_thread_->Stop();
+    task_thread_.reset();
+  } else {
+    // A task that does not end within the bound is left behind; its object
+    // stays alive so that the thread never touches freed memory.
+    Log("task thread did not end in time");
+    abandoned_tasks_.push_back(std::move(task_thread_));
+  }
+}
+
+void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
+  if (cancelled_ && task != TASK_ROLLBACK) return;
+  if (task != task_) return;  // a late report of a task that was replaced
+  if (task_thread_) {
+    for (int i = 0; i < kCompletionWaits; ++i) {
+      Log("CUpdateProcess::OnTaskComplete - Waiting...");
+      if (task_thread_->WaitForEnd(deps_.task_wait_ms)) break;
+    }
+    if (task_thread_->WaitForEnd(0)) {
+      task_thread_->Stop();
+      task_thread_.reset();
+    } else {
+      abandoned_tasks_.push_back(std::move(task_thread_));
+    }
+  }
+  switch (task) {
+    case TASK_INIT:
+      Log("task ready: TASK_INIT");
+      ChangeMode(CUpdaterSettings::Instance().Values().run_mode);
+      if (!interface_) {
+        // Nothing would drive the tasks: end the run in order.
+        Log("no user interface for mode '" + CUpdaterSettings::Instance().Values().run_mode +
+            "', update process ends");
+        PostToProcess(MakeMessage(WMU_QUIT));
+      }
+      break;
+    case TASK_CHECKVERSION:
+      Log("task ready: TASK_CHECKVERSION");
+      HandleEvents("ONNEWVERSION");
+      break;
+    case TASK_HTMLMESSAGE:
+      Log("task ready: TASK_HTMLMESSAGE");
+      HandleEvents("AFTERHTMLMESSAGE");
+      StartTask(-1);
+      break;
+    case TASK_LICENSE:
+      Log("task ready: TASK_LICENSE");
+      HandleEvents("AFTERLICENSE");
+      StartTask(-1);
+      break;
+    case TASK_SELECTUPDATE:
+      CheckSelectedSections();
+      Log("task ready: TASK_SELECTUPDATE");
+      HandleEvents("AFTERSELECTUPDATE");
+      StartTask(-1);
+      break;
+    case TASK_DOWNLOAD:
+      Log("task ready: TASK_DOWNLOAD");
+      HandleEvents("AFTERDOWNLOAD");
+      break;
+    case TASK_INSTALL:
+      Log("task ready: TASK_INSTALL");
+      install_done_ = true;
+      HandleEvents("AFTERINSTALL");
+      break;
+    case TASK_ROLLBACK:
+      Log("task ready: TASK_ROLLBACK");
+      install_done_ = false;
+      HandleEvents("AFTERROLLBACK");
+      break;
+    default:
+      break;
+  }
+  Forward(MakeMessage(WMU_TASK_COMPLETE, task, result));
+}
+
+void CUpdateProcess::OnThreadMessage(int code, std::int64_t argument) {
+  switch (code) {
+    case COMMAND_NEXT_TASK:
+      Log("CUpdateProcess::OnThreadMessage -> start next task");
+      StartTask(-1);
+      break;
+    case COMMAND_SKIP_NEXT_TASK:
+      Log("CUpdateProcess::OnThreadMessage -> skip next task");
+      task_ = NextTask(task_);
+      break;
+    case COMMAND_FINISH:
+      Log("CUpdateProcess::OnThreadMessage -> finish update process");
+      finish_requested_ = true;
+      PostToProcess(MakeMessage(WMU_QUIT));
+      break;
+    case COMMAND_CANCEL:
+      Log("CUpdateProcess::OnThreadMessage -> cancel update process");
+      cancelled_ = true;
+      EndTaskThread(true);
+      if (task_ < TASK_INSTALL)
+        PostToProcess(MakeMessage(WMU_QUIT));
+      else
+        StartTask(TASK_ROLLBACK);
+      break;
+    case COMMAND_START_TASK:
+      Log("CUpdateProcess::OnThreadMessage -> start specific task");
+      if (task_ < argument) StartTask(static_cast<int>(argument));
+      break;
+    default:
+      break;
+  }
+}
+
+void CUpdateProcess::OnError(int code, const std::string& text, std::int64_t lparam) {
+  if (const char* pattern = ErrorLogPattern(code)) Log(FillPlaceholders(pattern, {text}));
+  if (code == ERROR_NO_NEW_VERSION) HandleEvents("ONNONEWVERSION");
+  Message forward = MakeMessage(WMU_ERROR, code, lparam, text);
+  Forward(forward);
+}
+
+void CUpdateProcess::ChangeMode(const std::string& name) {
+  if (!mode_change_allowed_) {
+    Log("CHANGING OF USER INTERFACE NOT ALLOWED");
+    return;
+  }
+  Log("START CHANGING USER INTERFACE");
+  Log("  destroy existing user interface");
+  const char* line = nullptr;
+  if (name == "full")
+    line = "  create new user interface: FULL MODE";
+  else if (name == "silent" || name == "verysilent")
+    line = "  create new user interface: SILENT MODE";
+  else if (name == "hidden")
+    line = "  create new user interface: HIDDEN MODE";
+  if (line) {
+    interface_.reset();
+    Log(line);
+    ++interface_generation_;
+    interface_ = deps_.modes.CreateMode(name, *this, task_);
+    mode_name_ = name;
+    if (interface_) interface_->Create();
+  }
+  Log("END CHANGING USER INTERFACE");
+}
+
+bool CUpdateProcess::CheckSelectedSections() {
+  CUpdateFileData& data = CUpdateFileData::Instance();
+  if (data.check_separately) return true;
+  Log("CHECKING FOR SELECTED SECTIONS BY USER");
+  std::vector<std::string> selected;
+  for (const auto& section : data.sections) {
+    if (!section.selected) continue;
+    selected.push_back(section.name);
+    Log("  * " + section.name);
+  }
+  for (auto& file : data.files) {
+    if (file.section.empty()) {
+      file.update_needed = true;
+      continue;
+    }
+    file.update_needed = false;
+    for (const auto& name : selected)
+      if (file.section == name) file.update_needed = true;
+  }
+  Log("NEW VERSIONS FOR SELECTED SECTIONS");
+  for (const auto& name : selected) {
+    for (const auto& section : data.sections) {
+      if (section.name != name) continue;
+      CInstalledSections::Instance().SetVersion(section.name, section.version);
+      Log("  * " + name + " -> " + section.version);
+    }
+  }
+  return true;
+}
+
+void CUpdateProcess::HandleEvents(const std::string& event) {
+  const CEventData* list = CEventTable::Instance().Find(event);
+  if (!list) return;
+  for (const auto& action : list->actions) {
+    const std::string& type = action->type;
+    if (type == kEventActionClose) {
+      Log("handle eventaction CLOSE");
+      ChangeMode("hidden");
+      mode_change_allowed_ = false;
+      PostToProcess(MakeMessage(
+          WMU_COMMAND, install_done_ || finish_requested_ ? COMMAND_FINISH : COMMAND_CANCEL, 0));
+    } else if (type == kEventActionRun) {
+      const auto& run = static_cast<const CEventActionRun&>(*action);
+      if (!IsWebLocation(run.location) && !deps_.services.FileExists(run.location)) return;
+      Log("handle eventaction RUN (" + run.location + ")");
+      deps_.services.StartProgram(run.location, run.parameters, FolderOf(run.location));
+    } else if (type == kEventActionSetMode) {
+      Log("handle eventaction SETMODE");
+      ChangeMode(static_cast<const CEventActionSetMode&>(*action).mode);
+    } else if (type == kEventActionSkipNextTask) {
+      Log("handle eventaction SKIPNEXTTASK");
+      PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_SKIP_NEXT_TASK, 0));
+    } else if (type == kEventActionStartNextTask) {
+      Log("handle eventaction STARTNEXTTASK");
+      PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_NEXT_TASK, 0));
+    } else if (type == kEventActionCloseApplication) {
+      const auto& close = static_cast<const CEventActionCloseApplication&>(*action);
+      Log("handle eventaction CLOSEAPPLICATION");
+      if (!deps_.services.IsProcessRunning(close.file_name)) continue;
+      bool go_ahead = true;
+      if (close.ask_user) {
+        const CLanguage& language = CLanguage::Instance();
+        go_ahead = deps_.services.Confirm(
+            language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE),
+            language.GetText(IDS_CONFIRMATION_TITLE),
+            FillPlaceholders(
+                language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_EXPLANATION),
+                {close.title, CUpdaterSettings::Instance().Values().name, close.title}),
+            language.GetText(IDS_GENERAL_YES), language.GetText(IDS_GENERAL_NO));
+      }
+      if (go_ahead && deps_.services.CloseApplication(close.title, close.file_name)) continue;
+      PostToProcess(MakeMessage(WMU_ERROR, ERROR_CLOSE_APPLICATION, 0, close.title));
+      return;
+    } else if (type == kEventActionShowNotifier) {
+      if (mode_name_ != "silent") return;
+      const auto& notifier = static_cast<const CEventActionShowNotifier&>(*action);
+      Log("handle eventaction SHOWNOTIFIER");
+      if (interface_)
+        Forward(MakeMessage(WMU_SHOW_NOTIFIER, 0, 0, notifier.title, notifier.description));
+    }
+  }
+}
+
+void CUpdateProcess::ExitInstance() {
+  interface_.reset();
+  EndTaskThread(false);
+  if (task_ != TASK_ROLLBACK && finish_requested_) {
+    HandleEvents("ONCLOSE");
+    interface_.reset();  // a "close" action may have made a hidden mode
+  }
+  if (install_done_ && deps_.finish_update) deps_.finish_update();
+  if (abandoned_tasks_.empty()) {
+    CEventTable::ResetInstance();
+    CUpdateFileData::ResetInstance();
+  }
+  ended_ = true;
+  queue_->Close();
+}
