@@ -1,0 +1,197 @@
+#include "updater/core/updater_app.h"
+
+#include <exception>
+#include <utility>
+
+#include "platform/file_system.h"
+#include "platform/session.h"
+#include "platform/system_paths.h"
+#include "updater/core/command_line_parser.h"
+#include "updater/core/language.h"
+#include "updater/core/select_language.h"
+#include "updater/core/system_language.h"
+#include "updater/core/updater_log.h"
+#include "updater/core/updater_paths.h"
+#include "updater/core/updater_settings.h"
+
+namespace {
+
+std::string WithoutTrailingSeparators(std::string folder) {
+  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
+  return folder;
+}
+
+// Closes the log when the update run leaves by an exception.
+class LogCloser {
+ public:
+  LogCloser() = default;
+  LogCloser(const LogCloser&) = delete;
+  LogCloser& operator=(const LogCloser&) = delete;
+  ~LogCloser() { CUpdaterLog::Instance().Close(); }
+};
+
+}  // namespace
+
+ErrorDialogRequest ParameterErrorRequest(const std::string& exception_message,
+                                         const std::string& command_line, CommandLinePass pass) {
+  const CLanguage& language = CLanguage::Instance();
+  ErrorDialogRequest request;
+  request.caption = "Parameter parsing error";
+  request.heading = language.GetText(IDS_ERROR_TITLE);
+  // Built by concatenation: the command line is never used as a format.
+  request.message = "The following exception occurred when parsing parameters:\n\n\"" +
+                    exception_message + "\".\nCommandline: " + command_line;
+  request.detail =
+      pass == CommandLinePass::kFirst ? kParameterHintFirstPass : kParameterHintSecondPass;
+  request.ok_text = language.GetText(IDS_GENERAL_OK);
+  request.more_text = language.GetText(IDS_ERROR_MORE);
+  return request;
+}
+
+CUpdaterApp::CUpdaterApp(std::string command_line, UpdaterAppDeps deps)
+    : command_line_(std::move(command_line)), deps_(std::move(deps)) {}
+
+IDialogService& CUpdaterApp::Dialogs() const {
+  return deps_.dialogs ? *deps_.dialogs : DialogService();
+}
+
+bool CUpdaterApp::InitInstance() {
+  // The start-up does not wait before it begins: nothing here depends on time.
+  exit_code_ = 0;
+  try {
+    return StartUp();
+  } catch (...) {
+    exit_code_ = -1;
+    return false;
+  }
+}
+
+bool CUpdaterApp::StartUp() {
+  // The toolkit of the user interface is set up by the mode that needs it, on
+  // the thread of the update process; nothing to prepare here.
+  CUpdaterSettings& settings = CUpdaterSettings::Instance();
+
+  const bool session = deps_.session_available ? deps_.session_available()
+                                               : platform::IsInteractiveSessionAvailable();
+  if (!session) return false;
+
+  const bool paths_ready = deps_.init_paths ? deps_.init_paths() : CUpdaterPaths::Instance().Init();
+  if (!paths_ready) return false;
+
+  std::string settings_option;
+  try {
+    settings_option = FindSettingsFileOption(command_line_);
+  } catch (const DoubleParametersException& e) {
+    ShowParameterError(e.what(), CommandLinePass::kFirst);
+    return false;
+  } catch (const UnknownParameterException& e) {
+    ShowParameterError(e.what(), CommandLinePass::kFirst);
+    return false;
+  } catch (const ValueExpectedException& e) {
+    ShowParameterError(e.what(), CommandLinePass::kFirst);
+    return false;
+  } catch (const WrongTypeException& e) {
+    ShowParameterError(e.what(), CommandLinePass::kFirst);
+    return false;
+  }
+
+  ChooseSettingsFile(settings_option);
+  settings.Load(settings.ChosenFile());
+
+  // The copy program of an earlier self-update.
+  const std::string copy_program =
+      CUpdaterPaths::Instance().Entry(kPathTemp) + "Tolvaric" + platform::ExecutableSuffix();
+  if (platform::FileExists(copy_program) || platform::IsSymbolicLink(copy_program)) {
+    platform::RemoveFile(copy_program);
+  }
+
+  try {
+    ApplyCommandLine(command_line_);
+  } catch (const DoubleParametersException& e) {
+    ShowParameterError(e.what(), CommandLinePass::kSecond);
+    return false;
+  } catch (const UnknownParameterException& e) {
+    ShowParameterError(e.what(), CommandLinePass::kSecond);
+    return false;
+  } catch (const ValueExpectedException& e) {
+    ShowParameterError(e.what(), CommandLinePass::kSecond);
+    return false;
+  } catch (const WrongTypeException& e) {
+    ShowParameterError(e.what(), CommandLinePass::kSecond);
+    return false;
+  }
+
+  if (!CUpdaterPaths::Instance().InitUpdaterTemp()) return false;
+
+  LoadLanguage();
+  RunUpdate(command_line_);
+  CLanguage::Instance().ClearLanguage();
+  return true;
+}
+
+void CUpdaterApp::ChooseSettingsFile(const std::string& option_value) {
+  std::string path;
+  if (!option_value.empty() && platform::FileExists(option_value)) {
+    path = platform::FullPath(option_value);
+  } else {
+    path = CollapseSeparators(CUpdaterPaths::Instance().Entry(kPathUpdater) + "settings.ini");
+  }
+  CUpdaterSettings::Instance().SetChosenFile(path);
+}
+
+void CUpdaterApp::LoadLanguage() {
+  CLanguage& language = CLanguage::Instance();
+  CUpdaterSettings& settings = CUpdaterSettings::Instance();
+  const std::string name = settings.Values().language;
+  if (name.empty()) {
+    language.SelectLanguageByLangId(deps_.system_language ? deps_.system_language()
+                                                          : SystemLanguageId());
+  } else if (name == "user") {
+    CSelectLanguage(language, settings, Dialogs()).Run(LanguageFolder());
+    language.LoadLanguageByName(settings.Values().language);
+  } else {
+    language.LoadLanguageByName(name);
+  }
+}
+
+void CUpdaterApp::ShowParameterError(const char* message, CommandLinePass pass) {
+  Dialogs().ShowError(ParameterErrorRequest(message, command_line_, pass));
+}
+
+void CUpdaterApp::RunUpdate(const std::string& command_line) {
+  CUpdaterPaths& paths = CUpdaterPaths::Instance();
+  const SettingsValues& values = CUpdaterSettings::Instance().Values();
+  const platform::IClock& clock = deps_.clock ? *deps_.clock : platform::SystemClock();
+
+  // The application's own folder of temporary data: every version's downloads
+  // and rollback data of earlier runs go. The folders of this run are made again
+  // at once, so that the tasks find them.
+  const std::string temp_folder = paths.Entry(kPathTemp);
+  DeleteFolderContents(temp_folder + "updater_temp_" + FolderComponent(values.name));
+  platform::CreateFolders(WithoutTrailingSeparators(paths.Entry(kPathRollback)));
+
+  const std::int64_t start_ms = clock.MonotonicMs();
+  CUpdaterLog& log = CUpdaterLog::Instance();
+  log.Open(temp_folder + LogFileName(values.name), false);
+  LogCloser closer;
+  log.WriteHeader(command_line);
+  log.SetTimestamps(true);
+
+  if (deps_.run_update) deps_.run_update();
+
+  const std::int64_t elapsed_ms = clock.MonotonicMs() - start_ms;
+  log.SetTimestamps(false);
+  log.WriteFooter(elapsed_ms);
+}
+
+void CUpdaterApp::DeleteFolderContents(const std::string& folder) {
+  if (folder.empty() || platform::IsSymbolicLink(folder) || !platform::FolderExists(folder)) return;
+  std::optional<std::vector<std::string>> names = platform::ListFolder(folder);
+  if (!names) return;
+  const std::string prefix = WithoutTrailingSeparators(folder) + platform::PathSeparator();
+  for (const std::string& name : *names) {
+    if (name == "." || name == "..") continue;
+    // Removes files, links (as links) and whole folders; failures are ignored.
+    platform::RemoveTree(prefix + name);
+  }
+}
