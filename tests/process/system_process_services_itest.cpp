@@ -1,0 +1,59 @@
+// The process services with real child processes.
+
+#include <gtest/gtest.h>
+
+#include "platform/file_system.h"
+#include "platform/process.h"
+#include "tests/support/temp_folder.h"
+#include "updater/process/system_process_services.h"
+
+namespace {
+
+constexpr std::int64_t kWaitMs = 10000;
+
+TEST(SystemProcessServices, StartsAProgramWithSplitParametersInTheWorkingFolder) {
+  TempFolder folder;
+  CSystemProcessServices services;
+  auto started =
+      services.Start("/usr/bin/touch", R"(plain "with blank" ";rm -rf x")", folder.path());
+  ASSERT_TRUE(started.status) << started.status.message();
+  ASSERT_GT(started.pid, 0);
+  EXPECT_EQ(platform::WaitForProcess(started.pid, kWaitMs), 0);
+  EXPECT_TRUE(platform::FileExists(folder / "plain"));
+  EXPECT_TRUE(platform::FileExists(folder / "with blank"));
+  EXPECT_TRUE(platform::FileExists(folder / ";rm -rf x"));
+  EXPECT_TRUE(services.FileExists(folder / "plain"));
+  EXPECT_FALSE(services.FileExists(folder / "missing"));
+  EXPECT_FALSE(services.FileExists(folder.path()));
+}
+
+TEST(SystemProcessServices, FindsAndClosesTheUsersApplication) {
+  TempFolder folder;
+  auto bytes = platform::ReadFile("/bin/sleep", 16 << 20);
+  ASSERT_TRUE(bytes);
+  std::string name = "vapp-" + folder.path().substr(folder.path().rfind('/') + 1);
+  std::string program = folder / name;
+  ASSERT_TRUE(platform::WriteFileAtomic(program, *bytes, 0755));
+
+  CSystemProcessServices services;
+  EXPECT_FALSE(services.IsProcessRunning(name));
+  auto started = platform::StartProgram(program, {"60"}, "");
+  ASSERT_TRUE(started.status);
+
+  EXPECT_TRUE(services.IsProcessRunning(name));
+  EXPECT_TRUE(services.IsProcessRunning(program));
+  EXPECT_TRUE(services.IsProcessRunning(folder / ("sub/../" + name)));
+  std::string upper = name;
+  for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  EXPECT_TRUE(services.IsProcessRunning(upper));
+  EXPECT_FALSE(services.IsProcessRunning("/elsewhere/" + name));
+
+  EXPECT_TRUE(services.CloseApplication("Sleeper", program));
+  EXPECT_TRUE(services.ApplicationClosed());
+  EXPECT_FALSE(services.IsProcessRunning(name));
+  auto code = platform::WaitForProcess(started.pid, kWaitMs);
+  if (!code) platform::TerminateProcess(started.pid, true);
+  EXPECT_EQ(code, 128 + 15);  // ended by the request, not killed
+}
+
+}  // namespace

@@ -1,0 +1,127 @@
+#include "updater/process/system_process_services.h"
+
+#include <algorithm>
+
+#include "platform/file_system.h"
+#include "platform/system_paths.h"
+#include "updater/core/dialog_service.h"
+#include "updater/core/text.h"
+#include "updater/core/updater_paths.h"
+#include "updater/core/updater_settings.h"
+
+namespace {
+
+bool HasSeparator(const std::string& text) {
+  return std::any_of(text.begin(), text.end(), [](char c) { return platform::IsPathSeparator(c); });
+}
+
+// The comparable form of a path: platform separators, absolute, no doubled separators.
+std::string ComparablePath(const std::string& path) {
+  return CollapseSeparators(platform::FullPath(platform::NormalizeSeparators(path)));
+}
+
+// Whether a program path (the executable, or the first word of a command line)
+// names the wanted program.
+bool PathMatches(const std::string& program, const std::string& wanted, bool wanted_is_path) {
+  if (program.empty()) return false;
+  if (!EqualsNoCase(FileNameOf(program), FileNameOf(wanted))) return false;
+  if (!wanted_is_path) return true;
+  // A relative first word ("./app") says nothing about the folder.
+  if (!platform::IsPathSeparator(program[0])) return false;
+  return FolderOf(ComparablePath(program)) == FolderOf(ComparablePath(wanted));
+}
+
+}  // namespace
+
+bool OpensWithDesktop(const std::string& location) {
+  return IsWebLocation(location) || !platform::IsExecutableFile(location);
+}
+
+bool ProcessMatches(const platform::ProcessInfo& process, const std::string& file_name) {
+  if (file_name.empty() || FileNameOf(file_name).empty()) return false;
+  const bool is_path = HasSeparator(file_name);
+  return PathMatches(process.executable, file_name, is_path) ||
+         PathMatches(process.first_word, file_name, is_path);
+}
+
+CSystemProcessServices::CSystemProcessServices(platform::IProcessControl& processes,
+                                               CloseTimeouts timeouts)
+    : processes_(processes), timeouts_(timeouts) {}
+
+bool CSystemProcessServices::FileExists(const std::string& path) {
+  return platform::FileExists(path);
+}
+
+platform::StartResult CSystemProcessServices::Start(const std::string& location,
+                                                    const std::string& parameters,
+                                                    const std::string& working_folder) {
+  if (OpensWithDesktop(location)) {
+    // The opener wants a full address; "www.example.com" alone would be taken for a file.
+    std::string target = location;
+    if (IsWebLocation(location) && !StartsWith(location, "http")) target = "https://" + location;
+    platform::StartResult result;
+    result.status = platform::OpenWithDesktop(target);
+    return result;
+  }
+  return platform::StartProgram(location, platform::SplitCommandLine(parameters), working_folder);
+}
+
+void CSystemProcessServices::StartProgram(const std::string& location,
+                                          const std::string& parameters,
+                                          const std::string& working_folder) {
+  platform::StartResult result = Start(location, parameters, working_folder);
+  if (result.status && result.pid > 0) platform::ReleaseChild(result.pid);
+}
+
+std::vector<platform::ProcessInfo> CSystemProcessServices::MatchingProcesses(
+    const std::string& file_name) {
+  std::vector<platform::ProcessInfo> matching;
+  const platform::ProcessId self = processes_.CurrentProcessId();
+  for (platform::ProcessInfo& process : processes_.ListProcesses()) {
+    if (!process.own || process.pid == self) continue;
+    if (ProcessMatches(process, file_name)) matching.push_back(std::move(process));
+  }
+  return matching;
+}
+
+bool CSystemProcessServices::IsProcessRunning(const std::string& file_name) {
+  return !MatchingProcesses(file_name).empty();
+}
+
+bool CSystemProcessServices::CloseApplication(const std::string& /*title*/,
+                                              const std::string& file_name) {
+  std::vector<platform::ProcessInfo> running = MatchingProcesses(file_name);
+  if (running.empty()) return true;
+
+  // First asked to end, then ended; the second round reaches only processes of
+  // the first list, so none is killed without having been asked.
+  std::vector<platform::ProcessInfo> targets = running;
+  for (bool force : {false, true}) {
+    std::vector<platform::ProcessId> signalled;
+    for (const platform::ProcessInfo& process : targets) {
+      application_closed_ = true;
+      if (processes_.TerminateProcess(process, force)) signalled.push_back(process.pid);
+    }
+    processes_.WaitForProcessesToEnd(
+        signalled, force ? timeouts_.after_kill_ms : timeouts_.after_terminate_ms);
+    running = MatchingProcesses(file_name);
+    if (running.empty()) return true;
+    std::erase_if(targets, [&running](const platform::ProcessInfo& target) {
+      return std::none_of(
+          running.begin(), running.end(),
+          [&target](const platform::ProcessInfo& process) { return process.pid == target.pid; });
+    });
+  }
+  return false;
+}
+
+bool CSystemProcessServices::Confirm(const std::string& caption, const std::string& heading,
+                                     const std::string& text, const std::string& /*yes_text*/,
+                                     const std::string& /*no_text*/) {
+  MessageBoxRequest request;
+  request.kind = MessageBoxKind::kQuestion;
+  request.caption = caption;
+  request.text = heading.empty() ? text : heading + "\n\n" + text;
+  request.yes_no = true;
+  return DialogService().ShowMessageBox(request) == MessageBoxAnswer::kYes;
+}
