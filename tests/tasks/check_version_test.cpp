@@ -1,0 +1,650 @@
+#include "updater/tasks/check_version.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/file_system.h"
+#include "tests/support/temp_folder.h"
+#include "updater/core/updater_log.h"
+#include "updater/core/updater_paths.h"
+#include "updater/core/updater_settings.h"
+#include "updater/description/event_table.h"
+#include "updater/description/installed_sections.h"
+#include "updater/description/self_update_info.h"
+#include "updater/description/update_file_data.h"
+#include "updater/description/update_sequence.h"
+#include "updater/description/versions.h"
+#include "updater/process/message_queue.h"
+
+namespace {
+
+constexpr std::int64_t kWaitMs = 10000;
+// MD5 of "hello".
+constexpr char kHelloDigest[] = "5d41402abc4b2a76b9719d911017c592";
+// 2010-06-15 12:00:00 UTC: the same local date in every time zone but the
+// farthest ones, which the date cases below leave room for.
+constexpr std::int64_t kFileTime = 1276603200;
+
+// A network that answers from tables and records what it was asked.
+class FakeNetwork : public ICheckVersionNetwork {
+ public:
+  bool connected = true;
+  // location -> content written to the destination; a missing location fails.
+  std::map<std::string, std::string> files;
+  std::string api_answer;
+  std::map<std::string, std::string> remote_dates;
+
+  std::vector<std::string> downloads;  // "location -> path"
+  std::vector<std::string> queries;
+  std::vector<std::string> date_requests;
+  int aborts = 0;
+
+  bool CheckConnection() override { return connected; }
+  bool DownloadFile(const std::string& location, const std::string& path) override {
+    downloads.push_back(location + " -> " + path);
+    auto it = files.find(location);
+    if (it == files.end()) return false;
+    return platform::WriteFileAtomic(path, it->second).ok();
+  }
+  std::string QueryUpdateApi(const std::string& url) override {
+    queries.push_back(url);
+    return api_answer;
+  }
+  std::string GetRemoteFileDate(const std::string& location) override {
+    date_requests.push_back(location);
+    auto it = remote_dates.find(location);
+    return it == remote_dates.end() ? kMissingFileDate : it->second;
+  }
+  std::string GetRemoteFileDateTime(const std::string& location) override {
+    date_requests.push_back(location);
+    auto it = remote_dates.find(location);
+    return it == remote_dates.end() ? kMissingFileDateTime : it->second;
+  }
+  void Abort() override { ++aborts; }
+};
+
+struct UpdateFileSpec {
+  std::string version = "1.0";
+  bool check_separately = false;
+  bool self_update = false;
+  std::string sequence;  // a SEQUENCE element
+  std::string files;     // FILE elements
+  std::string sections;  // SECTION elements
+};
+
+std::string UpdateFileXml(const UpdateFileSpec& spec) {
+  std::string xml = "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n" + spec.sequence +
+                    "<GENERAL><VERSION>" + spec.version + "</VERSION><CHECKSEPARATELY>" +
+                    (spec.check_separately ? "true" : "false") + "</CHECKSEPARATELY><SELFUPDATE>" +
+                    (spec.self_update ? "true" : "false") + "</SELFUPDATE></GENERAL>\n";
+  if (!spec.files.empty()) xml += "<FILES>" + spec.files + "</FILES>\n";
+  if (!spec.sections.empty()) xml += "<SECTIONS>" + spec.sections + "</SECTIONS>\n";
+  return xml + "</UPDATEINFO>\n";
+}
+
+std::string Sequence(const std::string& minimum, const std::string& location) {
+  return "<SEQUENCE><MINIMUMVERSION>" + minimum + "</MINIMUMVERSION><LOCATION>" + location +
+         "</LOCATION></SEQUENCE>\n";
+}
+
+class CheckVersionTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ResetSingletons();
+    CUpdaterLog::Instance().Open(folder_ / "log.txt", false);
+    Settings().name = "App";
+    Settings().version = "1.0";
+    platform::CreateFolders(folder_ / "bin");
+    platform::CreateFolders(folder_ / "tmp");
+    SystemFolders system;
+    system.executable = folder_ / "bin/updater";
+    system.temp = folder_ / "tmp";
+    ASSERT_TRUE(CUpdaterPaths::Instance().Init(system));
+    ASSERT_TRUE(CUpdaterPaths::Instance().InitUpdaterTemp());
+  }
+  void TearDown() override { ResetSingletons(); }
+
+  static void ResetSingletons() {
+    CUpdaterSettings::ResetInstance();
+    CUpdaterPaths::ResetInstance();
+    CUpdateFileData::ResetInstance();
+    CEventTable::ResetInstance();
+    CInstalledSections::ResetInstance();
+    CSelfUpdateInfo::ResetInstance();
+    CUpdaterLog::ResetInstance();
+  }
+
+  static SettingsValues& Settings() { return CUpdaterSettings::Instance().MutableValues(); }
+  static std::string InTemp(const std::string& name) {
+    return CUpdaterPaths::Instance().Expand("%updatertemp%" + name);
+  }
+  std::string ShippedFile() const { return folder_ / "bin/updatefile.xml"; }
+  void Ship(const UpdateFileSpec& spec) const {
+    folder_.Write("bin/updatefile.xml", UpdateFileXml(spec));
+  }
+
+  // Runs the task on its own thread; returns its one report (id 0 when none).
+  Message RunCheck(CheckVersionDeps deps = {}) {
+    auto owner = std::make_shared<CMessageQueue>();
+    CCheckVersion task(std::move(deps));
+    task.Start();
+    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    set_owner.payload = owner;
+    task.Post(std::move(set_owner));
+    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    std::optional<Message> report = owner->TakeFor(kWaitMs);
+    EXPECT_TRUE(task.WaitForEnd(kWaitMs)) << "the task thread did not end";
+    EXPECT_EQ(owner->Size(), 0u) << "more than one report";
+    return report.value_or(Message{});
+  }
+
+  Message RunCheck(const std::shared_ptr<FakeNetwork>& network) {
+    CheckVersionDeps deps;
+    deps.network = network;
+    return RunCheck(std::move(deps));
+  }
+
+  TempFolder folder_;
+};
+
+void ExpectNewVersion(const Message& report) {
+  EXPECT_EQ(report.id, WMU_TASK_COMPLETE);
+  EXPECT_EQ(report.wparam, TASK_CHECKVERSION);
+  EXPECT_EQ(report.lparam, 0);
+}
+
+void ExpectError(const Message& report, int code, const std::string& text = "") {
+  EXPECT_EQ(report.id, WMU_ERROR);
+  EXPECT_EQ(report.wparam, code);
+  EXPECT_EQ(report.text, text);
+}
+
+// --- Decision by application version and sections --------------------------
+
+struct DecisionCase {
+  const char* name;
+  const char* application_version;
+  const char* update_version;
+  const char* sections;
+  std::vector<std::pair<const char*, const char*>> installed;
+  bool new_version;
+};
+
+class CheckVersionDecisionTest : public CheckVersionTest,
+                                 public ::testing::WithParamInterface<DecisionCase> {};
+
+TEST_P(CheckVersionDecisionTest, ReportsNewVersionOrNoNewVersion) {
+  const DecisionCase& c = GetParam();
+  Settings().version = c.application_version;
+  for (const auto& [name, version] : c.installed)
+    CInstalledSections::Instance().SetVersion(name, version);
+  UpdateFileSpec spec;
+  spec.version = c.update_version;
+  spec.sections = c.sections;
+  Ship(spec);
+
+  Message report = RunCheck();
+  if (c.new_version) {
+    ExpectNewVersion(report);
+  } else {
+    ExpectError(report, ERROR_NO_NEW_VERSION);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CheckVersionDecisionTest,
+    ::testing::Values(
+        DecisionCase{"AppOlder", "1.0", "1.1", "", {}, true},
+        DecisionCase{"AppOlderByNumber", "1.9", "1.10", "", {}, true},
+        DecisionCase{"AppEqual", "1.1", "1.1.0.0", "", {}, false},
+        DecisionCase{"AppNewer", "2.0", "1.1", "", {}, false},
+        DecisionCase{"SectionNewer",
+                     "1.0",
+                     "1.0",
+                     R"(<SECTION name="core" version="2.1"/>)",
+                     {{"core", "2.0"}},
+                     true},
+        DecisionCase{"SectionEqual",
+                     "1.0",
+                     "1.0",
+                     R"(<SECTION name="core" version="2.0"/>)",
+                     {{"core", "2.0"}},
+                     false},
+        DecisionCase{"SectionOlder",
+                     "1.0",
+                     "1.0",
+                     R"(<SECTION name="core" version="1.9"/>)",
+                     {{"core", "2.0"}},
+                     false},
+        DecisionCase{
+            "NestedSectionNewer",
+            "1.0",
+            "1.0",
+            R"(<SECTION name="core" version="2.0"><SECTION name="docs" version="1.5"/></SECTION>)",
+            {{"core", "2.0"}, {"docs", "1.4"}},
+            true},
+        DecisionCase{"SectionNotInstalled",
+                     "1.0",
+                     "1.0",
+                     R"(<SECTION name="extra" version="0.1"/>)",
+                     {{"core", "2.0"}},
+                     true},
+        DecisionCase{"SectionNotInstalledAtZero",
+                     "1.0",
+                     "1.0",
+                     R"(<SECTION name="extra" version="0.0.0.0"/>)",
+                     {},
+                     false},
+        DecisionCase{"SectionsEqualButAppOlder",
+                     "1.0",
+                     "1.2",
+                     R"(<SECTION name="core" version="2.0"/>)",
+                     {{"core", "2.0"}},
+                     true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- File by file (CHECKSEPARATELY) -----------------------------------------
+
+// The record's date text "<installed>" stands for the installed file's own date.
+constexpr char kInstalledDate[] = "<installed>";
+
+struct FileCheckCase {
+  const char* name;
+  const char* check;
+  std::optional<std::string> content;  // nullopt: the installed file is missing
+  const char* version = "";
+  const char* date = "";
+  const char* hash = "";
+  bool needed = false;
+};
+
+class CheckVersionFileTest : public CheckVersionTest,
+                             public ::testing::WithParamInterface<FileCheckCase> {};
+
+TEST_P(CheckVersionFileTest, StoresWhetherTheFileIsNeeded) {
+  const FileCheckCase& c = GetParam();
+  const std::string installed = folder_ / "app/file.bin";
+  if (c.content) {
+    folder_.Write("app/file.bin", *c.content);
+    ASSERT_TRUE(platform::SetFileModificationTime(installed, kFileTime).ok());
+  }
+  std::string date = c.date;
+  if (date == kInstalledDate)
+    date = std::string(c.check) == "datetime" ? GetFileDateTime(installed) : GetFileDate(installed);
+
+  UpdateFileSpec spec;
+  spec.check_separately = true;
+  spec.version = "9.0";  // would be new without CHECKSEPARATELY
+  spec.files = "<FILE name=\"f\" location=\"" + installed + "\" version=\"" + c.version +
+               "\" date=\"" + date + "\" hash=\"" + c.hash + "\" check=\"" + c.check + "\"/>";
+  Ship(spec);
+
+  Message report = RunCheck();
+  if (c.needed) {
+    ExpectNewVersion(report);
+  } else {
+    ExpectError(report, ERROR_NO_NEW_VERSION);
+  }
+  ASSERT_EQ(CUpdateFileData::Instance().files.size(), 1u);
+  EXPECT_EQ(CUpdateFileData::Instance().files[0].update_needed, c.needed);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CheckVersionFileTest,
+    ::testing::Values(
+        // A file that is no program has no version resource: "0.0.0.0".
+        FileCheckCase{"VersionNewerThanNonProgram", "version", "text", "1.0", "", "", true},
+        FileCheckCase{"VersionZeroAgainstNonProgram", "version", "text", "0.0.0.0", "", "", false},
+        FileCheckCase{"VersionOfMissingFile", "version", std::nullopt, "0.1", "", "", true},
+        FileCheckCase{"DateOlder", "date", "x", "", "2010-06-13", "", false},
+        FileCheckCase{"DateEqual", "date", "x", "", kInstalledDate, "", false},
+        FileCheckCase{"DateNewer", "date", "x", "", "2010-06-17", "", true},
+        FileCheckCase{"DateOfMissingFile", "date", std::nullopt, "", "1970-01-02", "", true},
+        // No date in the record and no remote date: the default equals a missing file's date.
+        FileCheckCase{"NoDateMissingFile", "date", std::nullopt, "", "", "", false},
+        FileCheckCase{"DateTimeOlder", "datetime", "x", "", "2010-06-14/09:00:00", "", false},
+        FileCheckCase{"DateTimeEqual", "datetime", "x", "", kInstalledDate, "", false},
+        FileCheckCase{"DateTimeNewer", "datetime", "x", "", "2010-06-16/03:00:00", "", true},
+        FileCheckCase{"DateTimeOfMissingFile", "datetime", std::nullopt, "", "1970-01-01/00:00:01",
+                      "", true},
+        FileCheckCase{"HashEqual", "hash", "hello", "", "", kHelloDigest, false},
+        FileCheckCase{"HashUpperCase", "hash", "hello", "", "", "5D41402ABC4B2A76B9719D911017C592",
+                      true},
+        FileCheckCase{"HashDifferent", "hash", "hello!", "", "", kHelloDigest, true},
+        FileCheckCase{"HashOfMissingFile", "hash", std::nullopt, "", "", kHelloDigest, true},
+        FileCheckCase{"EmptyFileEmptyHash", "hash", "", "", "", "", false},
+        FileCheckCase{"NoCheckKind", "", "hello", "", "", "", true},
+        FileCheckCase{"CheckKindInOtherCase", "Hash", "hello", "", "", kHelloDigest, true},
+        FileCheckCase{"UnknownCheckKind", "size", "hello", "", "", "", true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CheckVersionTest, CheckSeparatelyMarksEachFileAndIgnoresVersions) {
+  folder_.Write("app/same.txt", "hello");
+  folder_.Write("app/changed.txt", "other");
+  Settings().version = "1.0";
+  UpdateFileSpec spec;
+  spec.check_separately = true;
+  spec.version = "1.0";
+  spec.sections = R"(<SECTION name="core" version="0.0.0.0"/>)";
+  spec.files = "<FILE name=\"same\" location=\"" + (folder_ / "app/same.txt") + "\" hash=\"" +
+               kHelloDigest + "\" check=\"hash\"/>" + "<FILE name=\"changed\" location=\"" +
+               (folder_ / "app/changed.txt") + "\" hash=\"" + kHelloDigest + "\" check=\"hash\"/>";
+  Ship(spec);
+
+  ExpectNewVersion(RunCheck());
+  const auto& files = CUpdateFileData::Instance().files;
+  ASSERT_EQ(files.size(), 2u);
+  EXPECT_FALSE(files[0].update_needed);
+  EXPECT_TRUE(files[1].update_needed);
+}
+
+TEST_F(CheckVersionTest, DateWithoutRecordDateAsksTheDownloadLocationsInTurn) {
+  auto network = std::make_shared<FakeNetwork>();
+  network->remote_dates["https://b.test/f/file.bin"] = "2999-01-01";
+  const std::string installed = folder_.Write("app/file.bin", "x");
+  UpdateFileSpec spec;
+  spec.check_separately = true;
+  spec.files = "<FILE name=\"f\" location=\"" + installed +
+               "\" check=\"date\"><ACTION type=\"download\">"
+               "<LOCATION>https://a.test/f/file.bin</LOCATION>"
+               "<LOCATION>https://b.test/f/file.bin</LOCATION>"
+               "<LOCATION>https://c.test/f/file.bin</LOCATION></ACTION></FILE>"
+               "<FILE name=\"g\" location=\"" +
+               installed + "\" date=\"2000-01-01\" check=\"date\"/>";
+  Ship(spec);
+
+  ExpectNewVersion(RunCheck(network));
+  EXPECT_EQ(network->date_requests,
+            (std::vector<std::string>{"https://a.test/f/file.bin", "https://b.test/f/file.bin"}));
+  EXPECT_TRUE(CUpdateFileData::Instance().files[0].update_needed);
+  EXPECT_FALSE(CUpdateFileData::Instance().files[1].update_needed);
+}
+
+// --- The update file --------------------------------------------------------
+
+TEST_F(CheckVersionTest, MissingUpdateFileReportsCorruptFile) {
+  ExpectError(RunCheck(), ERROR_FILE_CORRUPT, "updatefile.xml");
+}
+
+TEST_F(CheckVersionTest, WorkingCopyOfAnEarlierRunIsNotTakenForAMissingUpdateFile) {
+  UpdateFileSpec spec;
+  spec.version = "5.0";
+  ASSERT_TRUE(platform::WriteFileAtomic(InTemp("updatefile.xml"), UpdateFileXml(spec)).ok());
+  ExpectError(RunCheck(), ERROR_FILE_CORRUPT, "updatefile.xml");
+  EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
+}
+
+TEST_F(CheckVersionTest, UnparsableUpdateFileReportsCorruptFile) {
+  folder_.Write("bin/updatefile.xml", "<?xml version=\"1.0\" ?><OTHER/>");
+  ExpectError(RunCheck(), ERROR_FILE_CORRUPT, "updatefile.xml");
+  EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
+}
+
+TEST_F(CheckVersionTest, WorkingCopyIsDeletedAfterLoadingAndTheShippedFileStays) {
+  UpdateFileSpec spec;
+  spec.version = "1.1";
+  Ship(spec);
+  ExpectNewVersion(RunCheck());
+  EXPECT_EQ(CUpdateFileData::Instance().version, "1.1");
+  EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
+  EXPECT_EQ(platform::ReadFile(ShippedFile(), 1 << 20).value_or(""), UpdateFileXml(spec));
+}
+
+TEST_F(CheckVersionTest, MissingTemporaryFolderIsCreated) {
+  const std::string temp = CUpdaterPaths::Instance().Entry(kPathUpdaterTemp);
+  ASSERT_TRUE(platform::RemoveTree(temp).ok());
+  UpdateFileSpec spec;
+  spec.version = "1.1";
+  Ship(spec);
+  ExpectNewVersion(RunCheck());
+  EXPECT_TRUE(platform::FolderExists(temp));
+}
+
+// --- Update sequence --------------------------------------------------------
+
+TEST_F(CheckVersionTest, SequenceLocationWithoutNetworkReportsServerError) {
+  Settings().version = "1.0";
+  UpdateFileSpec spec;
+  spec.version = "3.0";
+  spec.sequence = Sequence("2.0", "https://host.test/older.xml");
+  Ship(spec);
+  ExpectError(RunCheck(), ERROR_SERVER, "updatefile.xml");
+  EXPECT_TRUE(CUpdateFileData::Instance().version.empty()) << "nothing may be loaded";
+}
+
+TEST_F(CheckVersionTest, SequenceNotApplyingToTheApplicationLoadsTheFile) {
+  Settings().version = "2.0";
+  UpdateFileSpec spec;
+  spec.version = "3.0";
+  spec.sequence = Sequence("2.0", "https://host.test/older.xml");
+  Ship(spec);
+  ExpectNewVersion(RunCheck());
+  EXPECT_EQ(CUpdateFileData::Instance().version, "3.0");
+}
+
+TEST_F(CheckVersionTest, SequenceIsFollowedIntoTheWorkingCopyUntilNoLocationIsNamed) {
+  Settings().version = "1.0";
+  auto network = std::make_shared<FakeNetwork>();
+  UpdateFileSpec second;
+  second.version = "2.0";
+  second.sequence = Sequence("1.5", "https://host.test/third.xml");
+  UpdateFileSpec third;
+  third.version = "1.2";
+  third.sequence = Sequence("0.5", "https://host.test/never.xml");
+  network->files["https://host.test/second.xml"] = UpdateFileXml(second);
+  network->files["https://host.test/third.xml"] = UpdateFileXml(third);
+  UpdateFileSpec first;
+  first.version = "3.0";
+  first.sequence = Sequence("2.0", "https://host.test/second.xml");
+  Ship(first);
+
+  ExpectNewVersion(RunCheck(network));
+  const std::string working = InTemp("updatefile.xml");
+  EXPECT_EQ(network->downloads,
+            (std::vector<std::string>{"https://host.test/second.xml -> " + working,
+                                      "https://host.test/third.xml -> " + working}));
+  EXPECT_EQ(CUpdateFileData::Instance().version, "1.2");
+  EXPECT_FALSE(platform::PathExists(working));
+}
+
+TEST_F(CheckVersionTest, SequenceLoopEndsWithServerError) {
+  Settings().version = "1.0";
+  auto network = std::make_shared<FakeNetwork>();
+  UpdateFileSpec looping;
+  looping.sequence = Sequence("2.0", "https://host.test/loop.xml");
+  network->files["https://host.test/loop.xml"] = UpdateFileXml(looping);
+  Ship(looping);
+
+  ExpectError(RunCheck(network), ERROR_SERVER, "updatefile.xml");
+  EXPECT_EQ(network->downloads.size(), static_cast<std::size_t>(kMaxSequenceRedirections));
+}
+
+// --- Connection check and version query ---------------------------------------
+
+TEST_F(CheckVersionTest, ConnectionCheck) {
+  UpdateFileSpec spec;
+  spec.version = "1.1";
+  Ship(spec);
+  Settings().check_connection = true;
+  ExpectError(RunCheck(), ERROR_NO_CONNECTION);
+
+  auto offline = std::make_shared<FakeNetwork>();
+  offline->connected = false;
+  ExpectError(RunCheck(offline), ERROR_NO_CONNECTION);
+
+  CUpdateFileData::ResetInstance();
+  auto online = std::make_shared<FakeNetwork>();
+  ExpectNewVersion(RunCheck(online));
+}
+
+TEST_F(CheckVersionTest, NoVersionQueryWithoutApiHost) {
+  auto network = std::make_shared<FakeNetwork>();
+  network->api_answer = R"({"hasUpdate":true,"version":"9.0","url":"https://x.test/a"})";
+  Ship(UpdateFileSpec{});
+  ExpectError(RunCheck(network), ERROR_NO_NEW_VERSION);
+  EXPECT_TRUE(network->queries.empty());
+  EXPECT_EQ(CUpdateFileData::Instance().version, "1.0");
+}
+
+struct VersionQueryCase {
+  const char* name;
+  const char* answer;
+  const char* version_after;
+  const char* first_location_after;
+  bool new_version;
+};
+
+class CheckVersionQueryTest : public CheckVersionTest,
+                              public ::testing::WithParamInterface<VersionQueryCase> {};
+
+TEST_P(CheckVersionQueryTest, AnswerChangesTheUpdateFile) {
+  const VersionQueryCase& c = GetParam();
+  Settings().version = "1.0";
+  Settings().api_host = "api.test";
+  auto network = std::make_shared<FakeNetwork>();
+  network->api_answer = c.answer;
+  UpdateFileSpec spec;
+  spec.version = "1.5";
+  spec.files = "<FILE name=\"setup\" location=\"" + (folder_ / "app/setup.bin") +
+               "\"><ACTION "
+               "type=\"download\"><LOCATION>https://old.test/setup.bin</LOCATION></ACTION></FILE>";
+  Ship(spec);
+
+  Message report = RunCheck(network);
+  EXPECT_EQ(network->queries,
+            std::vector<std::string>{"https://api.test/app/getUpdate/browser2/win?v=1.0"});
+  EXPECT_EQ(CUpdateFileData::Instance().version, c.version_after);
+  const auto& download =
+      static_cast<const CFileActionDownload&>(*CUpdateFileData::Instance().files[0].actions[0]);
+  EXPECT_EQ(download.locations.front(), c.first_location_after);
+  if (c.new_version) {
+    ExpectNewVersion(report);
+  } else {
+    ExpectError(report, ERROR_NO_NEW_VERSION);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CheckVersionQueryTest,
+    ::testing::Values(
+        VersionQueryCase{"EmptyAnswer", "", "1.5", "https://old.test/setup.bin", true},
+        VersionQueryCase{"HasUpdateFalse", R"({"hasUpdate":false,"version":"9.0"})", "1.0.0",
+                         "https://old.test/setup.bin", false},
+        VersionQueryCase{"UrlNull", R"({"hasUpdate":true,"version":"9.0","url":null})", "1.0.0",
+                         "https://old.test/setup.bin", false},
+        VersionQueryCase{"HasUpdateTrue",
+                         R"({"hasUpdate":true,"version":"2.0.1","url":"https://new.test/s.bin"})",
+                         "2.0.1", "https://new.test/s.bin", true},
+        VersionQueryCase{"NoHasUpdate", R"({"version":"0.1"})", "1.5", "https://old.test/setup.bin",
+                         true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Self-update phase ----------------------------------------------------------
+
+TEST_F(CheckVersionTest, SelfUpdateDescriptionIsFetchedAndHandedOn) {
+  Settings().self_update = "https://host.test/selfupdate.xml";
+  auto network = std::make_shared<FakeNetwork>();
+  network->files["https://host.test/selfupdate.xml"] =
+      "<SELFUPDATE><VERSION>9</VERSION></SELFUPDATE>";
+  UpdateFileSpec spec;
+  spec.self_update = true;
+  spec.version = "1.1";
+  Ship(spec);
+
+  std::vector<std::string> prepared;
+  CheckVersionDeps deps;
+  deps.network = network;
+  deps.prepare_self_update = [&](const std::string& path) { prepared.push_back(path); };
+  ExpectNewVersion(RunCheck(std::move(deps)));
+  EXPECT_EQ(prepared, std::vector<std::string>{InTemp("selfupdate.xml")});
+  EXPECT_EQ(network->downloads, std::vector<std::string>{"https://host.test/selfupdate.xml -> " +
+                                                         InTemp("selfupdate.xml")});
+}
+
+struct SelfUpdateCase {
+  const char* name;
+  bool flag;
+  const char* location;
+  bool download_succeeds;
+  bool prepared;
+};
+
+class CheckVersionSelfUpdateTest : public CheckVersionTest,
+                                   public ::testing::WithParamInterface<SelfUpdateCase> {};
+
+TEST_P(CheckVersionSelfUpdateTest, DecisionFollowsInEveryCase) {
+  const SelfUpdateCase& c = GetParam();
+  Settings().self_update = c.location;
+  auto network = std::make_shared<FakeNetwork>();
+  if (c.download_succeeds) network->files[c.location] = "<SELFUPDATE/>";
+  // A description left by an earlier run never counts.
+  ASSERT_TRUE(platform::WriteFileAtomic(InTemp("selfupdate.xml"), "<SELFUPDATE/>").ok());
+  UpdateFileSpec spec;
+  spec.self_update = c.flag;
+  Ship(spec);
+
+  int prepared = 0;
+  CheckVersionDeps deps;
+  deps.network = network;
+  deps.prepare_self_update = [&](const std::string&) { ++prepared; };
+  ExpectError(RunCheck(std::move(deps)), ERROR_NO_NEW_VERSION);
+  EXPECT_EQ(prepared, c.prepared ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CheckVersionSelfUpdateTest,
+    ::testing::Values(SelfUpdateCase{"FlagOff", false, "https://host.test/s.xml", true, false},
+                      SelfUpdateCase{"EmptyLocation", true, "", false, false},
+                      SelfUpdateCase{"DownloadFails", true, "https://host.test/s.xml", false,
+                                     false},
+                      SelfUpdateCase{"Downloaded", true, "https://host.test/s.xml", true, true}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// --- Messages ---------------------------------------------------------------------
+
+TEST_F(CheckVersionTest, CancelOrFinishEndsTheThreadWithoutReport) {
+  for (int command : {COMMAND_CANCEL, COMMAND_FINISH}) {
+    auto owner = std::make_shared<CMessageQueue>();
+    auto network = std::make_shared<FakeNetwork>();
+    CheckVersionDeps deps;
+    deps.network = network;
+    CCheckVersion task(std::move(deps));
+    task.Start();
+    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    set_owner.payload = owner;
+    task.Post(std::move(set_owner));
+    task.Post(MakeMessage(WMU_COMMAND, command));
+    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    ASSERT_TRUE(task.WaitForEnd(kWaitMs));
+    EXPECT_EQ(owner->Size(), 0u);
+    EXPECT_EQ(network->aborts, 1) << "ending stops a running transfer";
+  }
+}
+
+TEST_F(CheckVersionTest, StrayWorkerMessagesBeforeTheStartAreIgnored) {
+  UpdateFileSpec spec;
+  spec.version = "1.1";
+  Ship(spec);
+  auto owner = std::make_shared<CMessageQueue>();
+  CCheckVersion task;
+  EXPECT_EQ(task.TaskId(), TASK_CHECKVERSION);
+  task.Start();
+  Message set_owner = MakeMessage(WMU_SET_OWNER);
+  set_owner.payload = owner;
+  task.Post(std::move(set_owner));
+  task.Post(MakeMessage(WMU_WORKER_DONE));
+  task.Post(MakeMessage(WMU_ERROR, ERROR_SERVER));
+  task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+  std::optional<Message> report = owner->TakeFor(kWaitMs);
+  ASSERT_TRUE(report);
+  ExpectNewVersion(*report);
+  EXPECT_TRUE(task.WaitForEnd(kWaitMs));
+}
+
+}  // namespace

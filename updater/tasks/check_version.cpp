@@ -1,0 +1,189 @@
+#include "updater/tasks/check_version.h"
+
+#include <utility>
+
+#include "platform/file_system.h"
+#include "updater/core/updater_paths.h"
+#include "updater/core/updater_settings.h"
+#include "updater/description/installed_sections.h"
+#include "updater/description/update_file_data.h"
+#include "updater/description/update_file_loader.h"
+#include "updater/tasks/new_version_check.h"
+#include "updater/tasks/update_api_answer.h"
+
+namespace {
+
+// The file name the errors about the update file carry.
+constexpr char kUpdateFileName[] = "updatefile.xml";
+constexpr char kSelfUpdateFileName[] = "selfupdate.xml";
+
+std::string WithoutTrailingSeparators(std::string folder) {
+  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
+  return folder;
+}
+
+// A file below the updater's temporary folder; "" while that folder is unknown,
+// so that nothing is ever written relative to the current folder.
+std::string InUpdaterTemp(const std::string& name) {
+  const CUpdaterPaths& paths = CUpdaterPaths::Instance();
+  if (paths.Entry(kPathUpdaterTemp).empty()) return {};
+  return paths.Expand("%updatertemp%" + name);
+}
+
+}  // namespace
+
+CCheckVersion::CCheckVersion(CheckVersionDeps deps)
+    : CTaskThread(TASK_CHECKVERSION), deps_(std::move(deps)) {
+  if (!deps_.network) deps_.network = std::make_shared<CCheckVersionOffline>();
+}
+
+// The thread uses the members: it is joined before they go.
+CCheckVersion::~CCheckVersion() { Stop(); }
+
+void CCheckVersion::OnMessage(const Message& message) {
+  if (phase_ == Phase::kEnded) return;
+  switch (message.id) {
+    case WMU_COMMAND:
+      if (message.wparam == COMMAND_START_WORKING && phase_ == Phase::kIdle) {
+        StartCheck();
+      } else if (message.wparam == COMMAND_FINISH || message.wparam == COMMAND_CANCEL) {
+        phase_ = Phase::kEnded;
+        EndThread();
+      }
+      break;
+    case WMU_WORKER_DONE:
+      if (phase_ == Phase::kSelfUpdate) {
+        Decide();
+      } else if (phase_ == Phase::kUpdateFile) {
+        NextUpdateFileStep();
+      }
+      break;
+    case WMU_ERROR:  // a transfer reported its failure
+      if (phase_ == Phase::kSelfUpdate && ignore_download_errors_) {
+        Decide();
+      } else if (phase_ == Phase::kUpdateFile) {
+        OnDownloadFailed();
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void CCheckVersion::OnEnd() { deps_.network->Abort(); }
+
+void CCheckVersion::StartCheck() {
+  phase_ = Phase::kUpdateFile;
+  ignore_download_errors_ = false;
+  const SettingsValues& settings = CUpdaterSettings::Instance().Values();
+  if (settings.check_connection && !deps_.network->CheckConnection()) {
+    Finish(MakeMessage(WMU_ERROR, ERROR_NO_CONNECTION));
+    return;
+  }
+  PrepareWorkingCopy();
+  sequence_.emplace(settings.version);
+  NextUpdateFileStep();
+}
+
+void CCheckVersion::PrepareWorkingCopy() {
+  working_copy_ = InUpdaterTemp(kUpdateFileName);
+  if (working_copy_.empty()) return;
+  // One level: the folders above were made when the paths were set up.
+  const std::string folder =
+      WithoutTrailingSeparators(CUpdaterPaths::Instance().Entry(kPathUpdaterTemp));
+  if (platform::FolderExists(FolderOf(folder))) platform::CreateFolders(folder);
+
+  // A failed copy is not reported: the load that follows fails. A working copy
+  // left by an earlier run is removed, so that it is never taken instead.
+  const std::string shipped = CUpdaterPaths::Instance().Expand("%updater%updatefile.xml");
+  std::optional<std::string> bytes = platform::ReadFile(shipped, kMaxUpdateFileBytes);
+  if (!bytes || !platform::WriteFileAtomic(working_copy_, *bytes, 0600))
+    platform::RemoveFile(working_copy_);
+}
+
+void CCheckVersion::NextUpdateFileStep() {
+  if (working_copy_.empty()) {
+    Finish(MakeMessage(WMU_ERROR, ERROR_FILE_CORRUPT, 0, kUpdateFileName));
+    return;
+  }
+  const SequenceStep step = sequence_->Next(working_copy_);
+  switch (step.kind) {
+    case SequenceStep::Kind::kDownload:
+      // NETWORK SEAM: the download replaces the working copy; the next step
+      // looks at the new file.
+      if (!deps_.network->DownloadFile(step.location, working_copy_)) {
+        OnDownloadFailed();
+        return;
+      }
+      PostToSelf(MakeMessage(WMU_WORKER_DONE));
+      return;
+    case SequenceStep::Kind::kTooManyRedirections:
+      platform::RemoveFile(working_copy_);
+      Finish(MakeMessage(WMU_ERROR, ERROR_SERVER, 0, kUpdateFileName));
+      return;
+    case SequenceStep::Kind::kLoad:
+      break;
+  }
+
+  if (!LoadUpdateFile(working_copy_)) {
+    platform::RemoveFile(working_copy_);
+    Finish(MakeMessage(WMU_ERROR, ERROR_FILE_CORRUPT, 0, kUpdateFileName));
+    return;
+  }
+  const SettingsValues& settings = CUpdaterSettings::Instance().Values();
+  if (!settings.api_host.empty()) {
+    // NETWORK SEAM: the version query; an empty answer changes nothing.
+    const std::string answer =
+        deps_.network->QueryUpdateApi(UpdateApiUrl(settings.api_host, settings.version));
+    ApplyUpdateApiAnswer(ParseUpdateApiAnswer(answer), CUpdateFileData::Instance());
+  }
+  platform::RemoveFile(working_copy_);
+
+  if (CUpdateFileData::Instance().self_update) {
+    StartSelfUpdatePhase();
+  } else {
+    Decide();
+  }
+}
+
+void CCheckVersion::StartSelfUpdatePhase() {
+  phase_ = Phase::kSelfUpdate;
+  ignore_download_errors_ = true;
+  self_update_file_ = InUpdaterTemp(kSelfUpdateFileName);
+  // Only a description fetched by this check counts.
+  if (!self_update_file_.empty()) platform::RemoveFile(self_update_file_);
+  const std::string& location = CUpdaterSettings::Instance().Values().self_update;
+  if (!location.empty() && !self_update_file_.empty()) {
+    // NETWORK SEAM: a failed download is no error; nothing half-written stays.
+    if (!deps_.network->DownloadFile(location, self_update_file_))
+      platform::RemoveFile(self_update_file_);
+  }
+  PostToSelf(MakeMessage(WMU_WORKER_DONE));
+}
+
+void CCheckVersion::Decide() {
+  if (phase_ == Phase::kSelfUpdate && !self_update_file_.empty() &&
+      platform::FileExists(self_update_file_) && deps_.prepare_self_update) {
+    // SELF-UPDATE SEAM: may add the record "Updater" to the files, which then
+    // takes part in the file checks below.
+    deps_.prepare_self_update(self_update_file_);
+  }
+  CUpdateFileData& data = CUpdateFileData::Instance();
+  const bool new_version = data.check_separately
+                               ? MarkFilesToUpdate(data, *deps_.network)
+                               : HasNewVersion(data, CInstalledSections::Instance(),
+                                               CUpdaterSettings::Instance().Values().version);
+  Finish(new_version ? MakeMessage(WMU_TASK_COMPLETE, TASK_CHECKVERSION)
+                     : MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION));
+}
+
+void CCheckVersion::OnDownloadFailed() {
+  if (!working_copy_.empty()) platform::RemoveFile(working_copy_);
+  Finish(MakeMessage(WMU_ERROR, ERROR_SERVER, 0, kUpdateFileName));
+}
+
+void CCheckVersion::Finish(Message report) {
+  PostToOwner(std::move(report));
+  phase_ = Phase::kEnded;
+  EndThread();
+}

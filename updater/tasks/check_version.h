@@ -1,0 +1,59 @@
+#pragma once
+// The check-version task (TASK_CHECKVERSION): obtains the update file, follows
+// its update-sequence redirections, loads it, asks the vendor's update API,
+// fetches the self-update description and decides whether there is a new
+// version. It answers its owner exactly once: WMU_TASK_COMPLETE
+// (TASK_CHECKVERSION, 0) when there is one, otherwise WMU_ERROR with
+// ERROR_NO_CONNECTION, ERROR_SERVER ("updatefile.xml"), ERROR_FILE_CORRUPT
+// ("updatefile.xml") or ERROR_NO_NEW_VERSION; then its thread ends.
+//
+// Files, all in %updatertemp%: updatefile.xml (the working copy of
+// %updater%updatefile.xml, overwritten by each redirection, deleted once
+// loaded) and selfupdate.xml (the self-update description).
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "updater/description/update_sequence.h"
+#include "updater/process/task_thread.h"
+#include "updater/tasks/check_version_network.h"
+
+struct CheckVersionDeps {
+  // The network; nullptr stands for CCheckVersionOffline.
+  std::shared_ptr<ICheckVersionNetwork> network;
+  // SELF-UPDATE SEAM: prepares the replacement of the updater from the
+  // self-update description at the given path (it may append a file record
+  // and an ONCLOSE action before the decision). Empty: nothing is prepared.
+  std::function<void(const std::string& self_update_file)> prepare_self_update;
+};
+
+class CCheckVersion : public CTaskThread {
+ public:
+  explicit CCheckVersion(CheckVersionDeps deps = {});
+  ~CCheckVersion() override;
+
+ protected:
+  void OnMessage(const Message& message) override;
+  void OnEnd() override;
+
+ private:
+  enum class Phase { kIdle, kUpdateFile, kSelfUpdate, kEnded };
+
+  void StartCheck();
+  void NextUpdateFileStep();
+  void StartSelfUpdatePhase();
+  void Decide();
+  void OnDownloadFailed();
+  void Finish(Message report);
+  void PrepareWorkingCopy();
+
+  CheckVersionDeps deps_;
+  Phase phase_ = Phase::kIdle;
+  // A failed download of the self-update description is not an error.
+  bool ignore_download_errors_ = false;
+  std::optional<CUpdateSequenceFollower> sequence_;
+  std::string working_copy_;
+  std::string self_update_file_;
+};
