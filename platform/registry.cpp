@@ -1,0 +1,606 @@
+// Registry values, root names and the content of a store file; the parts of
+// the registry that do not touch the operating system.
+
+#include "platform/registry.h"
+
+#include <array>
+#include <charconv>
+#include <limits>
+
+#include "platform/registry_store.h"
+
+namespace platform {
+namespace {
+
+struct RootEntry {
+  RegistryRoot root;
+  const char* name;
+};
+constexpr std::array<RootEntry, 5> kRoots = {{
+    {RegistryRoot::kClassesRoot, "HKEY_CLASSES_ROOT"},
+    {RegistryRoot::kCurrentUser, "HKEY_CURRENT_USER"},
+    {RegistryRoot::kLocalMachine, "HKEY_LOCAL_MACHINE"},
+    {RegistryRoot::kUsers, "HKEY_USERS"},
+    {RegistryRoot::kCurrentConfig, "HKEY_CURRENT_CONFIG"},
+}};
+
+struct TypeEntry {
+  RegistryType type;
+  std::string_view word;
+};
+constexpr std::array<TypeEntry, 6> kTypes = {{
+    {RegistryType::kString, "sz"},
+    {RegistryType::kExpandString, "expand_sz"},
+    {RegistryType::kBinary, "binary"},
+    {RegistryType::kDword, "dword"},
+    {RegistryType::kMultiString, "multi_sz"},
+    {RegistryType::kQword, "qword"},
+}};
+
+// Decodes one UTF-8 sequence at text[i] and advances i; false for bytes that
+// are not valid UTF-8.
+bool NextCodePoint(std::string_view text, std::size_t& i, char32_t& cp) {
+  auto c = static_cast<unsigned char>(text[i]);
+  if (c < 0x80) {
+    cp = c;
+    ++i;
+    return true;
+  }
+  std::size_t extra = 0;
+  char32_t min = 0;
+  if ((c & 0xE0) == 0xC0) {
+    extra = 1, cp = c & 0x1F, min = 0x80;
+  } else if ((c & 0xF0) == 0xE0) {
+    extra = 2, cp = c & 0x0F, min = 0x800;
+  } else if ((c & 0xF8) == 0xF0) {
+    extra = 3, cp = c & 0x07, min = 0x10000;
+  } else {
+    return false;
+  }
+  if (i + extra >= text.size()) return false;
+  for (std::size_t k = 1; k <= extra; ++k) {
+    auto cc = static_cast<unsigned char>(text[i + k]);
+    if ((cc & 0xC0) != 0x80) return false;
+    cp = (cp << 6) | (cc & 0x3F);
+  }
+  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
+  i += extra + 1;
+  return true;
+}
+
+// Number of UTF-16 units of a valid UTF-8 text; nullopt for invalid UTF-8.
+std::optional<std::size_t> Utf16Units(std::string_view text) {
+  std::size_t units = 0;
+  for (std::size_t i = 0; i < text.size();) {
+    char32_t cp = 0;
+    if (!NextCodePoint(text, i, cp)) return std::nullopt;
+    units += cp >= 0x10000 ? 2 : 1;
+  }
+  return units;
+}
+
+// The lower case of the letters the updater's texts fold (ASCII, Latin-1,
+// Latin Extended-A, Greek, Cyrillic); other code points stay.
+char32_t LowerCodePoint(char32_t c) {
+  if (c >= 'A' && c <= 'Z') return c + 32;
+  if (c < 0x80) return c;
+  if (c >= 0xC0 && c <= 0xDE && c != 0xD7) return c + 32;
+  if (c >= 0x100 && c <= 0x17F) {
+    if (c == 0x130) return 'i';
+    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 1) ? c + 1 : c;
+    if (c == 0x178) return 0xFF;
+    if (c < 0x138 || (c >= 0x14A && c <= 0x177)) return (c % 2 == 0) ? c + 1 : c;
+    return c;
+  }
+  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
+  if (c >= 0x410 && c <= 0x42F) return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  return c;
+}
+
+// Compares two valid UTF-8 names without regard to case.
+bool SameName(std::string_view a, std::string_view b) {
+  if (a == b) return true;
+  std::size_t i = 0, j = 0;
+  while (i < a.size() && j < b.size()) {
+    char32_t x = 0, y = 0;
+    bool okx = NextCodePoint(a, i, x);
+    bool oky = NextCodePoint(b, j, y);
+    if (!okx || !oky) return false;
+    if (LowerCodePoint(x) != LowerCodePoint(y)) return false;
+  }
+  return i == a.size() && j == b.size();
+}
+
+bool SamePath(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t k = 0; k < a.size(); ++k)
+    if (!SameName(a[k], b[k])) return false;
+  return true;
+}
+
+std::string LittleEndian(std::uint64_t number, std::size_t bytes) {
+  std::string data(bytes, '\0');
+  for (std::size_t k = 0; k < bytes; ++k) data[k] = static_cast<char>((number >> (8 * k)) & 0xFF);
+  return data;
+}
+
+std::uint64_t FromLittleEndian(std::string_view data) {
+  std::uint64_t number = 0;
+  for (std::size_t k = data.size(); k-- > 0;)
+    number = (number << 8) | static_cast<unsigned char>(data[k]);
+  return number;
+}
+
+constexpr char kHexDigits[] = "0123456789abcdef";
+
+int HexValue(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
+std::string JoinPath(const std::vector<std::string>& path) {
+  std::string text;
+  for (std::size_t k = 0; k < path.size(); ++k) {
+    if (k > 0) text += '\\';
+    text += path[k];
+  }
+  return text;
+}
+
+// Reads a quoted text at line[pos] and moves pos past its closing quote.
+std::optional<std::string> ReadQuoted(std::string_view line, std::size_t& pos) {
+  if (pos >= line.size() || line[pos] != '"') return std::nullopt;
+  std::string text;
+  for (++pos; pos < line.size(); ++pos) {
+    char c = line[pos];
+    if (c == '"') {
+      ++pos;
+      return text;
+    }
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return std::nullopt;
+    if (c != '\\') {
+      text += c;
+      continue;
+    }
+    if (++pos >= line.size()) return std::nullopt;
+    switch (line[pos]) {
+      case '\\':
+        text += '\\';
+        break;
+      case '"':
+        text += '"';
+        break;
+      case 'n':
+        text += '\n';
+        break;
+      case 'r':
+        text += '\r';
+        break;
+      case 't':
+        text += '\t';
+        break;
+      case '0':
+        text += '\0';
+        break;
+      case 'x': {
+        if (pos + 2 >= line.size()) return std::nullopt;
+        int high = HexValue(line[pos + 1]);
+        int low = HexValue(line[pos + 2]);
+        if (high < 0 || low < 0) return std::nullopt;
+        text += static_cast<char>(high * 16 + low);
+        pos += 2;
+        break;
+      }
+      default:
+        return std::nullopt;
+    }
+  }
+  return std::nullopt;
+}
+
+template <typename Number>
+std::optional<Number> ReadDecimal(std::string_view text) {
+  Number number = 0;
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  for (char c : text)
+    if (c < '0' || c > '9') return std::nullopt;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return number;
+}
+
+std::optional<RegistryValue> ReadValueData(RegistryType type, std::string_view data) {
+  RegistryValue value;
+  value.type = type;
+  switch (type) {
+    case RegistryType::kString:
+    case RegistryType::kExpandString:
+    case RegistryType::kMultiString: {
+      std::size_t pos = 0;
+      auto text = ReadQuoted(data, pos);
+      if (!text || pos != data.size()) return std::nullopt;
+      value.data = std::move(*text);
+      break;
+    }
+    case RegistryType::kDword: {
+      auto number = ReadDecimal<std::uint32_t>(data);
+      if (!number) return std::nullopt;
+      value = RegistryValue::Dword(*number);
+      break;
+    }
+    case RegistryType::kQword: {
+      auto number = ReadDecimal<std::uint64_t>(data);
+      if (!number) return std::nullopt;
+      value = RegistryValue::Qword(*number);
+      break;
+    }
+    case RegistryType::kBinary: {
+      if (data.size() % 2 != 0) return std::nullopt;
+      for (std::size_t k = 0; k < data.size(); k += 2) {
+        int high = HexValue(data[k]);
+        int low = HexValue(data[k + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        value.data += static_cast<char>(high * 16 + low);
+      }
+      break;
+    }
+  }
+  if (!value.IsWellFormed()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<RegistryRoot> RegistryRootFromName(std::string_view name) {
+  for (const auto& entry : kRoots)
+    if (SameName(name, entry.name)) return entry.root;
+  return std::nullopt;
+}
+
+const char* RegistryRootName(RegistryRoot root) {
+  for (const auto& entry : kRoots)
+    if (entry.root == root) return entry.name;
+  return "";
+}
+
+RegistryValue RegistryValue::String(std::string_view text) {
+  return {RegistryType::kString, std::string(text)};
+}
+
+RegistryValue RegistryValue::ExpandString(std::string_view text) {
+  return {RegistryType::kExpandString, std::string(text)};
+}
+
+RegistryValue RegistryValue::MultiString(const std::vector<std::string>& texts) {
+  RegistryValue value{RegistryType::kMultiString, {}};
+  for (const auto& text : texts) {
+    value.data += text;
+    value.data += '\0';
+  }
+  return value;
+}
+
+RegistryValue RegistryValue::Binary(std::string_view bytes) {
+  return {RegistryType::kBinary, std::string(bytes)};
+}
+
+RegistryValue RegistryValue::Dword(std::uint32_t number) {
+  return {RegistryType::kDword, LittleEndian(number, 4)};
+}
+
+RegistryValue RegistryValue::Qword(std::uint64_t number) {
+  return {RegistryType::kQword, LittleEndian(number, 8)};
+}
+
+std::optional<std::uint32_t> RegistryValue::AsDword() const {
+  if (type != RegistryType::kDword || data.size() != 4) return std::nullopt;
+  return static_cast<std::uint32_t>(FromLittleEndian(data));
+}
+
+std::optional<std::uint64_t> RegistryValue::AsQword() const {
+  if (type != RegistryType::kQword || data.size() != 8) return std::nullopt;
+  return FromLittleEndian(data);
+}
+
+std::vector<std::string> RegistryValue::AsMultiString() const {
+  std::vector<std::string> texts;
+  if (type != RegistryType::kMultiString) return texts;
+  std::size_t start = 0;
+  while (start < data.size()) {
+    std::size_t end = data.find('\0', start);
+    if (end == std::string::npos) end = data.size();
+    texts.push_back(data.substr(start, end - start));
+    start = end + 1;
+  }
+  return texts;
+}
+
+bool RegistryValue::IsWellFormed() const {
+  if (data.size() > kMaxRegistryValueBytes) return false;
+  switch (type) {
+    case RegistryType::kString:
+    case RegistryType::kExpandString:
+      return data.find('\0') == std::string::npos && Utf16Units(data).has_value();
+    case RegistryType::kMultiString:
+      return Utf16Units(data).has_value();
+    case RegistryType::kDword:
+      return data.size() == 4;
+    case RegistryType::kQword:
+      return data.size() == 8;
+    case RegistryType::kBinary:
+      return true;
+  }
+  return false;
+}
+
+std::string RegistryValueToText(const RegistryValue& value) {
+  std::string text;
+  for (const auto& entry : kTypes)
+    if (entry.type == value.type) text = entry.word;
+  text += ' ';
+  switch (value.type) {
+    case RegistryType::kString:
+    case RegistryType::kExpandString:
+    case RegistryType::kMultiString:
+      text += QuoteRegistryText(value.data);
+      break;
+    case RegistryType::kDword:
+    case RegistryType::kQword:
+      text += std::to_string(FromLittleEndian(value.data));
+      break;
+    case RegistryType::kBinary:
+      for (char c : value.data) {
+        auto b = static_cast<unsigned char>(c);
+        text += kHexDigits[b >> 4];
+        text += kHexDigits[b & 0xF];
+      }
+      break;
+  }
+  return text;
+}
+
+std::string QuoteRegistryText(std::string_view text) {
+  std::string out = "\"";
+  for (char c : text) {
+    auto b = static_cast<unsigned char>(c);
+    switch (c) {
+      case '\\':
+        out += "\\\\";
+        break;
+      case '"':
+        out += "\\\"";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\0':
+        out += "\\0";
+        break;
+      default:
+        if (b < 0x20 || b == 0x7F) {
+          out += "\\x";
+          out += kHexDigits[b >> 4];
+          out += kHexDigits[b & 0xF];
+        } else {
+          out += c;
+        }
+    }
+  }
+  out += '"';
+  return out;
+}
+
+std::optional<std::vector<std::string>> SplitRegistryPath(std::string_view path,
+                                                          std::string* error) {
+  auto fail = [&](const std::string& reason) -> std::optional<std::vector<std::string>> {
+    if (error) *error = reason + ": '" + std::string(path) + "'";
+    return std::nullopt;
+  };
+  std::vector<std::string> parts;
+  if (path.empty()) return parts;
+  std::size_t start = 0;
+  for (;;) {
+    std::size_t end = path.find('\\', start);
+    std::string_view part =
+        path.substr(start, end == std::string_view::npos ? std::string_view::npos : end - start);
+    if (part.empty()) return fail("registry key path with an empty component");
+    if (part.find('\0') != std::string_view::npos) return fail("registry key name with a NUL");
+    auto units = Utf16Units(part);
+    if (!units) return fail("registry key name that is not UTF-8");
+    if (*units > kMaxRegistryKeyNameUnits) return fail("registry key name too long");
+    parts.emplace_back(part);
+    if (parts.size() > kMaxRegistryKeyDepth) return fail("registry key path too deep");
+    if (end == std::string_view::npos) break;
+    start = end + 1;
+  }
+  return parts;
+}
+
+bool IsValidRegistryValueName(std::string_view name) {
+  if (name.find('\0') != std::string_view::npos) return false;
+  auto units = Utf16Units(name);
+  return units && *units <= kMaxRegistryValueNameUnits;
+}
+
+// RegistryStore ----------------------------------------------------------------
+
+std::size_t RegistryStore::Find(const std::vector<std::string>& path) const {
+  for (std::size_t k = 0; k < keys_.size(); ++k)
+    if (SamePath(keys_[k].path, path)) return k;
+  return keys_.size();
+}
+
+RegistryStore::Key& RegistryStore::Ensure(const std::vector<std::string>& path) {
+  std::vector<std::string> existing;  // the path with the case of the keys found
+  std::size_t index = 0;
+  for (const auto& part : path) {
+    std::vector<std::string> probe = existing;
+    probe.push_back(part);
+    index = Find(probe);
+    if (index == keys_.size()) keys_.push_back(Key{probe, {}});
+    existing = keys_[index].path;
+  }
+  return keys_[index];
+}
+
+bool RegistryStore::Empty() const { return keys_.size() == 1 && keys_[0].values.empty(); }
+
+std::optional<RegistryKeyInfo> RegistryStore::KeyInfo(const std::vector<std::string>& path) const {
+  std::size_t index = Find(path);
+  if (index == keys_.size()) return std::nullopt;
+  RegistryKeyInfo info;
+  info.values = keys_[index].values.size();
+  for (const auto& key : keys_) {
+    if (key.path.size() != path.size() + 1) continue;
+    if (SamePath(std::vector<std::string>(key.path.begin(), key.path.end() - 1), path))
+      ++info.subkeys;
+  }
+  return info;
+}
+
+bool RegistryStore::CreateKey(const std::vector<std::string>& path) {
+  std::size_t before = keys_.size();
+  Ensure(path);
+  return keys_.size() != before;
+}
+
+Status RegistryStore::DeleteKey(const std::vector<std::string>& path, bool* changed) {
+  if (path.empty()) return Status::Fail("the root key cannot be deleted");
+  auto info = KeyInfo(path);
+  if (!info) return Status::Ok();
+  if (info->subkeys > 0)
+    return Status::Fail("registry key has subkeys: '" + JoinPath(keys_[Find(path)].path) + "'");
+  keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(Find(path)));
+  *changed = true;
+  return Status::Ok();
+}
+
+std::optional<RegistryValue> RegistryStore::GetValue(const std::vector<std::string>& path,
+                                                     std::string_view name) const {
+  std::size_t index = Find(path);
+  if (index == keys_.size()) return std::nullopt;
+  for (const auto& named : keys_[index].values)
+    if (SameName(named.name, name)) return named.value;
+  return std::nullopt;
+}
+
+Status RegistryStore::SetValue(const std::vector<std::string>& path, std::string_view name,
+                               const RegistryValue& value, bool* changed) {
+  if (!value.IsWellFormed()) return Status::Fail("registry value data does not fit its type");
+  std::size_t index = Find(path);
+  if (index == keys_.size())
+    return Status::Fail("registry key does not exist: '" + JoinPath(path) + "'");
+  for (auto& named : keys_[index].values) {
+    if (!SameName(named.name, name)) continue;
+    if (!(named.value == value)) {
+      named.value = value;
+      *changed = true;
+    }
+    return Status::Ok();
+  }
+  keys_[index].values.push_back(NamedValue{std::string(name), value});
+  *changed = true;
+  return Status::Ok();
+}
+
+void RegistryStore::DeleteValue(const std::vector<std::string>& path, std::string_view name,
+                                bool* changed) {
+  std::size_t index = Find(path);
+  if (index == keys_.size()) return;
+  auto& values = keys_[index].values;
+  for (auto it = values.begin(); it != values.end(); ++it) {
+    if (SameName(it->name, name)) {
+      values.erase(it);
+      *changed = true;
+      return;
+    }
+  }
+}
+
+std::string RegistryStore::Serialize() const {
+  std::string out = std::string(kRegistryStoreHeader) + "\n";
+  for (const auto& key : keys_) {
+    if (key.path.empty() && key.values.empty()) continue;
+    out += "key " + QuoteRegistryText(JoinPath(key.path)) + "\n";
+    for (const auto& named : key.values)
+      out +=
+          "value " + QuoteRegistryText(named.name) + " " + RegistryValueToText(named.value) + "\n";
+  }
+  return out;
+}
+
+Status RegistryStore::ParseLine(std::string_view line,
+                                std::optional<std::vector<std::string>>* current) {
+  if (line.empty() || line[0] == '#') return Status::Ok();
+  if (line.substr(0, 4) == "key ") {
+    std::size_t pos = 4;
+    auto text = ReadQuoted(line, pos);
+    if (!text || pos != line.size()) return Status::Fail("malformed key line");
+    std::string reason;
+    auto path = SplitRegistryPath(*text, &reason);
+    if (!path) return Status::Fail(reason);
+    *current = Ensure(*path).path;
+    return Status::Ok();
+  }
+  if (line.substr(0, 6) == "value ") {
+    if (!*current) return Status::Fail("value line before the first key line");
+    std::size_t pos = 6;
+    auto name = ReadQuoted(line, pos);
+    if (!name || !IsValidRegistryValueName(*name) || pos >= line.size() || line[pos] != ' ')
+      return Status::Fail("malformed value name");
+    std::string_view rest = line.substr(pos + 1);
+    std::size_t blank = rest.find(' ');
+    std::string_view word = rest.substr(0, blank);
+    std::string_view data = blank == std::string_view::npos ? "" : rest.substr(blank + 1);
+    for (const auto& entry : kTypes) {
+      if (entry.word != word) continue;
+      auto value = ReadValueData(entry.type, data);
+      if (!value) return Status::Fail("malformed value data");
+      bool changed = false;
+      return SetValue(**current, *name, *value, &changed);
+    }
+    return Status::Fail("unknown value type");
+  }
+  return Status::Fail("unknown line");
+}
+
+Status RegistryStore::Parse(std::string_view bytes) {
+  keys_.assign(1, Key{});
+  std::size_t start = 0;
+  std::size_t number = 0;
+  std::optional<std::vector<std::string>> current;  // the key of the last key line
+  bool header = false;
+  if (bytes.empty()) return Status::Ok();  // an empty file is an empty store
+  while (start < bytes.size()) {
+    std::size_t end = bytes.find('\n', start);
+    if (end == std::string_view::npos) end = bytes.size();
+    std::string_view line = bytes.substr(start, end - start);
+    start = end + 1;
+    ++number;
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    Status status = Status::Ok();
+    if (!header) {
+      header = true;
+      if (line != kRegistryStoreHeader) status = Status::Fail("not a registry store");
+    } else {
+      status = ParseLine(line, &current);
+    }
+    if (!status) {
+      keys_.assign(1, Key{});
+      return Status::Fail("line " + std::to_string(number) + ": " + status.message());
+    }
+  }
+  if (!header) return Status::Fail("not a registry store");
+  return Status::Ok();
+}
+
+}  // namespace platform
