@@ -51,6 +51,8 @@ class FakeTask : public CTaskThread {
                                  std::to_string(m.wparam));
       if (m.wparam == COMMAND_START_WORKING)
         for (const auto& reply : replies_) owner_->Post(reply);
+    } else if (m.id == WMU_QUIT) {
+      quit_ = true;
     } else if (m.id == WMU_ANSWER || m.id == WMU_WARNING_ACK) {
       recorder_.events.push_back("task " + std::to_string(TaskId()) + " got " +
                                  (m.id == WMU_ANSWER ? "answer" : "ack"));
@@ -59,7 +61,7 @@ class FakeTask : public CTaskThread {
   }
   bool WaitForEnd(std::int64_t) override {
     ++recorder_.waits;
-    return !never_ends_;
+    return !never_ends_ || quit_;
   }
   void Stop() override {}
 
@@ -70,6 +72,7 @@ class FakeTask : public CTaskThread {
   std::vector<Message> replies_;
   Recorder& recorder_;
   bool never_ends_;
+  bool quit_ = false;
   std::shared_ptr<CMessageQueue> owner_;
 };
 

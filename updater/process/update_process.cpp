@@ -21,6 +21,8 @@ int NextTask(int task) { return task == TASK_LICENSE ? TASK_SELECTUPDATE : task 
 
 // How long the cancel command and the end of the run wait for a task thread.
 constexpr std::int64_t kTaskStopBoundMs = 60000;
+// How long the end of the process waits for a task left behind earlier.
+constexpr std::int64_t kAbandonedTaskBoundMs = 5000;
 // How often a completed task is waited for (each wait is task_wait_ms).
 constexpr int kCompletionWaits = 59;
 
@@ -89,8 +91,10 @@ CUpdateProcess::~CUpdateProcess() {
   if (task_thread_) EndTaskThread(false);
   // A thread that never ended keeps its object: freeing it would leave the
   // thread running on freed memory. The process is ending anyway.
-  for (auto& task : abandoned_tasks_)
-    if (!task->WaitForEnd(0)) static_cast<void>(task.release());
+  for (auto& task : abandoned_tasks_) {
+    task->Post(MakeMessage(WMU_QUIT));
+    if (!task->WaitForEnd(kAbandonedTaskBoundMs)) static_cast<void>(task.release());
+  }
 }
 
 void CUpdateProcess::Run() {
