@@ -1,0 +1,107 @@
+#include "platform/atomic_file_writer.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <random>
+
+namespace platform {
+namespace {
+
+std::string ErrnoText(const std::string& what, const std::string& path) {
+  return what + " '" + path + "': " + std::strerror(errno);
+}
+
+std::string FolderOf(const std::string& path) {
+  auto pos = path.find_last_of('/');
+  if (pos == std::string::npos) return ".";
+  if (pos == 0) return "/";
+  return path.substr(0, pos);
+}
+
+}  // namespace
+
+AtomicFileWriter::~AtomicFileWriter() { Discard(); }
+
+Status AtomicFileWriter::Open(const std::string& path) {
+  Discard();
+  if (path.empty() || path.back() == '/') return Status::Fail("not a file path: '" + path + "'");
+  static thread_local std::mt19937_64 rng{std::random_device{}()};
+  // A short name of its own, so that a target name near the length limit
+  // still leaves room for the temporary one.
+  std::string folder = FolderOf(path);
+  for (int attempt = 0; attempt < 16; ++attempt) {
+    char name[40];
+    std::snprintf(name, sizeof name, "/.velmora-%016llx.tmp",
+                  static_cast<unsigned long long>(rng()));
+    std::string temp = folder + name;
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (fd >= 0) {
+      fd_ = fd;
+      path_ = path;
+      temp_ = std::move(temp);
+      return Status::Ok();
+    }
+    if (errno != EEXIST) return Status::Fail(ErrnoText("cannot create", temp));
+  }
+  return Status::Fail("cannot create a temporary file beside '" + path + "'");
+}
+
+Status AtomicFileWriter::Write(std::string_view bytes) {
+  if (fd_ < 0) return Status::Fail("no file is open");
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Status::Fail(ErrnoText("cannot write", temp_));
+    }
+    bytes.remove_prefix(static_cast<size_t>(n));
+  }
+  return Status::Ok();
+}
+
+Status AtomicFileWriter::Commit(unsigned mode, std::optional<std::int64_t> modification_time) {
+  if (fd_ < 0) return Status::Fail("no file is open");
+  if (::fchmod(fd_, static_cast<mode_t>(mode & 0777)) != 0)
+    return Status::Fail(ErrnoText("cannot set the mode of", temp_));
+  if (modification_time) {
+    struct timespec times[2]{};
+    times[0].tv_nsec = UTIME_OMIT;
+    times[1].tv_sec = static_cast<time_t>(*modification_time);
+    if (::futimens(fd_, times) != 0)
+      return Status::Fail(ErrnoText("cannot set the time of", temp_));
+  }
+  int fd = fd_;
+  fd_ = -1;
+  if (::close(fd) != 0) {
+    std::string message = ErrnoText("cannot write", temp_);
+    Discard();
+    return Status::Fail(message);
+  }
+  if (::rename(temp_.c_str(), path_.c_str()) != 0) {
+    std::string message = ErrnoText("cannot replace", path_);
+    Discard();
+    return Status::Fail(message);
+  }
+  temp_.clear();
+  path_.clear();
+  return Status::Ok();
+}
+
+void AtomicFileWriter::Discard() {
+  if (fd_ >= 0) {
+    ::close(fd_);
+    fd_ = -1;
+  }
+  if (!temp_.empty()) {
+    ::unlink(temp_.c_str());
+    temp_.clear();
+  }
+  path_.clear();
+}
+
+}  // namespace platform

@@ -1,0 +1,56 @@
+#include "platform/atomic_file_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "platform/file_system.h"
+#include "tests/support/temp_folder.h"
+
+namespace fs = std::filesystem;
+
+TEST(AtomicFileWriter, CommitReplacesFileWithModeAndTime) {
+  TempFolder dir;
+  std::string path = dir.Write("f.bin", "old");
+  platform::AtomicFileWriter writer;
+  ASSERT_TRUE(writer.Open(path));
+  ASSERT_TRUE(writer.Write("new "));
+  ASSERT_TRUE(writer.Write("content"));
+  EXPECT_EQ(dir.Read("f.bin"), "old");  // nothing visible before the commit
+  ASSERT_TRUE(writer.Commit(04755, 1600000000));
+  EXPECT_FALSE(writer.is_open());
+  EXPECT_EQ(dir.Read("f.bin"), "new content");
+  EXPECT_EQ(static_cast<unsigned>(fs::status(path).permissions()) & 07777, 0755u);
+  EXPECT_EQ(platform::FileModificationTime(path), 1600000000);
+  EXPECT_EQ(platform::ListFolder(dir.path())->size(), 1u);
+}
+
+TEST(AtomicFileWriter, UncommittedFileLeavesNothing) {
+  TempFolder dir;
+  {
+    platform::AtomicFileWriter writer;
+    ASSERT_TRUE(writer.Open(dir / "f.bin"));
+    ASSERT_TRUE(writer.Write("part"));
+  }
+  EXPECT_TRUE(platform::ListFolder(dir.path())->empty());
+}
+
+TEST(AtomicFileWriter, LinkIsReplacedAndFolderRefused) {
+  TempFolder dir, outside;
+  std::string victim = outside.Write("victim", "keep");
+  fs::create_symlink(victim, dir / "link");
+  platform::AtomicFileWriter writer;
+  ASSERT_TRUE(writer.Open(dir / "link"));
+  ASSERT_TRUE(writer.Write("mine"));
+  ASSERT_TRUE(writer.Commit(0644, std::nullopt));
+  EXPECT_FALSE(platform::IsSymbolicLink(dir / "link"));
+  EXPECT_EQ(dir.Read("link"), "mine");
+  EXPECT_EQ(outside.Read("victim"), "keep");
+
+  ASSERT_TRUE(platform::CreateFolders(dir / "folder"));
+  ASSERT_TRUE(writer.Open(dir / "folder"));
+  EXPECT_FALSE(writer.Commit(0644, std::nullopt));
+  EXPECT_EQ(platform::ListFolder(dir.path())->size(), 2u);
+  EXPECT_FALSE(writer.Open(dir / "missing/f"));
+  EXPECT_FALSE(writer.Write("x"));
+}

@@ -1,0 +1,349 @@
+#include "updater/tasks/zip_extractor.h"
+
+#include <unzip.h>
+
+#include <ctime>
+#include <vector>
+
+#include "platform/atomic_file_writer.h"
+#include "platform/file_system.h"
+#include "platform/system_paths.h"
+#include "updater/core/text.h"
+#include "updater/tasks/zip_entry_name.h"
+
+using platform::Status;
+
+namespace {
+
+constexpr std::uint16_t kFlagEncrypted = 0x0001;
+constexpr std::uint16_t kFlagUtf8 = 0x0800;
+constexpr std::uint32_t kDosReadOnly = 0x01;
+constexpr std::uint32_t kDosFolder = 0x10;
+// Hosts of "version made by" whose external attributes carry a Unix mode.
+constexpr unsigned kHostUnix = 3;
+constexpr unsigned kHostMac = 19;
+constexpr unsigned kTypeMask = 0170000;
+constexpr unsigned kTypeFile = 0100000;
+constexpr unsigned kTypeFolder = 0040000;
+constexpr unsigned kSpecialBits = 07000;  // set-user-id, set-group-id, sticky
+constexpr std::size_t kChunk = 64 * 1024;
+
+// Closes the open entry of an archive when it goes out of scope.
+class OpenEntry {
+ public:
+  explicit OpenEntry(unzFile archive) : archive_(archive) {}
+  ~OpenEntry() {
+    if (open_) unzCloseCurrentFile(archive_);
+  }
+  OpenEntry(const OpenEntry&) = delete;
+  OpenEntry& operator=(const OpenEntry&) = delete;
+
+  bool Open() { return open_ = unzOpenCurrentFile(archive_) == UNZ_OK; }
+  int Read(char* buffer, unsigned size) { return unzReadCurrentFile(archive_, buffer, size); }
+  // Closes the entry; the library checks the checksum of an entry read whole.
+  int Close() {
+    open_ = false;
+    return unzCloseCurrentFile(archive_);
+  }
+
+ private:
+  unzFile archive_;
+  bool open_ = false;
+};
+
+std::vector<std::string> SplitName(const std::string& name) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  while (start < name.size()) {
+    std::size_t end = name.find('/', start);
+    if (end == std::string::npos) end = name.size();
+    parts.push_back(name.substr(start, end - start));
+    start = end + 1;
+  }
+  return parts;
+}
+
+std::string FolderOf(const std::string& path) {
+  auto pos = path.find_last_of('/');
+  if (pos == std::string::npos) return ".";
+  if (pos == 0) return "/";
+  return path.substr(0, pos);
+}
+
+std::optional<std::int64_t> LocalDosTime(const tm_unz& dos) {
+  std::tm local{};
+  local.tm_year = static_cast<int>(dos.tm_year) - 1900;
+  local.tm_mon = static_cast<int>(dos.tm_mon);
+  local.tm_mday = static_cast<int>(dos.tm_mday);
+  local.tm_hour = static_cast<int>(dos.tm_hour);
+  local.tm_min = static_cast<int>(dos.tm_min);
+  local.tm_sec = static_cast<int>(dos.tm_sec);
+  local.tm_isdst = -1;
+  std::time_t seconds = std::mktime(&local);
+  if (seconds == static_cast<std::time_t>(-1)) return std::nullopt;
+  return static_cast<std::int64_t>(seconds);
+}
+
+// Reads and checks the entry the archive stands on. The kinds refused are
+// symbolic links and other special files, encrypted entries and files that
+// ask for set-user-id, set-group-id or sticky bits.
+std::optional<ZipEntryInfo> ReadEntry(unzFile archive, const ZipExtractorLimits& limits,
+                                      std::string* reason) {
+  unz_file_info64 raw{};
+  // Most names fit the first buffer; the name length is a 16-bit field of the
+  // archive, so the second one is bounded too.
+  std::vector<char> buffer(256, '\0');
+  for (int pass = 0; pass < 2; ++pass) {
+    if (unzGetCurrentFileInfo64(archive, &raw, buffer.data(), static_cast<uLong>(buffer.size()),
+                                nullptr, 0, nullptr, 0) != UNZ_OK) {
+      *reason = "cannot read the entry information";
+      return std::nullopt;
+    }
+    if (raw.size_filename < buffer.size()) break;
+    buffer.assign(raw.size_filename + 1, '\0');
+  }
+  std::string_view raw_name(buffer.data(), raw.size_filename);
+  if (raw_name.find('\0') != std::string_view::npos) {
+    *reason = "entry name holds a zero byte";
+    return std::nullopt;
+  }
+
+  ZipEntryInfo info;
+  info.version_made_by = static_cast<std::uint16_t>(raw.version);
+  info.flags = static_cast<std::uint16_t>(raw.flag);
+  info.compression_method = static_cast<std::uint16_t>(raw.compression_method);
+  info.dos_date_time = static_cast<std::uint32_t>(raw.dosDate);
+  info.crc = static_cast<std::uint32_t>(raw.crc);
+  info.compressed_size = raw.compressed_size;
+  info.uncompressed_size = raw.uncompressed_size;
+  info.external_attributes = static_cast<std::uint32_t>(raw.external_fa);
+
+  auto path =
+      ParseZipEntryName(raw_name, (info.flags & kFlagUtf8) != 0, limits.max_name_bytes, reason);
+  if (!path) return std::nullopt;
+  info.name = path->Joined();
+
+  unsigned host = info.version_made_by >> 8;
+  unsigned unix_mode =
+      (host == kHostUnix || host == kHostMac) ? (info.external_attributes >> 16) : 0;
+  unsigned type = unix_mode & kTypeMask;
+  info.is_folder = path->ends_with_separator || (info.external_attributes & kDosFolder) != 0 ||
+                   type == kTypeFolder;
+  if (type != 0 && type != kTypeFile && type != kTypeFolder) {
+    *reason = "entry '" + info.name + "' is a symbolic link or special file";
+    return std::nullopt;
+  }
+  if (info.is_folder) return info;
+
+  if (info.flags & kFlagEncrypted) {
+    *reason = "entry '" + info.name + "' is encrypted";
+    return std::nullopt;
+  }
+  if (info.compression_method != 0 && info.compression_method != Z_DEFLATED) {
+    *reason = "entry '" + info.name + "' uses an unknown compression method";
+    return std::nullopt;
+  }
+  if (unix_mode & kSpecialBits) {
+    *reason = "entry '" + info.name + "' asks for set-id or sticky bits";
+    return std::nullopt;
+  }
+  // Read and write for the owner, read for the others, and the entry's own
+  // executable bits; a read-only entry loses the write bit.
+  info.mode = 0644 | (unix_mode & 0111);
+  bool read_only =
+      (info.external_attributes & kDosReadOnly) != 0 || (unix_mode != 0 && (unix_mode & 0200) == 0);
+  if (read_only) info.mode &= ~0222u;
+  info.modification_time = LocalDosTime(raw.tmu_date);
+  return info;
+}
+
+}  // namespace
+
+void CZipExtractor::ArchiveCloser::operator()(void* archive) const { unzClose(archive); }
+
+CZipExtractor::CZipExtractor(ZipExtractorLimits limits) : limits_(limits) {}
+
+CZipExtractor::~CZipExtractor() { Close(); }
+
+void CZipExtractor::Close() {
+  archive_.reset();  // closing the archive also closes an open entry
+  archive_path_.clear();
+  output_folder_.clear();
+  entry_count_ = 0;
+}
+
+Status CZipExtractor::Open(const std::string& archive_path) {
+  Close();
+  if (archive_path.empty()) return Status::Fail("no archive given");
+  std::string full = platform::FullPath(platform::NormalizeSeparators(archive_path));
+  if (!platform::FileExists(full)) return Status::Fail("no archive at '" + full + "'");
+  archive_.reset(unzOpen64(full.c_str()));
+  if (!archive_) return Status::Fail("'" + full + "' is not a readable zip archive");
+  archive_path_ = full;
+  output_folder_ = FolderOf(full);
+  Status checked = CheckAllEntries();
+  if (!checked) {
+    Close();
+    return checked;
+  }
+  return Status::Ok();
+}
+
+Status CZipExtractor::CheckAllEntries() {
+  unz_global_info64 global{};
+  if (unzGetGlobalInfo64(archive_.get(), &global) != UNZ_OK)
+    return Status::Fail("cannot read the directory of '" + archive_path_ + "'");
+  if (global.number_entry > limits_.max_entries)
+    return Status::Fail("'" + archive_path_ + "' holds too many entries");
+  std::uint64_t count = 0;
+  std::uint64_t total_bytes = 0;
+  int rc = unzGoToFirstFile(archive_.get());
+  while (rc == UNZ_OK) {
+    if (++count > limits_.max_entries)
+      return Status::Fail("'" + archive_path_ + "' holds too many entries");
+    std::string reason;
+    auto entry = ReadEntry(archive_.get(), limits_, &reason);
+    if (!entry) return Status::Fail("'" + archive_path_ + "': " + reason);
+    if (!entry->is_folder) {
+      if (entry->uncompressed_size > limits_.max_total_bytes - total_bytes)
+        return Status::Fail("'" + archive_path_ + "' unpacks to too many bytes");
+      total_bytes += entry->uncompressed_size;
+    }
+    rc = unzGoToNextFile(archive_.get());
+  }
+  // Only the end of the list is a good end; anything else is a damaged
+  // directory. A count field of 0xFFFF may stand for more entries: the library
+  // then walks on until the next record is no directory entry.
+  bool count_overflow = global.number_entry == 0xFFFF;
+  bool good_end = rc == UNZ_END_OF_LIST_OF_FILE
+                      ? (count_overflow || count == global.number_entry)
+                      : (count_overflow && rc == UNZ_BADZIPFILE && count >= 0xFFFF);
+  if (!good_end) return Status::Fail("the directory of '" + archive_path_ + "' is damaged");
+  entry_count_ = count;
+  if (count > 0) unzGoToFirstFile(archive_.get());
+  return Status::Ok();
+}
+
+std::optional<ZipEntryInfo> CZipExtractor::CurrentEntry() const {
+  if (!archive_) return std::nullopt;
+  std::string reason;
+  return ReadEntry(archive_.get(), limits_, &reason);
+}
+
+bool CZipExtractor::SeekName(std::string_view name, bool first) {
+  if (!archive_) return false;
+  int rc = first ? unzGoToFirstFile(archive_.get()) : unzGoToNextFile(archive_.get());
+  while (rc == UNZ_OK) {
+    if (name.empty()) return true;
+    auto entry = CurrentEntry();
+    if (entry && !entry->is_folder) {
+      auto slash = entry->name.find_last_of('/');
+      std::string_view file_name(entry->name);
+      if (slash != std::string::npos) file_name.remove_prefix(slash + 1);
+      if (EqualsNoCase(file_name, name)) return true;
+    }
+    rc = unzGoToNextFile(archive_.get());
+  }
+  return false;
+}
+
+bool CZipExtractor::GotoFirstFile(std::string_view name) { return SeekName(name, true); }
+
+bool CZipExtractor::GotoNextFile(std::string_view name) { return SeekName(name, false); }
+
+Status CZipExtractor::CreateFolderBelow(const std::string& base,
+                                        const std::vector<std::string>& components,
+                                        std::size_t count) const {
+  std::string path = base;
+  for (std::size_t i = 0; i < count && i < components.size(); ++i) {
+    path += '/';
+    path += components[i];
+    // lstat each component: a link here could lead anywhere.
+    if (platform::IsSymbolicLink(path))
+      return Status::Fail("'" + path + "' is a symbolic link; nothing is written through it");
+    if (!platform::PathExists(path)) {
+      Status created = platform::CreateFolders(path);
+      if (!created) return created;
+    }
+    if (platform::IsSymbolicLink(path) || !platform::FolderExists(path))
+      return Status::Fail("'" + path + "' is not a folder");
+  }
+  return Status::Ok();
+}
+
+Status CZipExtractor::WriteEntry(const std::string& target, const ZipEntryInfo& entry) {
+  platform::AtomicFileWriter writer;
+  Status status = writer.Open(target);
+  if (!status) return status;
+  OpenEntry data(archive_.get());
+  if (!data.Open()) return Status::Fail("cannot open the entry '" + entry.name + "'");
+
+  std::vector<char> buffer(kChunk);
+  std::uint64_t written = 0;
+  for (;;) {
+    if (Cancelled()) return Status::Fail("extraction cancelled");
+    int n = data.Read(buffer.data(), static_cast<unsigned>(buffer.size()));
+    if (n < 0) return Status::Fail("cannot read the entry '" + entry.name + "'");
+    if (n == 0) break;
+    written += static_cast<std::uint64_t>(n);
+    if (written > entry.uncompressed_size)
+      return Status::Fail("the entry '" + entry.name + "' is longer than declared");
+    status = writer.Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
+    if (!status) return status;
+  }
+  // The library checks the checksum only when the declared size was reached,
+  // so a short entry is caught here.
+  if (written != entry.uncompressed_size)
+    return Status::Fail("the entry '" + entry.name + "' is shorter than declared");
+  int closed = data.Close();
+  if (closed == UNZ_CRCERROR)
+    return Status::Fail("the entry '" + entry.name + "' has a wrong checksum");
+  if (closed != UNZ_OK) return Status::Fail("cannot read the entry '" + entry.name + "'");
+  return writer.Commit(entry.mode, entry.modification_time);
+}
+
+Status CZipExtractor::UnzipFile(const std::string& destination, bool ignore_paths) {
+  if (!archive_) return Status::Fail("no archive is open");
+  if (entry_count_ == 0) return Status::Fail("the archive holds no entries");
+  std::string base =
+      destination.empty() ? output_folder_ : platform::NormalizeSeparators(destination);
+  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  // The destination itself is the caller's folder and may be reached through
+  // links; only what lies below it comes from the archive.
+  Status status = platform::CreateFolders(base);
+  if (!status) return status;
+
+  std::string reason;
+  auto entry = ReadEntry(archive_.get(), limits_, &reason);
+  if (!entry) return Status::Fail("'" + archive_path_ + "': " + reason);
+  std::vector<std::string> components = SplitName(entry->name);
+  if (entry->is_folder) return CreateFolderBelow(base, components, components.size());
+
+  if (ignore_paths) components.erase(components.begin(), components.end() - 1);
+  status = CreateFolderBelow(base, components, components.size() - 1);
+  if (!status) return status;
+  std::string target = base;
+  for (const auto& component : components) target += '/' + component;
+  // A symbolic link at the target is replaced by the file, never written
+  // through; a folder there cannot be replaced.
+  if (!platform::IsSymbolicLink(target) && platform::FolderExists(target))
+    return Status::Fail("'" + target + "' is a folder");
+  status = WriteEntry(target, *entry);
+  if (!status) return Status::Fail("'" + archive_path_ + "': " + status.message());
+  return Status::Ok();
+}
+
+Status CZipExtractor::ExtractAll(const std::string& destination, const EntryDone& on_entry) {
+  if (!archive_) return Status::Fail("no archive is open");
+  if (entry_count_ == 0) return Status::Fail("'" + archive_path_ + "' holds no entries");
+  std::uint64_t done = 0;
+  for (bool more = GotoFirstFile(); more; more = GotoNextFile()) {
+    if (Cancelled()) return Status::Fail("extraction cancelled");
+    Status status = UnzipFile(destination, false);
+    if (!status) return status;
+    ++done;
+    if (on_entry) on_entry(done, entry_count_);
+  }
+  if (done != entry_count_) return Status::Fail("the directory of '" + archive_path_ + "' changed");
+  return Status::Ok();
+}
