@@ -1,0 +1,274 @@
+#include "updater/tasks/change_journal.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/file_backup.h"
+#include "platform/file_system.h"
+#include "platform/registry_store.h"
+#include "updater/core/ini_file.h"
+#include "updater/core/updater_log.h"
+#include "updater/core/updater_paths.h"
+
+using platform::Status;
+
+namespace {
+
+std::string RegistryPathText(const ChangeRecord& change) {
+  std::string text = platform::RegistryRootName(change.root);
+  if (!change.subkey.empty()) text += "\\" + change.subkey;
+  return text;
+}
+
+// The folder above a path, or "" when the path has none.
+std::string ParentFolder(const std::string& path) {
+  std::string parent = FolderOf(path);
+  return parent == path ? std::string() : parent;
+}
+
+}  // namespace
+
+std::string DescribeChange(const ChangeRecord& change) {
+  switch (change.kind) {
+    case ChangeKind::kFileReplaced:
+      return "file replaced: " + change.path;
+    case ChangeKind::kFileCreated:
+      return "file created: " + change.path;
+    case ChangeKind::kFolderCreated:
+      return "folder created: " + change.path;
+    case ChangeKind::kIniValue:
+      return "ini value: " + change.path + " [" + change.group + "] " + change.key;
+    case ChangeKind::kRegistryKeyCreated:
+      return "registry key created: " + RegistryPathText(change);
+    case ChangeKind::kRegistryValue:
+      return "registry value: " + RegistryPathText(change) + "\\" + change.value_name;
+    case ChangeKind::kRegistration:
+      return "component registered: " + change.path;
+  }
+  return {};
+}
+
+CChangeJournal& CChangeJournal::Instance() {
+  static CChangeJournal journal;
+  return journal;
+}
+
+void CChangeJournal::ResetInstance() { Instance().Clear(); }
+
+CChangeJournal::CChangeJournal(platform::IRegistry& registry, std::string rollback_folder)
+    : registry_(registry), rollback_folder_(std::move(rollback_folder)) {}
+
+std::string CChangeJournal::RollbackFolder() const {
+  std::string folder =
+      rollback_folder_.empty() ? CUpdaterPaths::Instance().Entry(kPathRollback) : rollback_folder_;
+  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
+  return folder;
+}
+
+Status CChangeJournal::Append(ChangeRecord change) {
+  if (changes_.size() >= kMaxChanges)
+    return Status::Fail("the change journal is full; not recorded: " + DescribeChange(change));
+  changes_.push_back(std::move(change));
+  return Status::Ok();
+}
+
+bool CChangeJournal::CoversFileLocked(const std::string& path) const {
+  return std::any_of(changes_.begin(), changes_.end(), [&](const ChangeRecord& c) {
+    return (c.kind == ChangeKind::kFileReplaced || c.kind == ChangeKind::kFileCreated) &&
+           c.path == path;
+  });
+}
+
+Status CChangeJournal::RecordFileLocked(const std::string& path) {
+  if (path.empty()) return Status::Fail("no file to record");
+  if (CoversFileLocked(path)) return Status::Ok();
+  ChangeRecord change;
+  change.path = path;
+  if (!platform::PathExists(path)) {
+    change.kind = ChangeKind::kFileCreated;
+    return Append(std::move(change));
+  }
+  if (!platform::FileExists(path) || platform::IsSymbolicLink(path))
+    return Status::Fail("not a regular file, cannot keep it: '" + path + "'");
+  if (changes_.size() >= kMaxChanges) return Status::Fail("the change journal is full");
+  std::string folder = RollbackFolder();
+  if (folder.empty()) return Status::Fail("no rollback folder to keep '" + path + "'");
+  Status created = platform::CreateFolders(folder);
+  if (!created) return created;
+  char number[16];
+  std::snprintf(number, sizeof number, "%05zu_", ++backups_);
+  change.kind = ChangeKind::kFileReplaced;
+  change.backup = folder + platform::PathSeparator() + number + FileNameOf(path);
+  Status copied = platform::DuplicateFile(path, change.backup);
+  if (!copied) return copied;
+  return Append(std::move(change));
+}
+
+Status CChangeJournal::RecordFileReplace(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return RecordFileLocked(path);
+}
+
+Status CChangeJournal::RecordFileCreate(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return RecordFileLocked(path);
+}
+
+Status CChangeJournal::RecordFolderCreate(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<std::string> missing;  // innermost first
+  for (std::string path = folder; !path.empty() && !platform::PathExists(path);
+       path = ParentFolder(path)) {
+    missing.push_back(path);
+  }
+  if (changes_.size() + missing.size() > kMaxChanges)
+    return Status::Fail("the change journal is full");
+  for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
+    ChangeRecord change;
+    change.kind = ChangeKind::kFolderCreated;
+    change.path = *it;
+    changes_.push_back(std::move(change));
+  }
+  return Status::Ok();
+}
+
+Status CChangeJournal::RecordIniValue(const std::string& file, std::string_view group,
+                                      std::string_view key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (changes_.size() + 2 > kMaxChanges) return Status::Fail("the change journal is full");
+  CIniFile ini;
+  Status loaded = ini.Load(file);
+  if (!loaded) return loaded;
+  ChangeRecord change;
+  change.kind = ChangeKind::kIniValue;
+  change.path = file;
+  change.group = std::string(group);
+  change.key = std::string(key);
+  if (ini.HasValue(group, key)) change.old_text = ini.GetValue(group, key, "");
+  Status kept = RecordFileLocked(file);
+  if (!kept) return kept;
+  return Append(std::move(change));
+}
+
+Status CChangeJournal::RecordRegistryKeyCreate(platform::RegistryRoot root,
+                                               std::string_view subkey) {
+  std::string reason;
+  auto parts = platform::SplitRegistryPath(subkey, &reason);
+  if (!parts) return Status::Fail(reason);
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<ChangeRecord> created;
+  std::string path;
+  for (const auto& part : *parts) {
+    path += (path.empty() ? "" : "\\") + part;
+    auto read = registry_.QueryKey(root, path);
+    if (!read.status) return read.status;
+    if (read.info) continue;
+    ChangeRecord change;
+    change.kind = ChangeKind::kRegistryKeyCreated;
+    change.root = root;
+    change.subkey = path;
+    created.push_back(std::move(change));
+  }
+  if (changes_.size() + created.size() > kMaxChanges)
+    return Status::Fail("the change journal is full");
+  for (auto& change : created) changes_.push_back(std::move(change));
+  return Status::Ok();
+}
+
+Status CChangeJournal::RecordRegistryValue(platform::RegistryRoot root, std::string_view subkey,
+                                           std::string_view name) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  auto read = registry_.QueryValue(root, subkey, name);
+  if (!read.status) return read.status;
+  ChangeRecord change;
+  change.kind = ChangeKind::kRegistryValue;
+  change.root = root;
+  change.subkey = std::string(subkey);
+  change.value_name = std::string(name);
+  change.old_value = std::move(read.value);
+  return Append(std::move(change));
+}
+
+Status CChangeJournal::RecordRegistration(const std::string& file) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ChangeRecord change;
+  change.kind = ChangeKind::kRegistration;
+  change.path = file;
+  return Append(std::move(change));
+}
+
+Status CChangeJournal::Undo(const ChangeRecord& change, const Unregister& unregister) {
+  switch (change.kind) {
+    case ChangeKind::kFileReplaced: {
+      std::string folder = ParentFolder(change.path);
+      if (!folder.empty()) {
+        Status created = platform::CreateFolders(folder);
+        if (!created) return created;
+      }
+      return platform::DuplicateFile(change.backup, change.path);
+    }
+    case ChangeKind::kFileCreated:
+      if (platform::FolderExists(change.path) && !platform::IsSymbolicLink(change.path))
+        return Status::Fail("a folder is in the place of the file");
+      return platform::RemoveFile(change.path);
+    case ChangeKind::kFolderCreated: {
+      if (!platform::PathExists(change.path)) return Status::Ok();
+      auto entries = platform::ListFolder(change.path);
+      if (!entries) return Status::Fail("not a folder any more");
+      if (!entries->empty()) return Status::Fail("the folder is not empty; it is kept");
+      return platform::RemoveFile(change.path);
+    }
+    case ChangeKind::kIniValue:
+      // The file entry recorded before this one puts the whole file back.
+      return Status::Ok();
+    case ChangeKind::kRegistryKeyCreated: {
+      auto read = registry_.QueryKey(change.root, change.subkey);
+      if (!read.status) return read.status;
+      if (!read.info) return Status::Ok();
+      if (read.info->values > 0 || read.info->subkeys > 0)
+        return Status::Fail("the key is not empty; it is kept");
+      return registry_.DeleteKey(change.root, change.subkey);
+    }
+    case ChangeKind::kRegistryValue: {
+      if (!change.old_value)
+        return registry_.DeleteValue(change.root, change.subkey, change.value_name);
+      Status key = registry_.CreateKey(change.root, change.subkey);
+      if (!key) return key;
+      return registry_.SetValue(change.root, change.subkey, change.value_name, *change.old_value);
+    }
+    case ChangeKind::kRegistration:
+      if (!unregister) return Status::Fail("no way to unregister components");
+      if (!unregister(change.path)) return Status::Fail("unregistering failed");
+      return Status::Ok();
+  }
+  return Status::Fail("unknown change");
+}
+
+std::vector<RollbackFailure> CChangeJournal::Rollback(const Unregister& unregister) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  std::vector<RollbackFailure> failures;
+  for (auto it = changes_.rbegin(); it != changes_.rend(); ++it) {
+    Status status = Undo(*it, unregister);
+    if (status) continue;
+    CUpdaterLog::Instance().WriteLine("rollback failed, " + DescribeChange(*it) + ": " +
+                                      status.message());
+    failures.push_back(RollbackFailure{*it, status.message()});
+  }
+  changes_.clear();
+  return failures;
+}
+
+std::vector<ChangeRecord> CChangeJournal::Changes() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return changes_;
+}
+
+std::size_t CChangeJournal::Size() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return changes_.size();
+}
+
+void CChangeJournal::Clear() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  changes_.clear();
+}

@@ -1,0 +1,137 @@
+#pragma once
+// CChangeJournal: the record of every change the installation makes to this
+// machine, written before the change is made, so that Rollback() can undo an
+// interrupted or failed installation.
+//
+// The caller records, then changes:
+//   journal.RecordFileReplace(path);  then replace or delete the file
+//   journal.RecordFileCreate(path);   then create the file
+//   journal.RecordFolderCreate(dir);  then create the folder with its parents
+//   journal.RecordIniValue(file, group, key);  then write the value
+//   journal.RecordRegistryKeyCreate(root, subkey);  then create the key
+//   journal.RecordRegistryValue(root, subkey, name);  then set the value
+//   journal.RecordRegistration(file);  then register the component
+// A record that fails means the change must not be made: it could not be undone.
+//
+// A replaced file is copied into the rollback folder first (the path table's
+// kPathRollback unless the journal was given a folder). An INI file is kept
+// whole the first time one of its values is recorded, so undoing puts back
+// the file's exact bytes (or removes a file that did not exist); the INI entry
+// itself keeps the old value (or its absence) for the record. A registry value
+// keeps its old type and data (or its absence); keys the installation created
+// are removed again when nothing else has been put into them.
+//
+// One journal serves the whole process (Instance()); the sub-workers of the
+// installation record into it one after another, the rollback task undoes it
+// and the finishing work turns it into restore information. It is safe to use
+// from several threads.
+
+#include <cstddef>
+#include <functional>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "platform/registry.h"
+#include "platform/status.h"
+
+enum class ChangeKind {
+  kFileReplaced,        // path; backup holds the old content
+  kFileCreated,         // path did not exist; undone by removing it
+  kFolderCreated,       // path did not exist; undone by removing it when empty
+  kIniValue,            // path, group, key, old_text (nullopt: the key was absent)
+  kRegistryKeyCreated,  // root, subkey; undone by removing it when empty
+  kRegistryValue,       // root, subkey, value_name, old_value (nullopt: absent)
+  kRegistration,        // path of the registered component; undone by unregistering it
+};
+
+// One recorded change; the fields its kind does not use stay empty.
+struct ChangeRecord {
+  ChangeKind kind = ChangeKind::kFileCreated;
+  std::string path;
+  std::string backup;
+  std::string group;
+  std::string key;
+  std::optional<std::string> old_text;
+  platform::RegistryRoot root = platform::RegistryRoot::kCurrentUser;
+  std::string subkey;
+  std::string value_name;
+  std::optional<platform::RegistryValue> old_value;
+};
+
+// A change Rollback() could not undo, with the reason.
+struct RollbackFailure {
+  ChangeRecord change;
+  std::string message;
+};
+
+// A line that describes a change ("file replaced: /opt/app/app.bin").
+std::string DescribeChange(const ChangeRecord& change);
+
+class CChangeJournal {
+ public:
+  // Most changes one journal holds; a record beyond them fails.
+  static constexpr std::size_t kMaxChanges = 16384;
+
+  // The process-wide journal (system registry, path-table rollback folder).
+  static CChangeJournal& Instance();
+  // Empties the process-wide journal (tests, the end of a run).
+  static void ResetInstance();
+
+  // registry: where registry changes are read and undone. rollback_folder:
+  // where old files are kept; "" takes the path table's rollback folder at the
+  // time of each record.
+  explicit CChangeJournal(platform::IRegistry& registry = platform::SystemRegistry(),
+                          std::string rollback_folder = {});
+  CChangeJournal(const CChangeJournal&) = delete;
+  CChangeJournal& operator=(const CChangeJournal&) = delete;
+
+  // Keeps a copy of the file before the caller replaces or deletes it. A file
+  // that does not exist is recorded as created. A path the journal already
+  // covers adds nothing: its first record restores the original.
+  platform::Status RecordFileReplace(const std::string& path);
+  // Records a file the caller is about to create; an existing file is kept
+  // as for RecordFileReplace.
+  platform::Status RecordFileCreate(const std::string& path);
+  // Records every missing folder of the path, the outermost first.
+  platform::Status RecordFolderCreate(const std::string& folder);
+  // Keeps the INI file (first time only) and the key's old value.
+  platform::Status RecordIniValue(const std::string& file, std::string_view group,
+                                  std::string_view key);
+  // Records every missing key of the path, the outermost first.
+  platform::Status RecordRegistryKeyCreate(platform::RegistryRoot root, std::string_view subkey);
+  // Keeps the value's old type and data, or that it was absent. Fails when the
+  // registry cannot be read.
+  platform::Status RecordRegistryValue(platform::RegistryRoot root, std::string_view subkey,
+                                       std::string_view name);
+  platform::Status RecordRegistration(const std::string& file);
+
+  // Undoes every change, the last first, and empties the journal. Returns the
+  // changes that could not be undone (each is also written to the log).
+  // unregister undoes a registration (true on success); without one,
+  // registrations count as failures.
+  using Unregister = std::function<bool(const std::string& file)>;
+  std::vector<RollbackFailure> Rollback(const Unregister& unregister = {});
+
+  std::vector<ChangeRecord> Changes() const;
+  std::size_t Size() const;
+  // Forgets every change (the installation succeeded); kept files stay.
+  void Clear();
+
+  platform::IRegistry& Registry() const { return registry_; }
+
+ private:
+  platform::Status Append(ChangeRecord change);
+  platform::Status RecordFileLocked(const std::string& path);
+  bool CoversFileLocked(const std::string& path) const;
+  std::string RollbackFolder() const;
+  platform::Status Undo(const ChangeRecord& change, const Unregister& unregister);
+
+  platform::IRegistry& registry_;
+  const std::string rollback_folder_;
+  mutable std::mutex mutex_;
+  std::vector<ChangeRecord> changes_;
+  std::size_t backups_ = 0;  // numbers the kept files
+};

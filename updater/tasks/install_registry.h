@@ -1,0 +1,72 @@
+#pragma once
+// CInstallRegistry: the third sub-worker of the install task. It writes every
+// REGISTRY item of the update file into the registry, recording each change
+// in the change journal first, and reports one progress unit per item.
+//
+// An item's key text is "<root>\<subkey>\<value name>": the root is the text
+// before the first backslash (any case of HKEY_LOCAL_MACHINE,
+// HKEY_CURRENT_USER, HKEY_CURRENT_CONFIG, HKEY_CLASSES_ROOT, HKEY_USERS), the
+// subkey the text between the first and the last backslash (with a single
+// backslash: the text after it), the value name the text after the last
+// backslash ("" for the key's default value). The key is created when it is
+// missing. Types: "string" (a string value), "dword" (the text read as a
+// signed decimal number up to its first other character, 0 without digits,
+// stored as 32 bits), "binary" (hexadecimal digit pairs, optionally separated
+// by blanks, tabs, commas, hyphens or colons: "01 ff 7e").
+//
+// Messages as CInstallIni, with WMU_INSTALL_PART_DONE INSTALL_PART_REGISTRY.
+// An item that cannot be written (unknown root, bad binary text, registry
+// failure) is reported as WMU_ERROR ERROR_WRITE_FAILED with the item text and
+// a log line; the worker goes on with the next item.
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/registry.h"
+#include "updater/process/task_thread.h"
+#include "updater/tasks/change_journal.h"
+#include "updater/tasks/install_progress.h"
+
+struct RegistryKeyText {
+  std::string root;
+  std::string subkey;
+  std::string value_name;
+};
+
+// Splits a key text; nullopt when it has no backslash.
+std::optional<RegistryKeyText> SplitRegistryKeyText(std::string_view key);
+// The value of an item's type and text; nullopt when the text does not fit the type.
+std::optional<platform::RegistryValue> RegistryItemValue(std::string_view type,
+                                                         std::string_view text);
+
+class CInstallRegistry : public CTaskThread {
+ public:
+  // journal: where changes are recorded; nullptr takes the process-wide one.
+  // The values are written to the journal's registry.
+  explicit CInstallRegistry(CChangeJournal* journal = nullptr);
+  ~CInstallRegistry() override;
+
+  void Start() override;
+  // Units of the whole part: one per REGISTRY item of the update file.
+  std::int32_t TotalUnits() const { return total_units_; }
+
+ protected:
+  void OnMessage(const Message& message) override;
+  void OnEnd() override;
+
+ private:
+  void ProcessItem();
+  // Writes the current item; false (after a log line) when it failed.
+  bool WriteItem();
+  void PostProgress();
+
+  CChangeJournal& journal_;
+  platform::IRegistry& registry_;
+  const std::int32_t total_units_;
+  std::size_t index_ = 0;
+  bool running_ = false;
+  InstallProgress progress_;
+};
