@@ -1,0 +1,105 @@
+#pragma once
+// An HTTP or HTTPS server on a free loopback port, running in the test's
+// process. Routes are added while it runs; unknown paths answer 404.
+// The HTTPS server uses a self-signed certificate for 127.0.0.1 and localhost,
+// made when the server starts, whose PEM file serves clients as a CA bundle.
+
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "tests/support/temp_folder.h"
+
+namespace httplib {
+class Server;
+struct Request;
+struct Response;
+}  // namespace httplib
+
+class TestHttpServer {
+ public:
+  enum class Scheme { kHttp, kHttps };
+
+  explicit TestHttpServer(Scheme scheme = Scheme::kHttp);
+  ~TestHttpServer();
+  TestHttpServer(const TestHttpServer&) = delete;
+  TestHttpServer& operator=(const TestHttpServer&) = delete;
+
+  // False when the server could not start (see Error()).
+  bool ok() const { return port_ > 0; }
+  const std::string& Error() const { return error_; }
+  int Port() const { return port_; }
+  // "http://127.0.0.1:port" + path
+  std::string Url(std::string_view path) const;
+  // HTTPS: the PEM file of the server's certificate.
+  const std::string& CertificateFile() const { return certificate_file_; }
+
+  // A file: whole (200) or a range of it (206); Last-Modified when given
+  // (seconds since the epoch).
+  void ServeFile(const std::string& path, std::string body, std::int64_t last_modified = -1);
+  // A file whose server ignores range requests: always 200 with the whole body.
+  void ServeIgnoringRange(const std::string& path, std::string body,
+                          std::int64_t last_modified = -1);
+  // The body in chunks (no announced length).
+  void ServeChunked(const std::string& path, std::string body);
+  // Announces the whole body, sends its first `sent` bytes and closes the connection.
+  void ServeCutOff(const std::string& path, std::string body, std::size_t sent);
+  // Announces the whole body, sends its first `sent` bytes, then sends nothing
+  // more until the server stops.
+  void ServeStalling(const std::string& path, std::string body, std::size_t sent);
+  // A redirect to location.
+  void ServeRedirect(const std::string& path, const std::string& location, int status = 302);
+  // Any status with a body (a 404 page, say).
+  void ServeStatus(const std::string& path, int status, std::string body);
+
+  // Acts as a proxy that asks for authentication and never accepts it: every
+  // request (any target) is answered 407 with a basic challenge.
+  void ActAsRefusingProxy();
+  // Requests this server answered as the refusing proxy.
+  int ProxyRequests() const;
+
+  // Requests seen for a path so far.
+  int Requests(const std::string& path) const;
+  // The Range headers of the requests for a path ("" for none), in order.
+  std::vector<std::string> RangeHeaders(const std::string& path) const;
+
+  // Lets stalled answers end and stops the server (the destructor does it too).
+  void Stop();
+
+ private:
+  using Handler = std::function<void(const httplib::Request&, httplib::Response&)>;
+  void Route(const std::string& path, Handler handler);
+  void Dispatch(const httplib::Request& request, httplib::Response& response);
+  // Waits until the server stops (at most 20 s); used by stalled answers.
+  void WaitForStop();
+
+  TempFolder folder_;
+  std::string certificate_file_;
+  std::string key_file_;
+  std::string error_;
+  std::unique_ptr<httplib::Server> server_;
+  std::thread thread_;
+  int port_ = 0;
+
+  mutable std::mutex mutex_;
+  std::condition_variable stop_cv_;
+  bool stopping_ = false;
+  bool refusing_proxy_ = false;
+  int proxy_requests_ = 0;
+  std::map<std::string, Handler> routes_;
+  std::map<std::string, std::vector<std::string>> ranges_;
+};
+
+// Makes a self-signed certificate (EC P-256, valid for 127.0.0.1 and
+// localhost) and its key as PEM files; false when OpenSSL failed.
+bool MakeSelfSignedCertificate(const std::string& certificate_file, const std::string& key_file);
+
+// "Sun, 06 Nov 1994 08:49:37 GMT" for seconds since the epoch.
+std::string HttpDate(std::int64_t seconds);

@@ -1,0 +1,405 @@
+// Internet access against servers on the loopback: the in-process HTTP(S)
+// server and, for proxy authentication, tinyproxy.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <set>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+#include "tests/support/log_capture.h"
+#include "tests/support/temp_folder.h"
+#include "tests/support/test_http_server.h"
+#include "tests/support/tinyproxy_fixture.h"
+#include "updater/process/message_queue.h"
+#include "updater/tasks/download_rules.h"
+#include "updater/tasks/http_request.h"
+#include "updater/tasks/internet.h"
+
+namespace {
+
+constexpr std::int64_t kWaitMs = 15000;
+constexpr std::int64_t kModified = 1700000000;  // 2023-11-14 22:13:20 UTC
+
+std::string Content(std::size_t size) {
+  std::string s(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) s[i] = static_cast<char>('a' + (i * 7 + i / 251) % 26);
+  return s;
+}
+
+// The messages of one transfer: progress, then WMU_WORKER_DONE or WMU_ERROR.
+struct Outcome {
+  std::vector<Message> progress;
+  std::optional<Message> end;
+  bool Done() const { return end && end->id == WMU_WORKER_DONE; }
+  bool Failed() const { return end && end->id == WMU_ERROR && end->wparam == ERROR_COPY_FAILED; }
+};
+
+Outcome WaitForTransfer(CMessageQueue& owner) {
+  Outcome outcome;
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
+  while (std::chrono::steady_clock::now() < deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    auto message = owner.TakeFor(std::max<std::int64_t>(left, 1));
+    if (!message) break;
+    if (message->id == WMU_BYTES_PROGRESS) {
+      outcome.progress.push_back(*message);
+      continue;
+    }
+    outcome.end = *message;
+    break;
+  }
+  return outcome;
+}
+
+class CaBundle {
+ public:
+  explicit CaBundle(const std::string& file) { setenv(kCaBundleVariable, file.c_str(), 1); }
+  ~CaBundle() { unsetenv(kCaBundleVariable); }
+};
+
+class InternetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(server_.ok()) << server_.Error();
+    unsetenv(kCaBundleVariable);
+    CInternet::ResetInstance();
+    net().SetProxyResolver(MakeDirectProxyResolver());
+    net().SetTimeout(1000);
+    net().SetOwner(owner_);
+  }
+  void TearDown() override { CInternet::ResetInstance(); }
+
+  static CInternet& net() { return CInternet::Instance(); }
+  Outcome Download(const std::string& path, const std::string& local, bool resume) {
+    EXPECT_TRUE(net().DownloadFile(server_.Url(path), local, resume));
+    return WaitForTransfer(*owner_);
+  }
+  int CountLines(const std::string& line) const {
+    int n = 0;
+    for (const auto& l : log_.Lines()) n += l == line;
+    return n;
+  }
+
+  LogCapture log_;
+  TempFolder folder_;
+  TestHttpServer server_;
+  std::shared_ptr<CMessageQueue> owner_ = std::make_shared<CMessageQueue>();
+};
+
+TEST_F(InternetTest, DownloadsAFileWithProgressAndItsTime) {
+  const std::string body = Content(3000000);
+  server_.ServeFile("/dir/big.bin", body, kModified);
+  std::string local = folder_ / "sub/folder/big.bin";
+  Outcome outcome = Download("/dir/big.bin", local, false);
+  ASSERT_TRUE(outcome.Done());
+  EXPECT_EQ(platform::ReadFile(local, 1 << 23).value_or(""), body);
+  EXPECT_EQ(platform::FileModificationTime(local), kModified);
+  EXPECT_FALSE(platform::FileExists(ResumeFilePath(local)));
+  // Weight 30: distinct rising units, the last one complete.
+  ASSERT_FALSE(outcome.progress.empty());
+  std::set<std::int64_t> units;
+  for (const auto& m : outcome.progress) {
+    EXPECT_EQ(m.lparam, 30);
+    units.insert(m.wparam);
+  }
+  EXPECT_EQ(units.size(), outcome.progress.size());
+  EXPECT_LE(units.size(), 30u);
+  EXPECT_EQ(outcome.progress.back().wparam, 30);
+  EXPECT_TRUE(log_.Contains("CInternet::DownloadFile -> big.bin"));
+  EXPECT_TRUE(log_.Contains("PROXY_INFO: connection type => 1"));
+  EXPECT_TRUE(log_.Contains("PROXY_INFO: proxy server => "));
+  EXPECT_TRUE(log_.Contains("PROXY_INFO: bypass list => "));
+}
+
+TEST_F(InternetTest, ResumeFileIsWrittenForAFreshDownload) {
+  server_.ServeFile("/f.bin", Content(5000), kModified);
+  std::string local = folder_ / "f.bin";
+  folder_.Write("f.bin", "old content that goes away");
+  ASSERT_TRUE(Download("/f.bin", local, true).Done());
+  EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), Content(5000));
+  EXPECT_EQ(platform::ReadFile(ResumeFilePath(local), 64).value_or(""),
+            ResumeFileBytes(ResumeStamp(kModified)));
+}
+
+struct ResumeCase {
+  const char* what;
+  bool ignore_range;         // the server answers 200 to a range request
+  std::string local_part;    // what the local file holds before
+  bool valid_stamp;          // the resume file holds the remote time
+  std::string range_header;  // the Range header of the transfer
+};
+
+class InternetResumeTest : public InternetTest, public ::testing::WithParamInterface<ResumeCase> {};
+
+TEST_P(InternetResumeTest, EndsWithTheWholeFile) {
+  const ResumeCase& c = GetParam();
+  const std::string body = Content(100000);
+  if (c.ignore_range)
+    server_.ServeIgnoringRange("/r.bin", body, kModified);
+  else
+    server_.ServeFile("/r.bin", body, kModified);
+  std::string local = folder_.Write("r.bin", c.local_part);
+  folder_.Write("r.bin.rsm",
+                ResumeFileBytes(ResumeStamp(c.valid_stamp ? kModified : kModified - 60)));
+  Outcome outcome = Download("/r.bin", local, true);
+  ASSERT_TRUE(outcome.Done()) << c.what;
+  EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), body) << c.what;
+  auto ranges = server_.RangeHeaders("/r.bin");
+  ASSERT_GE(ranges.size(), 1u);
+  EXPECT_EQ(ranges.front(), "") << "the opening request asks for the whole file";
+  if (c.range_header == "-") {
+    EXPECT_EQ(ranges.size(), 1u) << c.what << ": nothing transferred";
+  } else {
+    ASSERT_EQ(ranges.size(), 2u) << c.what;
+    EXPECT_EQ(ranges.back(), c.range_header) << c.what;
+  }
+  EXPECT_EQ(platform::ReadFile(ResumeFilePath(local), 64).value_or(""),
+            ResumeFileBytes(ResumeStamp(kModified)));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, InternetResumeTest,
+    ::testing::Values(ResumeCase{"continues with 206", false, Content(100000).substr(0, 30000),
+                                 true, "bytes=30000-"},
+                      ResumeCase{"server ignores the range", true, std::string(30000, 'X'), true,
+                                 "bytes=30000-"},
+                      ResumeCase{"other remote time", false, std::string(30000, 'X'), false, ""},
+                      ResumeCase{"local part longer", false, std::string(150000, 'X'), true, ""},
+                      ResumeCase{"already complete", false, Content(100000), true, "-"}));
+
+TEST_F(InternetTest, ChunkedAnswerWithoutLength) {
+  const std::string body = Content(20000);
+  server_.ServeChunked("/chunked.bin", body);
+  std::string local = folder_ / "chunked.bin";
+  Outcome outcome = Download("/chunked.bin", local, true);
+  ASSERT_TRUE(outcome.Done());
+  EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), body);
+  EXPECT_TRUE(outcome.progress.empty()) << "no length, no weight";
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/chunked.bin")), -1);
+}
+
+TEST_F(InternetTest, AnswerCutOffIsAFailedDownload) {
+  server_.ServeCutOff("/cut.bin", Content(200000), 50000);
+  std::string local = folder_ / "cut.bin";
+  Outcome outcome = Download("/cut.bin", local, false);
+  EXPECT_TRUE(outcome.Failed());
+  EXPECT_EQ(outcome.end->lparam, 0);
+  EXPECT_FALSE(owner_->TryTake()) << "no WMU_WORKER_DONE after the error";
+}
+
+TEST_F(InternetTest, NotFoundIsAFailureAndNoSize) {
+  server_.ServeStatus("/missing.bin", 404, std::string(5000, 'p'));
+  std::string local = folder_.Write("missing.bin", "keep me");
+  Outcome outcome = Download("/missing.bin", local, true);
+  EXPECT_TRUE(outcome.Failed());
+  EXPECT_EQ(platform::ReadFile(local, 100).value_or(""), "keep me");
+  EXPECT_FALSE(platform::FileExists(ResumeFilePath(local)));
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/missing.bin")), -1);
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/unknown.bin")), -1);
+  EXPECT_EQ(server_.Requests("/missing.bin"), 2) << "a 404 is an answer: sent once each";
+}
+
+TEST_F(InternetTest, RemoteSizeAndDates) {
+  server_.ServeFile("/dated.bin", Content(123456), kModified);
+  server_.ServeFile("/undated.bin", Content(10));
+  server_.ServeFile("/empty.bin", "");
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/dated.bin")), 123456);
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/empty.bin")), 0);
+  auto local = platform::ToLocalTime(kModified);
+  ASSERT_TRUE(local);
+  char date[32];
+  char datetime[48];
+  std::snprintf(date, sizeof date, "%04d-%02d-%02d", local->year, local->month, local->day);
+  std::snprintf(datetime, sizeof datetime, "%s/%02d:%02d:%02d", date, local->hour, local->minute,
+                local->second);
+  EXPECT_EQ(net().GetRemoteFileDate(server_.Url("/dated.bin")), date);
+  EXPECT_EQ(net().GetRemoteFileDateTime(server_.Url("/dated.bin")), datetime);
+  EXPECT_EQ(net().GetRemoteFileDate(server_.Url("/undated.bin")), "1970-01-01");
+  EXPECT_EQ(net().GetRemoteFileDateTime(server_.Url("/undated.bin")), "1970-01-01/00:00:00");
+  EXPECT_EQ(net().GetRemoteFileDate(server_.Url("/nothing")), "1970-01-01");
+}
+
+TEST_F(InternetTest, RedirectsAreFollowedUpToTen) {
+  server_.ServeFile("/r0", Content(777));
+  for (int i = 1; i <= 11; ++i)
+    server_.ServeRedirect("/r" + std::to_string(i), "/r" + std::to_string(i - 1),
+                          i % 2 ? 302 : 301);
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/r10")), 777);
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/r11")), -1);
+  EXPECT_EQ(server_.Requests("/r11"), 1) << "a refused redirect is not sent again";
+  server_.ServeRedirect("/to-ftp", "ftp://127.0.0.1/file");
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/to-ftp")), -1);
+  std::string local = folder_ / "redirected.bin";
+  ASSERT_TRUE(Download("/r3", local, false).Done());
+  EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), Content(777));
+}
+
+TEST_F(InternetTest, HttpsNeedsATrustedCertificateAndNeverFallsBackToHttp) {
+  TestHttpServer secure(TestHttpServer::Scheme::kHttps);
+  ASSERT_TRUE(secure.ok()) << secure.Error();
+  secure.ServeFile("/s.bin", Content(4321), kModified);
+  secure.ServeRedirect("/same", "/s.bin");
+  secure.ServeRedirect("/down", server_.Url("/plain.bin"));
+  server_.ServeFile("/plain.bin", Content(10));
+  server_.ServeRedirect("/up", secure.Url("/s.bin"));
+
+  // Not trusted: refused at once, never retried with checks off.
+  HttpConnection connection;
+  connection.timeout_ms = 1000;
+  connection.proxy = ProxyInfo{kProxyDirect, {}, {}};
+  EXPECT_EQ(ProbeUrl(secure.Url("/s.bin"), connection).failure, SendFailure::kCertificate);
+  EXPECT_EQ(net().GetRemoteFileSize(secure.Url("/s.bin")), -1);
+  EXPECT_EQ(secure.Requests("/s.bin"), 0);
+  std::string local = folder_ / "s.bin";
+  EXPECT_TRUE(net().DownloadFile(secure.Url("/s.bin"), local, false));
+  EXPECT_TRUE(WaitForTransfer(*owner_).Failed());
+
+  CaBundle bundle(secure.CertificateFile());
+  EXPECT_EQ(net().GetRemoteFileSize(secure.Url("/s.bin")), 4321);
+  EXPECT_EQ(net().GetRemoteFileSize(secure.Url("/same")), 4321);
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/up")), 4321);
+  EXPECT_EQ(net().GetRemoteFileSize(secure.Url("/down")), -1);
+  EXPECT_EQ(server_.Requests("/plain.bin"), 0);
+  ASSERT_TRUE(net().DownloadFile(secure.Url("/s.bin"), local, false));
+  ASSERT_TRUE(WaitForTransfer(*owner_).Done());
+  EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), Content(4321));
+}
+
+TEST_F(InternetTest, AStalledTransferFailsAfterTheTimeout) {
+  server_.ServeStalling("/stall.bin", Content(400000), 100000);
+  auto start = std::chrono::steady_clock::now();
+  Outcome outcome = Download("/stall.bin", folder_ / "stall.bin", false);
+  auto elapsed = std::chrono::steady_clock::now() - start;
+  EXPECT_TRUE(outcome.Failed());
+  EXPECT_LT(elapsed, std::chrono::seconds(6));
+}
+
+TEST_F(InternetTest, AbortStopsTheTransferWithoutAReport) {
+  net().SetTimeout(20000);
+  server_.ServeStalling("/long.bin", Content(1000000), 500000);
+  std::string local = folder_ / "long.bin";
+  ASSERT_TRUE(net().DownloadFile(server_.Url("/long.bin"), local, false));
+  auto first = owner_->TakeFor(kWaitMs);
+  ASSERT_TRUE(first);
+  ASSERT_EQ(first->id, WMU_BYTES_PROGRESS);
+  auto start = std::chrono::steady_clock::now();
+  net().Abort();
+
+  // The next download runs (the abort is not kept for it) and reports to its owner.
+  auto second_owner = std::make_shared<CMessageQueue>();
+  net().SetOwner(second_owner);
+  server_.ServeFile("/next.bin", Content(1000));
+  ASSERT_TRUE(net().DownloadFile(server_.Url("/next.bin"), folder_ / "next.bin", false));
+  EXPECT_TRUE(WaitForTransfer(*second_owner).Done());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  // The worker handled the aborted transfer first: it reported nothing more.
+  while (auto m = owner_->TryTake()) EXPECT_EQ(m->id, WMU_BYTES_PROGRESS);
+  auto size = platform::FileSize(local);
+  ASSERT_TRUE(size);
+  EXPECT_GT(*size, 0u);
+  EXPECT_LT(*size, 1000000u);
+  EXPECT_TRUE(log_.Contains("CHttpFileObject::Transfer -> long.bin aborted"));
+}
+
+TEST_F(InternetTest, FetchTextIsBounded) {
+  server_.ServeFile("/answer.json", "{\"hasUpdate\":false}");
+  server_.ServeChunked("/long.json", std::string(5000, 'x'));
+  HttpConnection connection;
+  connection.proxy = ProxyInfo{kProxyDirect, {}, {}};
+  EXPECT_EQ(FetchText(server_.Url("/answer.json"), connection, 100), "{\"hasUpdate\":false}");
+  EXPECT_FALSE(FetchText(server_.Url("/answer.json"), connection, 5));
+  EXPECT_FALSE(FetchText(server_.Url("/long.json"), connection, 4999));
+  EXPECT_FALSE(FetchText(server_.Url("/nothing"), connection, 100));
+}
+
+TEST_F(InternetTest, FiveProxyAuthenticationAnswersEndTheLoop) {
+  TestHttpServer proxy;
+  ASSERT_TRUE(proxy.ok());
+  proxy.ActAsRefusingProxy();
+  net().SetProxyResolver(MakeNamedProxyResolver(proxy.Url("")));
+  net().SetProxyCredentials("user", "secret");
+  server_.ServeFile("/p.bin", Content(10));
+  std::string local = folder_.Write("p.bin", "kept");
+  EXPECT_TRUE(net().DownloadFile(server_.Url("/p.bin"), local, false));
+  EXPECT_TRUE(WaitForTransfer(*owner_).Failed());
+  EXPECT_EQ(CountLines("PROXY_INFO: proxy authentication required (407)"), 5);
+  EXPECT_EQ(server_.Requests("/p.bin"), 0);
+  EXPECT_EQ(platform::ReadFile(local, 100).value_or(""), "kept");
+  // The first send carries no credentials; each later one is answered once
+  // without and once with them (the library learns the scheme first).
+  EXPECT_EQ(proxy.ProxyRequests(), 1 + 4 * 2);
+}
+
+TEST_F(InternetTest, ConnectionCheckTriesEveryHost) {
+  TestHttpServer closed;
+  int closed_port = closed.Port();
+  closed.Stop();
+  EXPECT_TRUE(CheckConnectionToHosts({"127.0.0.1"}, server_.Port(), 1000));
+  EXPECT_FALSE(CheckConnectionToHosts({"127.0.0.1"}, closed_port, 1000));
+  EXPECT_FALSE(CheckConnectionToHosts({"host.invalid", "127.0.0.1"}, closed_port, 1000));
+  EXPECT_FALSE(CheckConnectionToHosts({}, server_.Port(), 1000));
+}
+
+class InternetProxyTest : public InternetTest {
+ protected:
+  void SetUp() override {
+    InternetTest::SetUp();
+    if (!proxy_.Start()) GTEST_SKIP() << proxy_.Message();
+    net().SetProxyResolver(MakeNamedProxyResolver(proxy_.Url()));
+    server_.ServeFile("/p.bin", Content(6000), kModified);
+  }
+  int ProxyAuthLines() const {
+    return CountLines("PROXY_INFO: proxy authentication required (407)");
+  }
+
+  TinyproxyFixture proxy_{"velmora", "s3cret"};
+};
+
+TEST_F(InternetProxyTest, DownloadsWithTheConfiguredCredentials) {
+  net().SetProxyCredentials("velmora", "s3cret");
+  std::string local = folder_ / "p.bin";
+  ASSERT_TRUE(Download("/p.bin", local, false).Done());
+  EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), Content(6000));
+  EXPECT_TRUE(log_.Contains("PROXY_INFO: connection type => 3"));
+  EXPECT_TRUE(log_.Contains("PROXY_INFO: proxy server => " + proxy_.Url()));
+  EXPECT_EQ(ProxyAuthLines(), 1) << "the first send goes without credentials";
+}
+
+TEST_F(InternetProxyTest, WrongCredentialsAreRefused) {
+  net().SetProxyCredentials("velmora", "wrong");
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/p.bin")), -1);
+  // tinyproxy answers wrong credentials with 401: an answer, not sent again.
+  EXPECT_EQ(ProxyAuthLines(), 1);
+  EXPECT_EQ(server_.Requests("/p.bin"), 0);
+}
+
+TEST_F(InternetProxyTest, HiddenModeAsksNobody) {
+  int asked = 0;
+  net().SetProxyCredentialsPrompt(MakeProxyCredentialsPrompt("hidden", [&] {
+    ++asked;
+    return std::optional<ProxyCredentials>(ProxyCredentials{"velmora", "s3cret"});
+  }));
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/p.bin")), -1);
+  EXPECT_EQ(asked, 0);
+  EXPECT_EQ(ProxyAuthLines(), 1);
+}
+
+TEST_F(InternetProxyTest, TheUserIsAskedWhenCredentialsAreMissing) {
+  int asked = 0;
+  net().SetProxyCredentialsPrompt(MakeProxyCredentialsPrompt("full", [&] {
+    ++asked;
+    return std::optional<ProxyCredentials>(ProxyCredentials{"velmora", "s3cret"});
+  }));
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/p.bin")), 6000);
+  EXPECT_EQ(asked, 1);
+  EXPECT_EQ(net().GetProxyCredentials(), (ProxyCredentials{"velmora", "s3cret"}));
+  EXPECT_EQ(net().GetRemoteFileDate(server_.Url("/p.bin")).size(), 10u);
+  EXPECT_EQ(asked, 1) << "kept for the next requests";
+}
+
+}  // namespace

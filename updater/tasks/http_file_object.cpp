@@ -1,0 +1,209 @@
+#include "updater/tasks/http_file_object.h"
+
+#include <filesystem>
+#include <fstream>
+#include <system_error>
+
+#include "platform/file_system.h"
+#include "updater/core/text.h"
+#include "updater/core/updater_log.h"
+#include "updater/tasks/download_rules.h"
+
+void CAbortSignal::Abort() {
+  std::uint64_t target = issued_.load();
+  std::uint64_t current = aborted_.load();
+  while (current < target && !aborted_.compare_exchange_weak(current, target)) {
+  }
+}
+
+namespace {
+
+constexpr std::size_t kMaxErrorText = 255;
+
+// The folder part of a path ("" when it has none).
+std::string FolderOf(const std::string& path) {
+  for (std::size_t i = path.size(); i > 0; --i)
+    if (platform::IsPathSeparator(path[i - 1])) return path.substr(0, i - 1);
+  return {};
+}
+
+void MakeWritable(const std::string& path) {
+  std::error_code error;
+  std::filesystem::permissions(path, std::filesystem::perms::owner_write,
+                               std::filesystem::perm_options::add, error);
+}
+
+bool CreateEmpty(const std::string& path) {
+  std::ofstream file(path, std::ios::binary | std::ios::trunc);
+  return static_cast<bool>(file);
+}
+
+}  // namespace
+
+TransferJob PrepareLocalFile(OpenedRequest request, const std::string& path, bool resume) {
+  TransferJob job;
+  job.local_path = path;
+  job.request = std::move(request);
+  const HttpAnswer& answer = job.request.answer;
+  if (!answer.Answered() || answer.status != 200 || path.empty()) return job;
+  std::string folder = FolderOf(path);
+  if (!folder.empty() && !platform::FolderExists(folder) && !platform::CreateFolders(folder))
+    return job;
+  if (platform::FileExists(path)) MakeWritable(path);
+  if (resume && IsResumeFileValid(path, answer.modified)) {
+    std::ofstream file(path, std::ios::binary | std::ios::app);
+    auto size = platform::FileSize(path);
+    job.file_ready = static_cast<bool>(file) && size.has_value();
+    job.resume_offset = size ? static_cast<std::int64_t>(*size) : 0;
+    return job;
+  }
+  if (resume) {
+    // Errors are ignored: without a resume file the next run starts anew.
+    (void)platform::WriteFileAtomic(ResumeFilePath(path),
+                                    ResumeFileBytes(ResumeStamp(answer.modified)));
+  }
+  job.file_ready = CreateEmpty(path);
+  return job;
+}
+
+CHttpFileObject::CHttpFileObject(std::shared_ptr<CAbortSignal> abort)
+    : CTaskThread(-1), abort_(std::move(abort)) {}
+
+CHttpFileObject::~CHttpFileObject() {
+  // Stop a running transfer before the thread is joined.
+  abort_->Abort();
+  Stop();
+}
+
+OpenedRequest CHttpFileObject::OpenUrl(const std::string& url, const ConnectSettings& settings,
+                                       std::uint64_t job) const {
+  CUpdaterLog& log = CUpdaterLog::Instance();
+  OpenedRequest opened;
+  opened.url = url;
+  opened.job = job;
+  HttpConnection& connection = opened.connection;
+  connection.user_agent = settings.user_agent;
+  connection.timeout_ms = settings.timeout_ms;
+  connection.http_credentials = settings.http_credentials;
+  std::shared_ptr<CAbortSignal> abort = abort_;
+  connection.cancelled = [abort, job] { return abort->IsAborted(job); };
+
+  ProxyResolution proxy = settings.proxy_resolver ? settings.proxy_resolver->Resolve(url)
+                                                  : ProxyResolution{false, "no proxy resolver", {}};
+  if (proxy.ok) {
+    log.WriteLine("PROXY_INFO: connection type => " + std::to_string(proxy.info.access_type));
+    log.WriteLine("PROXY_INFO: proxy server => " + proxy.info.proxy_list);
+    log.WriteLine("PROXY_INFO: bypass list => " + proxy.info.bypass_list);
+    if (proxy.info.access_type != kProxyPreconfig) connection.proxy = proxy.info;
+  } else {
+    log.WriteLine("PROXY_INFO: no proxy used because of exception " +
+                  TruncateUtf16(proxy.error, kMaxErrorText));
+  }
+
+  SendLoopResult result = SendWithRetries(
+      [&](const ProxyCredentials& proxy_credentials) {
+        HttpConnection attempt = connection;
+        attempt.proxy_credentials = proxy_credentials;
+        return ProbeUrl(url, attempt);
+      },
+      settings.on_proxy_auth);
+  connection.proxy_credentials = result.proxy_credentials;
+  opened.answer = std::move(result.answer);
+  opened.sends = result.sends;
+  return opened;
+}
+
+void CHttpFileObject::StartTransfer(TransferJob job) {
+  Message message = MakeMessage(WMU_WORKER_START);
+  message.payload = std::make_shared<TransferJob>(std::move(job));
+  Post(std::move(message));
+}
+
+void CHttpFileObject::OnMessage(const Message& message) {
+  if (message.id != WMU_WORKER_START) return;
+  auto job = std::any_cast<std::shared_ptr<TransferJob>>(&message.payload);
+  if (!job || !*job) return;
+  Transfer(**job);
+}
+
+void CHttpFileObject::ReportProgress(std::int64_t done, std::int64_t length, int weight) {
+  int units = ProgressUnits(done, length, weight);
+  if (units == last_units_) return;
+  last_units_ = units;
+  PostToOwner(MakeMessage(WMU_BYTES_PROGRESS, units, weight));
+}
+
+void CHttpFileObject::Transfer(const TransferJob& job) {
+  last_units_ = 0;
+  const OpenedRequest& request = job.request;
+  const HttpAnswer& opened = request.answer;
+  auto fail = [&](const std::string& why) {
+    CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +
+                                      UrlLastComponent(request.url) +
+                                      " failed: " + TruncateUtf16(why, kMaxErrorText));
+    PostToOwner(MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0));
+  };
+  if (abort_->IsAborted(request.job)) return;
+  if (!opened.Answered()) return fail(opened.error_text);
+  if (opened.status != 200) return fail("HTTP status " + std::to_string(opened.status));
+  if (!job.file_ready) return fail("the local file cannot be written");
+
+  const std::int64_t length = opened.length;
+  const int weight = SizeWeight(length);
+  std::int64_t offset = job.resume_offset;
+  // A local part that cannot be checked against the remote length, or that is
+  // longer than the remote file, is not continued.
+  if (offset > 0 && (length < 0 || offset > length)) offset = 0;
+
+  std::ofstream file(job.local_path,
+                     std::ios::binary | (offset > 0 ? std::ios::app : std::ios::trunc));
+  if (!file) return fail("the local file cannot be opened");
+  std::int64_t done = offset;
+  ReportProgress(done, length, weight);
+
+  HttpConnection connection = request.connection;
+  bool write_failed = false;
+  if (length < 0 || offset != length) {
+    FetchSink sink;
+    sink.on_start = [&](long status, std::int64_t first, std::int64_t total) {
+      if (length >= 0 && total >= 0 && total != length) return false;  // the file changed
+      if (status == 206) return offset > 0 && first == offset;
+      if (status != 200) return false;
+      if (offset > 0) {
+        // The server ignored the range: start again from zero.
+        file.close();
+        file.open(job.local_path, std::ios::binary | std::ios::trunc);
+        offset = 0;
+        done = 0;
+      }
+      return static_cast<bool>(file);
+    };
+    sink.on_data = [&](std::string_view data) {
+      file.write(data.data(), static_cast<std::streamsize>(data.size()));
+      if (!file) {
+        write_failed = true;
+        return false;
+      }
+      done += static_cast<std::int64_t>(data.size());
+      ReportProgress(done, length, weight);
+      return true;
+    };
+    HttpAnswer answer = FetchUrl(request.url, offset, connection, sink);
+    if (answer.failure == SendFailure::kAborted || abort_->IsAborted(request.job)) {
+      file.close();
+      CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +
+                                        UrlLastComponent(request.url) + " aborted");
+      return;
+    }
+    if (write_failed) return fail("the local file cannot be written");
+    if (!answer.Successful()) return fail(answer.error_text);
+  }
+  file.close();
+  if (!file) return fail("the local file cannot be written");
+  auto size = platform::FileSize(job.local_path);
+  if (!size || (length >= 0 && static_cast<std::int64_t>(*size) != length) ||
+      static_cast<std::int64_t>(*size) != done)
+    return fail("the local file does not have the announced length");
+  if (opened.modified > 0) (void)platform::SetFileModificationTime(job.local_path, opened.modified);
+  PostToOwner(MakeMessage(WMU_WORKER_DONE));
+}
