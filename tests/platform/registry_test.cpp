@@ -97,6 +97,10 @@ TEST_F(RegistryTest, TheStoreLivesBelowTheConfigurationFolder) {
             folder_ / "velmora/registry/HKEY_LOCAL_MACHINE.reg");
   FileRegistry own(folder_ / "own");
   EXPECT_EQ(own.Folder(), folder_ / "own");
+  // A relative configuration folder is not used; the home folder's is.
+  ScopedEnv relative("XDG_CONFIG_HOME", "relative/config");
+  ScopedEnv home("HOME", "/home/tester");
+  EXPECT_EQ(registry_.Folder(), "/home/tester/.config/velmora/registry");
 }
 
 TEST_F(RegistryTest, WritesTheDocumentedFormat) {
