@@ -293,13 +293,7 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
     recorder_ = Recorder{};
     LogCapture log;
     tasks_.replies = c.replies;
-    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{
-        tasks_, modes_, services_, clock_, [this] { ++recorder_.finishes; }, {}, 1000});
-    for (int guard = 0; guard < 1000 && process_->PumpReady(); ++guard) {
-      auto due = process_->Queue()->NextTimerDueIn();
-      ASSERT_TRUE(due);
-      clock_.Advance(*due);
-    }
+    RunToEnd();
     ASSERT_TRUE(process_->HasEnded());
     auto lines = log.Lines();
     auto pos = lines.begin();
@@ -494,13 +488,7 @@ TEST_F(UpdateProcessTest, CloseApplicationAction) {
     services_.confirm_answer = c.answer;
     services_.close_result = c.close_result;
     services_.confirm_texts.clear();
-    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{
-        tasks_, modes_, services_, clock_, [this] { ++recorder_.finishes; }, {}, 1000});
-    for (int guard = 0; guard < 1000 && process_->PumpReady(); ++guard) {
-      auto due = process_->Queue()->NextTimerDueIn();
-      ASSERT_TRUE(due);
-      clock_.Advance(*due);
-    }
+    RunToEnd();
     EXPECT_EQ(log.Contains("ERROR: close app"), c.error_expected) << c.running << c.ask << c.answer;
     EXPECT_EQ(recorder_.Has("mode hidden got " + std::to_string(WMU_ERROR) + "(8) Tool"),
               c.error_expected);
@@ -519,13 +507,7 @@ TEST_F(UpdateProcessTest, ShowNotifierOnlyInSilentModeAndStopsTheEventOtherwise)
     notify->description = "Version 2";
     AddEvent("ONNEWVERSION", std::move(notify));
     AddEvent("ONNEWVERSION", std::make_unique<CEventAction>(kEventActionStartNextTask));
-    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{
-        tasks_, modes_, services_, clock_, [this] { ++recorder_.finishes; }, {}, 1000});
-    for (int guard = 0; guard < 1000 && process_->PumpReady(); ++guard) {
-      auto due = process_->Queue()->NextTimerDueIn();
-      ASSERT_TRUE(due);
-      clock_.Advance(*due);
-    }
+    RunToEnd();
     bool silent = std::string(mode) == "silent";
     EXPECT_EQ(recorder_.Has("mode silent got " + std::to_string(WMU_SHOW_NOTIFIER) + "(0) New"),
               silent);
