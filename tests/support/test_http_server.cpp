@@ -50,6 +50,27 @@ bool WriteRange(httplib::DataSink& sink, const std::string& body, std::size_t of
   return true;
 }
 
+std::string Base64(const std::string& text) {
+  static const char* kAlphabet = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  std::size_t i = 0;
+  for (; i + 2 < text.size(); i += 3) {
+    unsigned v = (static_cast<unsigned char>(text[i]) << 16) |
+                 (static_cast<unsigned char>(text[i + 1]) << 8) |
+                 static_cast<unsigned char>(text[i + 2]);
+    for (int shift : {18, 12, 6, 0}) out += kAlphabet[(v >> shift) & 63];
+  }
+  if (i < text.size()) {
+    unsigned v = static_cast<unsigned char>(text[i]) << 16;
+    if (i + 1 < text.size()) v |= static_cast<unsigned char>(text[i + 1]) << 8;
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += i + 1 < text.size() ? kAlphabet[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
 }  // namespace
 
 std::string HttpDate(std::int64_t seconds) {
@@ -177,6 +198,7 @@ void TestHttpServer::Dispatch(const httplib::Request& request, httplib::Response
       return;
     }
     ranges_[request.path].push_back(request.get_header_value("Range"));
+    authorizations_[request.path].push_back(request.get_header_value("Authorization"));
     auto found = routes_.find(request.path);
     if (found != routes_.end()) handler = found->second;
   }
@@ -196,6 +218,12 @@ void TestHttpServer::ActAsRefusingProxy() {
 int TestHttpServer::ProxyRequests() const {
   std::lock_guard lock(mutex_);
   return proxy_requests_;
+}
+
+std::vector<std::string> TestHttpServer::AuthorizationHeaders(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  auto found = authorizations_.find(path);
+  return found == authorizations_.end() ? std::vector<std::string>() : found->second;
 }
 
 int TestHttpServer::Requests(const std::string& path) const {
@@ -270,6 +298,21 @@ void TestHttpServer::ServeStalling(const std::string& path, std::string body, st
           WaitForStop();
           return false;
         });
+  });
+}
+
+void TestHttpServer::ServeWithBasicAuth(const std::string& path, std::string body,
+                                        const std::string& user_name, const std::string& password) {
+  std::string expected = "Basic " + Base64(user_name + ":" + password);
+  Route(path, [body = std::move(body), expected](const httplib::Request& request,
+                                                 httplib::Response& response) {
+    if (request.get_header_value("Authorization") != expected) {
+      response.status = 401;
+      response.set_header("WWW-Authenticate", "Basic realm=\"test\"");
+      response.set_content("who are you", "text/plain");
+      return;
+    }
+    response.set_content(body, "application/octet-stream");
   });
 }
 

@@ -56,6 +56,10 @@ class TestHttpServer {
   void ServeStalling(const std::string& path, std::string body, std::size_t sent);
   // A redirect to location.
   void ServeRedirect(const std::string& path, const std::string& location, int status = 302);
+  // A file that needs basic authentication with the user name and password;
+  // other requests get 401 with a basic challenge.
+  void ServeWithBasicAuth(const std::string& path, std::string body, const std::string& user_name,
+                          const std::string& password);
   // Any status with a body (a 404 page, say).
   void ServeStatus(const std::string& path, int status, std::string body);
 
@@ -67,6 +71,8 @@ class TestHttpServer {
 
   // Requests seen for a path so far.
   int Requests(const std::string& path) const;
+  // The Authorization headers of the requests for a path ("" for none), in order.
+  std::vector<std::string> AuthorizationHeaders(const std::string& path) const;
   // The Range headers of the requests for a path ("" for none), in order.
   std::vector<std::string> RangeHeaders(const std::string& path) const;
 
@@ -95,6 +101,7 @@ class TestHttpServer {
   int proxy_requests_ = 0;
   std::map<std::string, Handler> routes_;
   std::map<std::string, std::vector<std::string>> ranges_;
+  std::map<std::string, std::vector<std::string>> authorizations_;
 };
 
 // Makes a self-signed certificate (EC P-256, valid for 127.0.0.1 and

@@ -335,6 +335,37 @@ TEST_F(InternetTest, FiveProxyAuthenticationAnswersEndTheLoop) {
   EXPECT_EQ(proxy.ProxyRequests(), 1 + 4 * 2);
 }
 
+TEST_F(InternetTest, ServerCredentialsGoOnlyToTheFirstHost) {
+  server_.ServeWithBasicAuth("/private.bin", Content(300), "hu", "hp");
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/private.bin")), -1) << "no credentials";
+  net().SetHttpCredentials("hu", "hp");
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/private.bin")), 300);
+  std::string local = folder_ / "private.bin";
+  ASSERT_TRUE(Download("/private.bin", local, false).Done());
+  EXPECT_EQ(platform::ReadFile(local, 1000).value_or(""), Content(300));
+
+  // Another host (here: another port) reached by a redirect gets nothing.
+  TestHttpServer other;
+  ASSERT_TRUE(other.ok());
+  other.ServeWithBasicAuth("/private.bin", Content(300), "hu", "hp");
+  server_.ServeRedirect("/elsewhere", other.Url("/private.bin"));
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/elsewhere")), -1);
+  auto seen = other.AuthorizationHeaders("/private.bin");
+  ASSERT_FALSE(seen.empty());
+  for (const auto& header : seen) EXPECT_EQ(header, "");
+}
+
+TEST_F(InternetTest, FailedProxyResolutionFallsBackToTheLibrary) {
+  net().SetProxyResolver(std::make_shared<CFixedProxyResolver>(
+      ProxyResolution{false, "resolver exploded: " + std::string(400, 'x'), {}}));
+  server_.ServeFile("/f.bin", Content(50));
+  unsetenv("http_proxy");
+  unsetenv("HTTP_PROXY");
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/f.bin")), 50);
+  EXPECT_TRUE(log_.Contains("PROXY_INFO: no proxy used because of exception resolver exploded: " +
+                            std::string(255 - 19, 'x')));
+}
+
 TEST_F(InternetTest, ConnectionCheckTriesEveryHost) {
   TestHttpServer closed;
   int closed_port = closed.Port();

@@ -285,6 +285,22 @@ TEST(ProxyResolverTest, LibproxyAnswersBecomeAccessTypeAndList) {
   EXPECT_EQ(FirstProxy(""), "");
 }
 
+TEST(ProxyResolverTest, LibproxyFollowsTheEnvironment) {
+  const char* old = std::getenv("http_proxy");
+  std::string saved = old ? old : "";
+  setenv("http_proxy", "http://127.0.0.1:3999", 1);
+  unsetenv("no_proxy");
+  CLibproxyResolver resolver;
+  ProxyResolution r = resolver.Resolve("http://192.0.2.7/file.zip");
+  if (old)
+    setenv("http_proxy", saved.c_str(), 1);
+  else
+    unsetenv("http_proxy");
+  ASSERT_TRUE(r.ok) << r.error;
+  EXPECT_EQ(r.info.access_type, kProxyNamed);
+  EXPECT_EQ(FirstProxy(r.info.proxy_list), "http://127.0.0.1:3999");
+}
+
 TEST(ProxyCredentialsTest, HiddenModeNeverAsks) {
   int asked = 0;
   ProxyCredentialsPrompt ask = [&]() -> std::optional<ProxyCredentials> {
