@@ -2,17 +2,26 @@
 // start-up; the update process runs on this thread with the real tasks, modes
 // and process services.
 
+#include <string>
+#include <string_view>
 #include <utility>
 
+#include "platform/restart.h"
 #include "platform/session.h"
 #include "updater/core/command_line_parser.h"
 #include "updater/core/updater_app.h"
+#include "updater/process/finish_update.h"
 #include "updater/process/system_process_services.h"
 #include "updater/process/update_process.h"
+#include "updater/tasks/restore_info.h"
 #include "updater/tasks/task_factory.h"
 #include "updater/ui/mode_factory.h"
 
 int main(int argc, char** argv) {
+  // Started by the restart entry at login: start the application once and end.
+  if (argc == 2 && std::string_view(argv[1]) == platform::kRestartEntryOption)
+    return platform::RunRestartEntry();
+
   CTaskFactory tasks;
   CModeFactory modes;
   CSystemProcessServices services;
@@ -20,12 +29,16 @@ int main(int argc, char** argv) {
   UpdaterAppDeps deps;
   deps.session_available = [] { return platform::IsInteractiveSessionAvailable(); };
   deps.run_update = [&] {
-    // The finishing work after an installation and the About box are not
-    // composed yet: the process then skips them.
+    // The About box is not composed yet: the process then skips it.
+    auto finish_update = [&services] {
+      FinishUpdate(services, [](const std::string& path) {
+        return WriteRestoreInfo(BuildRestoreInfo(), path).ok();
+      });
+    };
     CUpdateProcess process(UpdateProcessDeps{.tasks = tasks,
                                              .modes = modes,
                                              .services = services,
-                                             .finish_update = nullptr,
+                                             .finish_update = finish_update,
                                              .show_about = nullptr});
     process.Run();
   };

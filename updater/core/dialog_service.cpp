@@ -31,6 +31,14 @@ std::optional<LanguageSelection> IDialogService::ChooseLanguage(
   return LanguageSelection{*index, false};
 }
 
+void IDialogService::ShowInformation(const InformationDialogRequest& request) {
+  MessageBoxRequest box;
+  box.kind = MessageBoxKind::kInformation;
+  box.caption = request.caption;
+  box.text = request.heading.empty() ? request.text : request.heading + "\n\n" + request.text;
+  ShowMessageBox(box);
+}
+
 IDialogService& DialogService() {
   static StandardErrorDialogs fallback;
   return g_installed ? *g_installed : fallback;

@@ -41,6 +41,14 @@ struct LanguageSelection {
   bool remember = false;  // "Remember my preference" was checked
 };
 
+// The information dialog: a caption, a heading, the text and the button's text.
+struct InformationDialogRequest {
+  std::string caption;
+  std::string heading;
+  std::string text;
+  std::string button_text;
+};
+
 class IDialogService {
  public:
   virtual ~IDialogService() = default;
@@ -55,6 +63,10 @@ class IDialogService {
   // overrides it.
   virtual std::optional<LanguageSelection> ChooseLanguage(
       const std::vector<LanguageChoice>& choices, std::size_t preselected);
+  // The modal information dialog (caption, heading, text, one button). The
+  // default shows it as an information message box; the user interface
+  // overrides it.
+  virtual void ShowInformation(const InformationDialogRequest& request);
 };
 
 // The process-wide dialog service. Until SetDialogService installs another, it

@@ -3,6 +3,7 @@
 // start of programs and documents, the user's running processes and the
 // confirmation dialog.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -51,13 +52,14 @@ class CSystemProcessServices : public IProcessServices {
                               const std::string& working_folder);
 
   // Set once a close or terminate request has been sent to a process; read by
-  // the finishing work.
-  bool ApplicationClosed() const { return application_closed_; }
+  // the finishing work. Set on the install task's thread, read on the
+  // process thread.
+  bool ApplicationClosed() const { return application_closed_.load(); }
 
  private:
   std::vector<platform::ProcessInfo> MatchingProcesses(const std::string& file_name);
 
   platform::IProcessControl& processes_;
   CloseTimeouts timeouts_;
-  bool application_closed_ = false;
+  std::atomic<bool> application_closed_ = false;
 };
