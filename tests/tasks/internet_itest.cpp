@@ -315,6 +315,10 @@ TEST_F(InternetTest, FetchTextIsBounded) {
   EXPECT_FALSE(FetchText(server_.Url("/answer.json"), connection, 5));
   EXPECT_FALSE(FetchText(server_.Url("/long.json"), connection, 4999));
   EXPECT_FALSE(FetchText(server_.Url("/nothing"), connection, 100));
+  connection.extra_headers = {"Accept: application/json;"};
+  EXPECT_EQ(FetchText(server_.Url("/answer.json"), connection, 100), "{\"hasUpdate\":false}");
+  connection.extra_headers = {"X-Evil: a\r\nHost: elsewhere"};
+  EXPECT_FALSE(FetchText(server_.Url("/answer.json"), connection, 100));
 }
 
 TEST_F(InternetTest, FiveProxyAuthenticationAnswersEndTheLoop) {

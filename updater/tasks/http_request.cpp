@@ -24,6 +24,7 @@ CurlEasy MakeCurlEasy() {
 namespace {
 
 constexpr std::size_t kMaxUrlLength = 8192;
+constexpr std::size_t kMaxHeaderLength = 1024;
 // How often a waiting transfer looks at its cancel signal.
 constexpr int kPollMs = 50;
 
@@ -344,6 +345,14 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
   if (current.empty()) return invalid;
   const std::string origin = Origin(current);
   CurlSlist headers(curl_slist_append(nullptr, "Cache-Control: no-cache"));
+  for (const auto& header : connection.extra_headers) {
+    if (header.size() > kMaxHeaderLength || header.find_first_of("\r\n") != std::string::npos) {
+      invalid.error_text = "invalid request header";
+      return invalid;
+    }
+    // Appending to a list keeps its head; on failure the list stays the caller's.
+    if (headers && !curl_slist_append(headers.get(), header.c_str())) headers.reset();
+  }
   for (int hop_index = 0;; ++hop_index) {
     CurlEasy easy = MakeCurlEasy();
     HttpAnswer answer;

@@ -18,6 +18,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "updater/tasks/proxy_credentials.h"
 #include "updater/tasks/proxy_resolver.h"
@@ -58,6 +59,9 @@ struct HttpConnection {
   ProxyCredentials http_credentials;   // sent only when a user name is given
   // Polled during the transfer; true stops it (failure kAborted).
   std::function<bool()> cancelled;
+  // Further request headers ("Accept: application/json"). A header with a line
+  // break, or longer than 1024 bytes, makes the request invalid.
+  std::vector<std::string> extra_headers;
 };
 
 // Sends a GET and stops as soon as the answer's body begins: status, length,
