@@ -1,0 +1,34 @@
+#pragma once
+// An exclusive lock between processes, held on a lock file while the object lives.
+
+#include <cstdint>
+#include <string>
+
+#include "platform/status.h"
+
+namespace platform {
+
+class FileLock {
+ public:
+  FileLock() = default;
+  // Releases the lock.
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+
+  // Opens the lock file (created with mode 0600 when missing, never through a
+  // symbolic link) and takes the exclusive lock, waiting at most timeout_ms for
+  // another holder to let go. Fails when the file cannot be opened or the lock
+  // stays taken; then nothing is held. Every open description of the file
+  // counts as its own holder, also within one process.
+  Status Acquire(const std::string& path, std::int64_t timeout_ms);
+  // Lets go of the lock; the lock file stays.
+  void Release();
+
+  bool held() const { return fd_ >= 0; }
+
+ private:
+  int fd_ = -1;
+};
+
+}  // namespace platform

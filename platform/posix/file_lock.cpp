@@ -1,0 +1,63 @@
+#include "platform/file_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <thread>
+
+namespace platform {
+namespace {
+
+constexpr std::int64_t kRetryStepMs = 20;
+
+}  // namespace
+
+FileLock::~FileLock() { Release(); }
+
+Status FileLock::Acquire(const std::string& path, std::int64_t timeout_ms) {
+  Release();
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return Status::Fail("cannot open lock file '" + path + "': " + std::strerror(errno));
+  struct stat state {};
+  if (::fstat(fd, &state) != 0 || !S_ISREG(state.st_mode)) {
+    ::close(fd);
+    return Status::Fail("not a lock file: '" + path + "'");
+  }
+  const auto deadline = std::chrono::steady_clock::now() +
+                        std::chrono::milliseconds(std::max<std::int64_t>(0, timeout_ms));
+  for (;;) {
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      fd_ = fd;
+      return Status::Ok();
+    }
+    int error = errno;
+    if (error == EINTR) continue;
+    if (error != EWOULDBLOCK) {
+      ::close(fd);
+      return Status::Fail("cannot lock '" + path + "': " + std::strerror(error));
+    }
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                    deadline - std::chrono::steady_clock::now())
+                    .count();
+    if (left <= 0) {
+      ::close(fd);
+      return Status::Fail("'" + path + "' is locked by another process");
+    }
+    std::this_thread::sleep_for(
+        std::chrono::milliseconds(std::min<std::int64_t>(left, kRetryStepMs)));
+  }
+}
+
+void FileLock::Release() {
+  if (fd_ < 0) return;
+  ::close(fd_);  // closing the description lets go of the lock
+  fd_ = -1;
+}
+
+}  // namespace platform

@@ -1,0 +1,36 @@
+#include "starter/running_programs.h"
+
+#include <algorithm>
+#include <string_view>
+
+#include "platform/file_system.h"
+
+namespace {
+
+std::string_view FileNameOf(std::string_view path) {
+  std::size_t end = path.size();
+  std::size_t pos = end;
+  while (pos > 0 && !platform::IsPathSeparator(path[pos - 1])) --pos;
+  return path.substr(pos, end - pos);
+}
+
+}  // namespace
+
+bool IsProgramNameRunning(const std::vector<platform::ProcessInfo>& processes,
+                          const std::string& file_name) {
+  if (file_name.empty()) return false;
+  return std::any_of(processes.begin(), processes.end(),
+                     [&file_name](const platform::ProcessInfo& process) {
+                       const std::string& program =
+                           process.executable.empty() ? process.first_word : process.executable;
+                       return !program.empty() && FileNameOf(program) == file_name;
+                     });
+}
+
+bool IsProgramPathRunning(const std::vector<platform::ProcessInfo>& processes,
+                          const std::string& path) {
+  if (path.empty()) return false;
+  return std::any_of(
+      processes.begin(), processes.end(),
+      [&path](const platform::ProcessInfo& process) { return process.executable == path; });
+}
