@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@ struct CommandLineCase {
   std::vector<const char*> argv;
   std::optional<std::string> expected;
 };
+
+void PrintTo(const CommandLineCase& c, std::ostream* out) { *out << c.name; }
 
 class ProgramArgumentText : public ::testing::TestWithParam<CommandLineCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 
 #include "platform/file_system.h"
 #include "tests/support/temp_folder.h"
@@ -27,6 +28,8 @@ struct PermissionCase {
   bool destination_exists;
   unsigned expected;
 };
+
+void PrintTo(const PermissionCase& c, std::ostream* out) { *out << c.name; }
 
 class ReplaceFileWithCopyPermissions : public ::testing::TestWithParam<PermissionCase> {};
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,8 @@ struct DialogCase {
   const char* program;
   std::vector<std::string> expected;
 };
+
+void PrintTo(const DialogCase& c, std::ostream* out) { *out << c.program; }
 
 class WarningDialog : public ::testing::TestWithParam<DialogCase> {};
 

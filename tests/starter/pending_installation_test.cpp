@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,8 @@ struct NothingCase {
   bool folder;
   const char* marker;  // nullptr: no marker file
 };
+
+void PrintTo(const NothingCase& c, std::ostream* out) { *out << c.name; }
 
 class NothingPending : public PendingInstallationTest,
                        public ::testing::WithParamInterface<NothingCase> {};
@@ -134,6 +137,8 @@ struct BlockedCase {
   const char* pending_entry;  // a file, or a folder when it ends in '/'
   void (*block)(const TempFolder& starter, const TempFolder& outside);
 };
+
+void PrintTo(const BlockedCase& c, std::ostream* out) { *out << c.name; }
 
 class FailedCopy : public PendingInstallationTest,
                    public ::testing::WithParamInterface<BlockedCase> {};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,8 @@ struct RunningCase {
   bool by_name;  // the updater check by file name
   bool by_path;  // the browser check by full path
 };
+
+void PrintTo(const RunningCase& c, std::ostream* out) { *out << c.name; }
 
 class RunningPrograms : public ::testing::TestWithParam<RunningCase> {};
 

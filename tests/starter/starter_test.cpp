@@ -4,7 +4,7 @@
 
 #include <algorithm>
 #include <latch>
-#include <mutex>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,6 +67,8 @@ struct RunCase {
   bool updater_started;
   const char* running_line;
 };
+
+void PrintTo(const RunCase& c, std::ostream* out) { *out << c.name; }
 
 class StarterRun : public ::testing::TestWithParam<RunCase> {};
 

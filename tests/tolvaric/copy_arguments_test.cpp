@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <optional>
+#include <ostream>
 #include <string>
 
 struct ArgumentsCase {
@@ -10,6 +11,8 @@ struct ArgumentsCase {
   std::string command_line;
   std::optional<CopyArguments> expected;
 };
+
+void PrintTo(const ArgumentsCase& c, std::ostream* out) { *out << c.name; }
 
 bool operator==(const CopyArguments& a, const CopyArguments& b) {
   return a.source == b.source && a.destination == b.destination;

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ struct RunCase {
   std::vector<std::string> events;
   int exit_code;
 };
+
+void PrintTo(const RunCase& c, std::ostream* out) { *out << c.name; }
 
 class CopyProgramRun : public ::testing::TestWithParam<RunCase> {};
 
