@@ -20,20 +20,20 @@ void SetOwner(CTaskThread& task, const std::shared_ptr<CMessageQueue>& owner) {
 
 TEST(TaskFactoryTest, CreatesTheTasksThatExist) {
   CTaskFactory factory;
-  for (int id : {TASK_CHECKVERSION, TASK_ROLLBACK}) {
+  for (int id : {TASK_CHECKVERSION, TASK_INSTALL, TASK_ROLLBACK}) {
     std::unique_ptr<CTaskThread> task = factory.CreateTask(id);
     ASSERT_TRUE(task) << id;
     EXPECT_EQ(task->TaskId(), id);
   }
   EXPECT_TRUE(dynamic_cast<CCheckVersion*>(factory.CreateTask(TASK_CHECKVERSION).get()));
+  EXPECT_TRUE(dynamic_cast<CInstall*>(factory.CreateTask(TASK_INSTALL).get()));
   EXPECT_TRUE(dynamic_cast<CRollback*>(factory.CreateTask(TASK_ROLLBACK).get()));
 }
 
 TEST(TaskFactoryTest, NoThreadForTasksWithoutWorker) {
   CTaskFactory factory;
-  for (int id :
-       std::initializer_list<int>{TASK_INIT, TASK_HTMLMESSAGE, TASK_LICENSE, 4, TASK_SELECTUPDATE,
-                                  TASK_DOWNLOAD, TASK_INSTALL, 8, 10, -1})
+  for (int id : std::initializer_list<int>{TASK_INIT, TASK_HTMLMESSAGE, TASK_LICENSE, 4,
+                                           TASK_SELECTUPDATE, TASK_DOWNLOAD, 8, 10, -1})
     EXPECT_FALSE(factory.CreateTask(id)) << id;
 }
 

@@ -40,6 +40,8 @@ class CTaskThread {
   // Ends the thread's loop once the current message has been handled.
   void EndThread() { end_requested_ = true; }
   const std::shared_ptr<CMessageQueue>& Owner() const { return owner_; }
+  // This thread's own queue: what it hands to its workers as their owner.
+  const std::shared_ptr<CMessageQueue>& OwnQueue() const { return thread_.Queue(); }
 
  private:
   bool Dispatch(const Message& message);

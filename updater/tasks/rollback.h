@@ -1,18 +1,26 @@
 #pragma once
-// The rollback task (TASK_ROLLBACK): undoes an interrupted installation from
-// its restore information and reports WMU_TASK_COMPLETE (TASK_ROLLBACK, 0), so
-// that a run in any mode reaches its end after an error or a cancel during the
-// installation.
+// The rollback task (TASK_ROLLBACK): undoes an interrupted or failed
+// installation from the change journal, the last change first, and reports
+// WMU_TASK_COMPLETE (TASK_ROLLBACK, 0), so that a run in any mode reaches its
+// end after an error or a cancel during the installation. Registered
+// components are unregistered; changes that cannot be undone are logged.
 //
-// For now nothing is restored: the installation work fills this in.
+// The install task's threads have ended before this task starts (the update
+// process ends one task thread before it starts the next), so nothing changes
+// the files while they are put back.
 
 #include "updater/process/task_thread.h"
+#include "updater/tasks/change_journal.h"
 
 class CRollback : public CTaskThread {
  public:
-  CRollback();
+  // journal: what is undone; nullptr takes the process-wide one.
+  explicit CRollback(CChangeJournal* journal = nullptr);
   ~CRollback() override;
 
  protected:
   void OnMessage(const Message& message) override;
+
+ private:
+  CChangeJournal& journal_;
 };

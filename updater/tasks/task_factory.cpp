@@ -2,19 +2,24 @@
 
 #include <utility>
 
+#include "updater/tasks/embedded_copy_program.h"
 #include "updater/tasks/rollback.h"
 
-CTaskFactory::CTaskFactory(CheckVersionDeps check_version)
-    : check_version_(std::move(check_version)) {}
+CTaskFactory::CTaskFactory(CheckVersionDeps check_version, InstallDeps install)
+    : check_version_(std::move(check_version)), install_(std::move(install)) {
+  if (!install_.copy_program) install_.copy_program = [] { return EmbeddedCopyProgram(); };
+}
 
 std::unique_ptr<CTaskThread> CTaskFactory::CreateTask(int task_id) {
   switch (task_id) {
     case TASK_CHECKVERSION:
       return std::make_unique<CCheckVersion>(check_version_);
+    case TASK_INSTALL:
+      return std::make_unique<CInstall>(install_);
     case TASK_ROLLBACK:
       return std::make_unique<CRollback>();
     default:
-      // TASK_DOWNLOAD and TASK_INSTALL: not available yet (see the header).
+      // TASK_DOWNLOAD: not available yet (see the header).
       return nullptr;
   }
 }

@@ -1,8 +1,8 @@
 #pragma once
 // The task threads of a run: TASK_CHECKVERSION -> CCheckVersion,
-// TASK_ROLLBACK -> CRollback.
+// TASK_INSTALL -> CInstall, TASK_ROLLBACK -> CRollback.
 //
-// TASK_DOWNLOAD and TASK_INSTALL give nullptr until their tasks exist: the
+// TASK_DOWNLOAD gives nullptr until its task exists: the
 // update process then ends the run in order (nothing was installed, so
 // nothing is finished or recorded). A stand-in that reported completion at
 // once would make the process take the installation as done and record the
@@ -12,14 +12,17 @@
 
 #include "updater/process/update_process.h"
 #include "updater/tasks/check_version.h"
+#include "updater/tasks/install.h"
 
 class CTaskFactory : public ITaskFactory {
  public:
-  explicit CTaskFactory(CheckVersionDeps check_version = {});
+  // An install without its own copy program writes the one built into the updater.
+  explicit CTaskFactory(CheckVersionDeps check_version = {}, InstallDeps install = {});
 
   // A new, not yet started task thread; nullptr for any other task id.
   std::unique_ptr<CTaskThread> CreateTask(int task_id) override;
 
  private:
   CheckVersionDeps check_version_;
+  InstallDeps install_;
 };

@@ -1,0 +1,43 @@
+#include "platform/file_reader.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+
+FileReader::~FileReader() { Close(); }
+
+Status FileReader::Open(const std::string& path) {
+  Close();
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Status::Fail("cannot open '" + path + "': " + std::strerror(errno));
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    return Status::Fail("not a regular file: '" + path + "'");
+  }
+  fd_ = fd;
+  size_ = static_cast<std::uint64_t>(st.st_size);
+  return Status::Ok();
+}
+
+std::optional<std::size_t> FileReader::Read(char* buffer, std::size_t size) {
+  if (fd_ < 0) return std::nullopt;
+  for (;;) {
+    ssize_t n = ::read(fd_, buffer, size);
+    if (n >= 0) return static_cast<std::size_t>(n);
+    if (errno != EINTR) return std::nullopt;
+  }
+}
+
+void FileReader::Close() {
+  if (fd_ >= 0) ::close(fd_);
+  fd_ = -1;
+  size_ = 0;
+}
+
+}  // namespace platform

@@ -1,0 +1,54 @@
+#pragma once
+// CCopyFile: the worker of one copy action of the installation. It copies a
+// file in pieces and reports its progress to its owner (the files sub-worker)
+// like the download worker does.
+//
+// Messages: WMU_SET_OWNER (the owner's queue), WMU_WORKER_START (do the copy
+// prepared by Copy). To the owner: WMU_BYTES_PROGRESS (units done, weight) as
+// the units grow, then WMU_WORKER_DONE, or WMU_ERROR with ERROR_FILE_NOT_FOUND
+// (no source), ERROR_WRITE_FAILED (the destination cannot be made or
+// recorded), ERROR_COPY_FAILED (reading or writing failed); the text is the
+// path concerned. The worker ends after its report.
+//
+// The copy is written under a temporary name beside the destination and
+// renamed into place, so no half-written program is ever seen under its
+// name; the destination's folder and the old file are recorded in the change
+// journal before anything changes. A copy of a file onto itself is done
+// without touching it; with fail_if_exists an existing destination is kept.
+// The new file has the permission bits of the file it replaces (executable
+// bits included), or of the source when it is new, always writable by the
+// owner (a read-only destination is replaced); it gets the source's
+// modification time.
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+
+#include "updater/process/task_thread.h"
+#include "updater/tasks/change_journal.h"
+
+class CCopyFile : public CTaskThread {
+ public:
+  // journal: where the change is recorded; nullptr takes the process-wide one.
+  explicit CCopyFile(CChangeJournal* journal = nullptr);
+  ~CCopyFile() override;
+
+  void Start() override;
+  // Cancels a running copy (the destination stays as it was) and ends.
+  void Stop() override;
+
+  // Prepares the copy and posts WMU_WORKER_START to the worker; call after
+  // Start and WMU_SET_OWNER.
+  void Copy(const std::string& source, const std::string& destination, bool fail_if_exists);
+
+ protected:
+  void OnMessage(const Message& message) override;
+  void OnEnd() override;
+
+ private:
+  void Run(const Message& message);
+  void Fail(int code, const std::string& path);
+
+  CChangeJournal& journal_;
+  std::atomic<bool> cancel_{false};
+};
