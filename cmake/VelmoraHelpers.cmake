@@ -24,7 +24,14 @@ function(velmora_tests)
       set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
       target_link_libraries(${target} PRIVATE ${ARG_DEPS} velmora_test_support GTest::gtest GTest::gmock GTest::gtest_main)
       target_compile_definitions(${target} PRIVATE VELMORA_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
-      gtest_discover_tests(${target} PROPERTIES LABELS ${kind} DISCOVERY_TIMEOUT 30)
+      if(kind STREQUAL "integration")
+        # Integration tests start real programs that look for each other by
+        # name (the updater, the starter): they never run at the same time.
+        gtest_discover_tests(${target} PROPERTIES LABELS ${kind} RESOURCE_LOCK velmora_programs
+                             DISCOVERY_TIMEOUT 30)
+      else()
+        gtest_discover_tests(${target} PROPERTIES LABELS ${kind} DISCOVERY_TIMEOUT 30)
+      endif()
     endforeach()
   endforeach()
 endfunction()

@@ -22,9 +22,13 @@ int main(int argc, char** argv) {
   if (argc == 2 && std::string_view(argv[1]) == platform::kRestartEntryOption)
     return platform::RunRestartEntry();
 
-  CTaskFactory tasks;
-  CModeFactory modes;
   CSystemProcessServices services;
+  // The install task reports through the same services object that the
+  // finishing work asks whether the application was closed during the run.
+  InstallDeps install;
+  install.application_closed = [&services] { services.MarkApplicationClosed(); };
+  CTaskFactory tasks({}, std::move(install));
+  CModeFactory modes;
 
   UpdaterAppDeps deps;
   deps.session_available = [] { return platform::IsInteractiveSessionAvailable(); };

@@ -55,6 +55,8 @@ class CSystemProcessServices : public IProcessServices {
   // the finishing work. Set on the install task's thread, read on the
   // process thread.
   bool ApplicationClosed() const { return application_closed_.load(); }
+  // Records that another part (the install task) asked the application to close.
+  void MarkApplicationClosed() { application_closed_ = true; }
 
  private:
   std::vector<platform::ProcessInfo> MatchingProcesses(const std::string& file_name);
