@@ -199,6 +199,7 @@ void TestHttpServer::Dispatch(const httplib::Request& request, httplib::Response
     }
     ranges_[request.path].push_back(request.get_header_value("Range"));
     authorizations_[request.path].push_back(request.get_header_value("Authorization"));
+    targets_[request.path].push_back(request.target);
     auto found = routes_.find(request.path);
     if (found != routes_.end()) handler = found->second;
   }
@@ -331,4 +332,10 @@ void TestHttpServer::ServeStatus(const std::string& path, int status, std::strin
           response.status = status;
           response.set_content(body, "text/html");
         });
+}
+
+std::vector<std::string> TestHttpServer::Targets(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  auto found = targets_.find(path);
+  return found == targets_.end() ? std::vector<std::string>() : found->second;
 }

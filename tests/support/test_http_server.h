@@ -75,6 +75,8 @@ class TestHttpServer {
   std::vector<std::string> AuthorizationHeaders(const std::string& path) const;
   // The Range headers of the requests for a path ("" for none), in order.
   std::vector<std::string> RangeHeaders(const std::string& path) const;
+  // The targets (path and query) of the requests for a path, in order.
+  std::vector<std::string> Targets(const std::string& path) const;
 
   // Lets stalled answers end and stops the server (the destructor does it too).
   void Stop();
@@ -102,6 +104,7 @@ class TestHttpServer {
   std::map<std::string, Handler> routes_;
   std::map<std::string, std::vector<std::string>> ranges_;
   std::map<std::string, std::vector<std::string>> authorizations_;
+  std::map<std::string, std::vector<std::string>> targets_;
 };
 
 // Makes a self-signed certificate (EC P-256, valid for 127.0.0.1 and

@@ -40,17 +40,22 @@ class FakeNetwork : public ICheckVersionNetwork {
   std::string api_answer;
   std::map<std::string, std::string> remote_dates;
 
+  std::shared_ptr<CMessageQueue> owner;
   std::vector<std::string> downloads;  // "location -> path"
   std::vector<std::string> queries;
   std::vector<std::string> date_requests;
   int aborts = 0;
 
+  void SetOwner(std::shared_ptr<CMessageQueue> queue) override { owner = std::move(queue); }
   bool CheckConnection() override { return connected; }
+  // Writes the file at once and reports its outcome as the transfer worker does.
   bool DownloadFile(const std::string& location, const std::string& path) override {
     downloads.push_back(location + " -> " + path);
     auto it = files.find(location);
-    if (it == files.end()) return false;
-    return platform::WriteFileAtomic(path, it->second).ok();
+    if (it == files.end() || !owner) return false;
+    const bool written = platform::WriteFileAtomic(path, it->second).ok();
+    owner->Post(written ? MakeMessage(WMU_WORKER_DONE) : MakeMessage(WMU_ERROR, ERROR_COPY_FAILED));
+    return true;
   }
   std::string QueryUpdateApi(const std::string& url) override {
     queries.push_back(url);

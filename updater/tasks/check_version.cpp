@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
 #include "updater/description/installed_sections.h"
@@ -52,17 +53,11 @@ void CCheckVersion::OnMessage(const Message& message) {
       }
       break;
     case WMU_WORKER_DONE:
-      if (phase_ == Phase::kSelfUpdate) {
-        Decide();
-      } else if (phase_ == Phase::kUpdateFile) {
-        NextUpdateFileStep();
-      }
-      break;
-    case WMU_ERROR:  // a transfer reported its failure
-      if (phase_ == Phase::kSelfUpdate && ignore_download_errors_) {
-        Decide();
-      } else if (phase_ == Phase::kUpdateFile) {
-        OnDownloadFailed();
+    case WMU_ERROR:
+      // Only the outcome of the download this task is waiting for counts.
+      if (transfer_pending_) {
+        transfer_pending_ = false;
+        OnTransferEnded(message.id == WMU_WORKER_DONE);
       }
       break;
     default:
@@ -74,7 +69,8 @@ void CCheckVersion::OnEnd() { deps_.network->Abort(); }
 
 void CCheckVersion::StartCheck() {
   phase_ = Phase::kUpdateFile;
-  ignore_download_errors_ = false;
+  // The outcome of every download of this check comes to this task.
+  deps_.network->SetOwner(OwnQueue());
   const SettingsValues& settings = CUpdaterSettings::Instance().Values();
   if (settings.check_connection && !deps_.network->CheckConnection()) {
     Finish(MakeMessage(WMU_ERROR, ERROR_NO_CONNECTION));
@@ -109,13 +105,9 @@ void CCheckVersion::NextUpdateFileStep() {
   const SequenceStep step = sequence_->Next(working_copy_);
   switch (step.kind) {
     case SequenceStep::Kind::kDownload:
-      // NETWORK SEAM: the download replaces the working copy; the next step
-      // looks at the new file.
-      if (!deps_.network->DownloadFile(step.location, working_copy_)) {
-        OnDownloadFailed();
-        return;
-      }
-      PostToSelf(MakeMessage(WMU_WORKER_DONE));
+      // The download replaces the working copy; once it is there, the next
+      // step looks at the new file.
+      if (!BeginDownload(step.location, working_copy_)) OnDownloadFailed();
       return;
     case SequenceStep::Kind::kTooManyRedirections:
       platform::RemoveFile(working_copy_);
@@ -130,13 +122,7 @@ void CCheckVersion::NextUpdateFileStep() {
     Finish(MakeMessage(WMU_ERROR, ERROR_FILE_CORRUPT, 0, kUpdateFileName));
     return;
   }
-  const SettingsValues& settings = CUpdaterSettings::Instance().Values();
-  if (!settings.api_host.empty()) {
-    // NETWORK SEAM: the version query; an empty answer changes nothing.
-    const std::string answer =
-        deps_.network->QueryUpdateApi(UpdateApiUrl(settings.api_host, settings.version));
-    ApplyUpdateApiAnswer(ParseUpdateApiAnswer(answer), CUpdateFileData::Instance());
-  }
+  QueryUpdateApi();
   platform::RemoveFile(working_copy_);
 
   if (CUpdateFileData::Instance().self_update) {
@@ -146,19 +132,48 @@ void CCheckVersion::NextUpdateFileStep() {
   }
 }
 
+void CCheckVersion::QueryUpdateApi() {
+  const SettingsValues& settings = CUpdaterSettings::Instance().Values();
+  // Without a host no query is made.
+  if (settings.api_host.empty()) return;
+  const std::string url = UpdateApiUrl(settings.api_host, settings.version);
+  if (url.empty()) {
+    CUpdaterLog::Instance().WriteLine("UPDATE API: APIHOST is not a host name, no query");
+    return;
+  }
+  // An empty or unusable answer changes nothing.
+  const UpdateApiAnswer answer = ParseUpdateApiAnswer(deps_.network->QueryUpdateApi(url));
+  if (!answer.refused.empty()) CUpdaterLog::Instance().WriteLine("UPDATE API: " + answer.refused);
+  ApplyUpdateApiAnswer(answer, CUpdateFileData::Instance());
+}
+
 void CCheckVersion::StartSelfUpdatePhase() {
   phase_ = Phase::kSelfUpdate;
-  ignore_download_errors_ = true;
   self_update_file_ = InUpdaterTemp(kSelfUpdateFileName);
   // Only a description fetched by this check counts.
   if (!self_update_file_.empty()) platform::RemoveFile(self_update_file_);
   const std::string& location = CUpdaterSettings::Instance().Values().self_update;
-  if (!location.empty() && !self_update_file_.empty()) {
-    // NETWORK SEAM: a failed download is no error; nothing half-written stays.
-    if (!deps_.network->DownloadFile(location, self_update_file_))
-      platform::RemoveFile(self_update_file_);
+  // Its download failing is no error: the decision follows in any case.
+  if (!location.empty() && !self_update_file_.empty() && BeginDownload(location, self_update_file_))
+    return;
+  Decide();
+}
+
+bool CCheckVersion::BeginDownload(const std::string& location, const std::string& path) {
+  transfer_pending_ = deps_.network->DownloadFile(location, path);
+  return transfer_pending_;
+}
+
+void CCheckVersion::OnTransferEnded(bool complete) {
+  if (phase_ == Phase::kSelfUpdate) {
+    // A description that did not arrive whole is never read.
+    if (!complete) platform::RemoveFile(self_update_file_);
+    Decide();
+  } else if (complete) {
+    NextUpdateFileStep();
+  } else {
+    OnDownloadFailed();
   }
-  PostToSelf(MakeMessage(WMU_WORKER_DONE));
 }
 
 void CCheckVersion::Decide() {
@@ -178,6 +193,8 @@ void CCheckVersion::Decide() {
 }
 
 void CCheckVersion::OnDownloadFailed() {
+  // Whatever the failed download left (a part, or the file that redirected)
+  // is no update file to use.
   if (!working_copy_.empty()) platform::RemoveFile(working_copy_);
   Finish(MakeMessage(WMU_ERROR, ERROR_SERVER, 0, kUpdateFileName));
 }

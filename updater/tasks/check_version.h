@@ -7,6 +7,12 @@
 // ERROR_NO_CONNECTION, ERROR_SERVER ("updatefile.xml"), ERROR_FILE_CORRUPT
 // ("updatefile.xml") or ERROR_NO_NEW_VERSION; then its thread ends.
 //
+// Downloads run on the network's transfer worker, which reports to this task
+// (it makes itself the owner when it starts); meanwhile the task keeps serving
+// its queue, so WMU_COMMAND 5 or 6 ends it at any time, and ending stops a
+// running transfer. A download that fails removes what it left in place of
+// the file it was meant to fetch.
+//
 // Files, all in %updatertemp%: updatefile.xml (the working copy of
 // %updater%updatefile.xml, overwritten by each redirection, deleted once
 // loaded) and selfupdate.xml (the self-update description).
@@ -21,7 +27,8 @@
 #include "updater/tasks/check_version_network.h"
 
 struct CheckVersionDeps {
-  // The network; nullptr stands for CCheckVersionOffline.
+  // The network (CCheckVersionInternet in the program); nullptr stands for
+  // CCheckVersionOffline.
   std::shared_ptr<ICheckVersionNetwork> network;
   // SELF-UPDATE SEAM: prepares the replacement of the updater from the
   // self-update description at the given path (it may append a file record
@@ -43,7 +50,12 @@ class CCheckVersion : public CTaskThread {
 
   void StartCheck();
   void NextUpdateFileStep();
+  void QueryUpdateApi();
   void StartSelfUpdatePhase();
+  // True when the download has begun; its outcome then comes as
+  // WMU_WORKER_DONE or WMU_ERROR and goes to OnTransferEnded.
+  bool BeginDownload(const std::string& location, const std::string& path);
+  void OnTransferEnded(bool complete);
   void Decide();
   void OnDownloadFailed();
   void Finish(Message report);
@@ -51,8 +63,8 @@ class CCheckVersion : public CTaskThread {
 
   CheckVersionDeps deps_;
   Phase phase_ = Phase::kIdle;
-  // A failed download of the self-update description is not an error.
-  bool ignore_download_errors_ = false;
+  // A download of this task has begun and its outcome has not come yet.
+  bool transfer_pending_ = false;
   std::optional<CUpdateSequenceFollower> sequence_;
   std::string working_copy_;
   std::string self_update_file_;

@@ -2,12 +2,15 @@
 
 #include <utility>
 
+#include "updater/tasks/check_version_internet.h"
 #include "updater/tasks/embedded_copy_program.h"
 #include "updater/tasks/rollback.h"
 
 CTaskFactory::CTaskFactory(CheckVersionDeps check_version, InstallDeps install)
     : check_version_(std::move(check_version)), install_(std::move(install)) {
   if (!install_.copy_program) install_.copy_program = [] { return EmbeddedCopyProgram(); };
+  // The check for a new version uses the process-wide internet object.
+  if (!check_version_.network) check_version_.network = std::make_shared<CCheckVersionInternet>();
 }
 
 std::unique_ptr<CTaskThread> CTaskFactory::CreateTask(int task_id) {

@@ -16,7 +16,8 @@
 
 class CTaskFactory : public ITaskFactory {
  public:
-  // An install without its own copy program writes the one built into the updater.
+  // An install without its own copy program writes the one built into the
+  // updater; a check without its own network uses CCheckVersionInternet.
   explicit CTaskFactory(CheckVersionDeps check_version = {}, InstallDeps install = {});
 
   // A new, not yet started task thread; nullptr for any other task id.
