@@ -10,9 +10,11 @@
 #include "platform/session.h"
 #include "updater/core/command_line_parser.h"
 #include "updater/core/updater_app.h"
+#include "updater/core/updater_settings.h"
 #include "updater/process/finish_update.h"
 #include "updater/process/system_process_services.h"
 #include "updater/process/update_process.h"
+#include "updater/tasks/internet_setup.h"
 #include "updater/tasks/restore_info.h"
 #include "updater/tasks/task_factory.h"
 #include "updater/ui/mode_factory.h"
@@ -39,11 +41,17 @@ int main(int argc, char** argv) {
         return WriteRestoreInfo(BuildRestoreInfo(), path).ok();
       });
     };
+    // No dialog for proxy credentials exists yet: the question answers no.
+    auto configure_internet = [](const std::shared_ptr<CMessageQueue>& process_queue) {
+      ConfigureInternet(CInternet::Instance(), CUpdaterSettings::Instance().Values(), process_queue,
+                        nullptr);
+    };
     CUpdateProcess process(UpdateProcessDeps{.tasks = tasks,
                                              .modes = modes,
                                              .services = services,
                                              .finish_update = finish_update,
-                                             .show_about = nullptr});
+                                             .show_about = nullptr,
+                                             .configure_internet = configure_internet});
     process.Run();
   };
 

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "updater/process/message_queue.h"
+#include "updater/tasks/download.h"
 #include "updater/tasks/rollback.h"
 
 namespace {
@@ -20,12 +21,13 @@ void SetOwner(CTaskThread& task, const std::shared_ptr<CMessageQueue>& owner) {
 
 TEST(TaskFactoryTest, CreatesTheTasksThatExist) {
   CTaskFactory factory;
-  for (int id : {TASK_CHECKVERSION, TASK_INSTALL, TASK_ROLLBACK}) {
+  for (int id : {TASK_CHECKVERSION, TASK_DOWNLOAD, TASK_INSTALL, TASK_ROLLBACK}) {
     std::unique_ptr<CTaskThread> task = factory.CreateTask(id);
     ASSERT_TRUE(task) << id;
     EXPECT_EQ(task->TaskId(), id);
   }
   EXPECT_TRUE(dynamic_cast<CCheckVersion*>(factory.CreateTask(TASK_CHECKVERSION).get()));
+  EXPECT_TRUE(dynamic_cast<CDownload*>(factory.CreateTask(TASK_DOWNLOAD).get()));
   EXPECT_TRUE(dynamic_cast<CInstall*>(factory.CreateTask(TASK_INSTALL).get()));
   EXPECT_TRUE(dynamic_cast<CRollback*>(factory.CreateTask(TASK_ROLLBACK).get()));
 }
@@ -33,7 +35,7 @@ TEST(TaskFactoryTest, CreatesTheTasksThatExist) {
 TEST(TaskFactoryTest, NoThreadForTasksWithoutWorker) {
   CTaskFactory factory;
   for (int id : std::initializer_list<int>{TASK_INIT, TASK_HTMLMESSAGE, TASK_LICENSE, 4,
-                                           TASK_SELECTUPDATE, TASK_DOWNLOAD, 8, 10, -1})
+                                           TASK_SELECTUPDATE, 8, 10, -1})
     EXPECT_FALSE(factory.CreateTask(id)) << id;
 }
 

@@ -151,6 +151,7 @@ void CUpdateProcess::InitInstance() {
   mode_change_allowed_ = true;
   finish_requested_ = install_done_ = cancelled_ = false;
   CInstalledSections::Instance().Load(InstalledSectionsPath());
+  if (deps_.configure_internet) deps_.configure_internet(queue_);
   PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_INIT, 0));
 }
 

@@ -35,6 +35,10 @@ struct UpdateProcessDeps {
   std::function<void()> show_about;
   // The bound of each wait for a task thread after its completion (1 s).
   std::int64_t task_wait_ms = 1000;
+  // Configures the internet object at the start of the run (credentials,
+  // time-out, the process queue as the owner of its worker). Empty: nothing.
+  std::function<void(const std::shared_ptr<CMessageQueue>& process_queue)> configure_internet =
+      nullptr;
 };
 
 class CUpdateProcess : public IModeHost {

@@ -1,0 +1,275 @@
+// The download task against the in-process HTTP server.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/support/test_http_server.h"
+#include "tests/tasks/download_test_support.h"
+#include "updater/description/md5.h"
+#include "updater/tasks/download_rules.h"
+
+namespace {
+
+using download_test::DownloadTest;
+using download_test::Reports;
+
+constexpr std::int64_t kModified = 1700000000;  // 2023-11-14 22:13:20 UTC
+
+std::string Content(std::size_t size, int seed = 0) {
+  std::string s(size, '\0');
+  for (std::size_t i = 0; i < size; ++i)
+    s[i] = static_cast<char>('a' + (i * 7 + i / 251 + static_cast<std::size_t>(seed)) % 26);
+  return s;
+}
+
+std::string ReadAll(const std::string& path) {
+  return platform::ReadFile(path, 1 << 24).value_or("<missing>");
+}
+
+bool Listed(const std::string& path) {
+  auto paths = CTemporaryUpdateFiles::Instance().Paths();
+  return std::find(paths.begin(), paths.end(), path) != paths.end();
+}
+
+class DownloadServerTest : public DownloadTest {
+ protected:
+  void SetUp() override {
+    DownloadTest::SetUp();
+    ASSERT_TRUE(server_.ok()) << server_.Error();
+  }
+
+  TestHttpServer server_;
+};
+
+TEST_F(DownloadServerTest, DownloadsEveryNeededFileWithProgress) {
+  const std::string readme = Content(3000);
+  const std::string big = Content(2000000, 1);
+  server_.ServeFile("/docs/readme.txt", readme, kModified);
+  server_.ServeFile("/big.bin", big);
+  server_.ServeFile("/empty.dat", "");
+  server_.ServeFile("/skipped.bin", "never");
+  AddDownload("docs\\readme.txt", {server_.Url("/docs/readme.txt")});
+  AddDownload("big.bin", {server_.Url("/big.bin")}, CMd5::HexOf(big));
+  AddDownload("skipped.bin", {server_.Url("/skipped.bin")}, {}, /*needed=*/false);
+  AddDownload("empty.dat", {server_.Url("/empty.dat")});
+
+  std::string space_folder;
+  DownloadDeps deps;
+  deps.free_space = [&space_folder](const std::string& folder) {
+    space_folder = folder;
+    return std::optional<std::uint64_t>(1ull << 40);
+  };
+  Reports reports = Run(deps);
+  ASSERT_TRUE(reports.Completed()) << (reports.Last() ? reports.Last()->wparam : -1);
+  EXPECT_TRUE(reports.ended);
+  EXPECT_EQ(space_folder, CUpdaterPaths::Instance().Entry(kPathUpdaterTemp));
+
+  EXPECT_EQ(ReadAll(InTemp("readme.txt")), readme);
+  EXPECT_EQ(ReadAll(InTemp("big.bin")), big);
+  EXPECT_EQ(ReadAll(InTemp("empty.dat")), "");
+  EXPECT_FALSE(platform::PathExists(InTemp("skipped.bin")));
+  EXPECT_EQ(server_.Requests("/skipped.bin"), 0);
+  for (const char* name : {"readme.txt", "big.bin", "empty.dat"}) {
+    EXPECT_TRUE(Listed(InTemp(name))) << name;
+    EXPECT_TRUE(Listed(ResumeFilePath(InTemp(name)))) << name;
+  }
+  EXPECT_FALSE(Listed(InTemp("skipped.bin")));
+
+  // Progress: changes only, within 0..100, the total never going back, 100 at the end.
+  const std::vector<int> totals = reports.Percents(WMU_TOTAL_PROGRESS);
+  ASSERT_FALSE(totals.empty());
+  EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end()));
+  // Changes only, apart from the closing 100.
+  EXPECT_EQ(std::adjacent_find(totals.begin(), totals.end() - 1), totals.end() - 1);
+  EXPECT_EQ(totals.back(), 100);
+  EXPECT_GE(totals.front(), 0);
+  std::vector<std::string> items;
+  for (const Message& m : reports.messages) {
+    if (m.id != WMU_ITEM_PROGRESS) continue;
+    EXPECT_GE(m.wparam, 0);
+    EXPECT_LE(m.wparam, 100);
+    if (items.empty() || items.back() != m.text) items.push_back(m.text);
+  }
+  EXPECT_EQ(items, (std::vector<std::string>{"readme.txt", "big.bin", "empty.dat"}));
+  const Message& last_item = reports.messages[reports.messages.size() - 3];
+  EXPECT_EQ(last_item.id, WMU_ITEM_PROGRESS);
+  EXPECT_EQ(last_item.wparam, 100);
+
+  EXPECT_TRUE(log_.Contains("CDownload::InitInstance"));
+  EXPECT_TRUE(log_.Contains("CInternet::DownloadFile -> readme.txt"));
+  EXPECT_TRUE(log_.Contains("CInternet::DownloadFile -> big.bin"));
+  EXPECT_TRUE(log_.Contains("CDownload::ExitInstance"));
+}
+
+// The first location fails in one way or another; the second one delivers.
+TEST_F(DownloadServerTest, AFailedLocationFallsBackToTheNext) {
+  const std::string body = Content(50000, 2);
+  struct Case {
+    const char* name;
+    std::function<void(TestHttpServer&, const std::string&)> serve_first;
+  };
+  const Case cases[] = {
+      {"not found", [](TestHttpServer& s, const std::string& p) { s.ServeStatus(p, 404, "no"); }},
+      {"cut off",
+       [&body](TestHttpServer& s, const std::string& p) { s.ServeCutOff(p, body, 1000); }},
+      {"wrong digest",
+       [](TestHttpServer& s, const std::string& p) { s.ServeFile(p, Content(50000, 3)); }},
+  };
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CUpdateFileData::ResetInstance();
+    const std::string first = "/first" + std::to_string(round) + "/f.bin";
+    const std::string second = "/second" + std::to_string(round++) + "/f.bin";
+    c.serve_first(server_, first);
+    server_.ServeFile(second, body);
+    AddDownload("f.bin", {server_.Url(first), server_.Url(second)}, CMd5::HexOf(body));
+    Reports reports = Run(PlentyOfSpace());
+    ASSERT_TRUE(reports.Completed());
+    EXPECT_EQ(ReadAll(InTemp("f.bin")), body);
+    EXPECT_GT(server_.Requests(first), 0);
+    EXPECT_GT(server_.Requests(second), 0);
+    // A location that answers its size but fails in the transfer is left there.
+    EXPECT_EQ(log_.Contains("CDownload: f.bin failed, trying the next location"),
+              std::string(c.name) != "not found");
+  }
+}
+
+TEST_F(DownloadServerTest, EveryLocationFailingIsAnError) {
+  const std::string body = Content(40000, 4);
+  struct Case {
+    const char* name;
+    std::function<void(TestHttpServer&, const std::string&)> serve;
+    int code;
+    std::string text;
+  };
+  const Case cases[] = {
+      {"not found", [](TestHttpServer& s, const std::string& p) { s.ServeStatus(p, 404, "no"); },
+       ERROR_FILE_NOT_FOUND, "dir\\g.bin"},
+      {"cut off", [&body](TestHttpServer& s, const std::string& p) { s.ServeCutOff(p, body, 500); },
+       ERROR_COPY_FAILED, "g.bin"},
+      {"wrong digest",
+       [](TestHttpServer& s, const std::string& p) { s.ServeFile(p, Content(40000, 5)); },
+       ERROR_COPY_FAILED, "g.bin"},
+  };
+  int round = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CUpdateFileData::ResetInstance();
+    const std::string a = "/a" + std::to_string(round) + "/g.bin";
+    const std::string b = "/b" + std::to_string(round++) + "/g.bin";
+    c.serve(server_, a);
+    c.serve(server_, b);
+    AddDownload("dir\\g.bin", {server_.Url(a), server_.Url(b)}, CMd5::HexOf(body));
+    Reports reports = Run(PlentyOfSpace());
+    ASSERT_TRUE(reports.FailedWith(c.code));
+    EXPECT_EQ(reports.Last()->text, c.text);
+    EXPECT_TRUE(reports.ended);
+    EXPECT_GT(server_.Requests(b), 0);
+    if (std::string(c.name) == "wrong digest") {
+      EXPECT_FALSE(platform::PathExists(InTemp("g.bin")));
+      EXPECT_FALSE(platform::PathExists(ResumeFilePath(InTemp("g.bin"))));
+      EXPECT_TRUE(log_.Contains("CDownload: g.bin does not have the expected MD5 digest"));
+    }
+  }
+}
+
+TEST_F(DownloadServerTest, ResumesFromTheResumeFileWhenEnabled) {
+  const std::string body = Content(200000, 6);
+  const std::size_t present = 50000;
+  for (bool resume : {true, false}) {
+    SCOPED_TRACE(resume);
+    CUpdateFileData::ResetInstance();
+    CTemporaryUpdateFiles::ResetInstance();
+    const std::string path = resume ? "/resume/r.bin" : "/fresh/r.bin";
+    server_.ServeFile(path, body, kModified);
+    const std::string local = InTemp("r.bin");
+    ASSERT_TRUE(platform::WriteFileAtomic(local, body.substr(0, present)));
+    ASSERT_TRUE(
+        platform::WriteFileAtomic(ResumeFilePath(local), ResumeFileBytes(ResumeStamp(kModified))));
+    Data().resume_downloads = resume;
+    AddDownload("r.bin", {server_.Url(path)}, CMd5::HexOf(body));
+    Reports reports = Run(PlentyOfSpace());
+    ASSERT_TRUE(reports.Completed());
+    EXPECT_EQ(ReadAll(local), body);
+    const std::vector<std::string> ranges = server_.RangeHeaders(path);
+    ASSERT_FALSE(ranges.empty());
+    if (resume) {
+      EXPECT_EQ(ranges.back(), "bytes=" + std::to_string(present) + "-");
+    } else {
+      EXPECT_EQ(ranges.back(), "");
+    }
+    EXPECT_EQ(Listed(ResumeFilePath(local)), resume);
+  }
+}
+
+TEST_F(DownloadServerTest, NotEnoughDiskSpaceReportsTheBytesNeeded) {
+  const std::int64_t total = 1000 + 2345;
+  server_.ServeFile("/one.bin", Content(1000));
+  server_.ServeFile("/two.bin", Content(2345));
+  AddDownload("one.bin", {server_.Url("/one.bin")});
+  AddDownload("two.bin", {server_.Url("/two.bin")});
+  struct Case {
+    std::optional<std::uint64_t> free;
+    bool enough;
+  };
+  const Case cases[] = {
+      {std::nullopt, false}, {0, false}, {total - 1, false}, {total, false}, {total + 1, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.free ? std::to_string(*c.free) : "unknown");
+    platform::RemoveFile(InTemp("one.bin"));
+    DownloadDeps deps;
+    deps.free_space = [&c](const std::string&) { return c.free; };
+    Reports reports = Run(deps);
+    if (c.enough) {
+      EXPECT_TRUE(reports.Completed());
+      EXPECT_TRUE(platform::FileExists(InTemp("one.bin")));
+    } else {
+      ASSERT_TRUE(reports.FailedWith(ERROR_NO_DISK_SPACE));
+      EXPECT_EQ(reports.Last()->lparam, total);
+      EXPECT_EQ(reports.messages.size(), 1u);
+      EXPECT_FALSE(platform::PathExists(InTemp("one.bin")));
+    }
+  }
+}
+
+TEST_F(DownloadServerTest, CancelDuringASlowTransferEndsPromptly) {
+  // Far longer than the test may take: only the cancel can end the transfer.
+  CInternet::Instance().SetTimeout(30000);
+  server_.ServeStalling("/slow.bin", Content(3000000), 1000000);
+  server_.ServeFile("/other.bin", Content(3000000));
+  AddDownload("slow.bin", {server_.Url("/slow.bin"), server_.Url("/other.bin")});
+
+  for (int command : {COMMAND_CANCEL, COMMAND_FINISH}) {
+    SCOPED_TRACE(command);
+    auto owner = std::make_shared<CMessageQueue>();
+    CDownload task(PlentyOfSpace());
+    Launch(task, owner);
+    // Wait until bytes arrive.
+    bool moving = false;
+    while (auto m = owner->TakeFor(download_test::kWaitMs)) {
+      ASSERT_FALSE(download_test::IsFinal(*m));
+      if (m->id == WMU_ITEM_PROGRESS && m->wparam > 0) {
+        moving = true;
+        break;
+      }
+    }
+    ASSERT_TRUE(moving);
+    const auto start = std::chrono::steady_clock::now();
+    CTaskThread& thread = task;
+    thread.Post(MakeMessage(WMU_COMMAND, command));
+    EXPECT_TRUE(task.WaitForEnd(download_test::kWaitMs));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    while (auto m = owner->TryTake()) EXPECT_FALSE(download_test::IsFinal(*m));
+    EXPECT_EQ(server_.Requests("/other.bin"), 0);
+  }
+  EXPECT_TRUE(log_.Contains("CDownload::ExitInstance"));
+}
+
+}  // namespace

@@ -1,0 +1,128 @@
+#pragma once
+// The download task (TASK_DOWNLOAD): fetches every file the update needs
+// through the internet object into the updater's temporary folder, one after
+// the other, and reports item and overall progress to its owner.
+//
+// Start (WMU_COMMAND 0):
+//  1. For every file record whose update is needed and each of its download
+//     actions, the locations are asked for the file's size in turn; the first
+//     that answers is used. None answering: WMU_ERROR (ERROR_FILE_NOT_FOUND,
+//     the record's name). A destination outside %updatertemp%:
+//     WMU_ERROR (ERROR_COPY_FAILED, the record's name). More than
+//     kMaxDownloadEntries downloads: WMU_ERROR (ERROR_FILE_CORRUPT,
+//     "updatefile.xml"). Each destination (and its resume file) is added to
+//     the process's list of temporary update files.
+//  2. Nothing to download: WMU_ITEM_PROGRESS (100, ""), WMU_TOTAL_PROGRESS
+//     (100) and WMU_TASK_COMPLETE (TASK_DOWNLOAD).
+//  3. Unless the volume of %updatertemp% has more free bytes than the sum of
+//     the sizes: WMU_ERROR (ERROR_NO_DISK_SPACE, lparam = that sum).
+//  4. The files are downloaded in turn (resumed from their ".rsm" files when
+//     the update file enables RESUMEDOWNLOADS). A location whose transfer
+//     fails, or whose file does not have the MD5 digest the record gives, is
+//     followed by the next location of the action; a file with a wrong digest
+//     is deleted together with its resume file. When no location is left:
+//     WMU_ERROR (ERROR_COPY_FAILED, the file's name).
+//  5. WMU_ITEM_PROGRESS (100, name), WMU_TOTAL_PROGRESS (100) and
+//     WMU_TASK_COMPLETE (TASK_DOWNLOAD).
+// Progress: WMU_ITEM_PROGRESS (percent of the current file, its name) and
+// WMU_TOTAL_PROGRESS (percent over all files, weighted by size), each posted
+// only when its value changes. After its report the thread ends.
+//
+// WMU_COMMAND 5 or 6 (and WMU_QUIT) end the task without a report; posting
+// one of them stops the running request or transfer at once (the part written
+// stays), so the task ends promptly.
+
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "updater/process/task_thread.h"
+
+// The most downloads one update may ask for.
+inline constexpr std::size_t kMaxDownloadEntries = 2048;
+// The longest item name sent with progress and errors (UTF-16 code units).
+inline constexpr std::size_t kMaxDownloadItemText = 499;
+
+struct DownloadDeps {
+  // The free bytes on the volume of a folder; nullopt when unknown. Empty:
+  // platform::FreeDiskSpace.
+  std::function<std::optional<std::uint64_t>(const std::string& folder)> free_space;
+};
+
+class CDownload : public CTaskThread {
+ public:
+  explicit CDownload(DownloadDeps deps = {});
+  ~CDownload() override;
+
+  // Logs "CDownload::InitInstance", makes the task the owner of the internet
+  // worker and starts the thread.
+  void Start() override;
+  // A cancel, finish or quit also stops the running request or transfer.
+  bool Post(Message message) override;
+
+ protected:
+  void OnMessage(const Message& message) override;
+  // Logs "CDownload::ExitInstance" and stops a running transfer.
+  void OnEnd() override;
+
+ private:
+  enum class Phase { kIdle, kSizing, kDownloading, kEnded };
+
+  // A download action of a needed file, as the start found it.
+  struct Candidate {
+    std::string name;
+    std::string location;
+    std::string hash;
+    std::vector<std::string> locations;
+    std::string destination;
+  };
+  // One file to download.
+  struct Entry {
+    std::string name;
+    std::string location;
+    std::string destination;
+    std::string hash;
+    std::vector<std::string> urls;  // the answering location first, then the later ones
+    std::size_t next_url = 0;
+    std::int64_t size = 0;
+  };
+
+  void StartWork();
+  void SizeNextLocation();
+  void CheckSpaceAndBegin();
+  void DownloadEntry(std::size_t index);
+  void TryNextLocation();
+  void OnBytesProgress(std::int64_t units, std::int64_t weight);
+  void OnEntryDone();
+  void OnLocationFailed();
+  bool HasExpectedDigest(const Entry& entry) const;
+  void PostProgress(int item_percent, int total_percent);
+  void Complete();
+  void Finish(Message report);
+  bool CancelRequested() const { return cancel_requested_.load(); }
+
+  DownloadDeps deps_;
+  Phase phase_ = Phase::kIdle;
+  std::atomic<bool> cancel_requested_{false};
+  // Between the start and the report: a request or transfer may be running.
+  std::atomic<bool> working_{false};
+  bool resume_ = false;
+
+  std::vector<Candidate> candidates_;
+  std::size_t candidate_ = 0;
+  std::size_t location_ = 0;
+
+  std::vector<Entry> entries_;
+  std::size_t current_ = 0;
+  std::int64_t total_bytes_ = 0;
+  std::int64_t total_units_ = 0;
+  std::int64_t done_units_ = 0;
+  std::int64_t current_file_units_ = 0;
+  int last_item_percent_ = -1;
+  int last_total_percent_ = -1;
+  std::string item_text_;
+};
