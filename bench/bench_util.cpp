@@ -200,6 +200,10 @@ ChildResult RunChild(const std::string& program, const std::vector<std::string>&
   result.timed_out = killed;
   if (waited == pid) {
     result.max_rss_kib = usage.ru_maxrss;  // KiB on Linux
+    auto seconds = [](const timeval& t) {
+      return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_usec) / 1e6;
+    };
+    result.cpu_seconds = seconds(usage.ru_utime) + seconds(usage.ru_stime);
     if (WIFEXITED(status)) result.exit_code = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.exit_code = 128 + WTERMSIG(status);
   } else {

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <utility>
@@ -39,6 +40,17 @@ class Stopwatch {
 
  private:
   std::chrono::steady_clock::time_point start_;
+};
+
+// Processor time of this process (all its threads), in seconds: less
+// disturbed than wall time on a machine that other work keeps busy.
+class CpuStopwatch {
+ public:
+  CpuStopwatch() : start_(std::clock()) {}
+  double Seconds() const { return static_cast<double>(std::clock() - start_) / CLOCKS_PER_SEC; }
+
+ private:
+  std::clock_t start_;
 };
 
 // splitmix64: fast, reproducible pseudo-random numbers.
@@ -87,6 +99,7 @@ struct ChildResult {
   bool timed_out = false;
   int exit_code = -1;            // 128 + signal when a signal ended it
   double wall_seconds = 0;       // from the start until it was collected
+  double cpu_seconds = 0;        // user and system time of the child
   std::int64_t max_rss_kib = 0;  // peak resident set of the child (its own, from wait4)
   std::string error;
 };
