@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "updater/tasks/check_version_internet.h"
+#include "updater/tasks/download.h"
 #include "updater/tasks/embedded_copy_program.h"
 #include "updater/tasks/rollback.h"
 
@@ -17,12 +18,13 @@ std::unique_ptr<CTaskThread> CTaskFactory::CreateTask(int task_id) {
   switch (task_id) {
     case TASK_CHECKVERSION:
       return std::make_unique<CCheckVersion>(check_version_);
+    case TASK_DOWNLOAD:
+      return std::make_unique<CDownload>();
     case TASK_INSTALL:
       return std::make_unique<CInstall>(install_);
     case TASK_ROLLBACK:
       return std::make_unique<CRollback>();
     default:
-      // TASK_DOWNLOAD: not available yet (see the header).
       return nullptr;
   }
 }

@@ -1,12 +1,7 @@
 #pragma once
 // The task threads of a run: TASK_CHECKVERSION -> CCheckVersion,
-// TASK_INSTALL -> CInstall, TASK_ROLLBACK -> CRollback.
-//
-// TASK_DOWNLOAD gives nullptr until its task exists: the
-// update process then ends the run in order (nothing was installed, so
-// nothing is finished or recorded). A stand-in that reported completion at
-// once would make the process take the installation as done and record the
-// new version although nothing was downloaded or installed.
+// TASK_DOWNLOAD -> CDownload, TASK_INSTALL -> CInstall,
+// TASK_ROLLBACK -> CRollback.
 
 #include <memory>
 
