@@ -6,10 +6,15 @@
 #include "updater/tasks/download.h"
 #include "updater/tasks/embedded_copy_program.h"
 #include "updater/tasks/rollback.h"
+#include "updater/tasks/self_update.h"
 
 CTaskFactory::CTaskFactory(CheckVersionDeps check_version, InstallDeps install)
     : check_version_(std::move(check_version)), install_(std::move(install)) {
   if (!install_.copy_program) install_.copy_program = [] { return EmbeddedCopyProgram(); };
+  // The check prepares the replacement of the updater from the self-update
+  // description on the process-wide records.
+  if (!check_version_.prepare_self_update)
+    check_version_.prepare_self_update = [](const std::string& path) { PrepareSelfUpdate(path); };
   // The check for a new version uses the process-wide internet object.
   if (!check_version_.network) check_version_.network = std::make_shared<CCheckVersionInternet>();
 }
