@@ -278,7 +278,8 @@ Status CZipExtractor::WriteEntry(const std::string& target, const ZipEntryInfo& 
   OpenEntry data(archive_.get());
   if (!data.Open()) return Status::Fail("cannot open the entry '" + entry.name + "'");
 
-  std::vector<char> buffer(kChunk);
+  if (buffer_.size() != kChunk) buffer_.resize(kChunk);
+  std::vector<char>& buffer = buffer_;
   std::uint64_t written = 0;
   for (;;) {
     if (Cancelled()) return Status::Fail("extraction cancelled");

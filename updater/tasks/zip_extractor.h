@@ -108,4 +108,7 @@ class CZipExtractor {
   std::string archive_path_;
   std::string output_folder_;
   std::uint64_t entry_count_ = 0;
+  // The chunk buffer of WriteEntry, kept from entry to entry: an archive of
+  // many small files would otherwise allocate and clear it for each one.
+  std::vector<char> buffer_;
 };
