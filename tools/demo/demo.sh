@@ -1,0 +1,495 @@
+#!/usr/bin/env bash
+# The demo update: a sample application "Velmora Browser" 1.0.0.0 is installed
+# in a fresh temporary folder, release 2.0.0.0 is built with the release tool
+# and served from a local nginx, and the starter is run as a user would run it.
+# The updater (hidden mode) brings the application to 2.0.0.0; the demo prints
+# what changed and ends with 0 only when the update really happened.
+#
+#   tools/demo/demo.sh [BUILD_FOLDER]      (default: build, below the source root)
+#
+# Environment:
+#   DEMO_KEEP=1        keep the demo folder (its path is printed at the end)
+#   DEMO_TIMEOUT=120   seconds to wait for one run of the updater
+#   DEMO_PENDING=1     hand the new files over through the starter's pending
+#                      installation (InstallerTemp/) instead of replacing them
+#                      in place (see docs/demo.md)
+#
+# Nothing outside the demo folder is written: HOME, XDG_CONFIG_HOME (the
+# registry store), XDG_DATA_HOME (the start menu), the desktop folder and
+# TMPDIR (the updater's private folder and its log) all point into it. nginx
+# runs as the current user with its configuration, pid, logs and temporary
+# files in the demo folder, on a free loopback port, and is stopped at the end,
+# also when the demo fails.
+set -euo pipefail
+
+readonly APP_NAME="Velmora Browser"
+readonly UPDATER_NAME="Velmora Updater"
+readonly STARTER_NAME="Velmora Starter"
+readonly RELEASE_NAME="Velmora Release"
+readonly OLD_VERSION=1.0.0.0
+readonly NEW_VERSION=2.0.0.0
+readonly TIMEOUT=${DEMO_TIMEOUT:-120}
+readonly PENDING=${DEMO_PENDING:-0}
+
+# --- helpers -------------------------------------------------------------------
+
+say() { printf '%s\n' "$*"; }
+step() { printf '\n== %s\n' "$*"; }
+indent() { sed 's/^/    /'; }
+fail() {
+  printf '\ndemo: FAILED: %s\n' "$*" >&2
+  exit 1
+}
+
+# Value of KEY in [SECTION] of an INI file, names matched without regard to
+# case as the updater does; one pair of enclosing quotes removed.
+ini_get() {
+  local file=$1 section=$2 key=$3
+  [ -f "$file" ] || return 0
+  awk -v section="$section" -v key="$key" '
+    BEGIN { section = tolower(section); key = tolower(key) }
+    { sub(/\r$/, "") }
+    /^[ \t]*\[/ { line = $0; gsub(/^[ \t]*\[|\][ \t]*$/, "", line); current = tolower(line); next }
+    current == section {
+      eq = index($0, "="); if (eq == 0) next
+      name = substr($0, 1, eq - 1); gsub(/^[ \t]+|[ \t]+$/, "", name)
+      if (tolower(name) != key) next
+      value = substr($0, eq + 1); gsub(/^[ \t]+|[ \t]+$/, "", value)
+      if (value ~ /^".*"$/) value = substr(value, 2, length(value) - 2)
+      found = value
+    }
+    END { if (found != "") print found }' "$file"
+}
+
+# The updater's log (UTF-16 with CR LF line ends) as UTF-8 lines.
+updater_log_text() {
+  local log=$1
+  [ -f "$log" ] || return 0
+  iconv -f UTF-16LE -t UTF-8 "$log" | sed -e '1s/^\xEF\xBB\xBF//' -e 's/\r$//'
+}
+
+# Ids of the running processes whose program is the given file.
+processes_of() {
+  local program=$1 entry pid
+  for entry in /proc/[0-9]*; do
+    pid=${entry#/proc/}
+    [ "$(readlink "$entry/exe" 2>/dev/null)" = "$program" ] && printf '%s\n' "$pid"
+  done
+  return 0
+}
+
+# Checksums of every file below a folder, relative paths, sorted.
+checksums() {
+  (cd "$1" && find . -type f -printf '%P\n' | LC_ALL=C sort | while IFS= read -r f; do
+    printf '%s  %s\n' "$(md5sum <"$f" | cut -c1-32)" "$f"
+  done)
+}
+
+# One line per file of two checksum lists: what became of it, both checksums.
+compare_checksums() {
+  join -j 2 -a 1 -a 2 -e - -o 0,1.1,2.1 <(sort -k 2 "$1") <(sort -k 2 "$2") |
+    while read -r file before after; do
+      if [ "$before" = - ]; then kind=new
+      elif [ "$after" = - ]; then kind=removed
+      elif [ "$before" = "$after" ]; then kind=unchanged
+      else kind=replaced; fi
+      printf '%-10s %-22s %s -> %s\n' "$kind" "$file" "$before" "$after"
+    done
+}
+
+port_in_use() { (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
+
+# First line of the answer to a GET of path from the local server.
+http_status() (
+  port=$1 path=$2 line=""
+  exec 3<>"/dev/tcp/127.0.0.1/$port"
+  printf 'GET %s HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n' "$path" >&3
+  IFS= read -r line <&3 || true
+  printf '%s\n' "${line%$'\r'}"
+)
+
+# --- internal step: one start of the application --------------------------------
+# Runs the starter the way a desktop launcher would (working folder: the home
+# folder) and waits, bounded, for the updater it started to end. It runs inside
+# xvfb-run when there is no display, so that the session the starter and the
+# updater require exists for the whole run.
+if [ "${1:-}" = "--start-and-wait" ]; then
+  app=$2
+  output=$3
+  shift 3
+  cd "$HOME"
+  "$app/$STARTER_NAME" "$@" >"$output" 2>&1 || {
+    echo "the starter ended with $?" >>"$output"
+  }
+  deadline=$((SECONDS + TIMEOUT))
+  while [ -n "$(processes_of "$app/$UPDATER_NAME")" ]; do
+    if [ $SECONDS -ge $deadline ]; then
+      # The demo's own updater (its program lies in the demo folder) is ended,
+      # so that nothing of the demo outlives it.
+      echo "the updater still runs after ${TIMEOUT} s; it is ended" >&2
+      for pid in $(processes_of "$app/$UPDATER_NAME"); do kill -TERM "$pid" 2>/dev/null || true; done
+      exit 3
+    fi
+    sleep 0.2
+  done
+  # The browser the starter started ends at once; let it finish its output.
+  deadline=$((SECONDS + 10))
+  while [ -n "$(processes_of "$app/Browser/chrome")" ] && [ $SECONDS -lt $deadline ]; do
+    sleep 0.1
+  done
+  exit 0
+fi
+
+# --- set-up --------------------------------------------------------------------
+
+ROOT=$(cd "$(dirname "$0")/../.." && pwd)
+BUILD=${1:-$ROOT/build}
+[ -d "$BUILD" ] || fail "no build folder $BUILD"
+BUILD=$(cd "$BUILD" && pwd)
+BIN=$BUILD/bin
+for program in "$UPDATER_NAME" "$STARTER_NAME" "$RELEASE_NAME"; do
+  [ -x "$BIN/$program" ] || fail "$BIN/$program is missing: build first (./run build)"
+done
+for version in "$OLD_VERSION" "$NEW_VERSION"; do
+  [ -x "$BUILD/demo/$version/chrome" ] ||
+    fail "$BUILD/demo/$version/chrome is missing: build the target velmora_sample_browser"
+done
+NGINX=$(command -v nginx || echo /usr/sbin/nginx)
+[ -x "$NGINX" ] || fail "nginx is not installed (apt-get install nginx-light)"
+command -v iconv >/dev/null || fail "iconv is missing"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+  command -v xvfb-run >/dev/null || fail "no display and no xvfb-run (apt-get install xvfb xauth)"
+  SESSION=(xvfb-run -a)
+else
+  SESSION=()
+fi
+
+DEMO=$(mktemp -d "${TMPDIR:-/tmp}/velmora-demo.XXXXXX")
+DEMO=$(cd "$DEMO" && pwd -P)
+NGINX_PID=""
+
+cleanup() {
+  local status=$?
+  if [ -n "$NGINX_PID" ] && kill -0 "$NGINX_PID" 2>/dev/null; then
+    kill -QUIT "$NGINX_PID" 2>/dev/null || true
+    for _ in $(seq 50); do kill -0 "$NGINX_PID" 2>/dev/null || break; sleep 0.1; done
+    kill -KILL "$NGINX_PID" 2>/dev/null || true
+    wait "$NGINX_PID" 2>/dev/null || true
+  fi
+  if [ "${DEMO_KEEP:-0}" = 1 ]; then
+    say "demo: the demo folder is kept: $DEMO"
+  else
+    rm -rf "$DEMO"
+  fi
+  exit $status
+}
+trap cleanup EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
+
+# The user's own folders stay untouched: everything points into the demo.
+export HOME=$DEMO/home
+export XDG_CONFIG_HOME=$HOME/.config
+export XDG_DATA_HOME=$HOME/.local/share
+export XDG_DESKTOP_DIR=$HOME/Desktop
+export TMPDIR=$DEMO/tmp
+# The local server is reached directly, never through a proxy.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY all_proxy ALL_PROXY
+export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
+mkdir -p "$HOME" "$XDG_CONFIG_HOME" "$XDG_DATA_HOME" "$XDG_DESKTOP_DIR" "$TMPDIR"
+chmod 700 "$TMPDIR"
+
+APP=$DEMO/app
+WWW=$DEMO/www
+RELEASES=$DEMO/releases
+SETTINGS=$APP/settings.ini
+SECTIONS_FILE="$APP/sections_$APP_NAME.xml"
+STARTER_LOG=$HOME/velmora_starter.log
+UPDATER_LOG="$TMPDIR/velmora-$(id -u)/Updater log for $APP_NAME.txt"
+REGISTRY=$XDG_CONFIG_HOME/velmora/registry
+SHORTCUT="$XDG_DATA_HOME/applications/$APP_NAME.desktop"
+
+say "demo: folder $DEMO"
+
+# --- the two releases ----------------------------------------------------------
+# A release is the content of the application's folder Browser/: the program,
+# its settings and its data.
+make_release() {
+  local version=$1 folder=$RELEASES/$1
+  mkdir -p "$folder/data"
+  cp "$BUILD/demo/$version/chrome" "$folder/chrome"
+  chmod 755 "$folder/chrome"
+  printf '[General]\nHomePage=velmora://start\nChannel=stable\n' >"$folder/browser.ini"
+  printf 'Velmora\thttps://velmora.example/\n' >"$folder/data/bookmarks.txt"
+}
+make_release "$OLD_VERSION"
+printf 'Welcome to Velmora Browser 1.0\n' >"$RELEASES/$OLD_VERSION/data/startpage.txt"
+printf 'legacy plug-in, dropped in 2.0\n' >"$RELEASES/$OLD_VERSION/data/legacy-plugin.dat"
+make_release "$NEW_VERSION"
+printf 'Welcome to Velmora Browser 2.0 - now with tab groups\n' \
+  >"$RELEASES/$NEW_VERSION/data/startpage.txt"
+printf 'What is new in 2.0: tab groups, a faster start page.\n' \
+  >"$RELEASES/$NEW_VERSION/data/whatsnew.txt"
+
+# --- the installed application 1.0.0.0 ----------------------------------------
+mkdir -p "$APP/Browser"
+cp "$BIN/$STARTER_NAME" "$BIN/$UPDATER_NAME" "$APP/"
+cp -a "$RELEASES/$OLD_VERSION/." "$APP/Browser/"
+cat >"$SETTINGS" <<EOF
+[UPDATER]
+RUNMODE=hidden
+
+[UPDATEINFO]
+URL=%updater%updatefile.xml
+APIHOST=
+
+[APPLICATION]
+NAME=$APP_NAME
+LOCATION=%updater%Browser/chrome
+VERSION=$OLD_VERSION
+EOF
+
+# --- the local server ------------------------------------------------------------
+PORT=""
+for _ in $(seq 50); do
+  candidate=$((20000 + RANDOM % 40000))
+  if ! port_in_use "$candidate"; then
+    PORT=$candidate
+    break
+  fi
+done
+[ -n "$PORT" ] || fail "no free loopback port found"
+BASE_URL="http://127.0.0.1:$PORT/"
+
+# The update file shipped with every installed version is a pointer: its
+# update sequence sends every version (all are older than the highest version
+# there is) to the release's update file on the server. It never changes
+# between releases, so the vendor's current update file is always the one on
+# the server.
+cat >"$APP/updatefile.xml" <<EOF
+<?xml version="1.0" encoding="UTF-8"?>
+<UPDATEINFO>
+  <SEQUENCE>
+    <MINIMUMVERSION>65535.65535.65535.65535</MINIMUMVERSION>
+    <LOCATION>${BASE_URL}updatefile.xml</LOCATION>
+  </SEQUENCE>
+</UPDATEINFO>
+EOF
+
+# --- release 2.0.0.0 -------------------------------------------------------------
+step "release $NEW_VERSION: $RELEASE_NAME"
+"$BIN/$RELEASE_NAME" --previous "$RELEASES/$OLD_VERSION" --next "$RELEASES/$NEW_VERSION" \
+  --version "$NEW_VERSION" --base-url "$BASE_URL" --output "$WWW" \
+  --application-name "$APP_NAME" 2>&1 | indent || fail "the release tool failed"
+UPDATE_FILE=$WWW/updatefile.xml
+[ -f "$UPDATE_FILE" ] || fail "the release tool wrote no update file"
+
+# What the release tool does not write, the vendor adds to the update file:
+# - an INI item: a new setting in the browser's own browser.ini (the file
+#   itself is the user's and is not replaced);
+# - registry values under the current user's key;
+# - a start-menu shortcut to the starter;
+# - with DEMO_PENDING=1: the new files go into the pending installation
+#   InstallerTemp/ beside the starter instead of over the files of the running
+#   browser, and a second INI item writes its marker InstallerTemp/settings.ini
+#   with the new VERSION (after the files, so the marker appears only once they
+#   are all there); the starter moves them into place at the next start, when
+#   neither the browser nor the updater runs. Removed files are deleted at once.
+PENDING_MARKER=""
+if [ "$PENDING" = 1 ]; then
+  sed -i 's#<NEWLOCATION>%app%#<NEWLOCATION>%updater%InstallerTemp/Browser/#' "$UPDATE_FILE"
+  PENDING_MARKER=$(
+    cat <<EOF
+    <ITEM>
+      <LOCATION>%updater%InstallerTemp/settings.ini</LOCATION>
+      <GROUP>APPLICATION</GROUP>
+      <KEY>VERSION</KEY>
+      <VALUE>$NEW_VERSION</VALUE>
+    </ITEM>
+EOF
+  )
+fi
+export EXTRA
+EXTRA=$(
+  cat <<EOF
+  <INI>
+    <ITEM>
+      <LOCATION>%app%browser.ini</LOCATION>
+      <GROUP>Features</GROUP>
+      <KEY>TabGroups</KEY>
+      <VALUE>on</VALUE>
+    </ITEM>
+$PENDING_MARKER
+  </INI>
+  <REGISTRY>
+    <ITEM type="string">
+      <KEY>HKEY_CURRENT_USER\\Software\\Velmora\\$APP_NAME\\Version</KEY>
+      <VALUE>$NEW_VERSION</VALUE>
+    </ITEM>
+    <ITEM type="dword">
+      <KEY>HKEY_CURRENT_USER\\Software\\Velmora\\$APP_NAME\\TabGroups</KEY>
+      <VALUE>1</VALUE>
+    </ITEM>
+  </REGISTRY>
+  <SHORTCUTS askuser="false">
+    <SHORTCUT>
+      <TARGETFILE>%updater%$STARTER_NAME</TARGETFILE>
+      <WORKINGDIRECTORY>%updater%</WORKINGDIRECTORY>
+      <DESCRIPTION>$APP_NAME</DESCRIPTION>
+      <LINKFILE>%menustartcurrentuser%$APP_NAME.desktop</LINKFILE>
+    </SHORTCUT>
+  </SHORTCUTS>
+EOF
+)
+awk '/^<\/UPDATEINFO>/ { print ENVIRON["EXTRA"] } { print }' "$UPDATE_FILE" >"$UPDATE_FILE.new"
+mv "$UPDATE_FILE.new" "$UPDATE_FILE"
+grep -q '<SHORTCUTS' "$UPDATE_FILE" || fail "could not add the INI, registry and shortcut items"
+say "update file (served as ${BASE_URL}updatefile.xml):"
+indent <"$UPDATE_FILE"
+
+# --- nginx -------------------------------------------------------------------------
+NGINX_DIR=$DEMO/nginx
+mkdir -p "$NGINX_DIR/logs" "$NGINX_DIR/temp"
+temp_paths=""
+for kind in client_body proxy fastcgi uwsgi scgi; do
+  module=${kind%_body}
+  if ! "$NGINX" -V 2>&1 | grep -q -- "--without-http_${module}_module"; then
+    temp_paths+="  ${kind}_temp_path $NGINX_DIR/temp/$kind;"$'\n'
+  fi
+done
+cat >"$NGINX_DIR/nginx.conf" <<EOF
+# One process that keeps the current user: no master, no privilege change.
+daemon off;
+master_process off;
+worker_processes 1;
+pid $NGINX_DIR/nginx.pid;
+error_log $NGINX_DIR/logs/error.log;
+events { worker_connections 64; }
+http {
+  access_log $NGINX_DIR/logs/access.log;
+$temp_paths  types { application/xml xml; text/plain txt; }
+  default_type application/octet-stream;
+  server {
+    listen 127.0.0.1:$PORT;
+    root $WWW;
+  }
+}
+EOF
+step "server: nginx on 127.0.0.1:$PORT serving $WWW"
+"$NGINX" -p "$NGINX_DIR" -c "$NGINX_DIR/nginx.conf" -e "$NGINX_DIR/logs/error.log" \
+  </dev/null >"$NGINX_DIR/logs/stdout.log" 2>&1 &
+NGINX_PID=$!
+for _ in $(seq 100); do
+  kill -0 "$NGINX_PID" 2>/dev/null || break
+  port_in_use "$PORT" && break
+  sleep 0.1
+done
+if ! kill -0 "$NGINX_PID" 2>/dev/null || ! port_in_use "$PORT"; then
+  cat "$NGINX_DIR/logs/error.log" "$NGINX_DIR/logs/stdout.log" 2>/dev/null | indent >&2
+  fail "nginx did not start on port $PORT"
+fi
+say "GET /updatefile.xml: $(http_status "$PORT" /updatefile.xml)"
+
+# --- before ----------------------------------------------------------------------
+step "installed: $APP_NAME $OLD_VERSION in $APP"
+say "settings.ini VERSION: $(ini_get "$SETTINGS" APPLICATION VERSION)"
+say "Browser/chrome prints:"
+"$APP/Browser/chrome" | indent
+say "files of Browser/ (md5):"
+checksums "$APP/Browser" | tee "$DEMO/checksums-before.txt" | indent
+
+# One start of the application by the starter, then the wait for the updater.
+START=0
+start_application() {
+  START=$((START + 1))
+  local output=$DEMO/start-$START.out lines_before=0
+  [ -f "$STARTER_LOG" ] && lines_before=$(wc -l <"$STARTER_LOG")
+  step "start $START: $STARTER_NAME $*"
+  local status=0
+  "${SESSION[@]}" bash "$0" --start-and-wait "$APP" "$output" "$@" || status=$?
+  say "starter log:"
+  tail -n +"$((lines_before + 1))" "$STARTER_LOG" 2>/dev/null | grep -v '^[[:space:]]*$' | indent
+  say "browser output:"
+  indent <"$output"
+  say "updater log, task lines:"
+  updater_log_text "$UPDATER_LOG" | tee "$DEMO/updater-log-$START.txt" |
+    grep -E 'starting task: |task ready: |[Nn]ew version|[Ee]rror' | indent || true
+  [ $status -eq 0 ] || {
+    say "updater log:"
+    updater_log_text "$UPDATER_LOG" | indent
+    fail "start $START: the updater did not end within ${TIMEOUT} s (status $status)"
+  }
+}
+
+# --- the update -------------------------------------------------------------------
+start_application --new-window velmora://start
+
+step "after the update run"
+if [ "$PENDING" = 1 ]; then
+  say "Browser/chrome prints (the new files wait in InstallerTemp/ for the next start):"
+else
+  say "Browser/chrome prints:"
+fi
+"$APP/Browser/chrome" | indent
+say "settings.ini VERSION: $(ini_get "$SETTINGS" APPLICATION VERSION)"
+say "installed sections ($(basename "$SECTIONS_FILE")):"
+if [ -f "$SECTIONS_FILE" ]; then indent <"$SECTIONS_FILE"; else say "    (none)"; fi
+say "pending installation InstallerTemp/ (md5):"
+if [ -d "$APP/InstallerTemp" ]; then
+  checksums "$APP/InstallerTemp" | indent
+else
+  say "    (none)"
+fi
+say "INI value written: [Features] TabGroups = $(ini_get "$APP/Browser/browser.ini" Features TabGroups)"
+say "registry store ($REGISTRY):"
+if [ -d "$REGISTRY" ]; then
+  find "$REGISTRY" -type f | LC_ALL=C sort | while IFS= read -r file; do
+    say "    ${file#"$REGISTRY"/}:"
+    sed 's/^/        /' "$file"
+  done
+else
+  say "    (none)"
+fi
+say "shortcut:"
+if [ -f "$SHORTCUT" ]; then
+  say "    $SHORTCUT"
+  sed 's/^/        /' "$SHORTCUT"
+else
+  say "    (none)"
+fi
+say "files removed at once:"
+[ -e "$APP/Browser/data/legacy-plugin.dat" ] || say "    data/legacy-plugin.dat"
+
+# --- the next starts -----------------------------------------------------------------
+# The second start finds the application up to date (the updater reports no
+# new version). With DEMO_PENDING=1 it first applies the pending installation,
+# and a third start shows that it is applied only once.
+start_application
+if [ "$PENDING" = 1 ]; then start_application; fi
+
+# --- result ------------------------------------------------------------------------
+step "result"
+say "files of Browser/, md5 before -> after:"
+checksums "$APP/Browser" >"$DEMO/checksums-after.txt"
+compare_checksums "$DEMO/checksums-before.txt" "$DEMO/checksums-after.txt" | indent
+say "requests to the server:"
+awk '{ print $6, $7, $9 }' "$NGINX_DIR/logs/access.log" | tr -d '"' | indent
+CHROME_NOW=$("$APP/Browser/chrome" 2>&1 | head -n 1 || true)
+VERSION_NOW=$(ini_get "$SETTINGS" APPLICATION VERSION)
+APPLIED=$(grep -c "Folder Copied: $APP/InstallerTemp -->" "$STARTER_LOG" || true)
+say "Browser/chrome prints: $CHROME_NOW"
+say "settings.ini VERSION: $VERSION_NOW"
+say "pending installation applied: $APPLIED time(s) in $START starts"
+UP_TO_DATE=$(grep -c 'No new version is found' "$DEMO/updater-log-$START.txt" || true)
+say "the updater of the last start found no new version: $([ "$UP_TO_DATE" -ge 1 ] && echo yes || echo no)"
+
+[ "$CHROME_NOW" = "$APP_NAME $NEW_VERSION" ] || fail "the browser is not $NEW_VERSION"
+[ "$VERSION_NOW" = "$NEW_VERSION" ] || fail "the settings do not record $NEW_VERSION"
+if [ "$PENDING" = 1 ]; then
+  [ "$APPLIED" = 1 ] || fail "the pending installation was applied $APPLIED times, not once"
+else
+  [ "$APPLIED" = 0 ] || fail "a pending installation was applied although none was made"
+fi
+[ "$UP_TO_DATE" -ge 1 ] || fail "the updater of the last start still finds a new version"
+say ""
+say "demo: $APP_NAME was updated from $OLD_VERSION to $NEW_VERSION"
