@@ -261,6 +261,9 @@ Status CZipExtractor::CreateFolderBelow(const std::string& base,
     // lstat each component: a link here could lead anywhere.
     if (platform::IsSymbolicLink(path))
       return Status::Fail("'" + path + "' is a symbolic link; nothing is written through it");
+    // No link (just checked) and a folder: the common case of a folder made
+    // for an earlier entry needs no second look.
+    if (platform::FolderExists(path)) continue;
     if (!platform::PathExists(path)) {
       Status created = platform::CreateFolders(path);
       if (!created) return created;
