@@ -134,8 +134,8 @@ bool CPendingInstallation::CopyFolder(const std::string& from, const std::string
       log_("Skipped, not a file: " + source);
       continue;
     }
-    platform::Status copied =
-        platform::ReplaceFileWithCopy(source, destination, platform::CopyPermissions::kFromSource);
+    platform::Status copied = platform::ReplaceFileWithCopy(
+        source, destination, platform::CopyPermissions::kKeepDestination);
     if (!copied) {
       log_("Copy failed: " + source + " --> " + destination + ": " + copied.message());
       all_copied = false;
