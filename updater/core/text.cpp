@@ -4,6 +4,8 @@
 #include <limits>
 #include <vector>
 
+#include "platform/unicode_case.h"
+
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -69,23 +71,6 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
     0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-
-char32_t LowerCodePoint(char32_t c) {
-  if (c >= 'A' && c <= 'Z') return c + 32;
-  if (c < 0x80) return c;
-  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) return c + 32;
-  if (c >= 0x100 && c <= 0x17F) {
-    if (c == 0x130) return 'i';
-    if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c % 2 == 1) ? c + 1 : c;
-    if (c == 0x178) return 0xFF;
-    if (c < 0x138 || (c >= 0x14A && c <= 0x177)) return (c % 2 == 0) ? c + 1 : c;
-    return c;
-  }
-  if (c >= 0x391 && c <= 0x3AB && c != 0x3A2) return c + 32;
-  if (c >= 0x410 && c <= 0x42F) return c + 32;
-  if (c >= 0x400 && c <= 0x40F) return c + 80;
-  return c;
-}
 
 }  // namespace
 
@@ -240,7 +225,7 @@ std::string ToLower(std::string_view text) {
       out.append(text.substr(start, i - start));  // keep stray bytes as they are
       continue;
     }
-    AppendUtf8(out, LowerCodePoint(cp));
+    AppendUtf8(out, platform::LowerCodePoint(cp));
   }
   return out;
 }
@@ -275,8 +260,9 @@ std::int32_t StringToInt(std::string_view text) {
   bool negative = false;
   if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
   std::int64_t value = 0;
-  const std::int64_t limit = negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
-                                      : std::numeric_limits<std::int32_t>::max();
+  const std::int64_t limit =
+      negative ? -static_cast<std::int64_t>(std::numeric_limits<std::int32_t>::min())
+               : std::numeric_limits<std::int32_t>::max();
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     value = value * 10 + (text[i] - '0');
     if (value >= limit) {
