@@ -30,7 +30,7 @@ namespace {
 constexpr double kGoal = 0.8;  // of unzip's speed
 constexpr std::uint64_t kMaxDiskBytes = 3ULL << 30;
 
-struct ArchiveSpec {
+struct ArchiveShape {
   std::string name;
   std::uint64_t files = 0;
   std::uint64_t bytes = 0;  // uncompressed, all files together
@@ -72,11 +72,11 @@ bool AddEntry(zipFile zip, const std::string& name, std::uint64_t size, Next nex
 }
 
 // 10 000 files of 1 to 8 KiB in 100 folders.
-std::optional<ArchiveSpec> WriteManyFiles(const std::string& path, std::uint64_t count) {
+std::optional<ArchiveShape> WriteManyFiles(const std::string& path, std::uint64_t count) {
   zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
   if (!zip) return std::nullopt;
   bench::Random random(7);
-  ArchiveSpec spec{"many small files", 0, 0};
+  ArchiveShape shape{"many small files", 0, 0};
   bool ok = true;
   for (std::uint64_t i = 0; ok && i < count; ++i) {
     std::uint64_t size = 1024 + random.Next() % (7 * 1024);
@@ -84,21 +84,21 @@ std::optional<ArchiveSpec> WriteManyFiles(const std::string& path, std::uint64_t
         "data/folder" + std::to_string(i % 100) + "/file" + std::to_string(i) + ".txt";
     ok = AddEntry(zip, name, size,
                   [&](std::string& piece, std::size_t n) { bench::FillText(random, piece, n); });
-    spec.files += 1;
-    spec.bytes += size;
+    shape.files += 1;
+    shape.bytes += size;
   }
   if (zipClose(zip, nullptr) != ZIP_OK || !ok) return std::nullopt;
-  return spec;
+  return shape;
 }
 
-std::optional<ArchiveSpec> WriteOneLargeFile(const std::string& path, std::uint64_t bytes) {
+std::optional<ArchiveShape> WriteOneLargeFile(const std::string& path, std::uint64_t bytes) {
   zipFile zip = zipOpen64(path.c_str(), APPEND_STATUS_CREATE);
   if (!zip) return std::nullopt;
   bench::Random random(11);
   bool ok = AddEntry(zip, "large.txt", bytes,
                      [&](std::string& piece, std::size_t n) { bench::FillText(random, piece, n); });
   if (zipClose(zip, nullptr) != ZIP_OK || !ok) return std::nullopt;
-  return ArchiveSpec{"one large file", 1, bytes};
+  return ArchiveShape{"one large file", 1, bytes};
 }
 
 struct Timing {
@@ -137,19 +137,19 @@ Timing ExtractWithUnzip(const std::string& unzip, const std::string& archive,
   return {true, run.wall_seconds, run.cpu_seconds};
 }
 
-bool Check(const std::string& folder, const ArchiveSpec& spec, const char* who) {
+bool Check(const std::string& folder, const ArchiveShape& shape, const char* who) {
   bench::TreeSize size = bench::MeasureTree(folder);
-  if (size.files == spec.files && size.bytes == spec.bytes) return true;
+  if (size.files == shape.files && size.bytes == shape.bytes) return true;
   std::fprintf(
       stderr, "  %s left %llu files of %llu bytes, expected %llu of %llu\n", who,
       static_cast<unsigned long long>(size.files), static_cast<unsigned long long>(size.bytes),
-      static_cast<unsigned long long>(spec.files), static_cast<unsigned long long>(spec.bytes));
+      static_cast<unsigned long long>(shape.files), static_cast<unsigned long long>(shape.bytes));
   return false;
 }
 
 // Runs the rounds for one archive; false on a failure.
 bool Compare(const std::string& unzip, const bench::ScratchFolder& folder,
-             const std::string& archive, const ArchiveSpec& spec, int rounds) {
+             const std::string& archive, const ArchiveShape& shape, int rounds) {
   std::vector<double> ours, theirs, ours_cpu, theirs_cpu;
   for (int round = 0; round < rounds; ++round) {
     for (int turn = 0; turn < 2; ++turn) {
@@ -158,7 +158,7 @@ bool Compare(const std::string& unzip, const bench::ScratchFolder& folder,
       bench::FlushDisks();
       Timing timing = product ? ExtractWithProduct(archive, destination)
                               : ExtractWithUnzip(unzip, archive, destination);
-      if (!timing.ok || !Check(destination, spec, product ? "CZipExtractor" : "unzip"))
+      if (!timing.ok || !Check(destination, shape, product ? "CZipExtractor" : "unzip"))
         return false;
       (product ? ours : theirs).push_back(timing.seconds);
       (product ? ours_cpu : theirs_cpu).push_back(timing.cpu_seconds);
@@ -170,11 +170,11 @@ bool Compare(const std::string& unzip, const bench::ScratchFolder& folder,
   }
   const double our_median = bench::Median(ours);
   const double their_median = bench::Median(theirs);
-  const double mib = static_cast<double>(spec.bytes) / (1 << 20);
-  const double files = static_cast<double>(spec.files);
+  const double mib = static_cast<double>(shape.bytes) / (1 << 20);
+  const double files = static_cast<double>(shape.files);
   const double ratio = their_median / our_median;  // speed ratio
   std::printf("bench_unzip: %s (%llu files, %.1f MiB, archive %.1f MiB), median of %d rounds\n",
-              spec.name.c_str(), static_cast<unsigned long long>(spec.files), mib,
+              shape.name.c_str(), static_cast<unsigned long long>(shape.files), mib,
               static_cast<double>(std::filesystem::file_size(archive)) / (1 << 20), rounds);
   std::printf("  CZipExtractor  %7.3f s  %8.1f MiB/s  %9.0f files/s\n", our_median,
               mib / our_median, files / our_median);
@@ -230,25 +230,25 @@ int main(int argc, char** argv) {
   {
     const std::string archive = folder / "many.zip";
     std::printf("bench_unzip: writing %s\n", archive.c_str());
-    auto spec = WriteManyFiles(archive, files);
-    if (!spec) {
+    auto shape = WriteManyFiles(archive, files);
+    if (!shape) {
       std::fprintf(stderr, "bench_unzip: cannot write %s\n", archive.c_str());
       return 1;
     }
-    if (!Compare(*unzip, folder, archive, *spec, rounds)) return 1;
+    if (!Compare(*unzip, folder, archive, *shape, rounds)) return 1;
     std::filesystem::remove(archive);
   }
   {
     const std::string archive = folder / "large.zip";
     std::printf("bench_unzip: writing %s\n", archive.c_str());
     bench::Stopwatch watch;
-    auto spec = WriteOneLargeFile(archive, large_mib << 20);
-    if (!spec) {
+    auto shape = WriteOneLargeFile(archive, large_mib << 20);
+    if (!shape) {
       std::fprintf(stderr, "bench_unzip: cannot write %s\n", archive.c_str());
       return 1;
     }
     std::printf("  written in %.1f s\n", watch.Seconds());
-    if (!Compare(*unzip, folder, archive, *spec, rounds)) return 1;
+    if (!Compare(*unzip, folder, archive, *shape, rounds)) return 1;
   }
   return 0;
 }

@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/measured_run.h"
+
 namespace bench {
 
 // A fresh folder below the system's temporary folder (or below base), removed
@@ -86,30 +88,17 @@ struct TreeSize {
 };
 TreeSize MeasureTree(const std::string& folder);
 
-struct ChildOptions {
-  std::string working_folder;  // empty: the current one
-  std::string stdout_file;     // empty: /dev/null
-  // The whole environment of the child; empty: this process's environment.
-  std::vector<std::string> environment;
-  double timeout_seconds = 300;  // killed after that
-};
-
-struct ChildResult {
-  bool started = false;
-  bool timed_out = false;
-  int exit_code = -1;            // 128 + signal when a signal ended it
-  double wall_seconds = 0;       // from the start until it was collected
-  double cpu_seconds = 0;        // user and system time of the child
-  std::int64_t max_rss_kib = 0;  // peak resident set of the child (its own, from wait4)
-  std::string error;
-};
+using ChildOptions = platform::MeasuredRunOptions;
+using ChildResult = platform::MeasuredRunResult;
 
 // Starts program (argv[0] = program) with the arguments and waits for it.
-ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
-                     const ChildOptions& options = {});
+inline ChildResult RunChild(const std::string& program, const std::vector<std::string>& arguments,
+                            const ChildOptions& options = {}) {
+  return platform::RunAndMeasure(program, arguments, options);
+}
 
 // This process's environment as NAME=value entries.
-std::vector<std::string> CurrentEnvironment();
+using platform::CurrentEnvironment;
 
 // Writes dirty pages to disk (the `sync` program), so that each timed run
 // starts without the write-back of the one before.

@@ -71,7 +71,7 @@ struct StringTable {
   std::vector<std::pair<std::u16string, std::u16string>> strings;
 };
 
-struct ImageSpec {
+struct ImageLayout {
   bool pe32_plus = false;
   bool resource_directory = true;    // data directory 2 filled in
   std::uint32_t resource_type = 16;  // RT_VERSION
@@ -80,21 +80,21 @@ struct ImageSpec {
   std::vector<StringTable> tables = {{u"040904b0", {{u"FileVersion", u"2.1.0.7"}}}};
 };
 
-std::string VersionInfo(const ImageSpec& spec) {
+std::string VersionInfo(const ImageLayout& layout) {
   std::string fixed;
   Append32(fixed, 0xfeef04bd);  // signature
   Append32(fixed, 0x00010000);  // structure version
   fixed.append(44, '\0');       // versions, flags, os, type, dates
   std::vector<std::string> tables;
-  for (const StringTable& table : spec.tables) {
+  for (const StringTable& table : layout.tables) {
     std::vector<std::string> strings;
     for (const auto& [key, text] : table.strings) strings.push_back(StringEntry(key, text));
     tables.push_back(VersionBlock(table.key, 1, 0, "", strings));
   }
   std::vector<std::string> children = {VersionBlock(u"StringFileInfo", 1, 0, "", tables)};
-  if (spec.var_file_info) {
+  if (layout.var_file_info) {
     std::string pairs;
-    for (auto [language, code_page] : spec.translations) {
+    for (auto [language, code_page] : layout.translations) {
       Append16(pairs, language);
       Append16(pairs, code_page);
     }
@@ -126,12 +126,12 @@ std::string Directory(std::uint32_t id, std::uint32_t target) {
 // DOS header, PE signature, COFF header, optional header, one section ".rsrc"
 // whose raw data ends the file: type -> id 1 -> language 0x0409 -> data entry
 // -> version block.
-Image BuildImage(const ImageSpec& spec = {}) {
+Image BuildImage(const ImageLayout& layout = {}) {
   std::string rsrc;
-  rsrc += Directory(spec.resource_type, 0x80000000u | 0x18);
+  rsrc += Directory(layout.resource_type, 0x80000000u | 0x18);
   rsrc += Directory(1, 0x80000000u | 0x30);
   rsrc += Directory(0x0409, 0x48);
-  std::string info = VersionInfo(spec);
+  std::string info = VersionInfo(layout);
   Append32(rsrc, kSectionRva + 0x58);  // data entry: RVA, size, code page, reserved
   Append32(rsrc, static_cast<std::uint32_t>(info.size()));
   Append32(rsrc, 0);
@@ -145,16 +145,16 @@ Image BuildImage(const ImageSpec& spec = {}) {
   Put32(out, 0x3c, pe);
   out.replace(pe, 4, std::string("PE\0\0", 4));
   const std::size_t coff = pe + 4;
-  const std::uint16_t optional_size = spec.pe32_plus ? 240 : 224;
-  Put16(out, coff, spec.pe32_plus ? 0x8664 : 0x014c);
+  const std::uint16_t optional_size = layout.pe32_plus ? 240 : 224;
+  Put16(out, coff, layout.pe32_plus ? 0x8664 : 0x014c);
   Put16(out, coff + 2, 1);
   Put16(out, coff + 16, optional_size);
   Put16(out, coff + 18, 0x0102);
   const std::size_t optional = coff + 20;
-  Put16(out, optional, spec.pe32_plus ? 0x20b : 0x10b);
-  const std::size_t directories = optional + (spec.pe32_plus ? 112 : 96);
+  Put16(out, optional, layout.pe32_plus ? 0x20b : 0x10b);
+  const std::size_t directories = optional + (layout.pe32_plus ? 112 : 96);
   Put32(out, directories - 4, 16);
-  if (spec.resource_directory) {
+  if (layout.resource_directory) {
     Put32(out, directories + 16, kSectionRva);
     Put32(out, directories + 20, static_cast<std::uint32_t>(rsrc.size()));
   }
@@ -184,30 +184,30 @@ class FileVersionTest : public ::testing::Test {
 TEST_F(FileVersionTest, ReadsTheFileVersionOfTheFirstTranslation) {
   struct Case {
     const char* name;
-    ImageSpec spec;
+    ImageLayout layout;
     std::optional<std::string> expected;
   };
-  ImageSpec pe32_plus;
+  ImageLayout pe32_plus;
   pe32_plus.pe32_plus = true;
-  ImageSpec upper_case_table;
+  ImageLayout upper_case_table;
   upper_case_table.tables = {{u"040904B0", {{u"FileVersion", u"2.1.0.7"}}}};
-  ImageSpec first_pair_wins;
+  ImageLayout first_pair_wins;
   first_pair_wins.translations = {{0x0407, 0x04b0}, {0x0409, 0x04b0}};
   first_pair_wins.tables = {{u"040904b0", {{u"FileVersion", u"2.1.0.7"}}},
                             {u"040704b0", {{u"CompanyName", u"x"}, {u"FileVersion", u"3, 0"}}}};
-  ImageSpec as_written;
+  ImageLayout as_written;
   as_written.tables = {{u"040904b0", {{u"FileVersion", u"1, 2, 3, 4 (Gr\u00fc\u00df \u20ac)"}}}};
-  ImageSpec no_string;
+  ImageLayout no_string;
   no_string.tables = {{u"040904b0", {{u"ProductVersion", u"9.9"}}}};
-  ImageSpec no_table;
+  ImageLayout no_table;
   no_table.tables = {{u"040704b0", {{u"FileVersion", u"9.9"}}}};
-  ImageSpec no_translation;
+  ImageLayout no_translation;
   no_translation.var_file_info = false;
-  ImageSpec empty_translation;
+  ImageLayout empty_translation;
   empty_translation.translations = {};
-  ImageSpec no_resources;
+  ImageLayout no_resources;
   no_resources.resource_directory = false;
-  ImageSpec only_icons;
+  ImageLayout only_icons;
   only_icons.resource_type = 3;
 
   const Case cases[] = {
@@ -223,7 +223,8 @@ TEST_F(FileVersionTest, ReadsTheFileVersionOfTheFirstTranslation) {
       {"no resource directory", no_resources, std::nullopt},
       {"no version resource", only_icons, std::nullopt},
   };
-  for (const Case& c : cases) EXPECT_EQ(VersionOf(BuildImage(c.spec).bytes), c.expected) << c.name;
+  for (const Case& c : cases)
+    EXPECT_EQ(VersionOf(BuildImage(c.layout).bytes), c.expected) << c.name;
 }
 
 TEST_F(FileVersionTest, FilesThatAreNoProgramsHaveNone) {

@@ -42,7 +42,7 @@ constexpr std::int64_t kInstalledTime = 1276603200;
 constexpr std::int64_t kRemoteNewer = 1600000000;  // 2020
 constexpr std::int64_t kRemoteOlder = 946728000;   // 2000
 
-struct UpdateFileSpec {
+struct UpdateFileShape {
   std::string version = "1.0";
   bool check_separately = false;
   bool self_update = false;
@@ -50,12 +50,12 @@ struct UpdateFileSpec {
   std::string files;     // FILE elements
 };
 
-std::string UpdateFileXml(const UpdateFileSpec& spec) {
-  std::string xml = "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n" + spec.sequence +
-                    "<GENERAL><VERSION>" + spec.version + "</VERSION><CHECKSEPARATELY>" +
-                    (spec.check_separately ? "true" : "false") + "</CHECKSEPARATELY><SELFUPDATE>" +
-                    (spec.self_update ? "true" : "false") + "</SELFUPDATE></GENERAL>\n";
-  if (!spec.files.empty()) xml += "<FILES>" + spec.files + "</FILES>\n";
+std::string UpdateFileXml(const UpdateFileShape& shape) {
+  std::string xml = "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n" + shape.sequence +
+                    "<GENERAL><VERSION>" + shape.version + "</VERSION><CHECKSEPARATELY>" +
+                    (shape.check_separately ? "true" : "false") + "</CHECKSEPARATELY><SELFUPDATE>" +
+                    (shape.self_update ? "true" : "false") + "</SELFUPDATE></GENERAL>\n";
+  if (!shape.files.empty()) xml += "<FILES>" + shape.files + "</FILES>\n";
   return xml + "</UPDATEINFO>\n";
 }
 
@@ -110,8 +110,8 @@ class CheckVersionNetworkTest : public ::testing::Test {
   static std::string InTemp(const std::string& name) {
     return CUpdaterPaths::Instance().Expand("%updatertemp%" + name);
   }
-  void Ship(const UpdateFileSpec& spec) const {
-    folder_.Write("bin/updatefile.xml", UpdateFileXml(spec));
+  void Ship(const UpdateFileShape& shape) const {
+    folder_.Write("bin/updatefile.xml", UpdateFileXml(shape));
   }
 
   std::shared_ptr<CCheckVersionInternet> Network(int connection_port = 0) const {
@@ -159,15 +159,15 @@ void ExpectError(const Message& report, int code, const std::string& text = "") 
 // --- Update sequence ----------------------------------------------------------
 
 TEST_F(CheckVersionNetworkTest, SequenceRedirectionsAreDownloadedAndFollowed) {
-  UpdateFileSpec second;
+  UpdateFileShape second;
   second.version = "2.0";
   second.sequence = Sequence("1.5", server_.Url("/third.xml"));
-  UpdateFileSpec third;
+  UpdateFileShape third;
   third.version = "1.2";
   third.sequence = Sequence("0.5", server_.Url("/never.xml"));
   server_.ServeFile("/second.xml", UpdateFileXml(second));
   server_.ServeFile("/third.xml", UpdateFileXml(third));
-  UpdateFileSpec first;
+  UpdateFileShape first;
   first.version = "3.0";
   first.sequence = Sequence("2.0", server_.Url("/second.xml"));
   Ship(first);
@@ -192,7 +192,7 @@ class CheckVersionFailedDownloadTest : public CheckVersionNetworkTest,
                                        public ::testing::WithParamInterface<FailedDownloadCase> {};
 
 TEST_P(CheckVersionFailedDownloadTest, ReportsServerErrorAndLeavesNoWorkingCopy) {
-  UpdateFileSpec first;
+  UpdateFileShape first;
   first.version = "3.0";
   first.sequence = Sequence("2.0", GetParam().serve(server_));
   Ship(first);
@@ -204,10 +204,10 @@ TEST_P(CheckVersionFailedDownloadTest, ReportsServerErrorAndLeavesNoWorkingCopy)
 }
 
 std::string RedirectingFile(const std::string& location) {
-  UpdateFileSpec spec;
-  spec.version = "2.5";
-  spec.sequence = Sequence("2.0", location);
-  return UpdateFileXml(spec);
+  UpdateFileShape shape;
+  shape.version = "2.5";
+  shape.sequence = Sequence("2.0", location);
+  return UpdateFileXml(shape);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -220,9 +220,9 @@ INSTANTIATE_TEST_SUITE_P(
                            }},
         FailedDownloadCase{"CutOff",
                            [](TestHttpServer& server) {
-                             UpdateFileSpec spec;
-                             spec.version = "2.5";
-                             const std::string body = UpdateFileXml(spec);
+                             UpdateFileShape shape;
+                             shape.version = "2.5";
+                             const std::string body = UpdateFileXml(shape);
                              server.ServeCutOff("/next.xml", body, body.size() / 2);
                              return server.Url("/next.xml");
                            }},
@@ -245,10 +245,10 @@ TEST_F(CheckVersionNetworkTest, SelfUpdateDescriptionIsDownloadedAndHandedOn) {
       "<SELFUPDATE><VERSION>9.9</VERSION><LOCATION>x</LOCATION></SELFUPDATE>";
   server_.ServeFile("/selfupdate.xml", description);
   Settings().self_update = server_.Url("/selfupdate.xml");
-  UpdateFileSpec spec;
-  spec.self_update = true;
-  spec.version = "1.1";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.self_update = true;
+  shape.version = "1.1";
+  Ship(shape);
 
   std::vector<std::string> prepared;
   CheckVersionDeps deps;
@@ -272,10 +272,10 @@ class CheckVersionFailedSelfUpdateTest
 
 TEST_P(CheckVersionFailedSelfUpdateTest, IsIgnoredAndLeavesNoDescription) {
   Settings().self_update = GetParam().serve(server_);
-  UpdateFileSpec spec;
-  spec.self_update = true;
-  spec.version = "1.1";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.self_update = true;
+  shape.version = "1.1";
+  Ship(shape);
 
   int prepared = 0;
   CheckVersionDeps deps;
@@ -316,12 +316,12 @@ class CheckVersionQueryNetworkTest : public CheckVersionNetworkTest {
     CheckVersionNetworkTest::SetUp();
     ASSERT_TRUE(api_.ok()) << api_.Error();
     Settings().api_host = "127.0.0.1:" + std::to_string(api_.Port());
-    UpdateFileSpec spec;
-    spec.version = "1.5";
-    spec.files = "<FILE name=\"setup\" location=\"" + (folder_ / "app/setup.bin") +
-                 "\"><ACTION type=\"download\"><LOCATION>https://old.test/setup.bin</LOCATION>"
-                 "</ACTION></FILE>";
-    Ship(spec);
+    UpdateFileShape shape;
+    shape.version = "1.5";
+    shape.files = "<FILE name=\"setup\" location=\"" + (folder_ / "app/setup.bin") +
+                  "\"><ACTION type=\"download\"><LOCATION>https://old.test/setup.bin</LOCATION>"
+                  "</ACTION></FILE>";
+    Ship(shape);
   }
 
   static std::string FirstLocation() {
@@ -448,12 +448,12 @@ TEST_F(CheckVersionQueryNetworkTest, EmptyOrInvalidHostSendsNothing) {
 
 TEST_F(CheckVersionNetworkTest, ConnectionCheck) {
   Settings().check_connection = true;
-  UpdateFileSpec next;
+  UpdateFileShape next;
   next.version = "1.1";
   server_.ServeFile("/next.xml", UpdateFileXml(next));
-  UpdateFileSpec spec;
-  spec.sequence = Sequence("2.0", server_.Url("/next.xml"));
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.sequence = Sequence("2.0", server_.Url("/next.xml"));
+  Ship(shape);
 
   CheckVersionDeps unreachable;
   TestHttpServer stopped;
@@ -491,13 +491,13 @@ TEST_P(CheckVersionRemoteDateTest, DecidesByTheFirstLocationThatKnowsTheDate) {
   server_.ServeStatus("/a/file.bin", 404, "gone");
   server_.ServeFile("/b/file.bin", "new", c.second_location_time);
   server_.ServeFile("/c/file.bin", "newest", kRemoteNewer);
-  UpdateFileSpec spec;
-  spec.check_separately = true;
-  spec.files = "<FILE name=\"f\" location=\"" + installed + "\" check=\"" + c.check +
-               "\"><ACTION type=\"download\"><LOCATION>" + server_.Url("/a/file.bin") +
-               "</LOCATION><LOCATION>" + server_.Url("/b/file.bin") + "</LOCATION><LOCATION>" +
-               server_.Url("/c/file.bin") + "</LOCATION></ACTION></FILE>";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.check_separately = true;
+  shape.files = "<FILE name=\"f\" location=\"" + installed + "\" check=\"" + c.check +
+                "\"><ACTION type=\"download\"><LOCATION>" + server_.Url("/a/file.bin") +
+                "</LOCATION><LOCATION>" + server_.Url("/b/file.bin") + "</LOCATION><LOCATION>" +
+                server_.Url("/c/file.bin") + "</LOCATION></ACTION></FILE>";
+  Ship(shape);
 
   Message report = RunCheck();
   if (c.needed) {
@@ -529,9 +529,9 @@ TEST_F(CheckVersionNetworkTest, CancelDuringADownloadEndsTheTaskAndStopsTheTrans
   CInternet::Instance().SetTimeout(60000);
   server_.ServeStalling("/stall.xml", std::string(1 << 20, ' '), 1000);
   server_.ServeFile("/after.bin", "after");
-  UpdateFileSpec spec;
-  spec.sequence = Sequence("2.0", server_.Url("/stall.xml"));
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.sequence = Sequence("2.0", server_.Url("/stall.xml"));
+  Ship(shape);
 
   auto owner = std::make_shared<CMessageQueue>();
   {

@@ -74,7 +74,7 @@ class FakeNetwork : public ICheckVersionNetwork {
   void Abort() override { ++aborts; }
 };
 
-struct UpdateFileSpec {
+struct UpdateFileShape {
   std::string version = "1.0";
   bool check_separately = false;
   bool self_update = false;
@@ -83,13 +83,13 @@ struct UpdateFileSpec {
   std::string sections;  // SECTION elements
 };
 
-std::string UpdateFileXml(const UpdateFileSpec& spec) {
-  std::string xml = "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n" + spec.sequence +
-                    "<GENERAL><VERSION>" + spec.version + "</VERSION><CHECKSEPARATELY>" +
-                    (spec.check_separately ? "true" : "false") + "</CHECKSEPARATELY><SELFUPDATE>" +
-                    (spec.self_update ? "true" : "false") + "</SELFUPDATE></GENERAL>\n";
-  if (!spec.files.empty()) xml += "<FILES>" + spec.files + "</FILES>\n";
-  if (!spec.sections.empty()) xml += "<SECTIONS>" + spec.sections + "</SECTIONS>\n";
+std::string UpdateFileXml(const UpdateFileShape& shape) {
+  std::string xml = "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n" + shape.sequence +
+                    "<GENERAL><VERSION>" + shape.version + "</VERSION><CHECKSEPARATELY>" +
+                    (shape.check_separately ? "true" : "false") + "</CHECKSEPARATELY><SELFUPDATE>" +
+                    (shape.self_update ? "true" : "false") + "</SELFUPDATE></GENERAL>\n";
+  if (!shape.files.empty()) xml += "<FILES>" + shape.files + "</FILES>\n";
+  if (!shape.sections.empty()) xml += "<SECTIONS>" + shape.sections + "</SECTIONS>\n";
   return xml + "</UPDATEINFO>\n";
 }
 
@@ -130,8 +130,8 @@ class CheckVersionTest : public ::testing::Test {
     return CUpdaterPaths::Instance().Expand("%updatertemp%" + name);
   }
   std::string ShippedFile() const { return folder_ / "bin/updatefile.xml"; }
-  void Ship(const UpdateFileSpec& spec) const {
-    folder_.Write("bin/updatefile.xml", UpdateFileXml(spec));
+  void Ship(const UpdateFileShape& shape) const {
+    folder_.Write("bin/updatefile.xml", UpdateFileXml(shape));
   }
 
   // Runs the task on its own thread; returns its one report (id 0 when none).
@@ -189,10 +189,10 @@ TEST_P(CheckVersionDecisionTest, ReportsNewVersionOrNoNewVersion) {
   Settings().version = c.application_version;
   for (const auto& [name, version] : c.installed)
     CInstalledSections::Instance().SetVersion(name, version);
-  UpdateFileSpec spec;
-  spec.version = c.update_version;
-  spec.sections = c.sections;
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.version = c.update_version;
+  shape.sections = c.sections;
+  Ship(shape);
 
   Message report = RunCheck();
   if (c.new_version) {
@@ -283,12 +283,12 @@ TEST_P(CheckVersionFileTest, StoresWhetherTheFileIsNeeded) {
   if (date == kInstalledDate)
     date = std::string(c.check) == "datetime" ? GetFileDateTime(installed) : GetFileDate(installed);
 
-  UpdateFileSpec spec;
-  spec.check_separately = true;
-  spec.version = "9.0";  // would be new without CHECKSEPARATELY
-  spec.files = "<FILE name=\"f\" location=\"" + installed + "\" version=\"" + c.version +
-               "\" date=\"" + date + "\" hash=\"" + c.hash + "\" check=\"" + c.check + "\"/>";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.check_separately = true;
+  shape.version = "9.0";  // would be new without CHECKSEPARATELY
+  shape.files = "<FILE name=\"f\" location=\"" + installed + "\" version=\"" + c.version +
+                "\" date=\"" + date + "\" hash=\"" + c.hash + "\" check=\"" + c.check + "\"/>";
+  Ship(shape);
 
   Message report = RunCheck();
   if (c.needed) {
@@ -333,14 +333,14 @@ TEST_F(CheckVersionTest, CheckSeparatelyMarksEachFileAndIgnoresVersions) {
   folder_.Write("app/same.txt", "hello");
   folder_.Write("app/changed.txt", "other");
   Settings().version = "1.0";
-  UpdateFileSpec spec;
-  spec.check_separately = true;
-  spec.version = "1.0";
-  spec.sections = R"(<SECTION name="core" version="0.0.0.0"/>)";
-  spec.files = "<FILE name=\"same\" location=\"" + (folder_ / "app/same.txt") + "\" hash=\"" +
-               kHelloDigest + "\" check=\"hash\"/>" + "<FILE name=\"changed\" location=\"" +
-               (folder_ / "app/changed.txt") + "\" hash=\"" + kHelloDigest + "\" check=\"hash\"/>";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.check_separately = true;
+  shape.version = "1.0";
+  shape.sections = R"(<SECTION name="core" version="0.0.0.0"/>)";
+  shape.files = "<FILE name=\"same\" location=\"" + (folder_ / "app/same.txt") + "\" hash=\"" +
+                kHelloDigest + "\" check=\"hash\"/>" + "<FILE name=\"changed\" location=\"" +
+                (folder_ / "app/changed.txt") + "\" hash=\"" + kHelloDigest + "\" check=\"hash\"/>";
+  Ship(shape);
 
   ExpectNewVersion(RunCheck());
   const auto& files = CUpdateFileData::Instance().files;
@@ -353,16 +353,16 @@ TEST_F(CheckVersionTest, DateWithoutRecordDateAsksTheDownloadLocationsInTurn) {
   auto network = std::make_shared<FakeNetwork>();
   network->remote_dates["https://b.test/f/file.bin"] = "2999-01-01";
   const std::string installed = folder_.Write("app/file.bin", "x");
-  UpdateFileSpec spec;
-  spec.check_separately = true;
-  spec.files = "<FILE name=\"f\" location=\"" + installed +
-               "\" check=\"date\"><ACTION type=\"download\">"
-               "<LOCATION>https://a.test/f/file.bin</LOCATION>"
-               "<LOCATION>https://b.test/f/file.bin</LOCATION>"
-               "<LOCATION>https://c.test/f/file.bin</LOCATION></ACTION></FILE>"
-               "<FILE name=\"g\" location=\"" +
-               installed + "\" date=\"2000-01-01\" check=\"date\"/>";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.check_separately = true;
+  shape.files = "<FILE name=\"f\" location=\"" + installed +
+                "\" check=\"date\"><ACTION type=\"download\">"
+                "<LOCATION>https://a.test/f/file.bin</LOCATION>"
+                "<LOCATION>https://b.test/f/file.bin</LOCATION>"
+                "<LOCATION>https://c.test/f/file.bin</LOCATION></ACTION></FILE>"
+                "<FILE name=\"g\" location=\"" +
+                installed + "\" date=\"2000-01-01\" check=\"date\"/>";
+  Ship(shape);
 
   ExpectNewVersion(RunCheck(network));
   EXPECT_EQ(network->date_requests,
@@ -378,9 +378,9 @@ TEST_F(CheckVersionTest, MissingUpdateFileReportsCorruptFile) {
 }
 
 TEST_F(CheckVersionTest, WorkingCopyOfAnEarlierRunIsNotTakenForAMissingUpdateFile) {
-  UpdateFileSpec spec;
-  spec.version = "5.0";
-  ASSERT_TRUE(platform::WriteFileAtomic(InTemp("updatefile.xml"), UpdateFileXml(spec)).ok());
+  UpdateFileShape shape;
+  shape.version = "5.0";
+  ASSERT_TRUE(platform::WriteFileAtomic(InTemp("updatefile.xml"), UpdateFileXml(shape)).ok());
   ExpectError(RunCheck(), ERROR_FILE_CORRUPT, "updatefile.xml");
   EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
 }
@@ -392,21 +392,21 @@ TEST_F(CheckVersionTest, UnparsableUpdateFileReportsCorruptFile) {
 }
 
 TEST_F(CheckVersionTest, WorkingCopyIsDeletedAfterLoadingAndTheShippedFileStays) {
-  UpdateFileSpec spec;
-  spec.version = "1.1";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.version = "1.1";
+  Ship(shape);
   ExpectNewVersion(RunCheck());
   EXPECT_EQ(CUpdateFileData::Instance().version, "1.1");
   EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
-  EXPECT_EQ(platform::ReadFile(ShippedFile(), 1 << 20).value_or(""), UpdateFileXml(spec));
+  EXPECT_EQ(platform::ReadFile(ShippedFile(), 1 << 20).value_or(""), UpdateFileXml(shape));
 }
 
 TEST_F(CheckVersionTest, MissingTemporaryFolderIsCreated) {
   const std::string temp = CUpdaterPaths::Instance().Entry(kPathUpdaterTemp);
   ASSERT_TRUE(platform::RemoveTree(temp).ok());
-  UpdateFileSpec spec;
-  spec.version = "1.1";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.version = "1.1";
+  Ship(shape);
   ExpectNewVersion(RunCheck());
   EXPECT_TRUE(platform::FolderExists(temp));
 }
@@ -415,20 +415,20 @@ TEST_F(CheckVersionTest, MissingTemporaryFolderIsCreated) {
 
 TEST_F(CheckVersionTest, SequenceLocationWithoutNetworkReportsServerError) {
   Settings().version = "1.0";
-  UpdateFileSpec spec;
-  spec.version = "3.0";
-  spec.sequence = Sequence("2.0", "https://host.test/older.xml");
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.version = "3.0";
+  shape.sequence = Sequence("2.0", "https://host.test/older.xml");
+  Ship(shape);
   ExpectError(RunCheck(), ERROR_SERVER, "updatefile.xml");
   EXPECT_TRUE(CUpdateFileData::Instance().version.empty()) << "nothing may be loaded";
 }
 
 TEST_F(CheckVersionTest, SequenceNotApplyingToTheApplicationLoadsTheFile) {
   Settings().version = "2.0";
-  UpdateFileSpec spec;
-  spec.version = "3.0";
-  spec.sequence = Sequence("2.0", "https://host.test/older.xml");
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.version = "3.0";
+  shape.sequence = Sequence("2.0", "https://host.test/older.xml");
+  Ship(shape);
   ExpectNewVersion(RunCheck());
   EXPECT_EQ(CUpdateFileData::Instance().version, "3.0");
 }
@@ -436,15 +436,15 @@ TEST_F(CheckVersionTest, SequenceNotApplyingToTheApplicationLoadsTheFile) {
 TEST_F(CheckVersionTest, SequenceIsFollowedIntoTheWorkingCopyUntilNoLocationIsNamed) {
   Settings().version = "1.0";
   auto network = std::make_shared<FakeNetwork>();
-  UpdateFileSpec second;
+  UpdateFileShape second;
   second.version = "2.0";
   second.sequence = Sequence("1.5", "https://host.test/third.xml");
-  UpdateFileSpec third;
+  UpdateFileShape third;
   third.version = "1.2";
   third.sequence = Sequence("0.5", "https://host.test/never.xml");
   network->files["https://host.test/second.xml"] = UpdateFileXml(second);
   network->files["https://host.test/third.xml"] = UpdateFileXml(third);
-  UpdateFileSpec first;
+  UpdateFileShape first;
   first.version = "3.0";
   first.sequence = Sequence("2.0", "https://host.test/second.xml");
   Ship(first);
@@ -461,7 +461,7 @@ TEST_F(CheckVersionTest, SequenceIsFollowedIntoTheWorkingCopyUntilNoLocationIsNa
 TEST_F(CheckVersionTest, SequenceLoopEndsWithServerError) {
   Settings().version = "1.0";
   auto network = std::make_shared<FakeNetwork>();
-  UpdateFileSpec looping;
+  UpdateFileShape looping;
   looping.sequence = Sequence("2.0", "https://host.test/loop.xml");
   network->files["https://host.test/loop.xml"] = UpdateFileXml(looping);
   Ship(looping);
@@ -473,9 +473,9 @@ TEST_F(CheckVersionTest, SequenceLoopEndsWithServerError) {
 // --- Connection check and version query ---------------------------------------
 
 TEST_F(CheckVersionTest, ConnectionCheck) {
-  UpdateFileSpec spec;
-  spec.version = "1.1";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.version = "1.1";
+  Ship(shape);
   Settings().check_connection = true;
   ExpectError(RunCheck(), ERROR_NO_CONNECTION);
 
@@ -491,7 +491,7 @@ TEST_F(CheckVersionTest, ConnectionCheck) {
 TEST_F(CheckVersionTest, NoVersionQueryWithoutApiHost) {
   auto network = std::make_shared<FakeNetwork>();
   network->api_answer = R"({"hasUpdate":true,"version":"9.0","url":"https://x.test/a"})";
-  Ship(UpdateFileSpec{});
+  Ship(UpdateFileShape{});
   ExpectError(RunCheck(network), ERROR_NO_NEW_VERSION);
   EXPECT_TRUE(network->queries.empty());
   EXPECT_EQ(CUpdateFileData::Instance().version, "1.0");
@@ -514,12 +514,12 @@ TEST_P(CheckVersionQueryTest, AnswerChangesTheUpdateFile) {
   Settings().api_host = "api.test";
   auto network = std::make_shared<FakeNetwork>();
   network->api_answer = c.answer;
-  UpdateFileSpec spec;
-  spec.version = "1.5";
-  spec.files = "<FILE name=\"setup\" location=\"" + (folder_ / "app/setup.bin") +
-               "\"><ACTION "
-               "type=\"download\"><LOCATION>https://old.test/setup.bin</LOCATION></ACTION></FILE>";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.version = "1.5";
+  shape.files = "<FILE name=\"setup\" location=\"" + (folder_ / "app/setup.bin") +
+                "\"><ACTION "
+                "type=\"download\"><LOCATION>https://old.test/setup.bin</LOCATION></ACTION></FILE>";
+  Ship(shape);
 
   Message report = RunCheck(network);
   EXPECT_EQ(network->queries,
@@ -557,10 +557,10 @@ TEST_F(CheckVersionTest, SelfUpdateDescriptionIsFetchedAndHandedOn) {
   auto network = std::make_shared<FakeNetwork>();
   network->files["https://host.test/selfupdate.xml"] =
       "<SELFUPDATE><VERSION>9</VERSION></SELFUPDATE>";
-  UpdateFileSpec spec;
-  spec.self_update = true;
-  spec.version = "1.1";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.self_update = true;
+  shape.version = "1.1";
+  Ship(shape);
 
   std::vector<std::string> prepared;
   CheckVersionDeps deps;
@@ -590,9 +590,9 @@ TEST_P(CheckVersionSelfUpdateTest, DecisionFollowsInEveryCase) {
   if (c.download_succeeds) network->files[c.location] = "<SELFUPDATE/>";
   // A description left by an earlier run never counts.
   ASSERT_TRUE(platform::WriteFileAtomic(InTemp("selfupdate.xml"), "<SELFUPDATE/>").ok());
-  UpdateFileSpec spec;
-  spec.self_update = c.flag;
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.self_update = c.flag;
+  Ship(shape);
 
   int prepared = 0;
   CheckVersionDeps deps;
@@ -633,9 +633,9 @@ TEST_F(CheckVersionTest, CancelOrFinishEndsTheThreadWithoutReport) {
 }
 
 TEST_F(CheckVersionTest, StrayWorkerMessagesBeforeTheStartAreIgnored) {
-  UpdateFileSpec spec;
-  spec.version = "1.1";
-  Ship(spec);
+  UpdateFileShape shape;
+  shape.version = "1.1";
+  Ship(shape);
   auto owner = std::make_shared<CMessageQueue>();
   CCheckVersion task;
   EXPECT_EQ(task.TaskId(), TASK_CHECKVERSION);
