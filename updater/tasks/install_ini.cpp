@@ -20,68 +20,29 @@ std::string FolderOfFile(const std::string& path) {
 }  // namespace
 
 CInstallIni::CInstallIni(CChangeJournal* journal)
-    : CTaskThread(TASK_INSTALL),
-      journal_(journal ? *journal : CChangeJournal::Instance()),
-      total_units_(static_cast<std::int32_t>(CUpdateFileData::Instance().ini_items.size())) {}
+    : CInstallItemWorker(journal, "CInstallIni", INSTALL_PART_INI, IDS_ACTION_INI,
+                         CUpdateFileData::Instance().ini_items.size()) {}
 
 CInstallIni::~CInstallIni() { Stop(); }
 
-void CInstallIni::Start() {
-  Log("CInstallIni::InitInstance()");
-  CTaskThread::Start();
-}
+std::size_t CInstallIni::ItemCount() const { return CUpdateFileData::Instance().ini_items.size(); }
 
-void CInstallIni::OnEnd() { Log("CInstallIni::ExitInstance()"); }
-
-void CInstallIni::OnMessage(const Message& message) {
-  const auto& items = CUpdateFileData::Instance().ini_items;
-  if (message.id == WMU_INSTALL_PART_START) {
-    index_ = 0;
-    running_ = true;
-    progress_ = InstallProgress{};
-  } else if (message.id == WMU_NEXT_SECTION && running_) {
-    ++index_;
-  } else {
-    return;
-  }
-  if (index_ >= items.size()) {
-    running_ = false;
-    PostToOwner(MakeMessage(WMU_INSTALL_PART_DONE, INSTALL_PART_INI));
-    return;
-  }
-  ProcessItem();
-}
-
-void CInstallIni::ProcessItem() {
-  progress_.item = CLanguage::Instance().GetText(IDS_ACTION_INI);
-  progress_.item_total = 1;
-  progress_.item_done = 0;
-  PostProgress();
-
-  std::string error = WriteItem();
-  if (!error.empty()) PostToOwner(MakeMessage(WMU_ERROR, ERROR_WRITE_FAILED, 0, error));
-
-  progress_.cumulative_done += 1;
-  progress_.item_done = 1;
-  PostProgress();
-  PostToSelf(MakeMessage(WMU_NEXT_SECTION));
-}
-
-std::string CInstallIni::WriteItem() {
-  const CIniData& item = CUpdateFileData::Instance().ini_items[index_];
+std::string CInstallIni::WriteItem(std::size_t index) {
+  CChangeJournal& journal = Journal();
+  const CIniData& item = CUpdateFileData::Instance().ini_items[index];
   const std::string path = platform::NormalizeSeparators(item.location);
 
   std::string folder = FolderOfFile(path);
   if (!folder.empty() && !platform::FolderExists(folder)) {
-    platform::Status status = journal_.RecordFolderCreate(folder);
+    platform::Status status = journal.RecordFolderCreate(folder);
     if (status) status = platform::CreateFolders(folder);
     if (!status) {
       Log("ini: cannot create the folder " + folder + ": " + status.message());
-      return progress_.item;
+      return ItemLabel();
     }
   }
 
-  platform::Status recorded = journal_.RecordIniValue(path, item.group, item.key);
+  platform::Status recorded = journal.RecordIniValue(path, item.group, item.key);
   if (!recorded) {
     Log("ini: cannot record the change of " + path + ": " + recorded.message());
     return FileNameOf(path);
@@ -91,10 +52,4 @@ std::string CInstallIni::WriteItem() {
     return FileNameOf(path);
   }
   return {};
-}
-
-void CInstallIni::PostProgress() {
-  Message message = MakeMessage(WMU_INSTALL_PROGRESS);
-  message.payload = progress_;
-  PostToOwner(std::move(message));
 }

@@ -66,84 +66,42 @@ std::optional<platform::RegistryValue> RegistryItemValue(std::string_view type,
 }
 
 CInstallRegistry::CInstallRegistry(CChangeJournal* journal)
-    : CTaskThread(TASK_INSTALL),
-      journal_(journal ? *journal : CChangeJournal::Instance()),
-      registry_(journal_.Registry()),
-      total_units_(static_cast<std::int32_t>(CUpdateFileData::Instance().registry_items.size())) {}
+    : CInstallItemWorker(journal, "CInstallRegistry", INSTALL_PART_REGISTRY, IDS_ACTION_REGISTRY,
+                         CUpdateFileData::Instance().registry_items.size()),
+      registry_(Journal().Registry()) {}
 
 CInstallRegistry::~CInstallRegistry() { Stop(); }
 
-void CInstallRegistry::Start() {
-  Log("CInstallRegistry::InitInstance()");
-  CTaskThread::Start();
+std::size_t CInstallRegistry::ItemCount() const {
+  return CUpdateFileData::Instance().registry_items.size();
 }
 
-void CInstallRegistry::OnEnd() { Log("CInstallRegistry::ExitInstance()"); }
-
-void CInstallRegistry::OnMessage(const Message& message) {
-  const auto& items = CUpdateFileData::Instance().registry_items;
-  if (message.id == WMU_INSTALL_PART_START) {
-    index_ = 0;
-    running_ = true;
-    progress_ = InstallProgress{};
-  } else if (message.id == WMU_NEXT_SECTION && running_) {
-    ++index_;
-  } else {
-    return;
-  }
-  if (index_ >= items.size()) {
-    running_ = false;
-    PostToOwner(MakeMessage(WMU_INSTALL_PART_DONE, INSTALL_PART_REGISTRY));
-    return;
-  }
-  ProcessItem();
-}
-
-void CInstallRegistry::ProcessItem() {
-  progress_.item = CLanguage::Instance().GetText(IDS_ACTION_REGISTRY);
-  progress_.item_total = 1;
-  progress_.item_done = 0;
-  PostProgress();
-
-  if (!WriteItem()) PostToOwner(MakeMessage(WMU_ERROR, ERROR_WRITE_FAILED, 0, progress_.item));
-
-  progress_.cumulative_done += 1;
-  progress_.item_done = 1;
-  PostProgress();
-  PostToSelf(MakeMessage(WMU_NEXT_SECTION));
-}
-
-bool CInstallRegistry::WriteItem() {
-  const CRegistryData& item = CUpdateFileData::Instance().registry_items[index_];
+std::string CInstallRegistry::WriteItem(std::size_t index) {
+  CChangeJournal& journal = Journal();
+  const CRegistryData& item = CUpdateFileData::Instance().registry_items[index];
   auto parts = SplitRegistryKeyText(item.key);
   auto root = parts ? platform::RegistryRootFromName(parts->root) : std::nullopt;
   if (!root) {
     Log("registry: unknown root key in " + item.key);
-    return false;
+    return ItemLabel();
   }
   auto value = RegistryItemValue(item.type, item.value);
   if (!value) {
     Log("registry: the value of " + item.key + " is not of type " + item.type);
-    return false;
+    return ItemLabel();
   }
 
   auto key = registry_.QueryKey(*root, parts->subkey);
   platform::Status status = key.status;
   if (status && !key.info) {
-    status = journal_.RecordRegistryKeyCreate(*root, parts->subkey);
+    status = journal.RecordRegistryKeyCreate(*root, parts->subkey);
     if (status) status = registry_.CreateKey(*root, parts->subkey);
   }
-  if (status) status = journal_.RecordRegistryValue(*root, parts->subkey, parts->value_name);
+  if (status) status = journal.RecordRegistryValue(*root, parts->subkey, parts->value_name);
   if (status) status = registry_.SetValue(*root, parts->subkey, parts->value_name, *value);
   if (!status) {
     Log("registry: cannot write " + item.key + ": " + status.message());
-    return false;
+    return ItemLabel();
   }
-  return true;
-}
-
-void CInstallRegistry::PostProgress() {
-  Message message = MakeMessage(WMU_INSTALL_PROGRESS);
-  message.payload = progress_;
-  PostToOwner(std::move(message));
+  return {};
 }

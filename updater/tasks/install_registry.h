@@ -14,7 +14,7 @@
 // stored as 32 bits), "binary" (hexadecimal digit pairs, optionally separated
 // by blanks, tabs, commas, hyphens or colons: "01 ff 7e").
 //
-// Messages as CInstallIni, with WMU_INSTALL_PART_DONE INSTALL_PART_REGISTRY.
+// It runs as CInstallItemWorker describes, with part INSTALL_PART_REGISTRY.
 // An item that cannot be written (unknown root, bad binary text, registry
 // failure) is reported as WMU_ERROR ERROR_WRITE_FAILED with the item text and
 // a log line; the worker goes on with the next item.
@@ -26,9 +26,8 @@
 #include <string_view>
 
 #include "platform/registry.h"
-#include "updater/process/task_thread.h"
 #include "updater/tasks/change_journal.h"
-#include "updater/tasks/install_progress.h"
+#include "updater/tasks/install_item_worker.h"
 
 struct RegistryKeyText {
   std::string root;
@@ -42,31 +41,17 @@ std::optional<RegistryKeyText> SplitRegistryKeyText(std::string_view key);
 std::optional<platform::RegistryValue> RegistryItemValue(std::string_view type,
                                                          std::string_view text);
 
-class CInstallRegistry : public CTaskThread {
+class CInstallRegistry : public CInstallItemWorker {
  public:
   // journal: where changes are recorded; nullptr takes the process-wide one.
-  // The values are written to the journal's registry.
   explicit CInstallRegistry(CChangeJournal* journal = nullptr);
   ~CInstallRegistry() override;
 
-  void Start() override;
-  // Units of the whole part: one per REGISTRY item of the update file.
-  std::int32_t TotalUnits() const { return total_units_; }
-
  protected:
-  void OnMessage(const Message& message) override;
-  void OnEnd() override;
+  // On failure (after a log line) the error text is the item text.
+  std::string WriteItem(std::size_t index) override;
+  std::size_t ItemCount() const override;
 
  private:
-  void ProcessItem();
-  // Writes the current item; false (after a log line) when it failed.
-  bool WriteItem();
-  void PostProgress();
-
-  CChangeJournal& journal_;
   platform::IRegistry& registry_;
-  const std::int32_t total_units_;
-  std::size_t index_ = 0;
-  bool running_ = false;
-  InstallProgress progress_;
 };

@@ -1,0 +1,59 @@
+#include "updater/tasks/install_item_worker.h"
+
+#include "updater/core/language.h"
+#include "updater/core/updater_log.h"
+
+CInstallItemWorker::CInstallItemWorker(CChangeJournal* journal, std::string name, InstallPart part,
+                                       std::int32_t label_id, std::size_t item_count)
+    : CTaskThread(TASK_INSTALL),
+      journal_(journal ? *journal : CChangeJournal::Instance()),
+      name_(std::move(name)),
+      part_(part),
+      label_id_(label_id),
+      total_units_(static_cast<std::int32_t>(item_count)) {}
+
+void CInstallItemWorker::Start() {
+  CUpdaterLog::Instance().WriteLine(name_ + "::InitInstance()");
+  CTaskThread::Start();
+}
+
+void CInstallItemWorker::OnEnd() { CUpdaterLog::Instance().WriteLine(name_ + "::ExitInstance()"); }
+
+void CInstallItemWorker::OnMessage(const Message& message) {
+  if (message.id == WMU_INSTALL_PART_START) {
+    index_ = 0;
+    running_ = true;
+    progress_ = InstallProgress{};
+  } else if (message.id == WMU_NEXT_SECTION && running_) {
+    ++index_;
+  } else {
+    return;
+  }
+  if (index_ >= ItemCount()) {
+    running_ = false;
+    PostToOwner(MakeMessage(WMU_INSTALL_PART_DONE, part_));
+    return;
+  }
+  ProcessItem();
+}
+
+void CInstallItemWorker::ProcessItem() {
+  progress_.item = CLanguage::Instance().GetText(label_id_);
+  progress_.item_total = 1;
+  progress_.item_done = 0;
+  PostProgress();
+
+  std::string error = WriteItem(index_);
+  if (!error.empty()) PostToOwner(MakeMessage(WMU_ERROR, ERROR_WRITE_FAILED, 0, error));
+
+  progress_.cumulative_done += 1;
+  progress_.item_done = 1;
+  PostProgress();
+  PostToSelf(MakeMessage(WMU_NEXT_SECTION));
+}
+
+void CInstallItemWorker::PostProgress() {
+  Message message = MakeMessage(WMU_INSTALL_PROGRESS);
+  message.payload = progress_;
+  PostToOwner(std::move(message));
+}
