@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "updater/core/text.h"
+#include "updater/core/updater_paths.h"
 
 namespace {
 
@@ -22,7 +23,9 @@ bool HasControlCharacter(std::string_view text) {
 
 // The first placeholder or constant name found in the text at or after `from`.
 std::optional<std::string_view> SubstitutedPart(std::string_view text, std::size_t from) {
-  for (std::string_view placeholder : kReaderPlaceholders)
+  for (std::string_view placeholder : kFolderPlaceholders)
+    if (text.find(placeholder, from) != std::string_view::npos) return placeholder;
+  for (std::string_view placeholder : kCredentialPlaceholders)
     if (text.find(placeholder, from) != std::string_view::npos) return placeholder;
   for (const TextConstant& constant : kTextConstants)
     if (text.find(constant.name, from) != std::string_view::npos) return constant.name;

@@ -26,34 +26,6 @@ inline constexpr std::array<TextConstant, 3> kTextConstants = {{
     {"%velmora_gt%", '>'},
 }};
 
-// The placeholders the updater replaces in update-file values: the folder
-// placeholders and the credential placeholders.
-inline constexpr std::array<std::string_view, 23> kReaderPlaceholders = {
-    "%app%",
-    "%approot%",
-    "%updater%",
-    "%updatertemp%",
-    "%temp%",
-    "%programfiles%",
-    "%system%",
-    "%appdata%",
-    "%commonappdata%",
-    "%userprofile%",
-    "%quicklaunchcurrentuser%",
-    "%menustartcurrentuser%",
-    "%desktopcurrentuser%",
-    "%quicklaunchallusers%",
-    "%menustartallusers%",
-    "%desktopallusers%",
-    "%windowsdirectory%",
-    "%updateserverpath%",
-    "%updateserverfile%",
-    "%ftpusername%",
-    "%ftppassword%",
-    "%httpusername%",
-    "%httppassword%",
-};
-
 // Longest relative path (bytes) and application name the tool accepts.
 inline constexpr std::size_t kMaxRelativePathBytes = 4096;
 inline constexpr std::size_t kMaxApplicationNameBytes = 200;

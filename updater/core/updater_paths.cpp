@@ -84,30 +84,32 @@ bool CUpdaterPaths::InitUpdaterTemp() {
 }
 
 std::string CUpdaterPaths::Expand(const std::string& text) const {
-  const std::pair<std::string_view, const std::string*> folders[] = {
-      {"%app%", &entries_[kPathApp]},
-      {"%approot%", &CUpdaterSettings::Instance().Values().root},
-      {"%updater%", &entries_[kPathUpdater]},
-      {"%updatertemp%", &entries_[kPathUpdaterTemp]},
-      {"%temp%", &entries_[kPathTemp]},
-      {"%programfiles%", &entries_[kPathProgramFiles]},
-      {"%system%", &entries_[kPathSystem]},
-      {"%appdata%", &entries_[kPathAppData]},
-      {"%commonappdata%", &entries_[kPathCommonAppData]},
-      {"%userprofile%", &entries_[kPathUserProfile]},
-      {"%quicklaunchcurrentuser%", &entries_[kPathQuickLaunchCurrentUser]},
-      {"%menustartcurrentuser%", &entries_[kPathMenuStartCurrentUser]},
-      {"%desktopcurrentuser%", &entries_[kPathDesktopCurrentUser]},
-      {"%quicklaunchallusers%", &entries_[kPathQuickLaunchAllUsers]},
-      {"%menustartallusers%", &entries_[kPathMenuStartAllUsers]},
-      {"%desktopallusers%", &entries_[kPathDesktopAllUsers]},
-      {"%windowsdirectory%", &entries_[kPathWindowsDirectory]},
-      {"%updateserverpath%", &entries_[kPathUpdateServerPath]},
-      {"%updateserverfile%", &entries_[kPathUpdateServerFile]},
+  // The values, in the order of kFolderPlaceholders.
+  const std::string* const values[kFolderPlaceholders.size()] = {
+      &entries_[kPathApp],
+      &CUpdaterSettings::Instance().Values().root,
+      &entries_[kPathUpdater],
+      &entries_[kPathUpdaterTemp],
+      &entries_[kPathTemp],
+      &entries_[kPathProgramFiles],
+      &entries_[kPathSystem],
+      &entries_[kPathAppData],
+      &entries_[kPathCommonAppData],
+      &entries_[kPathUserProfile],
+      &entries_[kPathQuickLaunchCurrentUser],
+      &entries_[kPathMenuStartCurrentUser],
+      &entries_[kPathDesktopCurrentUser],
+      &entries_[kPathQuickLaunchAllUsers],
+      &entries_[kPathMenuStartAllUsers],
+      &entries_[kPathDesktopAllUsers],
+      &entries_[kPathWindowsDirectory],
+      &entries_[kPathUpdateServerPath],
+      &entries_[kPathUpdateServerFile],
   };
   std::string out = text;
-  for (const auto& [placeholder, value] : folders) {
-    if (out.find(placeholder) != std::string::npos) out = ReplaceAll(out, placeholder, *value);
+  for (std::size_t i = 0; i < kFolderPlaceholders.size(); ++i) {
+    if (out.find(kFolderPlaceholders[i]) != std::string::npos)
+      out = ReplaceAll(out, kFolderPlaceholders[i], *values[i]);
   }
   return CollapseSeparators(out);
 }
@@ -118,10 +120,10 @@ std::string ReplaceCredentialPlaceholders(const std::string& text) {
 
 std::string ReplaceCredentialPlaceholders(const std::string& text, const SettingsValues& values) {
   const std::pair<std::string_view, const std::string*> credentials[] = {
-      {"%ftpusername%", &values.ftp_username},
-      {"%ftppassword%", &values.ftp_password},
-      {"%httpusername%", &values.http_username},
-      {"%httppassword%", &values.http_password},
+      {kCredentialPlaceholders[0], &values.ftp_username},
+      {kCredentialPlaceholders[1], &values.ftp_password},
+      {kCredentialPlaceholders[2], &values.http_username},
+      {kCredentialPlaceholders[3], &values.http_password},
   };
   // One pass over the text, so that a placeholder inside an inserted value stays as it is.
   std::string out;

@@ -4,18 +4,19 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 #include "platform/system_paths.h"
 
 struct SettingsValues;
 
 enum PathEntry : int {
-  kPathUpdater = 0,          // "%updater%": program folder + separator + one more separator
-  kPathUpdaterFile = 1,      // full path of the running updater
-  kPathApp = 2,              // "%app%"
-  kPathUpdaterTemp = 3,      // "%updatertemp%"
-  kPathRollback = 4,         // rollback folder below %updatertemp%
-  kPathTemp = 5,             // "%temp%": the user's private temporary folder
+  kPathUpdater = 0,      // "%updater%": program folder + separator + one more separator
+  kPathUpdaterFile = 1,  // full path of the running updater
+  kPathApp = 2,          // "%app%"
+  kPathUpdaterTemp = 3,  // "%updatertemp%"
+  kPathRollback = 4,     // rollback folder below %updatertemp%
+  kPathTemp = 5,         // "%temp%": the user's private temporary folder
   kPathProgramFiles = 6,
   kPathSystem = 7,
   kPathUserProfile = 8,
@@ -31,6 +32,37 @@ enum PathEntry : int {
   kPathUpdateServerPath = 18,  // "%updateserverpath%": the update file's location
   kPathUpdateServerFile = 19,  // "%updateserverfile%": its last component
   kPathCount = 20
+};
+
+// The folder placeholders, in the order Expand replaces them.
+inline constexpr std::array<std::string_view, 19> kFolderPlaceholders = {
+    "%app%",
+    "%approot%",
+    "%updater%",
+    "%updatertemp%",
+    "%temp%",
+    "%programfiles%",
+    "%system%",
+    "%appdata%",
+    "%commonappdata%",
+    "%userprofile%",
+    "%quicklaunchcurrentuser%",
+    "%menustartcurrentuser%",
+    "%desktopcurrentuser%",
+    "%quicklaunchallusers%",
+    "%menustartallusers%",
+    "%desktopallusers%",
+    "%windowsdirectory%",
+    "%updateserverpath%",
+    "%updateserverfile%",
+};
+
+// The credential placeholders, in the order ReplaceCredentialPlaceholders tries them.
+inline constexpr std::array<std::string_view, 4> kCredentialPlaceholders = {
+    "%ftpusername%",
+    "%ftppassword%",
+    "%httpusername%",
+    "%httppassword%",
 };
 
 // What step 1 takes from the system; tests pass their own.

@@ -16,29 +16,6 @@
 
 namespace {
 
-// The folder placeholders that CUpdaterPaths::Expand replaces.
-constexpr std::string_view kPathPlaceholders[] = {
-    "%app%",
-    "%approot%",
-    "%updater%",
-    "%updatertemp%",
-    "%temp%",
-    "%programfiles%",
-    "%system%",
-    "%appdata%",
-    "%commonappdata%",
-    "%userprofile%",
-    "%quicklaunchcurrentuser%",
-    "%menustartcurrentuser%",
-    "%desktopcurrentuser%",
-    "%quicklaunchallusers%",
-    "%menustartallusers%",
-    "%desktopallusers%",
-    "%windowsdirectory%",
-    "%updateserverpath%",
-    "%updateserverfile%",
-};
-
 std::size_t CountOccurrences(std::string_view text, std::string_view part) {
   std::size_t count = 0;
   for (std::size_t pos = text.find(part); pos != std::string_view::npos;
@@ -76,7 +53,7 @@ std::optional<std::string> ExpandPathVariables(const std::string& text, std::siz
   const CUpdaterPaths& paths = CUpdaterPaths::Instance();
   if (text.find('%') != std::string::npos) {
     std::uint64_t bound = text.size();
-    for (std::string_view placeholder : kPathPlaceholders) {
+    for (std::string_view placeholder : kFolderPlaceholders) {
       std::size_t count = CountOccurrences(text, placeholder);
       if (count != 0) bound += std::uint64_t{count} * paths.Expand(std::string(placeholder)).size();
     }
