@@ -19,14 +19,6 @@ namespace {
 constexpr std::int64_t kReleaseToolBoundMs = 30000;
 constexpr std::uint64_t kMaxFileBytes = 64 << 20;
 
-void ApplyEnvironment(const std::string& name, const std::optional<std::string>& value) {
-  if (value) {
-    setenv(name.c_str(), value->c_str(), 1);
-  } else {
-    unsetenv(name.c_str());
-  }
-}
-
 std::string ReadAll(const std::string& path) {
   return platform::ReadFile(path, kMaxFileBytes).value_or("");
 }
@@ -55,15 +47,6 @@ EnvironmentChanges RunEnvironment(const TempFolder& folder) {
 }
 
 }  // namespace
-
-ScopedEnvironment::~ScopedEnvironment() {
-  for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) ApplyEnvironment(it->name, it->value);
-}
-
-void ScopedEnvironment::Set(const std::string& name, const std::optional<std::string>& value) {
-  saved_.push_back({name, platform::GetEnv(name)});
-  ApplyEnvironment(name, value);
-}
 
 TreeSnapshot SnapshotTree(const std::string& root) {
   TreeSnapshot snapshot;

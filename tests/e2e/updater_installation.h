@@ -22,25 +22,8 @@
 #include <vector>
 
 #include "platform/process.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
-
-// Sets environment variables (nullopt: removes them) and puts the old values
-// back when it goes out of scope.
-class ScopedEnvironment {
- public:
-  ScopedEnvironment() = default;
-  ScopedEnvironment(const ScopedEnvironment&) = delete;
-  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
-  ~ScopedEnvironment();
-  void Set(const std::string& name, const std::optional<std::string>& value);
-
- private:
-  struct Saved {
-    std::string name;
-    std::optional<std::string> value;
-  };
-  std::vector<Saved> saved_;
-};
 
 using EnvironmentChanges = std::vector<std::pair<std::string, std::optional<std::string>>>;
 

@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -21,24 +22,6 @@ namespace {
 
 constexpr std::int64_t kRunBoundMs = 20000;
 constexpr const char* kMarker = "[APPLICATION]\r\nVERSION=2.1.0.0\r\n";
-
-// Sets or removes environment variables for the life of the object.
-class ScopedEnvironment {
- public:
-  void Set(const std::string& name, const std::optional<std::string>& value) {
-    saved_.push_back({name, platform::GetEnv(name)});
-    Apply(name, value);
-  }
-  ~ScopedEnvironment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) Apply(it->first, it->second);
-  }
-
- private:
-  static void Apply(const std::string& name, const std::optional<std::string>& value) {
-    value ? setenv(name.c_str(), value->c_str(), 1) : unsetenv(name.c_str());
-  }
-  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
-};
 
 class StarterProgram : public ::testing::Test {
  protected:

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <optional>
 #include <string>
+#include <vector>
 
 class ScopedEnv {
  public:
@@ -24,4 +25,35 @@ class ScopedEnv {
  private:
   std::string name_;
   std::optional<std::string> old_;
+};
+
+// Sets several environment variables (nullopt: removes one) and puts the old
+// values back, the last first, when it goes out of scope.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment() = default;
+  ScopedEnvironment(const ScopedEnvironment&) = delete;
+  ScopedEnvironment& operator=(const ScopedEnvironment&) = delete;
+  ~ScopedEnvironment() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) Apply(it->name, it->value);
+  }
+
+  void Set(const std::string& name, const std::optional<std::string>& value) {
+    const char* old = std::getenv(name.c_str());
+    saved_.push_back({name, old ? std::optional<std::string>(old) : std::nullopt});
+    Apply(name, value);
+  }
+
+ private:
+  struct Saved {
+    std::string name;
+    std::optional<std::string> value;
+  };
+  static void Apply(const std::string& name, const std::optional<std::string>& value) {
+    if (value)
+      setenv(name.c_str(), value->c_str(), 1);
+    else
+      unsetenv(name.c_str());
+  }
+  std::vector<Saved> saved_;
 };

@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
@@ -19,33 +20,6 @@
 namespace {
 
 constexpr std::int64_t kRunBoundMs = 60000;
-
-// Sets environment variables for the children of one test and puts the old
-// values back afterwards.
-class ScopedEnvironment {
- public:
-  void Set(const std::string& name, const std::optional<std::string>& value) {
-    saved_.push_back({name, platform::GetEnv(name)});
-    Apply(name, value);
-  }
-  ~ScopedEnvironment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) Apply(it->name, it->value);
-  }
-
- private:
-  struct Saved {
-    std::string name;
-    std::optional<std::string> value;
-  };
-  static void Apply(const std::string& name, const std::optional<std::string>& value) {
-    if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
-  }
-  std::vector<Saved> saved_;
-};
 
 struct ProgramCase {
   const char* name;

@@ -17,6 +17,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_http_server.h"
 #include "updater/core/text.h"
@@ -37,33 +38,6 @@ constexpr std::int64_t kCopyBoundMs = 20000;  // the copy program waits 3 s firs
 // The newer build: a program that ends with exit code 7.
 constexpr char kNewBuild[] = "#!/bin/sh\nexit 7\n";
 constexpr char kNewBuildPath[] = "/files/new_updater";
-
-// Sets environment variables for the children of one test and puts the old
-// values back afterwards.
-class ScopedEnvironment {
- public:
-  void Set(const std::string& name, const std::optional<std::string>& value) {
-    saved_.push_back({name, platform::GetEnv(name)});
-    Apply(name, value);
-  }
-  ~ScopedEnvironment() {
-    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) Apply(it->name, it->value);
-  }
-
- private:
-  struct Saved {
-    std::string name;
-    std::optional<std::string> value;
-  };
-  static void Apply(const std::string& name, const std::optional<std::string>& value) {
-    if (value) {
-      setenv(name.c_str(), value->c_str(), 1);
-    } else {
-      unsetenv(name.c_str());
-    }
-  }
-  std::vector<Saved> saved_;
-};
 
 std::string Md5Hex(const std::string& bytes) { return CMd5::HexOf(bytes); }
 
