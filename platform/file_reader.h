@@ -21,6 +21,8 @@ class FileReader {
   Status Open(const std::string& path);
   // Reads up to size bytes; 0 at the end of the file, nullopt on an error.
   std::optional<std::size_t> Read(char* buffer, std::size_t size);
+  // Moves the next read to the offset from the start; fails beyond the size.
+  Status Seek(std::uint64_t offset);
   // Size of the open file when it was opened.
   std::uint64_t Size() const { return size_; }
   void Close();

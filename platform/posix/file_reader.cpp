@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <string>
 
 namespace platform {
 
@@ -32,6 +33,13 @@ std::optional<std::size_t> FileReader::Read(char* buffer, std::size_t size) {
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) return std::nullopt;
   }
+}
+
+Status FileReader::Seek(std::uint64_t offset) {
+  if (fd_ < 0) return Status::Fail("no file is open");
+  if (offset > size_ || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+    return Status::Fail("cannot move to byte " + std::to_string(offset));
+  return Status::Ok();
 }
 
 void FileReader::Close() {

@@ -18,6 +18,11 @@ struct ZipTestEntry {
   std::uint16_t dos_time = (13 << 11) | (45 << 5) | (30 / 2);     // 13:45:30
   std::optional<std::uint32_t> crc;                               // a wrong checksum on request
   std::optional<std::uint64_t> uncompressed_size;  // a wrong declared size on request
+  std::string extra;   // extra field of the local header and the directory record
+  bool zip64 = false;  // sizes in a ZIP64 extra field, 0xFFFFFFFF in the headers
+  // When set, the data is this many zero bytes (data is ignored), deflated
+  // without ever being held whole: for entries of several gigabytes.
+  std::optional<std::uint64_t> zeros;
 };
 
 // A file entry with Unix mode bits (type bits added).
@@ -27,6 +32,9 @@ ZipTestEntry ZipFile(std::string name, std::string data, unsigned mode = 0644,
 ZipTestEntry ZipFolder(std::string name);
 // An entry that a Unix archiver writes for a symbolic link: the data is the link's target.
 ZipTestEntry ZipSymlink(std::string name, std::string target);
+
+// A Unicode Path extra field (0x7075) giving utf8_name for the raw name.
+std::string UnicodePathField(const std::string& raw_name, const std::string& utf8_name);
 
 // The bytes of an archive holding the entries in order.
 std::string MakeZip(const std::vector<ZipTestEntry>& entries);

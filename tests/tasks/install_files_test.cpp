@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ class InstallFilesTest : public ::testing::Test {
   // acknowledged. Returns every report up to the part's end or its error.
   std::vector<std::string> RunPart(int answer = 0) {
     auto owner = std::make_shared<CMessageQueue>();
-    CInstallFiles worker(InstallFilesDeps{&journal_, starter_});
+    CInstallFiles worker(InstallFilesDeps{&journal_, starter_, free_space_});
     total_ = worker.TotalUnits();
     worker.Start();
     SetOwner(worker, owner);
@@ -57,6 +58,7 @@ class InstallFilesTest : public ::testing::Test {
   platform::FileRegistry registry_;
   CChangeJournal journal_{registry_, folder_ / "rollback"};
   ProgramStarter starter_;
+  CZipExtractor::FreeSpaceSource free_space_;
   std::int32_t total_ = 0;
 };
 
@@ -208,6 +210,27 @@ TEST_F(InstallFilesTest, UnzipErrors) {
     EXPECT_EQ(RunPart().back(), "error 12 " + archive);
   }
   EXPECT_FALSE(platform::PathExists(folder_ / "evil"));
+}
+
+TEST_F(InstallFilesTest, UnzipThatDoesNotFitFailsBeforeAnythingIsWritten) {
+  constexpr std::uint64_t kMegabyte = 1 << 20;
+  std::string archive =
+      folder_.Write("download/big.zip",
+                    MakeZip({ZipFile("big.bin", std::string(5 * kMegabyte, '\0'), 0644, true)}));
+  AddUnzip(AddFile("Big"), archive, folder_ / "app/sub");
+  free_space_ = [&](const std::string&) { return 5 * kMegabyte - 1; };
+  EXPECT_EQ(RunPart().back(), "error 12 " + archive);
+  auto lines = log_.Lines();
+  EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [](const std::string& line) {
+    return line.find("unzip: ") != std::string::npos &&
+           line.find("unpacks to 5 MB but") != std::string::npos;
+  }));
+  EXPECT_FALSE(platform::PathExists(folder_ / "app"));
+  EXPECT_TRUE(journal_.Rollback().empty());
+
+  free_space_ = [&](const std::string&) { return 5 * kMegabyte; };
+  EXPECT_EQ(RunPart().back(), "done 0");
+  EXPECT_EQ(platform::GetFileFacts(folder_ / "app/sub/big.bin")->size, 5 * kMegabyte);
 }
 
 TEST_F(InstallFilesTest, SetsReadOnlyAsMissingWriteBits) {

@@ -5,26 +5,18 @@
 #include <atomic>
 #include <ctime>
 #include <filesystem>
+#include <optional>
 #include <set>
 
 #include "platform/file_system.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_writer.h"
+#include "tests/tasks/zip_test_support.h"
 
 namespace fs = std::filesystem;
+using zip_test::Tree;
 
 namespace {
-
-// Every path below root, relative to it, folders marked with a trailing '/'.
-std::set<std::string> Tree(const std::string& root) {
-  std::set<std::string> out;
-  if (!fs::exists(root)) return out;
-  for (const auto& e : fs::recursive_directory_iterator(root)) {
-    std::string relative = fs::relative(e.path(), root).string();
-    out.insert(e.is_directory() && !e.is_symlink() ? relative + "/" : relative);
-  }
-  return out;
-}
 
 unsigned ModeOf(const std::string& path) {
   return static_cast<unsigned>(fs::status(path).permissions()) & 07777;
@@ -247,6 +239,151 @@ TEST_F(ZipExtractorTest, NamesAreUtf8WhenFlaggedElseCodePage437) {
             "utf8");
   EXPECT_EQ(dir_.Read("target/caf\xC3\xA9/\xC3\xB6l.txt"), "cp437");
   EXPECT_EQ(dir_.Read("target/" + long_name), "long");
+}
+
+TEST_F(ZipExtractorTest, NamesFollowTheHostAndTheUnicodePathField) {
+  const std::string cafe = "caf\xC3\xA9.txt";
+  const std::string japanese = "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E.txt";
+  auto entry = [](std::string raw, std::string data, unsigned host, std::string extra) {
+    ZipTestEntry e = ZipFile(std::move(raw), std::move(data));
+    e.version_made_by = static_cast<std::uint16_t>((host << 8) | 20);
+    if (host != 3) e.external_attributes = 0x20;
+    e.extra = std::move(extra);
+    return e;
+  };
+  struct Case {
+    ZipTestEntry entry;
+    std::string extracted;
+  } cases[] = {
+      // What Info-ZIP zip writes on Linux: UTF-8 bytes, no flag, Unix host.
+      {entry(cafe, "unix", 3, ""), cafe},
+      // What Windows archivers write: a stand-in name and the Unicode Path field.
+      {entry("___.txt", "unicode", 11, UnicodePathField("___.txt", japanese)), japanese},
+      // A field for another name is not this entry's.
+      {entry("old.txt", "stale", 11, UnicodePathField("other.txt", "new.txt")), "old.txt"},
+      // From an MS-DOS host the bytes are code page 437.
+      {entry("\x82t\x82.txt", "dos", 0, ""), "\xC3\xA9t\xC3\xA9.txt"},
+  };
+  std::vector<ZipTestEntry> entries;
+  std::set<std::string> expected;
+  for (const auto& c : cases) {
+    entries.push_back(c.entry);
+    expected.insert(c.extracted);
+  }
+  CZipExtractor extractor;
+  ASSERT_TRUE(extractor.Open(WriteArchive(MakeZip(entries))));
+  platform::Status status = extractor.ExtractAll(Target());
+  ASSERT_TRUE(status) << status.message();
+  EXPECT_EQ(Tree(Target()), expected);
+  for (const auto& c : cases) EXPECT_EQ(dir_.Read("target/" + c.extracted), c.entry.data);
+}
+
+// ---------------------------------------------------------------------------
+// Harmless entries that archivers write
+
+TEST_F(ZipExtractorTest, TheDestinationItselfIsPassedOverAndSpecialFilesBecomeFiles) {
+  // bsdtar writes "./" for the folder it started in; zip writes a FIFO entry
+  // for data read from a pipe.
+  ZipTestEntry dot_file = ZipFolder(".");
+  dot_file.external_attributes = 0100644u << 16;
+  struct Special {
+    std::string name;
+    unsigned type;
+  } specials[] = {{"-", 0010000}, {"char", 0020000}, {"block", 0060000}, {"socket", 0140000}};
+  std::vector<ZipTestEntry> entries = {ZipFolder("./"), ZipFolder(".//"), dot_file,
+                                       ZipFile("./a.txt", "a")};
+  for (const auto& special : specials) {
+    ZipTestEntry e = ZipFile(special.name, "data of " + special.name, 0600, true);
+    e.external_attributes = (special.type | 0600u) << 16;
+    entries.push_back(e);
+  }
+  CZipExtractor extractor;
+  ASSERT_TRUE(extractor.Open(WriteArchive(MakeZip(entries))));
+  EXPECT_EQ(extractor.EntryCount(), 5u);
+  ASSERT_TRUE(extractor.GotoFirstFile());
+  EXPECT_EQ(extractor.CurrentEntry()->name, "a.txt");
+  std::vector<std::uint64_t> progress;
+  platform::Status status =
+      extractor.ExtractAll(Target(), [&](auto done, auto) { progress.push_back(done); });
+  ASSERT_TRUE(status) << status.message();
+  EXPECT_EQ(progress, (std::vector<std::uint64_t>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(Tree(Target()), (std::set<std::string>{"a.txt", "-", "char", "block", "socket"}));
+  for (const auto& special : specials) {
+    SCOPED_TRACE(special.name);
+    std::string path = Target() + "/" + special.name;
+    EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(path)));
+    EXPECT_EQ(dir_.Read("target/" + special.name), "data of " + special.name);
+    EXPECT_EQ(ModeOf(path), 0644u);
+  }
+
+  // An archive of nothing but the folder itself has no entries.
+  CZipExtractor only_dot;
+  ASSERT_TRUE(only_dot.Open(WriteArchive(MakeZip({ZipFolder("./")}))));
+  EXPECT_EQ(only_dot.EntryCount(), 0u);
+  EXPECT_FALSE(only_dot.GotoFirstFile());
+}
+
+// ---------------------------------------------------------------------------
+// ZIP64 and free space
+
+TEST_F(ZipExtractorTest, SizesInTheZip64FieldAreRead) {
+  std::vector<ZipTestEntry> entries = {ZipFile("stored.txt", "stored in zip64"),
+                                       ZipFile("deflated.txt", std::string(5000, 'd'), 0644, true)};
+  for (auto& e : entries) e.zip64 = true;
+  CZipExtractor extractor;
+  platform::Status opened = extractor.Open(WriteArchive(MakeZip(entries)));
+  ASSERT_TRUE(opened) << opened.message();
+  EXPECT_EQ(extractor.DeclaredBytes(), 15u + 5000u);
+  platform::Status status = extractor.ExtractAll(Target());
+  ASSERT_TRUE(status) << status.message();
+  EXPECT_EQ(dir_.Read("target/stored.txt"), "stored in zip64");
+  EXPECT_EQ(dir_.Read("target/deflated.txt"), std::string(5000, 'd'));
+}
+
+TEST_F(ZipExtractorTest, AnEntryOfMoreThanFourGigabytesIsDeclaredWhole) {
+  ZipTestEntry big = ZipFile("big.bin", "");
+  big.zeros = (4ULL << 30) + 12345;
+  big.zip64 = true;
+  CZipExtractor extractor;
+  platform::Status opened = extractor.Open(WriteArchive(MakeZip({big, ZipFile("small.txt", "s")})));
+  ASSERT_TRUE(opened) << opened.message();
+  EXPECT_EQ(extractor.DeclaredBytes(), *big.zeros + 1);
+  ASSERT_TRUE(extractor.GotoFirstFile());
+  EXPECT_EQ(extractor.CurrentEntry()->uncompressed_size, *big.zeros);
+}
+
+TEST_F(ZipExtractorTest, AnArchiveLargerThanTheFreeSpaceWritesNothing) {
+  constexpr std::uint64_t kMegabyte = 1 << 20;
+  std::string archive =
+      WriteArchive(MakeZip({ZipFile("a.bin", std::string(2 * kMegabyte, 'a'), 0644, true),
+                            ZipFile("sub/b.bin", std::string(kMegabyte + 1, 'b'), 0644, true)}));
+  struct Case {
+    std::optional<std::uint64_t> free;
+    bool fits;
+  } cases[] = {{3 * kMegabyte, false}, {0, false}, {3 * kMegabyte + 1, true}, {std::nullopt, true}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.free ? std::to_string(*c.free) : "unknown");
+    platform::RemoveTree(Target());
+    std::vector<std::string> asked;
+    CZipExtractor extractor;
+    extractor.SetFreeSpaceSource([&](const std::string& path) {
+      asked.push_back(path);
+      return c.free;
+    });
+    ASSERT_TRUE(extractor.Open(archive));
+    EXPECT_EQ(extractor.DeclaredBytes(), 3 * kMegabyte + 1);
+    platform::Status status = extractor.ExtractAll(Target() + "/deeper");
+    // The destination does not exist yet: its nearest existing folder is asked.
+    EXPECT_EQ(asked, std::vector<std::string>{dir_.path()});
+    if (c.fits) {
+      EXPECT_TRUE(status) << status.message();
+      EXPECT_EQ(dir_.Read("target/deeper/sub/b.bin").size(), kMegabyte + 1);
+    } else {
+      ASSERT_FALSE(status);
+      EXPECT_NE(status.message().find("unpacks to 4 MB"), std::string::npos) << status.message();
+      EXPECT_FALSE(platform::PathExists(Target()));
+    }
+  }
 }
 
 TEST_F(ZipExtractorTest, PermissionBitsAndTime) {

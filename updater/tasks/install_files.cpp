@@ -33,6 +33,7 @@ CInstallFiles::CInstallFiles(InstallFilesDeps deps)
     : CTaskThread(TASK_INSTALL),
       journal_(deps.journal ? *deps.journal : CChangeJournal::Instance()),
       start_(deps.start ? std::move(deps.start) : ProgramStarter(StartRunLocation)),
+      free_space_(std::move(deps.free_space)),
       total_units_(TotalFileUnits(Data())) {}
 
 CInstallFiles::~CInstallFiles() { Stop(); }
@@ -278,7 +279,9 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
   const std::string destination = Path(action.destination);
   CZipExtractor zip;
   zip.SetCancelFlag(&cancel_);
+  zip.SetFreeSpaceSource(free_space_);
   platform::Status opened = zip.Open(archive);
+  if (opened) opened = zip.CheckFreeSpace(destination);
   if (!opened) {
     Log("unzip: " + opened.message());
     Fail(ERROR_UNZIP_FAILED, archive);

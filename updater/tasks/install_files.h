@@ -18,9 +18,11 @@
 //
 // Errors: run of a missing file ERROR_FILE_NOT_FOUND, a run that cannot be
 // started ERROR_RUN_FAILED, an unreadable archive or a failed extraction
-// ERROR_UNZIP_FAILED, the copy worker's errors as they come. After an error
-// the worker does nothing more until it is ended. A delete or attribute change
-// that fails (or cannot be recorded) is logged and passed over.
+// ERROR_UNZIP_FAILED (also, before anything is written, for an archive that
+// declares more bytes than its destination's volume has free), the copy
+// worker's errors as they come. After an error the worker does nothing more
+// until it is ended. A delete or attribute change that fails (or cannot be
+// recorded) is logged and passed over.
 //
 // A "run" with wait blocks this thread until the program ends; Stop() ends
 // that wait at once (the program runs on by itself).
@@ -36,10 +38,12 @@
 #include "updater/tasks/copy_file.h"
 #include "updater/tasks/file_actions.h"
 #include "updater/tasks/install_progress.h"
+#include "updater/tasks/zip_extractor.h"
 
 struct InstallFilesDeps {
-  CChangeJournal* journal = nullptr;  // nullptr: the process-wide journal
-  ProgramStarter start;               // empty: StartRunLocation
+  CChangeJournal* journal = nullptr;               // nullptr: the process-wide journal
+  ProgramStarter start;                            // empty: StartRunLocation
+  CZipExtractor::FreeSpaceSource free_space = {};  // empty: the volume's own
 };
 
 class CInstallFiles : public CTaskThread {
@@ -79,6 +83,7 @@ class CInstallFiles : public CTaskThread {
 
   CChangeJournal& journal_;
   ProgramStarter start_;
+  CZipExtractor::FreeSpaceSource free_space_;
   const std::int32_t total_units_;
   std::size_t file_ = 0;
   std::size_t action_ = 0;

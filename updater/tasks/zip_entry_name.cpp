@@ -1,8 +1,11 @@
 #include "updater/tasks/zip_entry_name.h"
 
+#include <zlib.h>
+
 #include <cstdint>
 
 #include "updater/core/text.h"
+#include "updater/tasks/zip_extra_field.h"
 
 namespace {
 
@@ -28,6 +31,7 @@ constexpr char16_t kCp437High[128] = {
 };
 
 constexpr std::size_t kMaxComponentBytes = 255;
+constexpr unsigned kHostUnix = 3;
 
 bool IsSeparator(char c) { return c == '/' || c == '\\'; }
 
@@ -46,6 +50,18 @@ std::optional<ZipEntryPath> Refuse(std::string* reason, std::string text) {
   return std::nullopt;
 }
 
+// The UTF-8 name of a Unicode Path field that belongs to the name field:
+// version 1 and the CRC-32 of the name field.
+std::optional<std::string_view> UnicodePath(std::string_view extra, std::string_view name) {
+  auto data = FindZipExtraField(extra, kUnicodePathField);
+  if (!data || data->size() < 5 || (*data)[0] != 1) return std::nullopt;
+  auto crc = crc32(0, reinterpret_cast<const Bytef*>(name.data()), static_cast<uInt>(name.size()));
+  if (ReadLittleEndian(*data, 1, 4) != crc) return std::nullopt;
+  std::string_view text = data->substr(5);
+  if (text.empty() || !IsValidUtf8(text)) return std::nullopt;
+  return text;
+}
+
 }  // namespace
 
 std::string Cp437ToUtf8(std::string_view bytes) {
@@ -56,6 +72,22 @@ std::string Cp437ToUtf8(std::string_view bytes) {
     units.push_back(byte < 0x80 ? static_cast<char16_t>(byte) : kCp437High[byte - 0x80]);
   }
   return Utf16ToUtf8(units);
+}
+
+ZipNameText ChooseZipEntryName(const ZipRawName& raw) {
+  if (auto unicode = UnicodePath(raw.extra, raw.bytes)) return {std::string(*unicode), true};
+  bool utf8 = raw.utf8_flag || (raw.host == kHostUnix && IsValidUtf8(raw.bytes));
+  return {std::string(raw.bytes), utf8};
+}
+
+bool NamesTheFolderItself(std::string_view name) {
+  if (name.empty() || IsSeparator(name.front())) return false;
+  for (char c : name)
+    if (c != '.' && !IsSeparator(c)) return false;
+  // Only "." components: no "..", which climbs out.
+  for (std::size_t i = 0; i + 1 < name.size(); ++i)
+    if (name[i] == '.' && name[i + 1] == '.') return false;
+  return true;
 }
 
 std::string ZipEntryPath::Joined() const {

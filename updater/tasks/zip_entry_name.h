@@ -12,6 +12,32 @@
 // that are not marked as UTF-8.
 std::string Cp437ToUtf8(std::string_view bytes);
 
+// The name of an entry as its directory record stores it.
+struct ZipRawName {
+  std::string_view bytes;  // the name field
+  bool utf8_flag = false;  // general-purpose flag bit 11
+  unsigned host = 0;       // high byte of "version made by"
+  std::string_view extra;  // the record's extra field
+};
+
+// The bytes a name is read from and whether they are UTF-8 (else code page 437).
+struct ZipNameText {
+  std::string bytes;
+  bool utf8 = false;
+};
+
+// Chooses how a name is read, as the common unzip programs do: the UTF-8 name
+// of a Unicode Path extra field (0x7075, version 1) whose checksum matches the
+// CRC-32 of the name field; else the name field, as UTF-8 when the archive
+// flags it so, or when it was made on a Unix host (whose archivers write the
+// bytes of the file system, today UTF-8) and the bytes are valid UTF-8; else
+// as code page 437.
+ZipNameText ChooseZipEntryName(const ZipRawName& raw);
+
+// True for a name that stands for the folder the archive is extracted into,
+// such as "./" or "." (archivers write it for the folder they started from).
+bool NamesTheFolderItself(std::string_view name);
+
 // An entry name as a relative path: one or more components, none of them
 // empty, ".", ".." or otherwise able to climb out of the destination.
 struct ZipEntryPath {

@@ -2,14 +2,18 @@
 
 #include <unzip.h>
 
+#include <algorithm>
 #include <ctime>
 #include <vector>
 
 #include "platform/atomic_file_writer.h"
+#include "platform/disk_space.h"
+#include "platform/file_reader.h"
 #include "platform/file_system.h"
 #include "platform/system_paths.h"
 #include "updater/core/text.h"
 #include "updater/tasks/zip_entry_name.h"
+#include "updater/tasks/zip_extra_field.h"
 
 using platform::Status;
 
@@ -25,31 +29,115 @@ constexpr unsigned kHostMac = 19;
 constexpr unsigned kTypeMask = 0170000;
 constexpr unsigned kTypeFile = 0100000;
 constexpr unsigned kTypeFolder = 0040000;
+constexpr unsigned kTypeLink = 0120000;
 constexpr unsigned kSpecialBits = 07000;  // set-user-id, set-group-id, sticky
 constexpr std::size_t kChunk = 64 * 1024;
 
-// Closes the open entry of an archive when it goes out of scope.
-class OpenEntry {
- public:
-  explicit OpenEntry(unzFile archive) : archive_(archive) {}
-  ~OpenEntry() {
-    if (open_) unzCloseCurrentFile(archive_);
-  }
-  OpenEntry(const OpenEntry&) = delete;
-  OpenEntry& operator=(const OpenEntry&) = delete;
+constexpr std::uint64_t kZip64Marker = 0xFFFFFFFF;
 
-  bool Open() { return open_ = unzOpenCurrentFile(archive_) == UNZ_OK; }
-  int Read(char* buffer, unsigned size) { return unzReadCurrentFile(archive_, buffer, size); }
-  // Closes the entry; the library checks the checksum of an entry read whole.
-  int Close() {
-    open_ = false;
-    return unzCloseCurrentFile(archive_);
+// The data of the entry the archive stands on, uncompressed. The library
+// checks the entry's local header and tells where its data starts; the data
+// is read, inflated and checked here, because the library reads the 32-bit
+// size 0xFFFFFFFF of a ZIP64 entry as its size.
+class EntryData {
+ public:
+  EntryData(platform::FileReader& file, const ZipEntryInfo& entry)
+      : file_(file), entry_(entry), rest_(entry.compressed_size) {}
+  ~EntryData() {
+    if (inflating_) inflateEnd(&stream_);
   }
+  EntryData(const EntryData&) = delete;
+  EntryData& operator=(const EntryData&) = delete;
+
+  bool Open(unzFile archive) {
+    int method = 0;
+    int level = 0;
+    if (unzOpenCurrentFile2(archive, &method, &level, 1) != UNZ_OK) return false;
+    auto start = static_cast<std::uint64_t>(unzGetCurrentFileZStreamPos64(archive));
+    unzCloseCurrentFile(archive);
+    if (start > file_.Size() || rest_ > file_.Size() - start || !file_.Seek(start)) return false;
+    if (entry_.compression_method != Z_DEFLATED) return true;
+    inflating_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;
+    return inflating_;
+  }
+
+  // Reads up to size bytes into buffer: their count, 0 at the end of the
+  // data, -1 when it cannot be read or is damaged (cut short included).
+  long Read(char* buffer, std::size_t size) {
+    if (!inflating_) {
+      long n = ReadStored(buffer, size);
+      return n > 0 ? Checked(buffer, static_cast<std::size_t>(n)) : n;
+    }
+    while (!ended_) {
+      stream_.next_out = reinterpret_cast<Bytef*>(buffer);
+      stream_.avail_out = static_cast<uInt>(size);
+      int rc = inflate(&stream_, Z_NO_FLUSH);
+      if (rc == Z_STREAM_END) {
+        ended_ = true;
+      } else if (rc != Z_OK && rc != Z_BUF_ERROR) {
+        return -1;
+      }
+      std::size_t produced = size - stream_.avail_out;
+      if (produced > 0) return Checked(buffer, produced);
+      if (ended_) break;
+      if (stream_.avail_in > 0) {
+        if (rc == Z_BUF_ERROR) return -1;  // no progress is possible
+        continue;
+      }
+      if (input_.size() != size) input_.resize(size);
+      long n = ReadStored(input_.data(), input_.size());
+      if (n <= 0) return -1;  // the stream stops short of its end
+      stream_.next_in = reinterpret_cast<Bytef*>(input_.data());
+      stream_.avail_in = static_cast<uInt>(n);
+    }
+    return 0;
+  }
+
+  // The checksum of the bytes read so far.
+  std::uint32_t crc() const { return crc_; }
 
  private:
-  unzFile archive_;
-  bool open_ = false;
+  // Up to size of the entry's stored bytes: their count, 0 after the last.
+  long ReadStored(char* buffer, std::size_t size) {
+    auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(size, rest_));
+    if (wanted == 0) return 0;
+    auto n = file_.Read(buffer, wanted);
+    if (!n || *n == 0) return -1;
+    rest_ -= *n;
+    return static_cast<long>(*n);
+  }
+
+  long Checked(const char* buffer, std::size_t count) {
+    crc_ = static_cast<std::uint32_t>(
+        crc32(crc_, reinterpret_cast<const Bytef*>(buffer), static_cast<uInt>(count)));
+    return static_cast<long>(count);
+  }
+
+  platform::FileReader& file_;
+  const ZipEntryInfo& entry_;
+  std::uint64_t rest_;  // stored bytes not yet read
+  bool inflating_ = false;
+  bool ended_ = false;
+  z_stream stream_{};
+  std::vector<char> input_;
+  std::uint32_t crc_ = 0;
 };
+
+// Takes the sizes a ZIP64 entry keeps in its ZIP64 extra field: each 32-bit
+// size that reads 0xFFFFFFFF is there, the uncompressed one first. Without
+// the field the sizes stay; false when the field is too short.
+bool ReadZip64Sizes(std::string_view extra, ZipEntryInfo& info) {
+  auto field = FindZipExtraField(extra, kZip64Field);
+  if (!field) return true;
+  std::size_t at = 0;
+  for (std::uint64_t* size : {&info.uncompressed_size, &info.compressed_size}) {
+    if (*size != kZip64Marker) continue;
+    if (field->size() - at < 8) return false;
+    *size = ReadLittleEndian(*field, at, 8);
+    at += 8;
+  }
+  return true;
+}
 
 std::vector<std::string> SplitName(const std::string& name) {
   std::vector<std::string> parts;
@@ -85,24 +173,28 @@ std::optional<std::int64_t> LocalDosTime(const tm_unz& dos) {
 }
 
 // Reads and checks the entry the archive stands on. The kinds refused are
-// symbolic links and other special files, encrypted entries and files that
-// ask for set-user-id, set-group-id or sticky bits.
+// symbolic links, encrypted entries and files that ask for set-user-id,
+// set-group-id or sticky bits. Other special files (a FIFO, a device, a
+// socket) are written as regular files with their data.
 std::optional<ZipEntryInfo> ReadEntry(unzFile archive, const ZipExtractorLimits& limits,
                                       std::string* reason) {
   unz_file_info64 raw{};
-  // Most names fit the first buffer; the name length is a 16-bit field of the
-  // archive, so the second one is bounded too.
-  std::vector<char> buffer(256, '\0');
+  // Most names and extra fields fit the first buffers; their lengths are
+  // 16-bit fields of the archive, so the second ones are bounded too.
+  std::vector<char> name(256, '\0');
+  std::vector<char> extra(256, '\0');
   for (int pass = 0; pass < 2; ++pass) {
-    if (unzGetCurrentFileInfo64(archive, &raw, buffer.data(), static_cast<uLong>(buffer.size()),
-                                nullptr, 0, nullptr, 0) != UNZ_OK) {
+    if (unzGetCurrentFileInfo64(archive, &raw, name.data(), static_cast<uLong>(name.size()),
+                                extra.data(), static_cast<uLong>(extra.size()), nullptr,
+                                0) != UNZ_OK) {
       *reason = "cannot read the entry information";
       return std::nullopt;
     }
-    if (raw.size_filename < buffer.size()) break;
-    buffer.assign(raw.size_filename + 1, '\0');
+    if (raw.size_filename < name.size() && raw.size_file_extra <= extra.size()) break;
+    name.assign(std::max<std::size_t>(name.size(), raw.size_filename + 1), '\0');
+    extra.assign(std::max<std::size_t>(extra.size(), raw.size_file_extra), '\0');
   }
-  std::string_view raw_name(buffer.data(), raw.size_filename);
+  std::string_view raw_name(name.data(), raw.size_filename);
   if (raw_name.find('\0') != std::string_view::npos) {
     *reason = "entry name holds a zero byte";
     return std::nullopt;
@@ -118,19 +210,34 @@ std::optional<ZipEntryInfo> ReadEntry(unzFile archive, const ZipExtractorLimits&
   info.uncompressed_size = raw.uncompressed_size;
   info.external_attributes = static_cast<std::uint32_t>(raw.external_fa);
 
-  auto path =
-      ParseZipEntryName(raw_name, (info.flags & kFlagUtf8) != 0, limits.max_name_bytes, reason);
+  unsigned host = info.version_made_by >> 8;
+  std::string_view extra_field(extra.data(),
+                               std::min<std::size_t>(raw.size_file_extra, extra.size()));
+  ZipNameText text =
+      ChooseZipEntryName({raw_name, (info.flags & kFlagUtf8) != 0, host, extra_field});
+  if (NamesTheFolderItself(text.bytes)) {
+    info.is_destination = true;
+    info.is_folder = true;
+    return info;
+  }
+  auto path = ParseZipEntryName(text.bytes, text.utf8, limits.max_name_bytes, reason);
   if (!path) return std::nullopt;
   info.name = path->Joined();
+  if (!ReadZip64Sizes(extra_field, info)) {
+    *reason = "entry '" + info.name + "' has a damaged ZIP64 field";
+    return std::nullopt;
+  }
 
-  unsigned host = info.version_made_by >> 8;
   unsigned unix_mode =
       (host == kHostUnix || host == kHostMac) ? (info.external_attributes >> 16) : 0;
   unsigned type = unix_mode & kTypeMask;
   info.is_folder = path->ends_with_separator || (info.external_attributes & kDosFolder) != 0 ||
                    type == kTypeFolder;
-  if (type != 0 && type != kTypeFile && type != kTypeFolder) {
-    *reason = "entry '" + info.name + "' is a symbolic link or special file";
+  // A link could point anywhere, and written as a file it would be a broken
+  // one: refused. A FIFO, device or socket entry (what an archiver writes for
+  // data read from a pipe) is only ever written as a regular file.
+  if (type == kTypeLink) {
+    *reason = "entry '" + info.name + "' is a symbolic link";
     return std::nullopt;
   }
   if (info.is_folder) return info;
@@ -161,15 +268,22 @@ std::optional<ZipEntryInfo> ReadEntry(unzFile archive, const ZipExtractorLimits&
 
 void CZipExtractor::ArchiveCloser::operator()(void* archive) const { unzClose(archive); }
 
+void CZipExtractor::SetFreeSpaceSource(FreeSpaceSource free_space) {
+  free_space_ = std::move(free_space);
+}
+
 CZipExtractor::CZipExtractor(ZipExtractorLimits limits) : limits_(limits) {}
 
 CZipExtractor::~CZipExtractor() { Close(); }
 
 void CZipExtractor::Close() {
   archive_.reset();  // closing the archive also closes an open entry
+  data_file_.Close();
   archive_path_.clear();
   output_folder_.clear();
   entry_count_ = 0;
+  passed_over_ = 0;
+  declared_bytes_ = 0;
 }
 
 Status CZipExtractor::Open(const std::string& archive_path) {
@@ -179,6 +293,11 @@ Status CZipExtractor::Open(const std::string& archive_path) {
   if (!platform::FileExists(full)) return Status::Fail("no archive at '" + full + "'");
   archive_.reset(unzOpen64(full.c_str()));
   if (!archive_) return Status::Fail("'" + full + "' is not a readable zip archive");
+  Status readable = data_file_.Open(full);
+  if (!readable) {
+    Close();
+    return readable;
+  }
   archive_path_ = full;
   output_folder_ = FolderOf(full);
   Status checked = CheckAllEntries();
@@ -196,6 +315,7 @@ Status CZipExtractor::CheckAllEntries() {
   if (global.number_entry > limits_.max_entries)
     return Status::Fail("'" + archive_path_ + "' holds too many entries");
   std::uint64_t count = 0;
+  std::uint64_t passed_over = 0;
   std::uint64_t total_bytes = 0;
   int rc = unzGoToFirstFile(archive_.get());
   while (rc == UNZ_OK) {
@@ -204,7 +324,9 @@ Status CZipExtractor::CheckAllEntries() {
     std::string reason;
     auto entry = ReadEntry(archive_.get(), limits_, &reason);
     if (!entry) return Status::Fail("'" + archive_path_ + "': " + reason);
-    if (!entry->is_folder) {
+    if (entry->is_destination) {
+      ++passed_over;
+    } else if (!entry->is_folder) {
       if (entry->uncompressed_size > limits_.max_total_bytes - total_bytes)
         return Status::Fail("'" + archive_path_ + "' unpacks to too many bytes");
       total_bytes += entry->uncompressed_size;
@@ -219,9 +341,25 @@ Status CZipExtractor::CheckAllEntries() {
                       ? (count_overflow || count == global.number_entry)
                       : (count_overflow && rc == UNZ_BADZIPFILE && count >= 0xFFFF);
   if (!good_end) return Status::Fail("the directory of '" + archive_path_ + "' is damaged");
-  entry_count_ = count;
-  if (count > 0) unzGoToFirstFile(archive_.get());
+  entry_count_ = count - passed_over;
+  passed_over_ = passed_over;
+  declared_bytes_ = total_bytes;
+  GotoFirstFile();
   return Status::Ok();
+}
+
+Status CZipExtractor::CheckFreeSpace(const std::string& destination) const {
+  if (!archive_) return Status::Fail("no archive is open");
+  std::string path = destination.empty()
+                         ? output_folder_
+                         : platform::FullPath(platform::NormalizeSeparators(destination));
+  while (!platform::PathExists(path) && path != FolderOf(path)) path = FolderOf(path);
+  auto free = free_space_ ? free_space_(path) : platform::FreeDiskSpace(path);
+  if (!free || declared_bytes_ <= *free) return Status::Ok();
+  constexpr std::uint64_t kMegabyte = 1024 * 1024;
+  return Status::Fail("'" + archive_path_ + "' unpacks to " +
+                      std::to_string((declared_bytes_ + kMegabyte - 1) / kMegabyte) + " MB but '" +
+                      path + "' has " + std::to_string(*free / kMegabyte) + " MB free");
 }
 
 std::optional<ZipEntryInfo> CZipExtractor::CurrentEntry() const {
@@ -234,8 +372,15 @@ bool CZipExtractor::SeekName(std::string_view name, bool first) {
   if (!archive_) return false;
   int rc = first ? unzGoToFirstFile(archive_.get()) : unzGoToNextFile(archive_.get());
   while (rc == UNZ_OK) {
-    if (name.empty()) return true;
+    // Only an archive with entries that name the destination needs a look at
+    // each entry to step over them.
+    if (name.empty() && passed_over_ == 0) return true;
     auto entry = CurrentEntry();
+    if (entry && entry->is_destination) {
+      rc = unzGoToNextFile(archive_.get());
+      continue;
+    }
+    if (name.empty()) return true;
     if (entry && !entry->is_folder) {
       auto slash = entry->name.find_last_of('/');
       std::string_view file_name(entry->name);
@@ -278,31 +423,29 @@ Status CZipExtractor::WriteEntry(const std::string& target, const ZipEntryInfo& 
   platform::AtomicFileWriter writer;
   Status status = writer.Open(target);
   if (!status) return status;
-  OpenEntry data(archive_.get());
-  if (!data.Open()) return Status::Fail("cannot open the entry '" + entry.name + "'");
+  EntryData data(data_file_, entry);
+  if (!data.Open(archive_.get())) return Status::Fail("cannot open the entry '" + entry.name + "'");
 
   if (buffer_.size() != kChunk) buffer_.resize(kChunk);
   std::vector<char>& buffer = buffer_;
   std::uint64_t written = 0;
   for (;;) {
     if (Cancelled()) return Status::Fail("extraction cancelled");
-    int n = data.Read(buffer.data(), static_cast<unsigned>(buffer.size()));
+    long n = data.Read(buffer.data(), buffer.size());
     if (n < 0) return Status::Fail("cannot read the entry '" + entry.name + "'");
     if (n == 0) break;
     written += static_cast<std::uint64_t>(n);
+    // Checked before the bytes are written: an entry never puts more on the
+    // disk than it declared.
     if (written > entry.uncompressed_size)
       return Status::Fail("the entry '" + entry.name + "' is longer than declared");
     status = writer.Write(std::string_view(buffer.data(), static_cast<std::size_t>(n)));
     if (!status) return status;
   }
-  // The library checks the checksum only when the declared size was reached,
-  // so a short entry is caught here.
   if (written != entry.uncompressed_size)
     return Status::Fail("the entry '" + entry.name + "' is shorter than declared");
-  int closed = data.Close();
-  if (closed == UNZ_CRCERROR)
+  if (data.crc() != entry.crc)
     return Status::Fail("the entry '" + entry.name + "' has a wrong checksum");
-  if (closed != UNZ_OK) return Status::Fail("cannot read the entry '" + entry.name + "'");
   return writer.Commit(entry.mode, entry.modification_time);
 }
 
@@ -320,6 +463,7 @@ Status CZipExtractor::UnzipFile(const std::string& destination, bool ignore_path
   std::string reason;
   auto entry = ReadEntry(archive_.get(), limits_, &reason);
   if (!entry) return Status::Fail("'" + archive_path_ + "': " + reason);
+  if (entry->is_destination) return Status::Ok();
   std::vector<std::string> components = SplitName(entry->name);
   if (entry->is_folder) return CreateFolderBelow(base, components, components.size());
 
@@ -340,6 +484,8 @@ Status CZipExtractor::UnzipFile(const std::string& destination, bool ignore_path
 Status CZipExtractor::ExtractAll(const std::string& destination, const EntryDone& on_entry) {
   if (!archive_) return Status::Fail("no archive is open");
   if (entry_count_ == 0) return Status::Fail("'" + archive_path_ + "' holds no entries");
+  Status room = CheckFreeSpace(destination);
+  if (!room) return room;
   std::uint64_t done = 0;
   for (bool more = GotoFirstFile(); more; more = GotoNextFile()) {
     if (Cancelled()) return Status::Fail("extraction cancelled");
