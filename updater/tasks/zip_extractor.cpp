@@ -57,6 +57,8 @@ class EntryData {
     unzCloseCurrentFile(archive);
     if (start > file_.Size() || rest_ > file_.Size() - start || !file_.Seek(start)) return false;
     if (entry_.compression_method != Z_DEFLATED) return true;
+    // Small entries, the most common ones, need no chunk-sized input buffer.
+    input_.resize(static_cast<std::size_t>(std::clamp<std::uint64_t>(rest_, 1, kChunk)));
     inflating_ = inflateInit2(&stream_, -MAX_WBITS) == Z_OK;
     return inflating_;
   }
@@ -84,7 +86,6 @@ class EntryData {
         if (rc == Z_BUF_ERROR) return -1;  // no progress is possible
         continue;
       }
-      if (input_.size() != size) input_.resize(size);
       long n = ReadStored(input_.data(), input_.size());
       if (n <= 0) return -1;  // the stream stops short of its end
       stream_.next_in = reinterpret_cast<Bytef*>(input_.data());
