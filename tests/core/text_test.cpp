@@ -34,6 +34,27 @@ TEST(Text, DecodesTheThreeFileForms) {
   }
 }
 
+// Big-endian UTF-16 reads like little-endian: its zero high bytes come first
+// and must not end the text.
+TEST(Text, DecodesBigEndianUtf16) {
+  const std::string bytes({'\xFE', '\xFF', '\0', 'A', '\0', '\xE9', '\xD8', '\x3D', '\xDE', '\0'});
+  TextEncoding e = TextEncoding::kUtf8;
+  EXPECT_EQ(DecodeTextFile(bytes, &e), "A\xC3\xA9\xF0\x9F\x98\x80");
+  EXPECT_EQ(e, TextEncoding::kUtf16BeBom);
+  EXPECT_EQ(EncodeTextFile("A\xC3\xA9\xF0\x9F\x98\x80", e), bytes);
+  EXPECT_EQ(Utf16BomOf(bytes), TextEncoding::kUtf16BeBom);
+  EXPECT_EQ(Utf16BomOf("\xFF\xFE"), TextEncoding::kUtf16LeBom);
+  EXPECT_EQ(Utf16BomOf("\xFE"), std::nullopt);
+  EXPECT_EQ(Utf16Units(bytes.substr(2, 5), TextEncoding::kUtf16BeBom), u"A\u00E9");
+}
+
+TEST(Text, HasControlCharacter) {
+  EXPECT_FALSE(HasControlCharacter("1.2.0 beta \xC3\xA9"));
+  for (const char* text : {"1.0\n", "\r1", "1\t2", "\x7F", "\x1F"})
+    EXPECT_TRUE(HasControlCharacter(text)) << text;
+  EXPECT_TRUE(HasControlCharacter(std::string("1\0", 2)));
+}
+
 TEST(Text, Utf16RoundTripAndTruncation) {
   std::string text = "a\xF0\x9F\x98\x80" "b";  // a, U+1F600, b
   EXPECT_EQ(Utf16Length(text), 4u);

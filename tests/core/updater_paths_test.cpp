@@ -146,6 +146,8 @@ TEST_F(UpdaterPathsTest, ExpandsEveryPlaceholderInOrder) {
       {"%desktopallusers%x", base_ + "/desktop/x"},
       {"%windowsdirectory%x", base_ + "/etc/x"},
       {"%updateserverpath%", "https://host/path/updatefile.xml"},
+      {"https://cdn/dl//f.zip?token=ab//cd", "https://cdn/dl//f.zip?token=ab//cd"},
+      {"%updateserverpath%?a=b//c", "https://host/path/updatefile.xml?a=b//c"},
       {"%updateserverfile%", "updatefile.xml"},
       {"%app%%app%", "/apps/tool/apps/tool/"},
       {"//server/share/x", "//server/share/x"},
@@ -165,12 +167,71 @@ TEST_F(UpdaterPathsTest, TextInsertedByAPlaceholderIsSeenByLaterOnes) {
   EXPECT_EQ(Paths().Expand("%updateserverpath%"), "%app%x");  // "%app%" comes first
 }
 
-TEST_F(UpdaterPathsTest, EmptyLocationGivesASingleSeparator) {
+// "%app%" never becomes the file-system root, an empty or a relative folder:
+// without a usable location it stays empty and the reason is kept.
+TEST_F(UpdaterPathsTest, ALocationWithoutAFolderLeavesTheApplicationFolderUnknown) {
+  struct Case {
+    std::string location;
+    std::string app;  // "" when unknown
+  } cases[] = {
+      {"", ""},
+      {"/", ""},
+      {"//", ""},
+      {"/tool.exe", ""},
+      {"//tool.exe", ""},
+      {"tool.exe", ""},
+      {"apps/tool.exe", ""},
+      {"/apps/tool.exe", "/apps/"},
+      {"/apps/tool/tool.exe", "/apps/tool/"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.location);
+    InitTemp("Tool", "1", c.location, "");
+    EXPECT_EQ(Paths().Entry(kPathApp), c.app);
+    EXPECT_EQ(Paths().ApplicationFolderProblem().empty(), !c.app.empty())
+        << Paths().ApplicationFolderProblem();
+    EXPECT_EQ(Paths().FirstUnknownPlaceholder("%temp%x %app%y"), c.app.empty() ? "%app%" : "");
+  }
   InitTemp("Tool", "1", "", "");
-  EXPECT_EQ(Paths().Entry(kPathApp), "/");
-  EXPECT_EQ(Paths().Expand("%app%"), "/");
-  EXPECT_EQ(Paths().Expand("%app%tool.ini"), "/tool.ini");
-  EXPECT_EQ(Paths().Expand("%app%/tool.ini"), "//tool.ini");  // a leading pair is kept
+  EXPECT_EQ(Paths().ApplicationFolderProblem(),
+            "no application location is set (APPLICATION LOCATION in the settings file)");
+  InitTemp("Tool", "1", "/tool.exe", "");
+  EXPECT_EQ(Paths().ApplicationFolderProblem(),
+            "the application location '/tool.exe' names no folder below the file-system root");
+}
+
+// The same for every other placeholder whose folder comes from an empty value.
+TEST_F(UpdaterPathsTest, EmptyFoldersAreUnknownPlaceholders) {
+  CUpdaterPaths paths;
+  SystemFolders system;
+  system.executable = base_ + "/bin/Velmora Updater";
+  system.temp = base_ + "/tmp";
+  system.special.program_files = base_ + "/opt";
+  ASSERT_TRUE(paths.Init(system));
+  EXPECT_EQ(paths.Entry(kPathProgramFiles), base_ + "/opt/");
+  for (int entry :
+       {kPathSystem, kPathAppData, kPathCommonAppData, kPathUserProfile, kPathMenuStartCurrentUser,
+        kPathDesktopCurrentUser, kPathMenuStartAllUsers, kPathDesktopAllUsers,
+        kPathQuickLaunchCurrentUser, kPathQuickLaunchAllUsers, kPathWindowsDirectory})
+    EXPECT_EQ(paths.Entry(entry), "") << entry;
+  EXPECT_EQ(paths.FirstUnknownPlaceholder("%programfiles%x %temp%y"), "");
+  EXPECT_EQ(paths.FirstUnknownPlaceholder("%programfiles%x %appdata%y"), "%appdata%");
+  EXPECT_EQ(paths.FirstUnknownPlaceholder("%quicklaunchcurrentuser%x"), "%quicklaunchcurrentuser%");
+  EXPECT_EQ(paths.FirstUnknownPlaceholder("%windowsdirectory%"), "%windowsdirectory%");
+  EXPECT_EQ(paths.FirstUnknownPlaceholder("no placeholder"), "");
+
+  // ROOT: empty or the root itself.
+  for (const std::string root : {"", "/", "relative"}) {
+    Settings().root = root;
+    EXPECT_EQ(paths.FirstUnknownPlaceholder("%approot%/data"), "%approot%") << root;
+  }
+  Settings().root = "/srv/app";
+  EXPECT_EQ(paths.FirstUnknownPlaceholder("%approot%/data"), "");
+  // The server's address is no folder: only an empty one is unknown.
+  InitTemp("Tool", "1", "/apps/tool.exe", "");
+  EXPECT_EQ(Paths().FirstUnknownPlaceholder("%updateserverpath%"), "%updateserverpath%");
+  InitTemp("Tool", "1", "/apps/tool.exe", "https://h/u.xml");
+  EXPECT_EQ(Paths().FirstUnknownPlaceholder("%updateserverpath% %updateserverfile%"), "");
 }
 
 TEST(UpdaterPathsCredentials, ReplacesCredentialPlaceholdersOnce) {
@@ -217,9 +278,16 @@ TEST(UpdaterPathsHelpers, FolderOfFileNameOfAndCollapse) {
       {"/a//b//", "/a//b/", "", "/a/b/"},
       {"a\\b\\c", "a\\b", "c", "a\\b\\c"},
       {"a\\b/c", "a\\b", "c", "a\\b/c"},
+      // Web addresses keep every character; only file-system paths are collapsed.
       {"https://host//path/file.xml", "https://host//path", "file.xml",
-       "https://host/path/file.xml"},
+       "https://host//path/file.xml"},
+      {"https://cdn/dl//f.zip?token=ab//cd", "https://cdn/dl//f.zip?token=ab/", "cd",
+       "https://cdn/dl//f.zip?token=ab//cd"},
+      {"ftp://user@mirror//pub/f.zip", "ftp://user@mirror//pub", "f.zip",
+       "ftp://user@mirror//pub/f.zip"},
       {"file:///x", "file://", "x", "file:///x"},
+      {"/a//b -u https://h//x //c", "/a//b -u https://h//x /", "c", "/a/b -u https://h//x /c"},
+      {"C://x//y", "C://x/", "y", "C://x/y"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;

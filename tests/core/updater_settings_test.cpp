@@ -88,6 +88,13 @@ TEST_F(UpdaterSettingsTest, TextValuesAreProcessedAsRead) {
       {"[UPDATEINFO]\nURL=https://host/%app%updatefile.xml\n", &SettingsValues::url,
        "https://host/updatefile.xml"},
       {"[UPDATEINFO]\nURL=\n", &SettingsValues::url, ""},
+      // Web addresses keep every character, doubled slashes included.
+      {"[UPDATEINFO]\nURL=https://cdn/dl//f.xml?token=ab//cd\n", &SettingsValues::url,
+       "https://cdn/dl//f.xml?token=ab//cd"},
+      {"[UPDATEINFO]\nURL=ftp://user@mirror//pub/f.xml\n", &SettingsValues::url,
+       "ftp://user@mirror//pub/f.xml"},
+      {"[UPDATER]\nSELFUPDATE=ftp://mirror//pub/self.xml\n", &SettingsValues::self_update,
+       "ftp://mirror//pub/self.xml"},
       {"[UPDATEINFO]\nUPDATESELECTOR=selector.xml\n", &SettingsValues::update_selector,
        cwd_ + "/selector.xml"},
       {"[UPDATEINFO]\nAPIHOST= api.example.com \n", &SettingsValues::api_host, "api.example.com"},

@@ -7,11 +7,13 @@
 
 namespace {
 
-std::string Utf16Bytes(std::u16string_view text, bool bom) {
-  std::string out = bom ? "\xFF\xFE" : "";
+std::string Utf16Bytes(std::u16string_view text, bool bom, bool big_endian = false) {
+  std::string out = !bom ? "" : big_endian ? "\xFE\xFF" : "\xFF\xFE";
   for (char16_t u : text) {
-    out += static_cast<char>(u & 0xFF);
-    out += static_cast<char>(u >> 8);
+    const char low = static_cast<char>(u & 0xFF);
+    const char high = static_cast<char>(u >> 8);
+    out += big_endian ? high : low;
+    out += big_endian ? low : high;
   }
   return out;
 }
@@ -29,6 +31,8 @@ TEST(ReadTextFile, DecodesEachStoredForm) {
     std::string text;
   } cases[] = {
       {"utf16.xml", Utf16Bytes(u"<A>Gr\u00FC\u00DFe \u20AC</A>", true), umlaut},
+      {"utf16be.xml", Utf16Bytes(u"<A>Gr\u00FC\u00DFe \u20AC</A>", true, true), umlaut},
+      {"utf16bepair.xml", Utf16Bytes(u"<A>\U0001F600</A>", true, true), "<A>\xF0\x9F\x98\x80</A>"},
       {"utf8.xml", umlaut, umlaut},
       {"utf8bom.xml", "\xEF\xBB\xBF" + umlaut, umlaut},
       {"cp1252.xml",
@@ -66,6 +70,9 @@ TEST(ReadTextFile, StopsAtTheFirstZeroAndRefusesAnEarlyStop) {
       {"short.xml", std::string("ab") + std::string(1, '\0') + "cdefgh", "ab"},
       // In UTF-16 a zero unit ends the text the same way.
       {"utf16zero.xml", Utf16Bytes(u"abc", true) + std::string(2, '\0') + Utf16Bytes(u"def", false),
+       "abc"},
+      {"utf16bezero.xml",
+       Utf16Bytes(u"abc", true, true) + std::string(2, '\0') + Utf16Bytes(u"def", false, true),
        "abc"},
       {"utf16early.xml",
        Utf16Bytes(u"ab", true) + std::string(2, '\0') + Utf16Bytes(std::u16string(60, u'x'), false),

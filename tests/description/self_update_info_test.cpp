@@ -47,8 +47,13 @@ TEST(SelfUpdateInfo, ReadsVersionAndTheLocationThatFollowsIt) {
        "<?xml version=\"1.0\" ?>\r\n<SELFUPDATE>\r\n  <VERSION>0.8.1.6</VERSION>\r\n"
        "  <OTHER/>\r\n  <LOCATION>u2</LOCATION>\r\n</SELFUPDATE>\r\n",
        "0.8.1.6", "u2"},
-      {"raw text", "<SELFUPDATE><VERSION> 1.0 </VERSION><LOCATION>a&amp;b</LOCATION></SELFUPDATE>",
-       " 1.0 ", "a&amp;b"},
+      {"decoded text",
+       "<SELFUPDATE><VERSION> 1.0 </VERSION><LOCATION>a&amp;b</LOCATION></SELFUPDATE>", " 1.0 ",
+       "a&b"},
+      {"CDATA",
+       "<SELFUPDATE><VERSION><![CDATA[1.1]]></VERSION><LOCATION><![CDATA[h?a&b]]>"
+       "</LOCATION></SELFUPDATE>",
+       "1.1", "h?a&b"},
       {"LOCATION before VERSION",
        "<SELFUPDATE><LOCATION>early</LOCATION><VERSION>2.0</VERSION></SELFUPDATE>", "2.0",
        "old-location"},

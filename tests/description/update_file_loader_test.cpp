@@ -32,12 +32,15 @@ std::string Fixture() {
   return text.value_or("");
 }
 
-// The UTF-16LE bytes of a UTF-8 text, with or without byte-order mark.
-std::string Utf16File(std::string_view utf8, bool bom) {
-  std::string bytes = bom ? "\xFF\xFE" : "";
+// The UTF-16 bytes of a UTF-8 text, with or without byte-order mark, in
+// little-endian order unless big_endian is set.
+std::string Utf16File(std::string_view utf8, bool bom, bool big_endian = false) {
+  std::string bytes = !bom ? "" : big_endian ? "\xFE\xFF" : "\xFF\xFE";
   for (char16_t unit : Utf8ToUtf16(utf8)) {
-    bytes.push_back(static_cast<char>(unit & 0xFF));
-    bytes.push_back(static_cast<char>(unit >> 8));
+    const char low = static_cast<char>(unit & 0xFF);
+    const char high = static_cast<char>(unit >> 8);
+    bytes.push_back(big_endian ? high : low);
+    bytes.push_back(big_endian ? low : high);
   }
   return bytes;
 }
@@ -141,6 +144,7 @@ TEST_F(UpdateFileLoaderTest, EveryFormOfTheFileGivesTheSameRecords) {
   };
   const std::vector<Case> cases = {
       {"utf16.xml", Utf16File(plain, true), UpdateFileForm::kUtf16},
+      {"utf16be.xml", Utf16File(plain, true, true), UpdateFileForm::kUtf16},
       {"windows1252.xml", Utf8ToWindows1252(plain), UpdateFileForm::kNarrow},
       {"encrypted.xml", test_aes::EncryptedFileOf(Utf8ToUtf16(plain)), UpdateFileForm::kEncrypted},
   };
@@ -191,6 +195,11 @@ TEST_F(UpdateFileLoaderTest, PlainTextEndsAtTheFirstZeroCharacter) {
   ReadUpdateFileText(folder_.Write("wide.xml", Utf16File("<A/>", true) + std::string(2, '\0') +
                                                    Utf16File("<B/>", false)),
                      document);
+  EXPECT_EQ(document.GetDocument(), "<A/>");
+  ReadUpdateFileText(
+      folder_.Write("widebe.xml", Utf16File("<A/>", true, true) + std::string(2, '\0') +
+                                      Utf16File("<B/>", false, true)),
+      document);
   EXPECT_EQ(document.GetDocument(), "<A/>");
 }
 

@@ -176,6 +176,16 @@ class UpdateFileParserTest : public ::testing::Test {
 
   static CUpdateFileData& Data() { return CUpdateFileData::Instance(); }
 
+  // Parses the file from empty records and a fresh log: the parse fails with
+  // the one line "UPDATEFILE PARSE ERROR: <line>".
+  void ExpectParseError(const std::string& xml, const std::string& line) {
+    CUpdaterLog::Instance().Open(log_path_, false);
+    CUpdateFileData::ResetInstance();
+    CEventTable::ResetInstance();
+    EXPECT_FALSE(Parse(xml));
+    EXPECT_EQ(LogLines(), std::vector<std::string>{"UPDATEFILE PARSE ERROR: " + line});
+  }
+
   TempFolder temp_;
   std::string base_;
   std::string app_;
@@ -200,7 +210,7 @@ TEST_F(UpdateFileParserTest, CompleteFileIsReadIntoEveryRecord) {
 
   // General values.
   EXPECT_EQ(data.version, "2.5.0.1");
-  EXPECT_EQ(data.license, "Terms &amp; conditions of Velmora");
+  EXPECT_EQ(data.license, "Terms & conditions of Velmora");
   EXPECT_EQ(data.close_application, CloseApplicationMode::RestartSystemApp);
   EXPECT_TRUE(data.check_separately);
   EXPECT_TRUE(data.enable_rollback);
@@ -500,15 +510,68 @@ TEST_F(UpdateFileParserTest, CloseApplicationTable) {
   }
 }
 
-TEST_F(UpdateFileParserTest, TextsAreRawContentAndAttributesAreDecoded) {
+TEST_F(UpdateFileParserTest, TextsAndAttributesAreDecoded) {
   ASSERT_TRUE(Parse(
       "<UPDATEINFO><CONSTANTS><CONSTANT name=\"a&amp;b\" value=\"&lt;x&#65;&#x42;\"/></CONSTANTS>"
       "<GENERAL><VERSION> 1.0 </VERSION><LICENSE>\n  Line one &amp; two\n  <b>bold</b>\n"
       "</LICENSE></GENERAL></UPDATEINFO>"));
   EXPECT_EQ(Data().version, " 1.0 ");
-  EXPECT_EQ(Data().license, "\n  Line one &amp; two\n  <b>bold</b>\n");
+  // References are decoded; markup other than CDATA stays as written.
+  EXPECT_EQ(Data().license, "\n  Line one & two\n  <b>bold</b>\n");
   ASSERT_EQ(Data().constants.size(), 1u);
   EXPECT_EQ(Fields(Data().constants[0]), std::make_tuple("%a&b%", "<xAB"));
+}
+
+// Every reader of element text gets the decoded value: references and CDATA.
+TEST_F(UpdateFileParserTest, ElementTextIsDecodedInEveryReader) {
+  ASSERT_TRUE(
+      Parse("<UPDATEINFO><GENERAL><VERSION><![CDATA[2.0]]></VERSION></GENERAL>"
+            "<FILES><FILE name=\"f\"><ACTION type=\"download\">"
+            "<LOCATION>https://h/f.zip?a=1&amp;b=2</LOCATION>"
+            "<LOCATION><![CDATA[https://h/f.zip?a=1&b=3]]></LOCATION></ACTION>"
+            "<ACTION type=\"copy\"><OLDLOCATION>%app%a&amp;b.txt</OLDLOCATION>"
+            "<NEWLOCATION>%app%c&#38;d.txt</NEWLOCATION></ACTION></FILE></FILES>"
+            "<INI><ITEM><LOCATION>%app%x.ini</LOCATION><GROUP>G&amp;H</GROUP><KEY>K</KEY>"
+            "<VALUE>&lt;v&gt;</VALUE></ITEM></INI>"
+            "<EVENTS><ONCLOSE><ACTION type=\"run\"><LOCATION>%app%run&amp;go</LOCATION>"
+            "<PARAMETERS>-a &quot;x&quot;</PARAMETERS></ACTION>"
+            "<ACTION type=\"closeapplication\"><TITLE>A &amp; B</TITLE><FILENAME>a&amp;b</FILENAME>"
+            "<ASKUSER><![CDATA[false]]></ASKUSER></ACTION></ONCLOSE></EVENTS></UPDATEINFO>"));
+  EXPECT_EQ(Data().version, "2.0");
+  ASSERT_EQ(Data().files.size(), 1u);
+  const auto& download = ActionAt<CFileActionDownload>(Data().files[0], 0);
+  EXPECT_EQ(download.locations,
+            (std::vector<std::string>{"https://h/f.zip?a=1&b=2", "https://h/f.zip?a=1&b=3"}));
+  const auto& copy = ActionAt<CFileActionCopy>(Data().files[0], 1);
+  EXPECT_EQ(copy.old_location, app_ + "a&b.txt");
+  EXPECT_EQ(copy.new_location, app_ + "c&d.txt");
+  ASSERT_EQ(Data().ini_items.size(), 1u);
+  EXPECT_EQ(Fields(Data().ini_items[0]), std::make_tuple(app_ + "x.ini", "G&H", "K", "<v>"));
+  const auto& run = EventActionAt<CEventActionRun>("ONCLOSE", 0);
+  EXPECT_EQ(run.location, app_ + "run&go");
+  EXPECT_EQ(run.parameters, "-a \"x\"");
+  const auto& close = EventActionAt<CEventActionCloseApplication>("ONCLOSE", 1);
+  EXPECT_EQ(close.title, "A & B");
+  EXPECT_EQ(close.file_name, "a&b");
+  EXPECT_FALSE(close.ask_user);
+}
+
+// A version with a control character cannot be compared or written back.
+TEST_F(UpdateFileParserTest, AVersionWithAControlCharacterFailsTheParse) {
+  const std::string line = "general information -> version holds a control character";
+  for (const std::string& version :
+       {std::string("2.0\n"), std::string("\r\n2.0"), std::string("2.\t0"), std::string("2.0&#10;"),
+        std::string("2.0&#x7F;"), std::string("<![CDATA[2.0\n]]>")}) {
+    SCOPED_TRACE(version);
+    ExpectParseError(
+        "<UPDATEINFO><GENERAL><VERSION>" + version + "</VERSION></GENERAL></UPDATEINFO>", line);
+    EXPECT_EQ(Data().version, "");
+  }
+  // Through a constant as well.
+  ExpectParseError(
+      "<UPDATEINFO><CONSTANTS><CONSTANT name=\"v\" value=\"2.0&#13;\"/></CONSTANTS>"
+      "<GENERAL><VERSION>%v%</VERSION></GENERAL></UPDATEINFO>",
+      line);
 }
 
 // Constants ---------------------------------------------------------------------
@@ -1045,12 +1108,64 @@ TEST_F(UpdateFileParserTest, ExpansionBombsFailWithValueTooLong) {
   CUpdaterSettings::Instance().MutableValues().http_username = std::string(100, 'u');
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    CUpdaterLog::Instance().Open(log_path_, false);
-    CUpdateFileData::ResetInstance();
-    CEventTable::ResetInstance();
-    EXPECT_FALSE(Parse(c.xml));
-    EXPECT_EQ(LogLines(), std::vector<std::string>{"UPDATEFILE PARSE ERROR: value too long"});
+    ExpectParseError(c.xml, "value too long");
   }
+}
+
+// A long text may still grow by the bound: one constant in a 70 000-character licence.
+TEST_F(UpdateFileParserTest, LongTextsMayGrowByTheBound) {
+  const std::string license = std::string(70000, 'x') + " %holder% " + std::string(10, 'y');
+  const std::string holder(1000, 'h');
+  ASSERT_TRUE(Parse("<UPDATEINFO><CONSTANTS><CONSTANT name=\"holder\" value=\"" + holder +
+                    "\"/></CONSTANTS><GENERAL><VERSION>1</VERSION><LICENSE>" + license +
+                    "</LICENSE></GENERAL></UPDATEINFO>"))
+      << ::testing::PrintToString(LogLines());
+  EXPECT_EQ(Data().license, std::string(70000, 'x') + " " + holder + " " + std::string(10, 'y'));
+  // Growth beyond the text's length plus the bound still fails.
+  const std::string big(kMaxExpandedValueBytes / 2 + 10, 'b');
+  CUpdateFileData::Instance().constants.push_back(CConstantData{"%big%", big});
+  EXPECT_TRUE(ExpandValue(std::string(70000, 'x') + "%big%"));
+  EXPECT_FALSE(ExpandValue(std::string(70000, 'x') + "%big%%big%%big%"));
+}
+
+// A value built on a folder that is unknown would begin at the file-system root.
+TEST_F(UpdateFileParserTest, UnknownFoldersFailTheParse) {
+  SettingsValues& settings = CUpdaterSettings::Instance().MutableValues();
+  settings.location = "";
+  ASSERT_TRUE(CUpdaterPaths::Instance().InitUpdaterTemp());
+  struct Case {
+    std::string name;
+    std::string xml;
+    std::string line;
+  } cases[] = {
+      {"copy to %app%",
+       OneAction("copy",
+                 "<OLDLOCATION>%updatertemp%a.txt</OLDLOCATION>"
+                 "<NEWLOCATION>%app%a.txt</NEWLOCATION>"),
+       "folder %app% is unknown: no application location is set (APPLICATION LOCATION in the "
+       "settings file)"},
+      {"unzip to %app% through a constant",
+       "<UPDATEINFO><CONSTANTS><CONSTANT name=\"dest\" value=\"%app%\"/></CONSTANTS>" +
+           kMinimalGeneral +
+           "<FILES><FILE name=\"f\"><ACTION type=\"unzip\"><LOCATION>%updatertemp%a.zip"
+           "</LOCATION><DESTINATION>%dest%</DESTINATION></ACTION></FILE></FILES></UPDATEINFO>",
+       "folder %app% is unknown: no application location is set (APPLICATION LOCATION in the "
+       "settings file)"},
+      {"event run",
+       Wrap("<EVENTS><ONCLOSE><ACTION type=\"run\"><LOCATION>%app%tool</LOCATION>"
+            "</ACTION></ONCLOSE></EVENTS>"),
+       "folder %app% is unknown: no application location is set (APPLICATION LOCATION in the "
+       "settings file)"},
+      {"%approot% without ROOT", OneAction("delete", "<LOCATION>%approot%/old.txt</LOCATION>"),
+       "folder %approot% is unknown"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ExpectParseError(c.xml, c.line);
+  }
+  // A file that does not use the unknown folder is read.
+  CUpdateFileData::ResetInstance();
+  EXPECT_TRUE(Parse(OneAction("delete", "<LOCATION>%updatertemp%old.txt</LOCATION>")));
 }
 
 TEST_F(UpdateFileParserTest, LongValuesThatDoNotGrowAreKept) {

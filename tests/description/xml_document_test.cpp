@@ -487,6 +487,25 @@ TEST(XmlDocumentReadTest, RawContentIsUnchanged) {
   EXPECT_EQ(document.GetElementText(), "");
 }
 
+// The text of the element "T" of the document, read with the accessor;
+// reading leaves the text and the element's record unchanged.
+std::string ReadElementT(const std::string& xml, std::string (CXmlDocument::*read)() const) {
+  CXmlDocument document;
+  document.SetDocument(xml);
+  if (!document.FindElement("T")) {
+    ADD_FAILURE() << "no element T in " << xml;
+    return {};
+  }
+  const CXmlElement before = *document.GetElement(document.GetMainPosition());
+  std::string text = (document.*read)();
+  EXPECT_EQ(document.GetDocument(), xml);
+  const CXmlElement after = *document.GetElement(document.GetMainPosition());
+  EXPECT_EQ(after.start, before.start);
+  EXPECT_EQ(after.length, before.length);
+  EXPECT_EQ(after.start_tag_length, before.start_tag_length);
+  return text;
+}
+
 TEST(XmlDocumentReadTest, ElementTextDecodesRunsAndCData) {
   struct Case {
     std::string element;
@@ -504,13 +523,28 @@ TEST(XmlDocumentReadTest, ElementTextDecodesRunsAndCData) {
       {"<T/>", ""},
       {"<T><![CDATA[]]></T>", ""},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.element);
-    CXmlDocument document;
-    document.SetDocument(c.element);
-    ASSERT_TRUE(document.FindElement("T"));
-    EXPECT_EQ(document.GetElementText(), c.text);
-  }
+  for (const Case& c : cases)
+    EXPECT_EQ(ReadElementT(c.element, &CXmlDocument::GetElementText), c.text) << c.element;
+}
+
+// Values: references decoded and CDATA unwrapped, any other markup as written.
+TEST(XmlDocumentReadTest, ContentTextDecodesAndKeepsOtherMarkup) {
+  struct Case {
+    std::string element;
+    std::string text;
+  };
+  const std::vector<Case> cases = {
+      {"<T>https://h/f?a=1&amp;b=2</T>", "https://h/f?a=1&b=2"},
+      {"<T><![CDATA[https://h/f?a=1&b=2]]></T>", "https://h/f?a=1&b=2"},
+      {"<T> a<![CDATA[<x> &amp;]]>b </T>", " a<x> &amp;b "},
+      {"<T>\n  Line &amp; two\n  <b>bold &lt;</b>\n</T>", "\n  Line & two\n  <b>bold <</b>\n"},
+      {"<T>a<!-- c -->b</T>", "a<!-- c -->b"},
+      {"<T>&lt;&#65;&#x42;&nbsp;</T>", "<AB&nbsp;"},
+      {"<T></T>", ""},
+      {"<T/>", ""},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ReadElementT(c.element, &CXmlDocument::GetContentText), c.text) << c.element;
 }
 
 TEST(XmlDocumentReadTest, AttributesAreFoundByExactNameAndDecoded) {

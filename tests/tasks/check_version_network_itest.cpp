@@ -84,6 +84,7 @@ class CheckVersionNetworkTest : public ::testing::Test {
     CInternet::Instance().SetTimeout(2000);
     Settings().name = "App";
     Settings().version = "1.0";
+    Settings().location = folder_ / "app/program";
     platform::CreateFolders(folder_ / "bin");
     platform::CreateFolders(folder_ / "tmp");
     SystemFolders system;

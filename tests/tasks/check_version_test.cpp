@@ -11,6 +11,7 @@
 
 #include "platform/file_system.h"
 #include "tests/support/temp_folder.h"
+#include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
@@ -105,6 +106,7 @@ class CheckVersionTest : public ::testing::Test {
     CUpdaterLog::Instance().Open(folder_ / "log.txt", false);
     Settings().name = "App";
     Settings().version = "1.0";
+    Settings().location = folder_ / "app/program";
     platform::CreateFolders(folder_ / "bin");
     platform::CreateFolders(folder_ / "tmp");
     SystemFolders system;
@@ -375,6 +377,31 @@ TEST_F(CheckVersionTest, DateWithoutRecordDateAsksTheDownloadLocationsInTurn) {
 
 TEST_F(CheckVersionTest, MissingUpdateFileReportsCorruptFile) {
   ExpectError(RunCheck(), ERROR_FILE_CORRUPT, "updatefile.xml");
+}
+
+// Without an application location "%app%" would be the file-system root:
+// nothing is fetched, loaded or offered, and the log says why.
+TEST_F(CheckVersionTest, NoApplicationFolderStopsTheCheck) {
+  for (const std::string location : {"", "/", "/program"}) {
+    SCOPED_TRACE(location);
+    CUpdateFileData::ResetInstance();
+    Settings().location = location;
+    ASSERT_TRUE(CUpdaterPaths::Instance().InitUpdaterTemp());
+    ASSERT_EQ(CUpdaterPaths::Instance().Entry(kPathApp), "");
+    UpdateFileShape shape;
+    shape.version = "9.0";
+    Ship(shape);
+    CUpdaterLog::Instance().Open(folder_ / "log.txt", false);
+    auto network = std::make_shared<FakeNetwork>();
+    ExpectError(RunCheck(network), ERROR_UNKNOWN);
+    EXPECT_TRUE(network->downloads.empty());
+    EXPECT_EQ(CUpdateFileData::Instance().version, "");
+    EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
+    CUpdaterLog::Instance().Close();
+    const std::string log =
+        DecodeTextFile(platform::ReadFile(folder_ / "log.txt", 1 << 20).value_or(""));
+    EXPECT_NE(log.find("APPLICATION LOCATION ERROR: "), std::string::npos) << log;
+  }
 }
 
 TEST_F(CheckVersionTest, WorkingCopyOfAnEarlierRunIsNotTakenForAMissingUpdateFile) {

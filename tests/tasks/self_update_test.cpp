@@ -451,6 +451,7 @@ TEST_P(SelfUpdateCheckTest, TheFactorysCheckPreparesTheHandOff) {
   settings.name = "App";
   settings.version = "1.0";
   settings.self_update = "https://updates.example/selfupdate.xml";
+  settings.location = folder / "app/program";
   SystemFolders system;
   system.executable = folder.Write("bin/Velmora Updater", "old updater");
   system.temp = folder / "tmp";

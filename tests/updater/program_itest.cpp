@@ -28,6 +28,35 @@ struct ProgramCase {
   bool log_expected;  // the run reached the update
 };
 
+// Runs the program with the test's folders as its environment; the exit code,
+// nullopt when it did not end in time (it is then ended). `temp` gets the
+// private temporary folder the program uses.
+std::optional<int> RunProgram(const TempFolder& folder, const std::string& program,
+                              const std::vector<std::string>& arguments, bool display,
+                              std::string& temp) {
+  ScopedEnvironment environment;
+  environment.Set("TMPDIR", folder / "tmp");
+  environment.Set("HOME", folder / "home");
+  environment.Set("XDG_CONFIG_HOME", folder / "home/.config");
+  environment.Set("XDG_DATA_HOME", folder / "home/.local/share");
+  environment.Set("XDG_SESSION_ID", std::nullopt);
+  environment.Set("WAYLAND_DISPLAY", std::nullopt);
+  environment.Set("DISPLAY", display ? std::optional<std::string>(":velmora-test") : std::nullopt);
+  temp = platform::PrivateTempFolder().value_or("");
+  platform::StartResult started = platform::StartProgram(program, arguments, folder.path());
+  if (!started.status.ok()) {
+    ADD_FAILURE() << started.status.message();
+    return std::nullopt;
+  }
+  std::optional<int> exit_code = platform::WaitForProcess(started.pid, kRunBoundMs);
+  if (!exit_code) {
+    platform::TerminateProcess(started.pid, true);
+    platform::WaitForProcess(started.pid, kRunBoundMs);
+    ADD_FAILURE() << "the updater did not end within " << kRunBoundMs << " ms";
+  }
+  return exit_code;
+}
+
 class UpdaterProgram : public ::testing::TestWithParam<ProgramCase> {
  protected:
   void SetUp() override {
@@ -38,7 +67,7 @@ class UpdaterProgram : public ::testing::TestWithParam<ProgramCase> {
     std::filesystem::copy_file(VELMORA_UPDATER_PROGRAM, program_);
     folder_.Write("app/settings.ini",
                   "[APPLICATION]\nNAME=Program Test App\nVERSION=1.2.0.0\n"
-                  "[UPDATER]\nRUNMODE=full\n");
+                  "LOCATION=%updater%program\n[UPDATER]\nRUNMODE=full\n");
     // The application is up to date: the same version and no sections.
     folder_.Write("app/updatefile.xml",
                   "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n  <GENERAL>\n"
@@ -52,29 +81,10 @@ class UpdaterProgram : public ::testing::TestWithParam<ProgramCase> {
 TEST_P(UpdaterProgram, RunsAndEndsInOrder) {
   const ProgramCase& c = GetParam();
   std::string temp;
-  {
-    ScopedEnvironment environment;
-    environment.Set("TMPDIR", folder_ / "tmp");
-    environment.Set("HOME", folder_ / "home");
-    environment.Set("XDG_CONFIG_HOME", folder_ / "home/.config");
-    environment.Set("XDG_DATA_HOME", folder_ / "home/.local/share");
-    environment.Set("XDG_SESSION_ID", std::nullopt);
-    environment.Set("WAYLAND_DISPLAY", std::nullopt);
-    environment.Set("DISPLAY",
-                    c.display ? std::optional<std::string>(":velmora-test") : std::nullopt);
-    temp = platform::PrivateTempFolder().value_or("");
-    ASSERT_FALSE(temp.empty());
-
-    platform::StartResult started = platform::StartProgram(program_, c.arguments, folder_.path());
-    ASSERT_TRUE(started.status.ok()) << started.status.message();
-    std::optional<int> exit_code = platform::WaitForProcess(started.pid, kRunBoundMs);
-    if (!exit_code) {
-      platform::TerminateProcess(started.pid, true);
-      platform::WaitForProcess(started.pid, kRunBoundMs);
-      FAIL() << "the updater did not end within " << kRunBoundMs << " ms";
-    }
-    EXPECT_EQ(*exit_code, 0);
-  }
+  std::optional<int> exit_code = RunProgram(folder_, program_, c.arguments, c.display, temp);
+  ASSERT_FALSE(temp.empty());
+  ASSERT_TRUE(exit_code);
+  EXPECT_EQ(*exit_code, 0);
 
   const std::string log_path = temp + "/" + LogFileName("Program Test App");
   if (!c.log_expected) {
@@ -104,5 +114,49 @@ INSTANTIATE_TEST_SUITE_P(
                       ProgramCase{"NoGraphicalSession", {"-mode", "hidden"}, false, false},
                       ProgramCase{"UnknownOption", {"-mode", "hidden", "-bogus"}, true, false}),
     [](const ::testing::TestParamInfo<ProgramCase>& info) { return info.param.name; });
+
+// Deployed without settings.ini there is no application location: "%app%"
+// must not become the file-system root. The offered update copies a file to
+// "%app%"; the run installs nothing and says why.
+TEST(UpdaterProgramWithoutSettings, InstallsNothingAndLogsWhy) {
+  TempFolder folder;
+  const std::string program = folder / "app/Velmora Updater";
+  platform::CreateFolders(folder / "app");
+  platform::CreateFolders(folder / "tmp");
+  platform::CreateFolders(folder / "home");
+  std::filesystem::copy_file(VELMORA_UPDATER_PROGRAM, program);
+  // A name no other run uses: the file must appear nowhere.
+  const std::string name = "velmora-no-settings-" + std::to_string(platform::CurrentProcessId());
+  folder.Write("app/payload.txt", "payload");
+  folder.Write("app/updatefile.xml",
+               "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n  <GENERAL>\n"
+               "    <VERSION>9.9.9.9</VERSION>\n  </GENERAL>\n  <FILES>\n"
+               "    <FILE name=\"payload\">\n      <ACTION type=\"copy\">\n"
+               "        <OLDLOCATION>%updater%payload.txt</OLDLOCATION>\n"
+               "        <NEWLOCATION>%app%" +
+                   name +
+                   ".txt</NEWLOCATION>\n"
+                   "        <OVERWRITE>true</OVERWRITE>\n      </ACTION>\n    </FILE>\n"
+                   "  </FILES>\n</UPDATEINFO>\n");
+
+  std::string temp;
+  std::optional<int> exit_code = RunProgram(folder, program, {"-mode", "hidden"}, true, temp);
+  const std::string in_root = "/" + name + ".txt";
+  const bool written_to_root = platform::PathExists(in_root);
+  if (written_to_root) platform::RemoveFile(in_root);
+  ASSERT_FALSE(temp.empty());
+  ASSERT_TRUE(exit_code);
+  EXPECT_FALSE(written_to_root) << in_root;
+  EXPECT_FALSE(platform::PathExists(folder / (name + ".txt")));
+  EXPECT_FALSE(platform::PathExists(folder / ("app/" + name + ".txt")));
+
+  const std::string log_path = temp + "/" + LogFileName("Unknown app");
+  ASSERT_TRUE(platform::FileExists(log_path));
+  const std::string log = DecodeTextFile(platform::ReadFile(log_path, 1 << 20).value_or(""));
+  EXPECT_NE(log.find("APPLICATION LOCATION ERROR: no application location is set"),
+            std::string::npos)
+      << log;
+  EXPECT_EQ(log.find("Start parsing"), std::string::npos) << log;
+}
 
 }  // namespace

@@ -77,7 +77,8 @@ class SelfUpdateRun : public ::testing::TestWithParam<RunCase> {
     fs::copy_file(VELMORA_UPDATER_PROGRAM, program_);
     old_build_ = ReadAll(program_);
     folder_.Write("app/settings.ini",
-                  "[APPLICATION]\nNAME=SelfUpdate App\nVERSION=1.0.0.0\n[UPDATER]\nSELFUPDATE=" +
+                  "[APPLICATION]\nNAME=SelfUpdate App\nVERSION=1.0.0.0\n"
+                  "LOCATION=%updater%program\n[UPDATER]\nSELFUPDATE=" +
                       server_.Url("/selfupdate.xml") + "\n");
     // The application itself is current; the file-by-file check takes the
     // updater record as needed.

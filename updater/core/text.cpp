@@ -146,19 +146,34 @@ std::string Utf8ToWindows1252(std::string_view text) {
   return out;
 }
 
+std::optional<TextEncoding> Utf16BomOf(std::string_view bytes) {
+  if (bytes.size() < 2) return std::nullopt;
+  const unsigned char first = static_cast<unsigned char>(bytes[0]);
+  const unsigned char second = static_cast<unsigned char>(bytes[1]);
+  if (first == 0xFF && second == 0xFE) return TextEncoding::kUtf16LeBom;
+  if (first == 0xFE && second == 0xFF) return TextEncoding::kUtf16BeBom;
+  return std::nullopt;
+}
+
+std::u16string Utf16Units(std::string_view bytes, TextEncoding order) {
+  const bool big_endian = order == TextEncoding::kUtf16BeBom;
+  std::u16string units;
+  units.reserve(bytes.size() / 2);
+  for (std::size_t i = 0; i + 1 < bytes.size(); i += 2) {
+    const unsigned char first = static_cast<unsigned char>(bytes[i]);
+    const unsigned char second = static_cast<unsigned char>(bytes[i + 1]);
+    units += static_cast<char16_t>(big_endian ? (first << 8) | second : first | (second << 8));
+  }
+  return units;
+}
+
 std::string DecodeTextFile(std::string_view bytes, TextEncoding* encoding) {
   auto set = [&](TextEncoding e) {
     if (encoding) *encoding = e;
   };
-  if (bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-      static_cast<unsigned char>(bytes[1]) == 0xFE) {
-    set(TextEncoding::kUtf16LeBom);
-    std::u16string units;
-    units.reserve((bytes.size() - 2) / 2);
-    for (std::size_t i = 2; i + 1 < bytes.size(); i += 2)
-      units += static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                     (static_cast<unsigned char>(bytes[i + 1]) << 8));
-    return Utf16ToUtf8(units);
+  if (std::optional<TextEncoding> utf16 = Utf16BomOf(bytes)) {
+    set(*utf16);
+    return Utf16ToUtf8(Utf16Units(bytes.substr(2), *utf16));
   }
   if (bytes.size() >= 3 && bytes.substr(0, 3) == "\xEF\xBB\xBF") {
     set(TextEncoding::kUtf8Bom);
@@ -175,13 +190,17 @@ std::string DecodeTextFile(std::string_view bytes, TextEncoding* encoding) {
 
 std::string EncodeTextFile(std::string_view text, TextEncoding encoding) {
   switch (encoding) {
-    case TextEncoding::kUtf16LeBom: {
+    case TextEncoding::kUtf16LeBom:
+    case TextEncoding::kUtf16BeBom: {
+      const bool big_endian = encoding == TextEncoding::kUtf16BeBom;
       std::u16string units = Utf8ToUtf16(text);
-      std::string out = "\xFF\xFE";
+      std::string out = big_endian ? "\xFE\xFF" : "\xFF\xFE";
       out.reserve(2 + units.size() * 2);
       for (char16_t u : units) {
-        out += static_cast<char>(u & 0xFF);
-        out += static_cast<char>(u >> 8);
+        const char low = static_cast<char>(u & 0xFF);
+        const char high = static_cast<char>(u >> 8);
+        out += big_endian ? high : low;
+        out += big_endian ? low : high;
       }
       return out;
     }
@@ -237,6 +256,12 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
+}
+
+bool HasControlCharacter(std::string_view text) {
+  for (char c : text)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) return true;
+  return false;
 }
 
 std::string TrimSpaces(std::string_view text) {

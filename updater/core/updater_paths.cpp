@@ -22,6 +22,31 @@ std::string WithoutTrailingSeparators(std::string folder) {
   return folder;
 }
 
+// True for a path that begins at a root: a separator, or where the separator
+// is the backslash a drive ("C:\").
+bool IsAbsolute(std::string_view path) {
+  if (!path.empty() && platform::IsPathSeparator(path[0])) return true;
+  if (platform::PathSeparator() != '\\' || path.size() < 3) return false;
+  const char drive = path[0];
+  const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+  return letter && path[1] == ':' && platform::IsPathSeparator(path[2]);
+}
+
+// True for a folder that is a file-system root: only separators, or a drive
+// and separators.
+bool IsRootFolder(std::string_view folder) {
+  std::size_t start = 0;
+  if (platform::PathSeparator() == '\\' && folder.size() >= 2 && folder[1] == ':') start = 2;
+  for (std::size_t i = start; i < folder.size(); ++i)
+    if (!platform::IsPathSeparator(folder[i])) return false;
+  return true;
+}
+
+// A folder placeholder value that a path may be built on.
+bool IsUsableFolderValue(std::string_view value) {
+  return !value.empty() && IsAbsolute(value) && !IsRootFolder(value);
+}
+
 }  // namespace
 
 CUpdaterPaths& CUpdaterPaths::Instance() {
@@ -51,20 +76,28 @@ bool CUpdaterPaths::Init(const SystemFolders& system) {
   std::string folder = last == std::string::npos ? "" : system.executable.substr(0, last + 1);
   entries_[kPathUpdater] = folder + sep;
   entries_[kPathTemp] = WithSeparator(system.temp);
-  entries_[kPathSystem] = WithSeparator(special.system);
-  entries_[kPathProgramFiles] = WithSeparator(special.program_files);
-  entries_[kPathAppData] = WithSeparator(special.app_data);
-  entries_[kPathCommonAppData] = WithSeparator(special.common_app_data);
-  entries_[kPathUserProfile] = WithSeparator(special.user_profile);
-  entries_[kPathMenuStartCurrentUser] = WithSeparator(special.start_menu);
-  entries_[kPathDesktopCurrentUser] = WithSeparator(special.desktop);
-  entries_[kPathMenuStartAllUsers] = WithSeparator(special.common_start_menu);
-  entries_[kPathDesktopAllUsers] = WithSeparator(special.common_desktop);
+  // A special folder the system does not name stays empty: with a separator
+  // added it would be the file-system root.
+  auto folder_entry = [](const std::string& folder) {
+    return folder.empty() ? std::string() : WithSeparator(folder);
+  };
+  entries_[kPathSystem] = folder_entry(special.system);
+  entries_[kPathProgramFiles] = folder_entry(special.program_files);
+  entries_[kPathAppData] = folder_entry(special.app_data);
+  entries_[kPathCommonAppData] = folder_entry(special.common_app_data);
+  entries_[kPathUserProfile] = folder_entry(special.user_profile);
+  entries_[kPathMenuStartCurrentUser] = folder_entry(special.start_menu);
+  entries_[kPathDesktopCurrentUser] = folder_entry(special.desktop);
+  entries_[kPathMenuStartAllUsers] = folder_entry(special.common_start_menu);
+  entries_[kPathDesktopAllUsers] = folder_entry(special.common_desktop);
   const std::string quick_launch =
       sep + "Microsoft" + sep + "Internet Explorer" + sep + "Quick Launch" + sep;
-  entries_[kPathQuickLaunchCurrentUser] = entries_[kPathAppData] + quick_launch;
-  entries_[kPathQuickLaunchAllUsers] = entries_[kPathCommonAppData] + quick_launch;
-  entries_[kPathWindowsDirectory] = WithSeparator(special.windows);
+  auto below = [&quick_launch](const std::string& folder) {
+    return folder.empty() ? std::string() : folder + quick_launch;
+  };
+  entries_[kPathQuickLaunchCurrentUser] = below(entries_[kPathAppData]);
+  entries_[kPathQuickLaunchAllUsers] = below(entries_[kPathCommonAppData]);
+  entries_[kPathWindowsDirectory] = folder_entry(special.windows);
   return true;
 }
 
@@ -75,7 +108,7 @@ bool CUpdaterPaths::InitUpdaterTemp() {
                                FolderComponent(settings.name) + sep +
                                FolderComponent(settings.version) + sep;
   entries_[kPathRollback] = entries_[kPathUpdaterTemp] + "rollback" + sep;
-  entries_[kPathApp] = FolderOf(settings.location) + sep;
+  entries_[kPathApp] = ApplicationFolderOf(settings.location, app_problem_).value_or("");
   entries_[kPathUpdateServerPath] = settings.url;
   entries_[kPathUpdateServerFile] = FileNameOf(settings.url);
 
@@ -83,9 +116,9 @@ bool CUpdaterPaths::InitUpdaterTemp() {
   return platform::CreateFolders(WithoutTrailingSeparators(entries_[kPathRollback])).ok();
 }
 
-std::string CUpdaterPaths::Expand(const std::string& text) const {
-  // The values, in the order of kFolderPlaceholders.
-  const std::string* const values[kFolderPlaceholders.size()] = {
+std::array<const std::string*, kFolderPlaceholders.size()> CUpdaterPaths::PlaceholderValues()
+    const {
+  return {
       &entries_[kPathApp],
       &CUpdaterSettings::Instance().Values().root,
       &entries_[kPathUpdater],
@@ -106,12 +139,46 @@ std::string CUpdaterPaths::Expand(const std::string& text) const {
       &entries_[kPathUpdateServerPath],
       &entries_[kPathUpdateServerFile],
   };
+}
+
+std::string CUpdaterPaths::Expand(const std::string& text) const {
+  const auto values = PlaceholderValues();
   std::string out = text;
   for (std::size_t i = 0; i < kFolderPlaceholders.size(); ++i) {
     if (out.find(kFolderPlaceholders[i]) != std::string::npos)
       out = ReplaceAll(out, kFolderPlaceholders[i], *values[i]);
   }
   return CollapseSeparators(out);
+}
+
+std::string_view CUpdaterPaths::FirstUnknownPlaceholder(std::string_view text) const {
+  const auto values = PlaceholderValues();
+  for (std::size_t i = 0; i < kFolderPlaceholders.size(); ++i) {
+    if (text.find(kFolderPlaceholders[i]) == std::string_view::npos) continue;
+    // The server's address and file name are web values, not folders.
+    const bool web = values[i] == &entries_[kPathUpdateServerPath] ||
+                     values[i] == &entries_[kPathUpdateServerFile];
+    if (web ? values[i]->empty() : !IsUsableFolderValue(*values[i])) return kFolderPlaceholders[i];
+  }
+  return {};
+}
+
+std::optional<std::string> ApplicationFolderOf(const std::string& location, std::string& problem) {
+  problem.clear();
+  if (location.empty()) {
+    problem = "no application location is set (APPLICATION LOCATION in the settings file)";
+    return std::nullopt;
+  }
+  // The text before the last separator; a location without one names no folder.
+  std::size_t last = location.size();
+  while (last > 0 && !platform::IsPathSeparator(location[last - 1])) --last;
+  const std::string folder = last == 0 ? "" : location.substr(0, last - 1);
+  if (!IsUsableFolderValue(folder)) {
+    problem =
+        "the application location '" + location + "' names no folder below the file-system root";
+    return std::nullopt;
+  }
+  return WithSeparator(folder);
 }
 
 std::string ReplaceCredentialPlaceholders(const std::string& text) {
@@ -164,24 +231,73 @@ std::string FileNameOf(const std::string& path) {
   return name;
 }
 
-std::string CollapseSeparators(const std::string& path) {
+namespace {
+
+bool IsSchemeChar(char c) {
+  return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '+' ||
+         c == '-' || c == '.';
+}
+
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// Where the web address that begins at or after `from` starts: the first
+// letter of a scheme of at least two characters followed by "://". npos when
+// there is none.
+std::size_t FindWebAddress(std::string_view text, std::size_t from) {
+  for (std::size_t mark = text.find("://", from); mark != std::string_view::npos;
+       mark = text.find("://", mark + 1)) {
+    std::size_t begin = mark;
+    while (begin > from && IsSchemeChar(text[begin - 1])) --begin;
+    while (begin < mark && !IsLetter(text[begin])) ++begin;
+    if (mark - begin >= 2) return begin;
+  }
+  return std::string_view::npos;
+}
+
+// The end of the web address that begins at `begin`: the next blank or quote.
+std::size_t WebAddressEnd(std::string_view text, std::size_t begin) {
+  std::size_t end = text.find_first_of(" \t\r\n\"'", begin);
+  return end == std::string_view::npos ? text.size() : end;
+}
+
+// CollapseSeparators for a text that holds no web address.
+void AppendCollapsed(std::string_view path, std::string& out) {
   const char sep = platform::PathSeparator();
-  std::string out;
-  out.reserve(path.size());
+  const std::size_t start = out.size();
   bool after_scheme = false;  // inside a run of separators that follows ':'
   for (char c : path) {
     if (c != sep) {
       out += c;
       continue;
     }
-    if (!out.empty() && out.back() == sep) {
-      bool leading_pair = out.size() == 1;
+    if (out.size() > start && out.back() == sep) {
+      bool leading_pair = start == 0 && out.size() == 1;
       if (!leading_pair && !after_scheme) continue;
     } else {
-      after_scheme = sep == '/' && !out.empty() && out.back() == ':';
+      after_scheme = sep == '/' && out.size() > start && out.back() == ':';
     }
     out += c;
   }
+}
+
+}  // namespace
+
+bool HasUrlScheme(std::string_view text) { return FindWebAddress(text, 0) == 0; }
+
+std::string CollapseSeparators(const std::string& path) {
+  std::string out;
+  out.reserve(path.size());
+  const std::string_view text = path;
+  std::size_t done = 0;
+  while (done < text.size()) {
+    const std::size_t web = FindWebAddress(text, done);
+    if (web == std::string_view::npos) break;
+    AppendCollapsed(text.substr(done, web - done), out);
+    const std::size_t end = WebAddressEnd(text, web);
+    out.append(text.substr(web, end - web));
+    done = end;
+  }
+  if (done < text.size()) AppendCollapsed(text.substr(done), out);
   return out;
 }
 

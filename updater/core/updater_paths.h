@@ -3,6 +3,7 @@
 // and the expansion of placeholders in paths from the settings and update files.
 
 #include <array>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -82,7 +83,9 @@ class CUpdaterPaths {
   bool Init();
   bool Init(const SystemFolders& system);
   // Step 2: entries that depend on the settings; creates the temporary and
-  // rollback folders. Fails when a folder cannot be created.
+  // rollback folders. Fails when a folder cannot be created. "%app%" stays
+  // empty when the application location names no usable folder (see
+  // ApplicationFolderProblem).
   bool InitUpdaterTemp();
 
   // Replaces the folder placeholders, then collapses doubled separators.
@@ -90,9 +93,27 @@ class CUpdaterPaths {
 
   const std::string& Entry(int index) const { return entries_.at(static_cast<size_t>(index)); }
 
+  // Why "%app%" is unknown after step 2; "" when it names a folder. Without
+  // it nothing may be installed: the folder would become the file-system root.
+  const std::string& ApplicationFolderProblem() const { return app_problem_; }
+  // The first folder placeholder in the text whose value is unknown: empty,
+  // only separators (the file-system root) or not absolute. "" when there is
+  // none. A path built on such a placeholder would land in the root or in
+  // the current folder.
+  std::string_view FirstUnknownPlaceholder(std::string_view text) const;
+
  private:
+  // The values of kFolderPlaceholders, in the same order.
+  std::array<const std::string*, kFolderPlaceholders.size()> PlaceholderValues() const;
+
   std::array<std::string, kPathCount> entries_;
+  std::string app_problem_;
 };
+
+// The folder "%app%" stands for, for the application location: its folder
+// with one separator at the end. nullopt with `problem` set when the location
+// is empty or its folder is not absolute or is the file-system root.
+std::optional<std::string> ApplicationFolderOf(const std::string& location, std::string& problem);
 
 // Replaces "%ftpusername%", "%ftppassword%", "%httpusername%", "%httppassword%"
 // with the connection settings; inserted values are not expanded again.
@@ -106,9 +127,13 @@ std::string FolderOf(const std::string& path);
 // The text after the last separator (backslash or slash).
 std::string FileNameOf(const std::string& path);
 // Removes one of every two consecutive separators, except a pair at the start
-// (a network path) and, where the separator is "/", the run after a ":" (the
-// "//" of "https://...").
+// (a network path) and, where the separator is "/", the run after a ":".
+// Web addresses ("scheme://" with a scheme of two or more characters, up to
+// the next blank or quote) keep every character: "https://cdn/a//b" stays.
 std::string CollapseSeparators(const std::string& path);
+// True for a text that begins with a web address: a scheme of two or more
+// characters (a letter, then letters, digits, "+", "-" or ".") and "://".
+bool HasUrlScheme(std::string_view text);
 // A name used as one folder component (application name and version in the
 // temporary folder): separators and NUL become "_", and "." or ".." become "_"
 // and "__", so that the name cannot reach outside its parent.

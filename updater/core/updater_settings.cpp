@@ -16,12 +16,16 @@ std::string LocalPath(const std::string& value) { return platform::NormalizeSepa
 
 bool IsTrue(const std::string& value) { return ToLower(value) == "true"; }
 
+// True for a location read as a web address: one IsWebLocation knows, or any
+// other "scheme://" address (an ftp server), whose characters all stay.
+bool IsWebValue(const std::string& value) { return IsWebLocation(value) || HasUrlScheme(value); }
+
 // A location, with the folder placeholders expanded when expand is set: web
 // locations are kept as they are, anything else is a path made absolute.
 std::string ReadLocation(const std::string& value, bool expand) {
-  std::string location = IsWebLocation(value) ? value : LocalPath(value);
+  std::string location = IsWebValue(value) ? value : LocalPath(value);
   if (expand) location = CUpdaterPaths::Instance().Expand(location);
-  if (IsWebLocation(location)) return location;
+  if (IsWebValue(location)) return location;
   return platform::FullPath(location);
 }
 

@@ -5,15 +5,6 @@
 #include "platform/file_system.h"
 #include "updater/core/text.h"
 
-namespace {
-
-bool HasUtf16Bom(std::string_view bytes) {
-  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-         static_cast<unsigned char>(bytes[1]) == 0xFE;
-}
-
-}  // namespace
-
 std::string ReadTextFile(const std::string& path) {
   std::optional<std::string> read = platform::ReadFile(path, kMaxTextFileBytes);
   if (!read) return "";
@@ -22,7 +13,7 @@ std::string ReadTextFile(const std::string& path) {
   // The stored text up to its first zero character, and its length in code units.
   std::string_view stored;
   std::size_t units = 0;
-  if (HasUtf16Bom(bytes)) {
+  if (Utf16BomOf(bytes)) {
     std::size_t end = 2;
     while (end + 1 < bytes.size() && (bytes[end] != '\0' || bytes[end + 1] != '\0')) end += 2;
     stored = bytes.substr(0, end);

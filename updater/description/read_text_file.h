@@ -8,7 +8,8 @@
 inline constexpr std::uint64_t kMaxTextFileBytes = 16ull * 1024 * 1024;
 
 // The text of the file at path, or "" when it cannot be read or is larger than
-// kMaxTextFileBytes. With the byte-order mark 0xFF 0xFE the rest is UTF-16LE;
+// kMaxTextFileBytes. With the byte-order mark 0xFF 0xFE the rest is UTF-16LE,
+// with 0xFE 0xFF UTF-16BE;
 // otherwise the bytes are UTF-8 when valid (a UTF-8 byte-order mark is dropped)
 // and Windows-1252 when not. The text ends at the first zero character. When
 // that zero comes early -- the text before it is shorter than (bytes read / 2)

@@ -18,9 +18,9 @@ void ReadSelfUpdateFile(const std::string& path, CSelfUpdateInfo& info) {
   document.SetDocument(ReadTextFile(path));
   if (!document.FindElement("SELFUPDATE") || !document.EnterElement()) return;
   if (!document.FindElement("VERSION")) return;
-  info.version = document.GetRawContent();
+  info.version = document.GetContentText();
   if (!document.FindElement("LOCATION")) return;
-  info.location = document.GetRawContent();
+  info.location = document.GetContentText();
 }
 
 bool IsSelfUpdateDue(const CSelfUpdateInfo& info) {

@@ -16,22 +16,11 @@ namespace {
 
 constexpr std::string_view kEncryptedPrefix = "enc";
 
-bool HasUtf16Bom(std::string_view bytes) {
-  return bytes.size() >= 2 && static_cast<unsigned char>(bytes[0]) == 0xFF &&
-         static_cast<unsigned char>(bytes[1]) == 0xFE;
-}
-
-// The UTF-16LE code units after the byte-order mark, up to the first zero
-// unit; an odd last byte is dropped.
-std::u16string Utf16Units(std::string_view bytes) {
-  std::u16string units;
-  units.reserve((bytes.size() - 2) / 2);
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    char16_t unit = static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
-                                          static_cast<unsigned char>(bytes[i + 1]) << 8);
-    if (unit == 0) break;
-    units.push_back(unit);
-  }
+// The UTF-16 code units after the byte-order mark, in the byte order it
+// names, up to the first zero unit; an odd last byte is dropped.
+std::u16string Utf16TextUnits(std::string_view bytes, TextEncoding order) {
+  std::u16string units = Utf16Units(bytes.substr(2), order);
+  if (std::size_t zero = units.find(u'\0'); zero != std::u16string::npos) units.resize(zero);
   return units;
 }
 
@@ -87,9 +76,9 @@ UpdateFileText ReadUpdateFileText(const std::string& path, CXmlDocument& documen
     if (result.error.empty()) document.SetDocumentUtf16(std::move(units));
     return result;
   }
-  if (HasUtf16Bom(bytes)) {
+  if (std::optional<TextEncoding> utf16 = Utf16BomOf(bytes)) {
     result.form = UpdateFileForm::kUtf16;
-    document.SetDocumentUtf16(Utf16Units(bytes));
+    document.SetDocumentUtf16(Utf16TextUnits(bytes, *utf16));
     return result;
   }
   result.form = UpdateFileForm::kNarrow;

@@ -7,7 +7,7 @@
 //   fixed key, a non-empty multiple of 16 bytes). The plaintext is upper-case
 //   hex text, four digits per UTF-16 code unit of the document, ended by zero
 //   bytes that fill the last block;
-// - UTF-16LE after the byte-order mark 0xFF 0xFE;
+// - UTF-16LE after the byte-order mark 0xFF 0xFE, UTF-16BE after 0xFE 0xFF;
 // - otherwise narrow text: UTF-8 when valid, else Windows-1252.
 // A plain text ends at its first zero character.
 

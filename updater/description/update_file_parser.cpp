@@ -24,10 +24,9 @@ std::size_t CountOccurrences(std::string_view text, std::string_view part) {
   return count;
 }
 
-// The limit of a value expanded from `text`.
-std::size_t LimitFor(std::string_view text) {
-  return std::max(kMaxExpandedValueBytes, text.size());
-}
+// The limit of a value expanded from `text`: its own length and the bound on
+// top, so that a long text may still use constants.
+std::size_t LimitFor(std::string_view text) { return text.size() + kMaxExpandedValueBytes; }
 
 // Replaces every constant in definition order; nullopt when the text would
 // grow beyond the limit. The size is known before each replacement is made.
@@ -46,36 +45,63 @@ std::optional<std::string> ExpandConstants(std::string text, std::size_t limit) 
   return text;
 }
 
-// The folder placeholders; nullopt when the result would exceed the limit. The
-// size is bounded before the expansion, so that a text full of placeholders
-// never makes a huge intermediate text.
-std::optional<std::string> ExpandPathVariables(const std::string& text, std::size_t limit) {
+constexpr char kTooLong[] = "value too long";
+
+// Why a value cannot use the placeholder: it stands for no folder.
+std::string UnknownPlaceholderProblem(std::string_view placeholder) {
+  std::string problem = "folder " + std::string(placeholder) + " is unknown";
+  const std::string& app = CUpdaterPaths::Instance().ApplicationFolderProblem();
+  if (placeholder == kFolderPlaceholders[0] && !app.empty()) problem += ": " + app;
+  return problem;
+}
+
+// The folder placeholders; nullopt with the problem when the result would
+// exceed the limit or the text uses a placeholder whose folder is unknown
+// (the path would begin at the file-system root). The size is bounded before
+// the expansion, so that a text full of placeholders never makes a huge
+// intermediate text.
+std::optional<std::string> ExpandPathVariables(const std::string& text, std::size_t limit,
+                                               std::string& problem) {
   const CUpdaterPaths& paths = CUpdaterPaths::Instance();
   if (text.find('%') != std::string::npos) {
+    if (std::string_view unknown = paths.FirstUnknownPlaceholder(text); !unknown.empty()) {
+      problem = UnknownPlaceholderProblem(unknown);
+      return std::nullopt;
+    }
     std::uint64_t bound = text.size();
     for (std::string_view placeholder : kFolderPlaceholders) {
       std::size_t count = CountOccurrences(text, placeholder);
       if (count != 0) bound += std::uint64_t{count} * paths.Expand(std::string(placeholder)).size();
     }
-    if (bound > limit) return std::nullopt;
+    if (bound > limit) {
+      problem = kTooLong;
+      return std::nullopt;
+    }
   }
   std::string out = paths.Expand(text);
-  if (out.size() > limit) return std::nullopt;
+  if (out.size() > limit) {
+    problem = kTooLong;
+    return std::nullopt;
+  }
   return out;
 }
 
-std::optional<std::string> Expand(std::string_view text, bool path) {
+std::optional<std::string> Expand(std::string_view text, bool path, std::string& problem) {
   const std::size_t limit = LimitFor(text);
   std::optional<std::string> out = ExpandConstants(std::string(text), limit);
-  if (!out) return std::nullopt;
+  if (!out) {
+    problem = kTooLong;
+    return std::nullopt;
+  }
   if (path && !IsUrlValue(*out)) *out = platform::NormalizeSeparators(*out);
-  return ExpandPathVariables(*out, limit);
+  return ExpandPathVariables(*out, limit, problem);
 }
 
 // A path of an event action: path variables only.
-std::optional<std::string> ExpandEventPath(const std::string& text, bool path) {
+std::optional<std::string> ExpandEventPath(const std::string& text, bool path,
+                                           std::string& problem) {
   std::string value = path && !IsUrlValue(text) ? platform::NormalizeSeparators(text) : text;
-  return ExpandPathVariables(value, LimitFor(text));
+  return ExpandPathVariables(value, LimitFor(text), problem);
 }
 
 std::string Separator() { return std::string(1, platform::PathSeparator()); }
@@ -209,17 +235,21 @@ class UpdateFileReader {
     return doc_.FindElement(name);
   }
 
-  // Substitutes a value; false after the log line when it grows too long.
+  // Substitutes a value; false after the log line when it grows too long or
+  // uses a folder that is unknown.
   static bool Substitute(std::string_view raw, Kind kind, std::string& out) {
-    std::optional<std::string> value = Expand(raw, kind != Kind::kText);
+    std::string problem;
+    std::optional<std::string> value = Expand(raw, kind != Kind::kText, problem);
     if (value && kind == Kind::kLocation) {
       std::string with_credentials = ReplaceCredentialPlaceholders(*value);
-      if (with_credentials.size() > LimitFor(raw))
+      if (with_credentials.size() > LimitFor(raw)) {
         value.reset();
-      else
+        problem = kTooLong;
+      } else {
         value = std::move(with_credentials);
+      }
     }
-    if (!value) return Fail("value too long");
+    if (!value) return Fail(problem);
     out = std::move(*value);
     return true;
   }
@@ -231,7 +261,7 @@ class UpdateFileReader {
     bool present = FindChild(name, from);
     if (found) *found = present;
     if (!present) return true;
-    return Substitute(doc_.GetRawContent(), kind, out);
+    return Substitute(doc_.GetContentText(), kind, out);
   }
 
   // A child that must be there; its absence fails with the message.
@@ -287,9 +317,14 @@ class UpdateFileReader {
   // GENERAL --------------------------------------------------------------------
   bool ReadGeneral() {
     doc_.EnterElement();
-    if (!Required("VERSION", Kind::kText, data_.version,
-                  "general information -> version not found"))
+    std::string version;
+    if (!Required("VERSION", Kind::kText, version, "general information -> version not found"))
       return false;
+    // A line break or other control character would reach the version
+    // comparison and the settings file.
+    if (HasControlCharacter(version))
+      return Fail("general information -> version holds a control character");
+    data_.version = std::move(version);
     if (!Child("LICENSE", Kind::kText, data_.license)) return false;
     std::string close = "false";
     if (!Child("CLOSEAPPLICATION", Kind::kText, close)) return false;
@@ -368,9 +403,9 @@ class UpdateFileReader {
     return true;
   }
 
-  // The raw text of a child, as written.
+  // The text of a child, decoded (GetContentText), without substitution.
   std::string RawChild(std::string_view name, From from = From::kStart) {
-    return FindChild(name, from) ? doc_.GetRawContent() : std::string();
+    return FindChild(name, from) ? doc_.GetContentText() : std::string();
   }
 
   bool ReadEventActions(CEventData& event) {
@@ -400,11 +435,13 @@ class UpdateFileReader {
       std::string location = RawChild("LOCATION", From::kStart);
       std::string parameters = RawChild("PARAMETERS", From::kPrevious);
       doc_.LeaveElement();
-      std::optional<std::string> expanded_location = ExpandEventPath(location, true);
-      std::optional<std::string> expanded_parameters = ExpandEventPath(parameters, false);
+      std::string problem;
+      std::optional<std::string> expanded_location = ExpandEventPath(location, true, problem);
+      std::optional<std::string> expanded_parameters =
+          expanded_location ? ExpandEventPath(parameters, false, problem) : std::nullopt;
       if (!expanded_location || !expanded_parameters) {
         failed_ = true;
-        Fail("value too long");
+        Fail(problem);
         return nullptr;
       }
       run->location = std::move(*expanded_location);
@@ -424,7 +461,7 @@ class UpdateFileReader {
       close->title = RawChild("TITLE");
       close->file_name = RawChild("FILENAME");
       if (FindChild("ASKUSER", From::kStart))
-        close->ask_user = ToLower(doc_.GetRawContent()) != "false";
+        close->ask_user = ToLower(doc_.GetContentText()) != "false";
       doc_.LeaveElement();
       return close;
     }
@@ -531,7 +568,7 @@ class UpdateFileReader {
       if (download->locations.size() >= kMaxDownloadLocations)
         return Fail("too many download locations");
       std::string location;
-      if (!Substitute(doc_.GetRawContent(), Kind::kLocation, location)) return false;
+      if (!Substitute(doc_.GetContentText(), Kind::kLocation, location)) return false;
       download->locations.push_back(std::move(location));
     }
     // Without a location there is nothing to download and no destination.
@@ -674,9 +711,15 @@ class UpdateFileReader {
 
 bool ParseUpdateFile(CXmlDocument& document) { return UpdateFileReader(document).Parse(); }
 
-std::optional<std::string> ExpandValue(std::string_view text) { return Expand(text, false); }
+std::optional<std::string> ExpandValue(std::string_view text) {
+  std::string problem;
+  return Expand(text, false, problem);
+}
 
-std::optional<std::string> ExpandPathValue(std::string_view text) { return Expand(text, true); }
+std::optional<std::string> ExpandPathValue(std::string_view text) {
+  std::string problem;
+  return Expand(text, true, problem);
+}
 
 bool IsUrlValue(std::string_view text) {
   std::string start = ToLower(text.substr(0, 4));

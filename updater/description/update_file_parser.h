@@ -8,8 +8,8 @@
 
 class CXmlDocument;
 
-// Longest value the substitution may produce, unless the value was longer to
-// begin with: constants that expand into later constants cannot blow a value up.
+// How much longer than its text a value may grow by substitution: constants
+// that expand into later constants cannot blow a value up.
 inline constexpr std::size_t kMaxExpandedValueBytes = 64 * 1024;
 // Deepest nesting of SECTION elements.
 inline constexpr std::size_t kMaxSectionDepth = 32;
@@ -22,8 +22,10 @@ inline constexpr std::size_t kMaxSectionDepth = 32;
 bool ParseUpdateFile(CXmlDocument& document);
 
 // The substitution of update-file values: every constant in definition order,
-// then the path variables. nullopt when the result would be longer than
-// kMaxExpandedValueBytes and longer than the text.
+// then the path variables. nullopt when the result would be longer than the
+// text plus kMaxExpandedValueBytes, or when the text uses a folder placeholder
+// whose folder is unknown (CUpdaterPaths::FirstUnknownPlaceholder): such a
+// value fails the parse with "folder <placeholder> is unknown".
 std::optional<std::string> ExpandValue(std::string_view text);
 
 // The same for a value that names a path: after the constants and before the

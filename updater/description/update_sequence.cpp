@@ -14,10 +14,10 @@ std::string GetSequenceLocation(const std::string& path, std::string_view applic
   if (!document.FindElement("UPDATEINFO") || !document.EnterElement()) return "";
   if (!document.FindElement("SEQUENCE") || !document.EnterElement()) return "";
   if (!document.FindElement("MINIMUMVERSION")) return "";
-  const std::string minimum = document.GetRawContent();
+  const std::string minimum = document.GetContentText();
   document.ResetPosition();
   if (!document.FindElement("LOCATION")) return "";
-  std::string location = document.GetRawContent();
+  std::string location = document.GetContentText();
   if (CompareVersions(application_version, minimum) != kVersionOlder) return "";
   return location;
 }

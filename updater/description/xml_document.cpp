@@ -100,6 +100,14 @@ bool IsPlainName(std::u16string_view name, bool tag) {
 
 std::string Number(std::size_t value) { return std::to_string(value); }
 
+// The text inside a whole CDATA section "<![CDATA[...]]>".
+std::u16string_view CDataContents(std::u16string_view section) {
+  constexpr std::size_t kOpening = 9;  // "<![CDATA["
+  constexpr std::size_t kClosing = 3;  // "]]>"
+  if (section.size() < kOpening + kClosing) return {};
+  return section.substr(kOpening, section.size() - kOpening - kClosing);
+}
+
 }  // namespace
 
 CXmlDocument::CXmlDocument() { SetDocumentUtf16(std::u16string()); }
@@ -367,6 +375,31 @@ std::string CXmlDocument::GetRawContent() const {
   return Utf16ToUtf8(std::u16string_view(text_).substr(begin, end - begin));
 }
 
+std::string CXmlDocument::GetContentText() const {
+  if (main_ == 0 || node_kind_ != XmlNodeKind::kElement) return {};
+  const CXmlElement& element = elements_[main_];
+  if (element.flags & (kXmlElementEmpty | kXmlElementNotEnded)) return {};
+  const std::size_t begin = element.start + element.start_tag_length;
+  const std::size_t end = element.start + element.length - element.end_tag_length;
+  if (end <= begin) return {};
+  const std::u16string_view text(text_);
+  std::u16string out;
+  out.reserve(end - begin);
+  for (std::size_t offset = begin; offset < end;) {
+    const CXmlNode node = ScanXmlNode(text, offset, end);
+    const std::u16string_view written = text.substr(node.start, node.end - node.start);
+    if (node.type == XmlNodeType::kText || node.type == XmlNodeType::kBlanks) {
+      out += DecodeXmlText(written);
+    } else if (node.type == XmlNodeType::kCData && !node.unterminated) {
+      out += CDataContents(written);
+    } else {
+      out += written;
+    }
+    offset = node.end;
+  }
+  return Utf16ToUtf8(out);
+}
+
 std::string CXmlDocument::GetElementText() const {
   if (main_ == 0 || node_kind_ != XmlNodeKind::kElement) return {};
   const CXmlElement& element = elements_[main_];
@@ -385,11 +418,7 @@ std::string CXmlDocument::GetElementText() const {
     if (node.type == XmlNodeType::kText) {
       out += DecodeXmlText(std::u16string_view(text_).substr(node.start, node.end - node.start));
     } else if (node.type == XmlNodeType::kCData && !node.unterminated) {
-      constexpr std::size_t kOpening = 9;  // "<![CDATA["
-      constexpr std::size_t kClosing = 3;  // "]]>"
-      std::size_t inner_begin = node.start + kOpening;
-      std::size_t inner_end = node.end - kClosing;
-      if (inner_end > inner_begin) out.append(text_, inner_begin, inner_end - inner_begin);
+      out += CDataContents(std::u16string_view(text_).substr(node.start, node.end - node.start));
     }
     offset = node.end;
   }

@@ -73,6 +73,11 @@ class CXmlDocument {
   // The text between start tag and end tag, unchanged. "" for an empty
   // element, one that was not ended, or when no element is current.
   std::string GetRawContent() const;
+  // The content as a value: character and entity references in text runs
+  // decoded, CDATA sections replaced by their contents, any other markup
+  // (child elements, comments) kept as written. "" for an empty element, one
+  // that was not ended, or when no element is current.
+  std::string GetContentText() const;
   // The decoded character data: text runs and CDATA contents; comments,
   // processing instructions and blank runs between markup are left out.
   // "" when the element has child elements.

@@ -67,8 +67,20 @@ void CCheckVersion::OnMessage(const Message& message) {
 
 void CCheckVersion::OnEnd() { deps_.network->Abort(); }
 
+bool CCheckVersion::ApplicationFolderKnown() {
+  const std::string& problem = CUpdaterPaths::Instance().ApplicationFolderProblem();
+  if (problem.empty()) return true;
+  CUpdaterLog::Instance().WriteLine("APPLICATION LOCATION ERROR: " + problem +
+                                    "; no update is installed");
+  Finish(MakeMessage(WMU_ERROR, ERROR_UNKNOWN));
+  return false;
+}
+
 void CCheckVersion::StartCheck() {
   phase_ = Phase::kUpdateFile;
+  // Without the application's folder every "%app%" path would begin at the
+  // file-system root: the run stops before anything is fetched.
+  if (!ApplicationFolderKnown()) return;
   // The outcome of every download of this check comes to this task.
   deps_.network->SetOwner(OwnQueue());
   const SettingsValues& settings = CUpdaterSettings::Instance().Values();

@@ -5,7 +5,9 @@
 // version. It answers its owner exactly once: WMU_TASK_COMPLETE
 // (TASK_CHECKVERSION, 0) when there is one, otherwise WMU_ERROR with
 // ERROR_NO_CONNECTION, ERROR_SERVER ("updatefile.xml"), ERROR_FILE_CORRUPT
-// ("updatefile.xml") or ERROR_NO_NEW_VERSION; then its thread ends.
+// ("updatefile.xml") or ERROR_NO_NEW_VERSION; then its thread ends. Without
+// an application folder (no application location) it logs
+// "APPLICATION LOCATION ERROR: ..." and answers ERROR_UNKNOWN at once.
 //
 // Downloads run on the network's transfer worker, which reports to this task
 // (it makes itself the owner when it starts); meanwhile the task keeps serving
@@ -49,6 +51,8 @@ class CCheckVersion : public CTaskThread {
   enum class Phase { kIdle, kUpdateFile, kSelfUpdate, kEnded };
 
   void StartCheck();
+  // False after the log line and the answer when "%app%" names no folder.
+  bool ApplicationFolderKnown();
   void NextUpdateFileStep();
   void QueryUpdateApi();
   void StartSelfUpdatePhase();

@@ -37,13 +37,6 @@ std::string InFolder(const std::string& folder, const std::string& name) {
   return WithoutTrailingSeparators(folder) + platform::PathSeparator() + name;
 }
 
-bool HasControlCharacter(std::string_view text) {
-  return std::any_of(text.begin(), text.end(), [](char c) {
-    const auto byte = static_cast<unsigned char>(c);
-    return byte < 0x20 || byte == 0x7f;
-  });
-}
-
 bool IsHexDigest(std::string_view text) {
   return text.size() == 32 && std::all_of(text.begin(), text.end(), [](char c) {
            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
@@ -120,7 +113,7 @@ std::optional<std::string> ReadSelfUpdateDigest(const std::string& path) {
   document.SetDocument(ReadTextFile(path));
   if (!document.FindElement("SELFUPDATE") || !document.EnterElement()) return std::string();
   if (!document.FindElement("HASH")) return std::string();
-  const std::string digest = ToLower(TrimWhitespace(document.GetRawContent()));
+  const std::string digest = ToLower(TrimWhitespace(document.GetContentText()));
   if (!IsHexDigest(digest)) return std::nullopt;
   return digest;
 }
