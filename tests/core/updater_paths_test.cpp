@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/system_paths.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/updater_settings.h"
 
@@ -179,8 +180,8 @@ TEST_F(UpdaterPathsTest, ALocationWithoutAFolderLeavesTheApplicationFolderUnknow
       {"//", ""},
       {"/tool.exe", ""},
       {"//tool.exe", ""},
-      {"tool.exe", ""},
-      {"apps/tool.exe", ""},
+      {"tool.exe", platform::CurrentFolder() + "/"},
+      {"apps/tool.exe", platform::CurrentFolder() + "/apps/"},
       {"/apps/tool.exe", "/apps/"},
       {"/apps/tool/tool.exe", "/apps/tool/"},
   };
@@ -194,7 +195,8 @@ TEST_F(UpdaterPathsTest, ALocationWithoutAFolderLeavesTheApplicationFolderUnknow
   }
   InitTemp("Tool", "1", "", "");
   EXPECT_EQ(Paths().ApplicationFolderProblem(),
-            "no application location is set (APPLICATION LOCATION in the settings file)");
+            "no application location is set (APPLICATION LOCATION in the settings file, or "
+            "-applocation)");
   InitTemp("Tool", "1", "/tool.exe", "");
   EXPECT_EQ(Paths().ApplicationFolderProblem(),
             "the application location '/tool.exe' names no folder below the file-system root");

@@ -1133,6 +1133,9 @@ TEST_F(UpdateFileParserTest, UnknownFoldersFailTheParse) {
   SettingsValues& settings = CUpdaterSettings::Instance().MutableValues();
   settings.location = "";
   ASSERT_TRUE(CUpdaterPaths::Instance().InitUpdaterTemp());
+  const std::string kNoApplicationFolder =
+      "folder %app% is unknown: no application location is set (APPLICATION LOCATION in the "
+      "settings file, or -applocation)";
   struct Case {
     std::string name;
     std::string xml;
@@ -1142,20 +1145,17 @@ TEST_F(UpdateFileParserTest, UnknownFoldersFailTheParse) {
        OneAction("copy",
                  "<OLDLOCATION>%updatertemp%a.txt</OLDLOCATION>"
                  "<NEWLOCATION>%app%a.txt</NEWLOCATION>"),
-       "folder %app% is unknown: no application location is set (APPLICATION LOCATION in the "
-       "settings file)"},
+       kNoApplicationFolder},
       {"unzip to %app% through a constant",
        "<UPDATEINFO><CONSTANTS><CONSTANT name=\"dest\" value=\"%app%\"/></CONSTANTS>" +
            kMinimalGeneral +
            "<FILES><FILE name=\"f\"><ACTION type=\"unzip\"><LOCATION>%updatertemp%a.zip"
            "</LOCATION><DESTINATION>%dest%</DESTINATION></ACTION></FILE></FILES></UPDATEINFO>",
-       "folder %app% is unknown: no application location is set (APPLICATION LOCATION in the "
-       "settings file)"},
+       kNoApplicationFolder},
       {"event run",
        Wrap("<EVENTS><ONCLOSE><ACTION type=\"run\"><LOCATION>%app%tool</LOCATION>"
             "</ACTION></ONCLOSE></EVENTS>"),
-       "folder %app% is unknown: no application location is set (APPLICATION LOCATION in the "
-       "settings file)"},
+       kNoApplicationFolder},
       {"%approot% without ROOT", OneAction("delete", "<LOCATION>%approot%/old.txt</LOCATION>"),
        "folder %approot% is unknown"},
   };

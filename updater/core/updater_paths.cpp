@@ -22,16 +22,6 @@ std::string WithoutTrailingSeparators(std::string folder) {
   return folder;
 }
 
-// True for a path that begins at a root: a separator, or where the separator
-// is the backslash a drive ("C:\").
-bool IsAbsolute(std::string_view path) {
-  if (!path.empty() && platform::IsPathSeparator(path[0])) return true;
-  if (platform::PathSeparator() != '\\' || path.size() < 3) return false;
-  const char drive = path[0];
-  const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
-  return letter && path[1] == ':' && platform::IsPathSeparator(path[2]);
-}
-
 // True for a folder that is a file-system root: only separators, or a drive
 // and separators.
 bool IsRootFolder(std::string_view folder) {
@@ -44,7 +34,7 @@ bool IsRootFolder(std::string_view folder) {
 
 // A folder placeholder value that a path may be built on.
 bool IsUsableFolderValue(std::string_view value) {
-  return !value.empty() && IsAbsolute(value) && !IsRootFolder(value);
+  return IsAbsolutePath(value) && !IsRootFolder(value);
 }
 
 }  // namespace
@@ -108,7 +98,9 @@ bool CUpdaterPaths::InitUpdaterTemp() {
                                FolderComponent(settings.name) + sep +
                                FolderComponent(settings.version) + sep;
   entries_[kPathRollback] = entries_[kPathUpdaterTemp] + "rollback" + sep;
-  entries_[kPathApp] = ApplicationFolderOf(settings.location, app_problem_).value_or("");
+  // A relative location (from the command line) is taken from the current folder.
+  entries_[kPathApp] =
+      ApplicationFolderOf(platform::FullPath(settings.location), app_problem_).value_or("");
   entries_[kPathUpdateServerPath] = settings.url;
   entries_[kPathUpdateServerFile] = FileNameOf(settings.url);
 
@@ -166,7 +158,9 @@ std::string_view CUpdaterPaths::FirstUnknownPlaceholder(std::string_view text) c
 std::optional<std::string> ApplicationFolderOf(const std::string& location, std::string& problem) {
   problem.clear();
   if (location.empty()) {
-    problem = "no application location is set (APPLICATION LOCATION in the settings file)";
+    problem =
+        "no application location is set (APPLICATION LOCATION in the settings file, or "
+        "-applocation)";
     return std::nullopt;
   }
   // The text before the last separator; a location without one names no folder.
@@ -281,6 +275,14 @@ void AppendCollapsed(std::string_view path, std::string& out) {
 }
 
 }  // namespace
+
+bool IsAbsolutePath(std::string_view path) {
+  if (!path.empty() && platform::IsPathSeparator(path[0])) return true;
+  if (platform::PathSeparator() != '\\' || path.size() < 3) return false;
+  const char drive = path[0];
+  const bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
+  return letter && path[1] == ':' && platform::IsPathSeparator(path[2]);
+}
 
 bool HasUrlScheme(std::string_view text) { return FindWebAddress(text, 0) == 0; }
 

@@ -131,6 +131,9 @@ std::string FileNameOf(const std::string& path);
 // Web addresses ("scheme://" with a scheme of two or more characters, up to
 // the next blank or quote) keep every character: "https://cdn/a//b" stays.
 std::string CollapseSeparators(const std::string& path);
+// True for a path that begins at a root: a separator, or, where the separator
+// is the backslash, a drive ("C:\").
+bool IsAbsolutePath(std::string_view path);
 // True for a text that begins with a web address: a scheme of two or more
 // characters (a letter, then letters, digits, "+", "-" or ".") and "://".
 bool HasUrlScheme(std::string_view text);

@@ -106,16 +106,6 @@ std::optional<std::string> ExpandEventPath(const std::string& text, bool path,
 
 std::string Separator() { return std::string(1, platform::PathSeparator()); }
 
-// True for a path that names its root: it begins with a separator, or, where
-// the separator is the backslash, with a drive ("C:\").
-bool IsRootedPath(std::string_view path) {
-  if (!path.empty() && platform::IsPathSeparator(path[0])) return true;
-  if (platform::PathSeparator() != '\\' || path.size() < 3) return false;
-  char drive = path[0];
-  bool letter = (drive >= 'A' && drive <= 'Z') || (drive >= 'a' && drive <= 'z');
-  return letter && path[1] == ':' && platform::IsPathSeparator(path[2]);
-}
-
 // True when the last component of the path holds a ".".
 bool HasExtension(std::string_view path) {
   std::size_t last = path.find_last_of("/\\");
@@ -578,7 +568,7 @@ class UpdateFileReader {
       std::string destination;
       if (!Child("DESTINATION", Kind::kPath, destination, &has_destination)) return false;
       if (has_destination && !destination.empty()) {
-        if (!IsRootedPath(destination)) {
+        if (!IsAbsolutePath(destination)) {
           // Relative to the updater's temporary folder.
           if (!Substitute("%updatertemp%" + Separator() + destination, Kind::kPath, destination))
             return false;
