@@ -556,6 +556,23 @@ TEST_F(UpdateFileParserTest, ElementTextIsDecodedInEveryReader) {
   EXPECT_FALSE(close.ask_user);
 }
 
+// Doubled slashes are collapsed in file-system paths only.
+TEST_F(UpdateFileParserTest, WebAddressesKeepEveryCharacter) {
+  ASSERT_TRUE(Parse(
+      Wrap("<FILES><FILE name=\"f\"><ACTION type=\"download\">"
+           "<LOCATION>https://cdn/dl//f.zip?token=ab//cd</LOCATION>"
+           "<LOCATION>ftp://user@mirror//pub/f.zip</LOCATION></ACTION>"
+           "<ACTION type=\"delete\"><LOCATION>%app%sub//old.txt</LOCATION></ACTION></FILE></FILES>"
+           "<EVENTS><ONCLOSE><ACTION type=\"run\"><LOCATION>https://h//page</LOCATION>"
+           "</ACTION></ONCLOSE></EVENTS>")));
+  ASSERT_EQ(Data().files.size(), 1u);
+  EXPECT_EQ(ActionAt<CFileActionDownload>(Data().files[0], 0).locations,
+            (std::vector<std::string>{"https://cdn/dl//f.zip?token=ab//cd",
+                                      "ftp://user@mirror//pub/f.zip"}));
+  EXPECT_EQ(ActionAt<CFileActionDelete>(Data().files[0], 1).location, app_ + "sub/old.txt");
+  EXPECT_EQ(EventActionAt<CEventActionRun>("ONCLOSE", 0).location, "https://h//page");
+}
+
 // A version with a control character cannot be compared or written back.
 TEST_F(UpdateFileParserTest, AVersionWithAControlCharacterFailsTheParse) {
   const std::string line = "general information -> version holds a control character";
