@@ -173,11 +173,11 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
       hop->refusal = "a content-encoded answer (" + hop->content_encoding + ") to a range request";
       return 0;
     }
-    if (hop->Encoded()) {
-      // Decoded here: the announced length is that of the encoded body.
-    } else if (status == 206) {
+    // An encoded body is decoded here: its announced length is not the
+    // length of what arrives, so the total stays unknown.
+    if (status == 206) {
       if (!ParseContentRange(hop->content_range, first, total)) first = -1;
-    } else {
+    } else if (!hop->Encoded()) {
       curl_off_t length = -1;
       curl_easy_getinfo(hop->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
       total = length;
