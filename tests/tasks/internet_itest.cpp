@@ -230,6 +230,19 @@ TEST_F(InternetTest, ContentEncodedAnswersAreDecodedOrRefused) {
   EXPECT_EQ(FetchText(server_.Url("/gz.bin"), connection, 1 << 20), body);
   EXPECT_FALSE(FetchText(server_.Url("/gz.bin"), connection, 1000)) << "decoded size counts";
 
+  // A range of an encoded body counts encoded bytes: refused, never decoded
+  // into a file.
+  FetchSink sink;
+  std::string received;
+  sink.on_data = [&received](std::string_view data) {
+    received.append(data);
+    return true;
+  };
+  const HttpAnswer ranged = FetchUrl(server_.Url("/gz.bin"), 100, connection, sink);
+  EXPECT_EQ(ranged.failure, SendFailure::kRefused);
+  EXPECT_EQ(ranged.error_text, "a content-encoded answer (gzip) to a range request");
+  EXPECT_EQ(received, "");
+
   // An encoding the library cannot decode: refused with a clear reason, sent once.
   std::string odd = folder_.Write("odd.bin", "kept");
   EXPECT_TRUE(Download("/odd.bin", odd, false).Failed());

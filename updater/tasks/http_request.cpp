@@ -455,8 +455,11 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
     }
     if (code == CURLE_BAD_CONTENT_ENCODING && success_status) {
       answer.failure = SendFailure::kRefused;
+      // A range of an encoded body is no encoded body of its own.
       answer.error_text =
-          "the answer's content encoding (" + hop.content_encoding + ") cannot be decoded";
+          status == 206
+              ? "a content-encoded answer (" + hop.content_encoding + ") to a range request"
+              : "the answer's content encoding (" + hop.content_encoding + ") cannot be decoded";
       return answer;
     }
     if ((code == CURLE_WRITE_ERROR && hop.stopped_by_us) ||
