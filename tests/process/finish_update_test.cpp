@@ -104,7 +104,8 @@ class FinishUpdate : public ::testing::Test {
     ASSERT_TRUE(platform::CreateFolders(folder / "updatertemp"));
   }
 
-  CFinishUpdate Make() {
+  // By default the user's temporary folder is "updatertemp/" itself.
+  CFinishUpdate Make(const std::string& temp = "updatertemp/") {
     return CFinishUpdate(FinishUpdateInputs{.update_file = update,
                                             .settings = settings,
                                             .installed_sections = sections,
@@ -113,7 +114,8 @@ class FinishUpdate : public ::testing::Test {
                                             .language = language,
                                             .settings_file = settings_file,
                                             .updater_folder = folder / "updater/",
-                                            .updater_temp_folder = folder / "updatertemp/"},
+                                            .updater_temp_folder = folder / "updatertemp/",
+                                            .temp_folder = folder / temp},
                          services);
   }
 
@@ -288,6 +290,21 @@ TEST_F(FinishUpdate, DeletesOnlyTemporaryFilesInsideTheTemporaryFolder) {
   EXPECT_TRUE(platform::FolderExists(folder / "updatertemp/a-folder"));
   EXPECT_EQ(temporary_files.Size(), 0u);
   EXPECT_EQ(log.Lines(), Lines{"temporary update files deleted"});
+}
+
+// Downloads named "%temp%name" lie beside the updater's own temporary folder
+// and go; one named "%app%name" is part of the application and stays.
+TEST_F(FinishUpdate, DeletesTemporaryFilesOfTheUsersTemporaryFolderOnly) {
+  const std::string in_temp = folder.Write("tmp/direct.bin", "1");
+  const std::string in_updater_temp = folder.Write("tmp/updater_temp_1/a.bin", "2");
+  const std::string in_app = folder.Write("app/plugin.bin", "kept");
+  for (const std::string& path : {in_temp, in_updater_temp, in_app}) temporary_files.Add(path);
+
+  Make("tmp/").DeleteTemporaryFiles();
+
+  EXPECT_FALSE(platform::PathExists(in_temp));
+  EXPECT_FALSE(platform::PathExists(in_updater_temp));
+  EXPECT_EQ(folder.Read("app/plugin.bin"), "kept");
 }
 
 struct InsideCase {

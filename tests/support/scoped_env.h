@@ -44,6 +44,14 @@ class ScopedEnvironment {
     Apply(name, value);
   }
 
+  // Removes every proxy variable libcurl and libproxy read (both spellings),
+  // so that a test sees no proxy unless it sets one itself.
+  void ClearProxyVariables() {
+    for (const char* name : {"http_proxy", "HTTP_PROXY", "https_proxy", "HTTPS_PROXY", "all_proxy",
+                             "ALL_PROXY", "no_proxy", "NO_PROXY", "ftp_proxy", "FTP_PROXY"})
+      Set(name, std::nullopt);
+  }
+
  private:
   struct Saved {
     std::string name;

@@ -5,8 +5,10 @@
 #include <openssl/pem.h>
 #include <openssl/x509.h>
 #include <openssl/x509v3.h>
+#include <zlib.h>
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
 #include <cstdio>
 
@@ -176,6 +178,11 @@ void TestHttpServer::WaitForStop() {
   stop_cv_.wait_for(lock, std::chrono::seconds(20), [this] { return stopping_; });
 }
 
+bool TestHttpServer::WaitForStopFor(int ms) {
+  std::unique_lock lock(mutex_);
+  return stop_cv_.wait_for(lock, std::chrono::milliseconds(ms), [this] { return stopping_; });
+}
+
 std::string TestHttpServer::Url(std::string_view path) const {
   std::string scheme = certificate_file_.empty() ? "http" : "https";
   return scheme + "://127.0.0.1:" + std::to_string(port_) + std::string(path);
@@ -200,6 +207,13 @@ void TestHttpServer::Dispatch(const httplib::Request& request, httplib::Response
     ranges_[request.path].push_back(request.get_header_value("Range"));
     authorizations_[request.path].push_back(request.get_header_value("Authorization"));
     targets_[request.path].push_back(request.target);
+    std::map<std::string, std::string> headers;
+    for (const auto& [name, value] : request.headers) {
+      std::string lower = name;
+      for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+      headers[lower] = value;
+    }
+    headers_[request.path].push_back(std::move(headers));
     auto found = routes_.find(request.path);
     if (found != routes_.end()) handler = found->second;
   }
@@ -275,6 +289,33 @@ void TestHttpServer::ServeChunked(const std::string& path, std::string body) {
         });
 }
 
+void TestHttpServer::ServeEncoded(const std::string& path, std::string encoded,
+                                  const std::string& encoding) {
+  Route(path, [encoded = std::move(encoded), encoding](const httplib::Request&,
+                                                       httplib::Response& response) {
+    response.set_header("Content-Encoding", encoding);
+    response.set_content(encoded, "application/octet-stream");
+  });
+}
+
+void TestHttpServer::ServeTrickling(const std::string& path, std::string body, int interval_ms) {
+  Route(path, [this, body = std::move(body), interval_ms](const httplib::Request& request,
+                                                          httplib::Response& response) {
+    const_cast<httplib::Request&>(request).ranges.clear();
+    response.set_chunked_content_provider(
+        "application/octet-stream",
+        [this, body, interval_ms](std::size_t offset, httplib::DataSink& sink) {
+          if (offset >= body.size()) {
+            sink.done();
+            return true;
+          }
+          // The pause stands for a slow server; a stopping server ends it.
+          if (offset > 0 && WaitForStopFor(interval_ms)) return false;
+          return sink.write(body.data() + offset, 1);
+        });
+  });
+}
+
 void TestHttpServer::ServeCutOff(const std::string& path, std::string body, std::size_t sent) {
   Route(path, [body = std::move(body), sent](const httplib::Request& request,
                                              httplib::Response& response) {
@@ -332,6 +373,37 @@ void TestHttpServer::ServeStatus(const std::string& path, int status, std::strin
           response.status = status;
           response.set_content(body, "text/html");
         });
+}
+
+std::vector<std::string> TestHttpServer::HeaderValues(const std::string& path,
+                                                      const std::string& name) const {
+  std::string lower = name;
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  std::lock_guard lock(mutex_);
+  std::vector<std::string> values;
+  auto found = headers_.find(path);
+  if (found == headers_.end()) return values;
+  for (const auto& headers : found->second) {
+    auto header = headers.find(lower);
+    values.push_back(header == headers.end() ? std::string() : header->second);
+  }
+  return values;
+}
+
+std::string GzipBytes(std::string_view data) {
+  z_stream stream{};
+  // 15 window bits + 16: a gzip header and trailer.
+  if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY) != Z_OK)
+    return {};
+  std::string out(deflateBound(&stream, static_cast<uLong>(data.size())) + 64, '\0');
+  stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
+  stream.avail_in = static_cast<uInt>(data.size());
+  stream.next_out = reinterpret_cast<Bytef*>(out.data());
+  stream.avail_out = static_cast<uInt>(out.size());
+  const int result = deflate(&stream, Z_FINISH);
+  out.resize(stream.total_out);
+  deflateEnd(&stream);
+  return result == Z_STREAM_END ? out : std::string();
 }
 
 std::vector<std::string> TestHttpServer::Targets(const std::string& path) const {

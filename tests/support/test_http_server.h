@@ -54,6 +54,12 @@ class TestHttpServer {
   // Announces the whole body, sends its first `sent` bytes, then sends nothing
   // more until the server stops.
   void ServeStalling(const std::string& path, std::string body, std::size_t sent);
+  // Bytes already encoded, sent with "Content-Encoding: encoding" whatever the
+  // request asked for; a range request gets 206 with a range of those bytes.
+  void ServeEncoded(const std::string& path, std::string encoded, const std::string& encoding);
+  // The body in chunks of one byte, one every interval_ms (no announced
+  // length); a stopping server ends it.
+  void ServeTrickling(const std::string& path, std::string body, int interval_ms);
   // A redirect to location.
   void ServeRedirect(const std::string& path, const std::string& location, int status = 302);
   // A file that needs basic authentication with the user name and password;
@@ -75,6 +81,9 @@ class TestHttpServer {
   std::vector<std::string> AuthorizationHeaders(const std::string& path) const;
   // The Range headers of the requests for a path ("" for none), in order.
   std::vector<std::string> RangeHeaders(const std::string& path) const;
+  // The values of a request header (any case) of the requests for a path ("" for
+  // none), in order.
+  std::vector<std::string> HeaderValues(const std::string& path, const std::string& name) const;
   // The targets (path and query) of the requests for a path, in order.
   std::vector<std::string> Targets(const std::string& path) const;
 
@@ -87,6 +96,8 @@ class TestHttpServer {
   void Dispatch(const httplib::Request& request, httplib::Response& response);
   // Waits until the server stops (at most 20 s); used by stalled answers.
   void WaitForStop();
+  // Waits until the server stops, at most ms; true when it stops.
+  bool WaitForStopFor(int ms);
 
   TempFolder folder_;
   std::string certificate_file_;
@@ -105,11 +116,16 @@ class TestHttpServer {
   std::map<std::string, std::vector<std::string>> ranges_;
   std::map<std::string, std::vector<std::string>> authorizations_;
   std::map<std::string, std::vector<std::string>> targets_;
+  // Per path, per request: the headers with lower-case names.
+  std::map<std::string, std::vector<std::map<std::string, std::string>>> headers_;
 };
 
 // Makes a self-signed certificate (EC P-256, valid for 127.0.0.1 and
 // localhost) and its key as PEM files; false when OpenSSL failed.
 bool MakeSelfSignedCertificate(const std::string& certificate_file, const std::string& key_file);
+
+// The data compressed as gzip (zlib's format with a gzip header).
+std::string GzipBytes(std::string_view data);
 
 // "Sun, 06 Nov 1994 08:49:37 GMT" for seconds since the epoch.
 std::string HttpDate(std::int64_t seconds);

@@ -120,6 +120,9 @@ class CheckVersionNetworkTest : public ::testing::Test {
     options.connection_hosts = {"127.0.0.1"};
     options.connection_port = connection_port > 0 ? connection_port : server_.Port();
     options.connection_timeout_ms = 2000;
+    // Short enough for a test to see the limits work.
+    options.description_limit_ms = 1500;
+    options.description_max_bytes = description_max_bytes_;
     return std::make_shared<CCheckVersionInternet>(options);
   }
 
@@ -140,6 +143,7 @@ class CheckVersionNetworkTest : public ::testing::Test {
   }
 
   LogCapture log_;
+  std::int64_t description_max_bytes_ = 1 << 20;
   // Loopback requests never go through a proxy of the environment.
   ScopedEnv no_proxy_{"no_proxy", "*"};
   TempFolder folder_;
@@ -180,6 +184,47 @@ TEST_F(CheckVersionNetworkTest, SequenceRedirectionsAreDownloadedAndFollowed) {
   EXPECT_EQ(server_.Requests("/never.xml"), 0);
   EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
   EXPECT_TRUE(log_.Contains("CInternet::DownloadFile -> second.xml"));
+}
+
+// A server that answers gzip although asked for the identity encoding: the
+// update file is decoded, not read as corrupt.
+TEST_F(CheckVersionNetworkTest, ContentEncodedUpdateFileIsDecoded) {
+  UpdateFileShape second;
+  second.version = "2.0";
+  server_.ServeEncoded("/second.xml", GzipBytes(UpdateFileXml(second)), "gzip");
+  UpdateFileShape first;
+  first.version = "3.0";
+  first.sequence = Sequence("2.0", server_.Url("/second.xml"));
+  Ship(first);
+
+  ExpectNewVersion(RunCheck());
+  EXPECT_EQ(CUpdateFileData::Instance().version, "2.0");
+}
+
+// The size limit of an update file is applied while it arrives: the same file
+// loads under a higher limit.
+TEST_F(CheckVersionNetworkTest, UpdateFileOverTheSizeLimitIsRefusedWhileItArrives) {
+  UpdateFileShape second;
+  second.version = "2.0";
+  second.sequence = "<!--" + std::string(1500000, 'x') + "-->\n";
+  server_.ServeChunked("/second.xml", UpdateFileXml(second));
+  UpdateFileShape first;
+  first.version = "3.0";
+  first.sequence = Sequence("2.0", server_.Url("/second.xml"));
+  for (std::int64_t limit : {std::int64_t{4} << 20, std::int64_t{1} << 20}) {
+    SCOPED_TRACE(limit);
+    CUpdateFileData::ResetInstance();
+    Ship(first);
+    description_max_bytes_ = limit;
+    const Message report = RunCheck();
+    if (limit > (1 << 20)) {
+      ExpectNewVersion(report);
+    } else {
+      ExpectError(report, ERROR_SERVER, "updatefile.xml");
+      EXPECT_TRUE(log_.Contains(
+          "CHttpFileObject::Transfer -> second.xml failed: the file is larger than 1048576 bytes"));
+    }
+  }
 }
 
 struct FailedDownloadCase {
@@ -225,6 +270,17 @@ INSTANTIATE_TEST_SUITE_P(
                              shape.version = "2.5";
                              const std::string body = UpdateFileXml(shape);
                              server.ServeCutOff("/next.xml", body, body.size() / 2);
+                             return server.Url("/next.xml");
+                           }},
+        FailedDownloadCase{"UndecodableEncoding",
+                           [](TestHttpServer& server) {
+                             server.ServeEncoded("/next.xml", "\x1f\x9d packed", "compress");
+                             return server.Url("/next.xml");
+                           }},
+        // One byte every 100 ms never stalls; the deadline ends it.
+        FailedDownloadCase{"Trickling",
+                           [](TestHttpServer& server) {
+                             server.ServeTrickling("/next.xml", RedirectingFile("x"), 100);
                              return server.Url("/next.xml");
                            }},
         FailedDownloadCase{"ConnectionRefused",

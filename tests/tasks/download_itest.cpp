@@ -128,7 +128,9 @@ TEST_F(DownloadServerTest, AFailedLocationFallsBackToTheNext) {
     const std::string second = "/second" + std::to_string(round++) + "/f.bin";
     c.serve_first(server_, first);
     server_.ServeFile(second, body);
-    AddDownload("f.bin", {server_.Url(first), server_.Url(second)}, CMd5::HexOf(body));
+    // The digest comes with the download (as the self-update's does).
+    DownloadOf(AddDownload("f.bin", {server_.Url(first), server_.Url(second)})).md5 =
+        CMd5::HexOf(body);
     Reports reports = Run(PlentyOfSpace());
     ASSERT_TRUE(reports.Completed());
     EXPECT_EQ(ReadAll(InTemp("f.bin")), body);
@@ -165,7 +167,7 @@ TEST_F(DownloadServerTest, EveryLocationFailingIsAnError) {
     const std::string b = "/b" + std::to_string(round++) + "/g.bin";
     c.serve(server_, a);
     c.serve(server_, b);
-    AddDownload("dir\\g.bin", {server_.Url(a), server_.Url(b)}, CMd5::HexOf(body));
+    DownloadOf(AddDownload("dir\\g.bin", {server_.Url(a), server_.Url(b)})).md5 = CMd5::HexOf(body);
     Reports reports = Run(PlentyOfSpace());
     ASSERT_TRUE(reports.FailedWith(c.code));
     EXPECT_EQ(reports.Last()->text, c.text);
@@ -177,6 +179,84 @@ TEST_F(DownloadServerTest, EveryLocationFailingIsAnError) {
       EXPECT_TRUE(log_.Contains("CDownload: g.bin does not have the expected MD5 digest"));
     }
   }
+}
+
+// The record's hash is the digest of the installed file: an archive or an
+// installer that is downloaded differs from it and is kept all the same.
+TEST_F(DownloadServerTest, DownloadIsNeverComparedWithTheRecordsHash) {
+  const std::string installed = Content(40000, 5);
+  const std::string archive = Content(30000, 6);
+  server_.ServeFile("/first/app.zip", archive);
+  server_.ServeFile("/second/app.zip", Content(30000, 7));
+  CFileData& file =
+      AddDownload("app.exe", {server_.Url("/first/app.zip"), server_.Url("/second/app.zip")},
+                  CMd5::HexOf(installed));
+  file.check = "hash";
+  DownloadOf(file).destination = InTemp("app.zip");
+  Reports reports = Run(PlentyOfSpace());
+  ASSERT_TRUE(reports.Completed());
+  EXPECT_EQ(ReadAll(InTemp("app.zip")), archive);
+  EXPECT_EQ(server_.Requests("/second/app.zip"), 0);
+}
+
+// "%temp%name" and "%app%name" are destinations as good as the updater's own
+// temporary folder; only files in the user's temporary folder are listed for
+// removal at the end of the run.
+TEST_F(DownloadServerTest, DestinationsOutsideTheUpdatersTemporaryFolderAreUsed) {
+  server_.ServeFile("/a.bin", Content(1000, 8));
+  server_.ServeFile("/b.bin", Content(2000, 9));
+  server_.ServeFile("/c.bin", Content(3000, 10));
+  ASSERT_TRUE(platform::CreateFolders(folder_ / "app"));
+  const std::string in_temp = CUpdaterPaths::Instance().Expand("%temp%a.bin");
+  const std::string in_app = folder_ / "app/b.bin";
+  const std::string in_updater_temp = InTemp("c.bin");
+  DownloadOf(AddDownload("a.bin", {server_.Url("/a.bin")})).destination = in_temp;
+  DownloadOf(AddDownload("b.bin", {server_.Url("/b.bin")})).destination = in_app;
+  AddDownload("c.bin", {server_.Url("/c.bin")});
+  Data().resume_downloads = true;
+
+  Reports reports = Run(PlentyOfSpace());
+  ASSERT_TRUE(reports.Completed());
+  EXPECT_EQ(ReadAll(in_temp), Content(1000, 8));
+  EXPECT_EQ(ReadAll(in_app), Content(2000, 9));
+  EXPECT_EQ(ReadAll(in_updater_temp), Content(3000, 10));
+  EXPECT_TRUE(Listed(in_temp));
+  EXPECT_TRUE(Listed(ResumeFilePath(in_temp)));
+  EXPECT_TRUE(Listed(in_updater_temp));
+  EXPECT_FALSE(Listed(in_app));
+  EXPECT_FALSE(Listed(ResumeFilePath(in_app)));
+}
+
+// A server that sends the file chunked, without a length: the file is
+// downloaded, its progress counts bytes, and the disk-space check counts the
+// sizes that are known.
+TEST_F(DownloadServerTest, AnAnswerWithoutALengthIsDownloaded) {
+  const std::string body = Content(300000, 11);
+  server_.ServeChunked("/chunked.bin", body);
+  server_.ServeFile("/known.bin", Content(5000, 12));
+  AddDownload("chunked.bin", {server_.Url("/chunked.bin")});
+  AddDownload("known.bin", {server_.Url("/known.bin")});
+  std::optional<std::uint64_t> free = 5001;
+  DownloadDeps deps;
+  deps.free_space = [&free](const std::string&) { return free; };
+
+  Reports reports = Run(deps);
+  ASSERT_TRUE(reports.Completed()) << (reports.Last() ? reports.Last()->wparam : -1);
+  EXPECT_EQ(ReadAll(InTemp("chunked.bin")), body);
+  EXPECT_EQ(ReadAll(InTemp("known.bin")), Content(5000, 12));
+  std::int64_t bytes = -1;
+  int byte_reports = 0;
+  for (const Message& m : reports.messages) {
+    if (m.id != WMU_ITEM_PROGRESS || m.text != "chunked.bin" || m.lparam == 0) continue;
+    EXPECT_EQ(m.wparam, 0) << "no percentage without a total";
+    EXPECT_GT(m.lparam, bytes);
+    bytes = m.lparam;
+    ++byte_reports;
+  }
+  EXPECT_GE(byte_reports, 2);
+
+  free = 5000;
+  ASSERT_TRUE(Run(deps).FailedWith(ERROR_NO_DISK_SPACE));
 }
 
 TEST_F(DownloadServerTest, ResumesFromTheResumeFileWhenEnabled) {

@@ -91,15 +91,13 @@ TEST_F(DownloadTest, NoLocationGivingASizeIsFileNotFound) {
   }
 }
 
-TEST_F(DownloadTest, DestinationOutsideTheTemporaryFolderIsRefused) {
+// Any full path the update file names is a destination (see the server tests);
+// a destination that is a symbolic link, or not a full path, is refused.
+TEST_F(DownloadTest, DestinationThatIsALinkOrNoFullPathIsRefused) {
   const std::string outside = folder_ / "outside";
   ASSERT_TRUE(platform::CreateFolders(outside));
-  std::filesystem::create_directory_symlink(outside, InTemp("linked"));
   std::filesystem::create_symlink(outside + "/target.bin", InTemp("link.bin"));
-  const std::string destinations[] = {
-      outside + "/a.bin", InTemp("../a.bin"), InTemp("linked/a.bin"), InTemp("link.bin"), "",
-      "relative/a.bin",
-  };
+  const std::string destinations[] = {InTemp("link.bin"), "", "relative/a.bin"};
   for (const std::string& destination : destinations) {
     SCOPED_TRACE(destination);
     CUpdateFileData::ResetInstance();

@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_http_server.h"
 #include "tests/support/tinyproxy_fixture.h"
@@ -65,6 +66,8 @@ class CaBundle {
 class InternetTest : public ::testing::Test {
  protected:
   void SetUp() override {
+    // The tests set the proxies they use; the developer's shell has no say.
+    env_.ClearProxyVariables();
     ASSERT_TRUE(server_.ok()) << server_.Error();
     unsetenv(kCaBundleVariable);
     CInternet::ResetInstance();
@@ -85,6 +88,7 @@ class InternetTest : public ::testing::Test {
     return n;
   }
 
+  ScopedEnvironment env_;
   LogCapture log_;
   TempFolder folder_;
   TestHttpServer server_;
@@ -173,14 +177,136 @@ INSTANTIATE_TEST_SUITE_P(
                       ResumeCase{"already complete", false, Content(100000), true, "-"}));
 
 TEST_F(InternetTest, ChunkedAnswerWithoutLength) {
-  const std::string body = Content(20000);
+  const std::string body = Content(200000);
   server_.ServeChunked("/chunked.bin", body);
   std::string local = folder_ / "chunked.bin";
   Outcome outcome = Download("/chunked.bin", local, true);
   ASSERT_TRUE(outcome.Done());
   EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), body);
-  EXPECT_TRUE(outcome.progress.empty()) << "no length, no weight";
+  // No length, no weight: the bytes received, rising.
+  ASSERT_GE(outcome.progress.size(), 2u);
+  std::int64_t last = -1;
+  for (const Message& m : outcome.progress) {
+    EXPECT_EQ(m.lparam, 0);
+    EXPECT_GT(m.wparam, last);
+    EXPECT_LE(m.wparam, static_cast<std::int64_t>(body.size()));
+    last = m.wparam;
+  }
   EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/chunked.bin")), -1);
+  const RemoteFileInfo info = net().GetRemoteFileInfo(server_.Url("/chunked.bin"));
+  EXPECT_TRUE(info.available);
+  EXPECT_EQ(info.length, -1);
+  EXPECT_FALSE(net().GetRemoteFileInfo(server_.Url("/missing.bin")).available);
+}
+
+// Every request asks for the identity encoding; a server that encodes all the
+// same has its answer decoded (gzip), or refused when it cannot be decoded,
+// and never stored encoded.
+TEST_F(InternetTest, ContentEncodedAnswersAreDecodedOrRefused) {
+  const std::string body = Content(150000);
+  server_.ServeEncoded("/gz.bin", GzipBytes(body), "gzip");
+  server_.ServeEncoded("/odd.bin", "\x1f\x9d packed", "compress");
+
+  std::string local = folder_ / "gz.bin";
+  ASSERT_TRUE(Download("/gz.bin", local, false).Done());
+  EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), body);
+  for (const std::string& value : server_.HeaderValues("/gz.bin", "Accept-Encoding"))
+    EXPECT_EQ(value, "identity");
+  const RemoteFileInfo info = net().GetRemoteFileInfo(server_.Url("/gz.bin"));
+  EXPECT_TRUE(info.available);
+  EXPECT_EQ(info.length, -1) << "the announced length is that of the encoded body";
+
+  // A part and a valid resume file: an encoded answer is never resumed (its
+  // ranges would count encoded bytes); the whole file comes again, decoded.
+  folder_.Write("gz.bin", body.substr(0, 40000));
+  folder_.Write("gz.bin.rsm", ResumeFileBytes(ResumeStamp(kModified)));
+  ASSERT_TRUE(Download("/gz.bin", local, true).Done());
+  EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or(""), body);
+  for (const std::string& range : server_.RangeHeaders("/gz.bin")) EXPECT_EQ(range, "");
+
+  // The text of an API answer.
+  HttpConnection connection;
+  connection.proxy = ProxyInfo{kProxyDirect, {}, {}};
+  EXPECT_EQ(FetchText(server_.Url("/gz.bin"), connection, 1 << 20), body);
+  EXPECT_FALSE(FetchText(server_.Url("/gz.bin"), connection, 1000)) << "decoded size counts";
+
+  // A range of an encoded body counts encoded bytes: refused, never decoded
+  // into a file.
+  FetchSink sink;
+  std::string received;
+  sink.on_data = [&received](std::string_view data) {
+    received.append(data);
+    return true;
+  };
+  const HttpAnswer ranged = FetchUrl(server_.Url("/gz.bin"), 100, connection, sink);
+  EXPECT_EQ(ranged.failure, SendFailure::kRefused);
+  EXPECT_EQ(ranged.error_text, "a content-encoded answer (gzip) to a range request");
+  EXPECT_EQ(received, "");
+
+  // An encoding the library cannot decode: refused with a clear reason, sent once.
+  std::string odd = folder_.Write("odd.bin", "kept");
+  EXPECT_TRUE(Download("/odd.bin", odd, false).Failed());
+  EXPECT_EQ(platform::ReadFile(odd, 100).value_or(""), "kept");
+  EXPECT_EQ(server_.Requests("/odd.bin"), 1);
+  EXPECT_TRUE(log_.Contains(
+      "CHttpFileObject::Transfer -> odd.bin failed: the answer's content encoding (compress) "
+      "cannot be decoded"));
+  EXPECT_FALSE(FetchText(server_.Url("/odd.bin"), connection, 1000));
+}
+
+// A server that sends a byte now and then never stalls, but stays below the
+// minimum rate: the transfer ends after one window.
+TEST_F(InternetTest, TransferBelowTheMinimumRateFails) {
+  net().SetTransferRate({1000, 300});
+  server_.ServeTrickling("/slow.bin", Content(2000), 20);
+  const auto start = std::chrono::steady_clock::now();
+  Outcome outcome = Download("/slow.bin", folder_ / "slow.bin", false);
+  EXPECT_TRUE(outcome.Failed());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+  EXPECT_TRUE(log_.Contains(
+      "CHttpFileObject::Transfer -> slow.bin failed: fewer than 1000 bytes per second for 300 ms"));
+  HttpConnection connection;
+  connection.proxy = ProxyInfo{kProxyDirect, {}, {}};
+  connection.min_bytes_per_second = 1000;
+  connection.low_speed_window_ms = 300;
+  EXPECT_FALSE(FetchText(server_.Url("/slow.bin"), connection, 1 << 20));
+}
+
+// A download with a deadline ends when it passes, whatever the rate; one with
+// a size limit ends as soon as more bytes arrive (or a larger length is
+// announced), not when the whole answer is there.
+TEST_F(InternetTest, DownloadLimitsEndTheTransferEarly) {
+  net().SetTransferRate({0, 0});
+  server_.ServeTrickling("/slow.xml", Content(2000), 20);
+  server_.ServeChunked("/big.xml", Content(3000000));
+  server_.ServeStalling("/announced.xml", Content(3000000), 1000000);
+  server_.ServeFile("/small.xml", Content(1000));
+  struct Case {
+    const char* path;
+    DownloadOptions options;
+    bool done;
+    std::string why;
+  };
+  const Case cases[] = {
+      {"/slow.xml", {false, -1, 500}, false, "the time allowed for the request is over"},
+      {"/big.xml", {false, 500000, 0}, false, "the file is larger than 500000 bytes"},
+      {"/announced.xml", {false, 500000, 0}, false, "the file is larger than 500000 bytes"},
+      {"/small.xml", {false, 1000, 5000}, true, ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.path);
+    const std::string local = folder_ / (std::string(c.path).substr(1));
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(net().DownloadFile(server_.Url(c.path), local, c.options));
+    Outcome outcome = WaitForTransfer(*owner_);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+    EXPECT_EQ(outcome.Done(), c.done);
+    if (c.done) continue;
+    EXPECT_TRUE(outcome.Failed());
+    EXPECT_LE(platform::FileSize(local).value_or(0), 500000u);
+    EXPECT_TRUE(log_.Contains("CHttpFileObject::Transfer -> " + std::string(c.path).substr(1) +
+                              " failed: " + c.why));
+  }
 }
 
 TEST_F(InternetTest, AnswerCutOffIsAFailedDownload) {

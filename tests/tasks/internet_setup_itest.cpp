@@ -4,12 +4,16 @@
 #include <gtest/gtest.h>
 
 #include "tests/support/log_capture.h"
+#include "tests/support/scoped_env.h"
 #include "tests/support/test_http_server.h"
 #include "updater/tasks/internet_setup.h"
 
 namespace {
 
 TEST(InternetSetupProxyTest, AsksForProxyCredentialsExceptInTheHiddenMode) {
+  // The proxy is the test's own; the developer's shell has no say.
+  ScopedEnvironment env;
+  env.ClearProxyVariables();
   LogCapture log;
   TestHttpServer proxy;
   ASSERT_TRUE(proxy.ok()) << proxy.Error();

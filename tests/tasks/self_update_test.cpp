@@ -156,6 +156,8 @@ TEST_F(SelfUpdateTest, AddsTheRecordAfterTheFilesAndTheActionAfterTheUpdateFiles
   const auto& download = static_cast<const CFileActionDownload&>(*record.actions[0]);
   EXPECT_EQ(download.locations, std::vector<std::string>{kLocation});
   EXPECT_EQ(download.destination, folder_ / "tmp/updater_temp_App/1.0/new_updater.exe");
+  // The digest is that of the download itself, which is copied unchanged.
+  EXPECT_EQ(download.md5, kDigest);
   EXPECT_TRUE(download.temporary);
   ASSERT_EQ(record.actions[1]->type, kFileActionCopy);
   const auto& copy = static_cast<const CFileActionCopy&>(*record.actions[1]);

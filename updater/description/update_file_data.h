@@ -73,6 +73,10 @@ struct CFileActionDownload : CFileAction {
   std::vector<std::string> locations;  // at most kMaxDownloadLocations, in document order
   std::string destination;             // "" when there is no location
   bool temporary = false;              // the reader sets it on every download
+  // The MD5 digest (hex) the downloaded file itself must have; "" for none.
+  // The reader sets none (a FILE's hash describes the installed file); the
+  // self-update record sets the digest its description gives the new build.
+  std::string md5;
 };
 
 struct CFileActionCopy : CFileAction {

@@ -107,7 +107,7 @@ void CFinishUpdate::SaveRestoreInformation() {
 
 void CFinishUpdate::DeleteTemporaryFiles() {
   for (const std::string& listed : in_.temporary_files.Take()) {
-    if (!LiesInsideFolder(listed, in_.updater_temp_folder)) continue;
+    if (!LiesInsideFolder(listed, in_.temp_folder)) continue;
     const std::string path = AbsolutePath(listed);
     // Files only (a link is removed as a link); a folder stays.
     if (!platform::IsSymbolicLink(path) && platform::FolderExists(path)) continue;
@@ -205,7 +205,8 @@ void FinishUpdate(CSystemProcessServices& processes,
                          .language = CLanguage::Instance(),
                          .settings_file = CUpdaterSettings::Instance().ChosenFile(),
                          .updater_folder = paths.Entry(kPathUpdater),
-                         .updater_temp_folder = paths.Entry(kPathUpdaterTemp)},
+                         .updater_temp_folder = paths.Entry(kPathUpdaterTemp),
+                         .temp_folder = paths.Entry(kPathTemp)},
       services);
   finish.Run();
 }

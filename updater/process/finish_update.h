@@ -55,9 +55,11 @@ struct FinishUpdateInputs {
   std::string settings_file;
   // "%updater%": the folder of the installed-sections file.
   std::string updater_folder;
-  // "%updatertemp%": the folder of the restore information and the only
-  // folder from which temporary update files are deleted.
+  // "%updatertemp%": the folder of the restore information.
   std::string updater_temp_folder;
+  // "%temp%": the user's private temporary folder, the only folder from which
+  // temporary update files are deleted (downloads placed elsewhere stay).
+  std::string temp_folder;
 };
 
 class CFinishUpdate {

@@ -1,7 +1,8 @@
 #pragma once
-// CTemporaryUpdateFiles: the files an update downloads into the updater's
-// temporary folder. The download task adds each destination; the finishing
-// work after a completed installation takes the list and deletes the files.
+// CTemporaryUpdateFiles: the files an update downloads into the user's
+// temporary folder. The download task adds each such destination; the
+// finishing work after a completed installation takes the list and deletes
+// the files that lie in that folder.
 
 #include <cstddef>
 #include <mutex>

@@ -34,7 +34,10 @@ bool CCheckVersionInternet::CheckConnection() {
 }
 
 bool CCheckVersionInternet::DownloadFile(const std::string& location, const std::string& path) {
-  return CInternet::Instance().DownloadFile(location, path, /*resume=*/false);
+  DownloadOptions options;
+  options.max_bytes = options_.description_max_bytes;
+  options.deadline_ms = options_.description_limit_ms;
+  return CInternet::Instance().DownloadFile(location, path, options);
 }
 
 std::string CCheckVersionInternet::QueryUpdateApi(const std::string& url) {
@@ -45,6 +48,9 @@ std::string CCheckVersionInternet::QueryUpdateApi(const std::string& url) {
   HttpConnection connection;
   connection.user_agent = CUpdaterSettings::Instance().Values().name;
   connection.timeout_ms = CInternet::Instance().Timeout();
+  const TransferRate rate = CInternet::Instance().GetTransferRate();
+  connection.min_bytes_per_second = rate.min_bytes_per_second;
+  connection.low_speed_window_ms = rate.low_speed_window_ms;
   connection.extra_headers = {"Accept: application/json",
                               "Content-Type: application/json; charset=utf-8"};
   const platform::IClock& clock = *options_.clock;

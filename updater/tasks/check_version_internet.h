@@ -7,13 +7,16 @@
 // of its own: no credentials, the proxy of the environment, certificates and
 // host name always checked (an extra CA bundle named by VELMORA_CA_BUNDLE is
 // trusted too), the answer capped at kMaxUpdateApiAnswerBytes and the whole
-// query at query_limit_ms.
+// query at query_limit_ms. The downloads of update files and self-update
+// descriptions are bounded likewise: description_max_bytes while they arrive,
+// description_limit_ms as a whole.
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "platform/clock.h"
+#include "updater/description/update_file_loader.h"
 #include "updater/tasks/check_version_network.h"
 
 struct CheckVersionInternetOptions {
@@ -23,6 +26,12 @@ struct CheckVersionInternetOptions {
   std::int32_t connection_timeout_ms = 0;
   // Longest time the version query may take as a whole.
   std::int64_t query_limit_ms = 30000;
+  // Longest time the download of an update file, an update sequence or a
+  // self-update description may take as a whole (sends and transfer).
+  std::int64_t description_limit_ms = 300000;
+  // The most bytes such a file may have; its download stops as soon as more
+  // arrive.
+  std::int64_t description_max_bytes = static_cast<std::int64_t>(kMaxUpdateFileBytes);
   // The clock the query's limit is measured on.
   const platform::IClock* clock = nullptr;
 

@@ -28,7 +28,9 @@ class ICheckVersionNetwork {
   // of the file, or the file that was there before, may be left), possibly
   // after WMU_BYTES_PROGRESS messages. False when it could not begin (not an
   // http or https location): nothing arrives then. The location is passed as
-  // the update file or the settings give it.
+  // the update file or the settings give it. The files fetched are small
+  // descriptions: the implementation bounds their size while they arrive and
+  // the time their download may take.
   virtual bool DownloadFile(const std::string& location, const std::string& path) = 0;
   // The answer text of a GET of the update API's https address, at most
   // kMaxUpdateApiAnswerBytes long; "" on any failure (a longer answer too).

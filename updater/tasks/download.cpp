@@ -26,11 +26,18 @@ std::string ItemText(std::string_view text) { return TruncateUtf16(text, kMaxDow
 
 std::string UpdaterTempFolder() { return CUpdaterPaths::Instance().Entry(kPathUpdaterTemp); }
 
-// A download may only land below the updater's temporary folder, and never
-// through a symbolic link.
+// A download may land wherever the update file puts it (the reader makes
+// every destination a full path), but never through a symbolic link: writing
+// would change the file the link points to.
 bool IsAllowedDestination(const std::string& destination) {
-  return LiesInsideFolder(destination, UpdaterTempFolder()) &&
+  return !destination.empty() && platform::IsPathSeparator(destination.front()) &&
          !platform::IsSymbolicLink(destination);
+}
+
+// Only files in the user's private temporary folder are removed at the end of
+// the run; a download placed elsewhere stays.
+bool IsTemporaryLocation(const std::string& path) {
+  return LiesInsideFolder(path, CUpdaterPaths::Instance().Entry(kPathTemp));
 }
 
 int Percent(std::int64_t part, std::int64_t whole) {
@@ -111,7 +118,7 @@ void CDownload::StartWork() {
         return;
       }
       candidates_.push_back(
-          {file.name, file.location, file.hash, download.locations, download.destination});
+          {file.name, file.location, download.md5, download.locations, download.destination});
     }
   }
   phase_ = Phase::kSizing;
@@ -134,19 +141,22 @@ void CDownload::SizeNextLocation() {
     return;
   }
   if (location_ == 0 && !IsAllowedDestination(candidate.destination)) {
-    Log("CDownload: destination outside the temporary folder refused: " + candidate.destination);
+    Log("CDownload: destination refused: " + candidate.destination);
     Finish(MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, item_text_));
     return;
   }
-  const std::int64_t size = CInternet::Instance().GetRemoteFileSize(candidate.locations[location_]);
-  if (size == -1) {
+  const RemoteFileInfo remote =
+      CInternet::Instance().GetRemoteFileInfo(candidate.locations[location_]);
+  if (!remote.available) {
     ++location_;
   } else {
+    // An unknown size (-1) counts as 0 for the disk space and the total.
+    const std::int64_t size = remote.length;
     Entry entry;
     entry.name = candidate.name;
     entry.location = candidate.location;
     entry.destination = candidate.destination;
-    entry.hash = TrimSpaces(candidate.hash);
+    entry.md5 = TrimSpaces(candidate.md5);
     entry.urls.assign(candidate.locations.begin() + static_cast<std::ptrdiff_t>(location_),
                       candidate.locations.end());
     entry.size = std::max<std::int64_t>(size, 0);
@@ -155,8 +165,10 @@ void CDownload::SizeNextLocation() {
                        ? std::numeric_limits<std::int64_t>::max()
                        : total_bytes_ + entry.size;
     total_units_ += SizeWeight(entry.size);
-    CTemporaryUpdateFiles::Instance().Add(entry.destination);
-    if (resume_) CTemporaryUpdateFiles::Instance().Add(ResumeFilePath(entry.destination));
+    if (IsTemporaryLocation(entry.destination)) {
+      CTemporaryUpdateFiles::Instance().Add(entry.destination);
+      if (resume_) CTemporaryUpdateFiles::Instance().Add(ResumeFilePath(entry.destination));
+    }
     entries_.push_back(std::move(entry));
     ++candidate_;
     location_ = 0;
@@ -198,6 +210,12 @@ void CDownload::TryNextLocation() {
 }
 
 void CDownload::OnBytesProgress(std::int64_t units, std::int64_t weight) {
+  if (weight == 0) {
+    // A file of unknown size: the bytes received so far, without a percentage.
+    PostToOwner(MakeMessage(WMU_ITEM_PROGRESS, 0, units, item_text_));
+    last_item_percent_ = 0;
+    return;
+  }
   done_units_ += units - current_file_units_;
   current_file_units_ = units;
   const int item_percent = weight > 0 ? Percent(units, weight) : 0;
@@ -205,6 +223,8 @@ void CDownload::OnBytesProgress(std::int64_t units, std::int64_t weight) {
 }
 
 void CDownload::OnEntryDone() {
+  // Only a digest that comes with the download is checked here: the record's
+  // hash is that of the installed file (an archive or an installer differs).
   Entry& entry = entries_[current_];
   if (!HasExpectedDigest(entry)) {
     Log("CDownload: " + item_text_ + " does not have the expected MD5 digest");
@@ -231,9 +251,9 @@ void CDownload::OnLocationFailed() {
 }
 
 bool CDownload::HasExpectedDigest(const Entry& entry) const {
-  if (entry.hash.empty()) return true;
+  if (entry.md5.empty()) return true;
   const std::optional<FileDigest> digest = Md5OfFile(entry.destination);
-  return digest && EqualsNoCase(digest->hex, entry.hash);
+  return digest && EqualsNoCase(digest->hex, entry.md5);
 }
 
 void CDownload::PostProgress(int item_percent, int total_percent) {

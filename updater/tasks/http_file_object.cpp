@@ -84,6 +84,9 @@ OpenedRequest CHttpFileObject::OpenUrl(const std::string& url, const ConnectSett
   HttpConnection& connection = opened.connection;
   connection.user_agent = settings.user_agent;
   connection.timeout_ms = settings.timeout_ms;
+  connection.min_bytes_per_second = settings.min_bytes_per_second;
+  connection.low_speed_window_ms = settings.low_speed_window_ms;
+  connection.deadline = settings.deadline;
   connection.http_credentials = settings.http_credentials;
   std::shared_ptr<CAbortSignal> abort = abort_;
   connection.cancelled = [abort, job] { return abort->IsAborted(job); };
@@ -127,6 +130,13 @@ void CHttpFileObject::OnMessage(const Message& message) {
 }
 
 void CHttpFileObject::ReportProgress(std::int64_t done, std::int64_t length, int weight) {
+  if (length < 0) {
+    // Unknown size: the bytes themselves, every kUnknownSizeProgressBytes.
+    if (last_bytes_ >= 0 && done - last_bytes_ < kUnknownSizeProgressBytes) return;
+    last_bytes_ = done;
+    PostToOwner(MakeMessage(WMU_BYTES_PROGRESS, done, 0));
+    return;
+  }
   int units = ProgressUnits(done, length, weight);
   if (units == last_units_) return;
   last_units_ = units;
@@ -135,6 +145,7 @@ void CHttpFileObject::ReportProgress(std::int64_t done, std::int64_t length, int
 
 void CHttpFileObject::Transfer(const TransferJob& job) {
   last_units_ = 0;
+  last_bytes_ = -1;
   const OpenedRequest& request = job.request;
   const HttpAnswer& opened = request.answer;
   auto fail = [&](const std::string& why) {
@@ -149,6 +160,9 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
   if (!job.file_ready) return fail("the local file cannot be written");
 
   const std::int64_t length = opened.length;
+  const std::int64_t max_bytes = job.max_bytes;
+  if (max_bytes >= 0 && length > max_bytes)
+    return fail("the file is larger than " + std::to_string(max_bytes) + " bytes");
   const int weight = SizeWeight(length);
   std::int64_t offset = job.resume_offset;
   // A local part that cannot be checked against the remote length, or that is
@@ -163,6 +177,7 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
 
   HttpConnection connection = request.connection;
   bool write_failed = false;
+  bool too_large = false;
   if (length < 0 || offset != length) {
     FetchSink sink;
     sink.on_start = [&](long status, std::int64_t first, std::int64_t total) {
@@ -179,6 +194,10 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
       return static_cast<bool>(file);
     };
     sink.on_data = [&](std::string_view data) {
+      if (max_bytes >= 0 && static_cast<std::int64_t>(data.size()) > max_bytes - done) {
+        too_large = true;
+        return false;
+      }
       file.write(data.data(), static_cast<std::streamsize>(data.size()));
       if (!file) {
         write_failed = true;
@@ -196,6 +215,7 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
       return;
     }
     if (write_failed) return fail("the local file cannot be written");
+    if (too_large) return fail("the file is larger than " + std::to_string(max_bytes) + " bytes");
     if (!answer.Successful()) return fail(answer.error_text);
   }
   file.close();

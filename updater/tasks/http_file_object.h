@@ -4,6 +4,8 @@
 // the body into the local file runs on the worker's own thread, which reports
 // to its owner:
 //   WMU_BYTES_PROGRESS (units done, weight of the file)  when the units change
+//   WMU_BYTES_PROGRESS (bytes received, 0)               size unknown: at the start
+//                                                        and every 64 KiB
 //   WMU_WORKER_DONE (0, 0)                               the file is complete
 //   WMU_ERROR (ERROR_COPY_FAILED, 0)                     the download failed
 // An aborted transfer reports nothing; the part already written stays.
@@ -14,11 +16,14 @@
 // "19700101000000") the download continues from the length of P with a range
 // request. A local part longer than the remote file, or a server that answers
 // a range request with the whole file, starts the download again from zero.
-// The finished file must have the announced length.
+// The finished file must have the announced length. A content-encoded answer
+// is stored decoded; its length is unknown, so it is never resumed.
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "updater/process/task_thread.h"
@@ -44,6 +49,11 @@ class CAbortSignal {
 struct ConnectSettings {
   std::string user_agent;
   std::int32_t timeout_ms = 3000;
+  // The minimum rate of every transfer (see HttpConnection).
+  std::int64_t min_bytes_per_second = kDefaultMinBytesPerSecond;
+  std::int32_t low_speed_window_ms = kDefaultLowSpeedWindowMs;
+  // When set, the moment by which the sends and the transfer must be over.
+  std::optional<std::chrono::steady_clock::time_point> deadline;
   ProxyCredentials http_credentials;
   std::shared_ptr<IProxyResolver> proxy_resolver;  // nullptr: libcurl's own handling
   // The step after a 407 answer: the proxy credentials to send next, or nullopt.
@@ -65,6 +75,9 @@ struct TransferJob {
   std::string local_path;
   bool file_ready = false;  // false: the local file was not prepared (reported as an error)
   std::int64_t resume_offset = 0;
+  // The most bytes the file may have; the transfer stops as soon as more
+  // arrive (or a larger length is announced). -1: no limit.
+  std::int64_t max_bytes = -1;
 };
 
 // Prepares the local file for an opened request (caller's thread): creates the
@@ -72,6 +85,9 @@ struct TransferJob {
 // and creates the file empty unless the download resumes. A request without a
 // 200 answer leaves the local file alone.
 TransferJob PrepareLocalFile(OpenedRequest request, const std::string& path, bool resume);
+
+// How often the bytes of a transfer of unknown size are reported.
+inline constexpr std::int64_t kUnknownSizeProgressBytes = 64 * 1024;
 
 class CHttpFileObject : public CTaskThread {
  public:
@@ -94,4 +110,5 @@ class CHttpFileObject : public CTaskThread {
 
   std::shared_ptr<CAbortSignal> abort_;
   int last_units_ = 0;
+  std::int64_t last_bytes_ = -1;
 };

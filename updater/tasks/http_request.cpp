@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
+#include <limits>
 #include <mutex>
 
 #include "updater/core/text.h"
@@ -119,7 +120,13 @@ struct Hop {
   std::int64_t received = 0;
   std::string content_range;
   std::string location;
+  std::string content_encoding;  // lower case, as the answer names it
+  std::string refusal;           // why the answer was refused ("" if it was not)
   bool stalled = false;
+  bool too_slow = false;
+  bool past_deadline = false;
+
+  bool Encoded() const { return !content_encoding.empty() && content_encoding != "identity"; }
 
   bool Cancelled() {
     if (!cancelled && connection->cancelled && connection->cancelled()) cancelled = true;
@@ -133,6 +140,10 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
   if (line.rfind("HTTP/", 0) == 0) {
     hop->content_range.clear();
     hop->location.clear();
+    hop->content_encoding.clear();
+  } else if (line.size() > 17 && EqualsNoCase(line.substr(0, 17), "content-encoding:")) {
+    // Longer values are cut: they are only named in messages and compared.
+    hop->content_encoding = ToLower(TrimWhitespace(line.substr(17, 64)));
   } else if (line.size() > 14 && EqualsNoCase(line.substr(0, 14), "content-range:")) {
     hop->content_range = TrimWhitespace(line.substr(14));
   } else if (line.size() > 9 && EqualsNoCase(line.substr(0, 9), "location:") &&
@@ -156,9 +167,17 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     hop->started = true;
     std::int64_t first = 0;
     std::int64_t total = -1;
+    if (status == 206 && hop->Encoded()) {
+      // The range counts bytes of the encoded body: its decoded piece has no
+      // place in the file.
+      hop->refusal = "a content-encoded answer (" + hop->content_encoding + ") to a range request";
+      return 0;
+    }
+    // An encoded body is decoded here: its announced length is not the
+    // length of what arrives, so the total stays unknown.
     if (status == 206) {
       if (!ParseContentRange(hop->content_range, first, total)) first = -1;
-    } else {
+    } else if (!hop->Encoded()) {
       curl_off_t length = -1;
       curl_easy_getinfo(hop->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
       total = length;
@@ -191,18 +210,32 @@ std::int64_t BytesReceived(CURL* easy) {
 
 // Runs the transfer of one easy handle, looking at the cancel signal while it
 // waits. The transfer fails as stalled when no byte arrives for the time-out
-// (after the connect time-out that the first bytes get in addition).
+// (after the connect time-out that the first bytes get in addition), as too
+// slow when a rate window ends with fewer bytes than the minimum, and when the
+// connection's deadline passes.
 CURLcode PerformCancellable(CURL* easy, Hop& hop) {
   using Clock = std::chrono::steady_clock;
   CurlMulti multi(curl_multi_init());
   if (!multi) return CURLE_OUT_OF_MEMORY;
   CurlMultiAttachment attachment(multi.get(), easy);
   if (!attachment.attached()) return CURLE_FAILED_INIT;
-  const std::int32_t timeout_ms =
-      hop.connection->timeout_ms > 0 ? hop.connection->timeout_ms : 5000;
+  const HttpConnection& connection = *hop.connection;
+  const std::int32_t timeout_ms = connection.timeout_ms > 0 ? connection.timeout_ms : 5000;
   const auto stall_limit = std::chrono::milliseconds(timeout_ms);
   auto last_progress = Clock::now() + stall_limit;
   std::int64_t last_bytes = 0;
+  const bool rate_checked =
+      connection.min_bytes_per_second > 0 && connection.low_speed_window_ms > 0;
+  const auto window = std::chrono::milliseconds(connection.low_speed_window_ms);
+  // Bytes one window must bring; the product cannot overflow for sane inputs,
+  // and insane ones are capped.
+  const std::int64_t window_minimum =
+      rate_checked ? std::min<std::int64_t>(connection.min_bytes_per_second,
+                                            std::numeric_limits<std::int64_t>::max() / 1000000) *
+                         connection.low_speed_window_ms / 1000
+                   : 0;
+  auto window_start = Clock::now();
+  std::int64_t window_bytes = 0;
   int running = 1;
   for (;;) {
     if (curl_multi_perform(multi.get(), &running) != CURLM_OK) return CURLE_RECV_ERROR;
@@ -210,6 +243,18 @@ CURLcode PerformCancellable(CURL* easy, Hop& hop) {
     if (hop.Cancelled()) return CURLE_ABORTED_BY_CALLBACK;
     std::int64_t bytes = BytesReceived(easy);
     auto now = Clock::now();
+    if (connection.deadline && now >= *connection.deadline) {
+      hop.past_deadline = true;
+      return CURLE_OPERATION_TIMEDOUT;
+    }
+    if (rate_checked && now - window_start >= window) {
+      if (bytes - window_bytes < window_minimum) {
+        hop.too_slow = true;
+        return CURLE_OPERATION_TIMEDOUT;
+      }
+      window_start = now;
+      window_bytes = bytes;
+    }
     if (bytes != last_bytes) {
       last_bytes = bytes;
       last_progress = now;
@@ -278,6 +323,9 @@ bool Configure(CURL* easy, const std::string& url, std::int64_t offset,
              ok(curl_easy_setopt(easy, CURLOPT_FILETIME, 1L)) &&
              ok(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers)) &&
              ok(curl_easy_setopt(easy, CURLOPT_USERAGENT, connection.user_agent.c_str())) &&
+             // Sends "Accept-Encoding: identity" and lets libcurl decode an
+             // answer encoded all the same (gzip, deflate).
+             ok(curl_easy_setopt(easy, CURLOPT_ACCEPT_ENCODING, "identity")) &&
              ok(curl_easy_setopt(easy, CURLOPT_CONNECTTIMEOUT_MS, static_cast<long>(timeout))) &&
              ok(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYPEER, 1L)) &&
              ok(curl_easy_setopt(easy, CURLOPT_SSL_VERIFYHOST, 2L)) &&
@@ -362,6 +410,11 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
     CurlEasy easy = MakeCurlEasy();
     HttpAnswer answer;
     answer.url = current;
+    if (connection.deadline && std::chrono::steady_clock::now() >= *connection.deadline) {
+      answer.failure = SendFailure::kDeadline;
+      answer.error_text = "the time allowed for the request is over";
+      return answer;
+    }
     if (!easy || !headers) {
       answer.error_text = "libcurl is not available";
       return answer;
@@ -386,14 +439,32 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
     curl_off_t modified = -1;
     curl_easy_getinfo(easy.get(), CURLINFO_FILETIME_T, &modified);
     answer.status = status;
-    answer.length = length;
+    answer.length = hop.Encoded() ? -1 : length;
     answer.modified = modified;
+    if (hop.Encoded()) answer.content_encoding = hop.content_encoding;
     if (hop.cancelled) {
       answer.failure = SendFailure::kAborted;
       answer.error_text = "aborted";
       return answer;
     }
-    if (code == CURLE_WRITE_ERROR && hop.stopped_by_us) {
+    const bool success_status = status >= 200 && status < 300;
+    if (!hop.refusal.empty()) {
+      answer.failure = SendFailure::kRefused;
+      answer.error_text = hop.refusal;
+      return answer;
+    }
+    if (code == CURLE_BAD_CONTENT_ENCODING && success_status) {
+      answer.failure = SendFailure::kRefused;
+      // A range of an encoded body is no encoded body of its own.
+      answer.error_text =
+          status == 206
+              ? "a content-encoded answer (" + hop.content_encoding + ") to a range request"
+              : "the answer's content encoding (" + hop.content_encoding + ") cannot be decoded";
+      return answer;
+    }
+    if ((code == CURLE_WRITE_ERROR && hop.stopped_by_us) ||
+        (code == CURLE_BAD_CONTENT_ENCODING && !success_status)) {
+      // The body was not wanted (an error page need not be decoded).
       answer.failure = SendFailure::kNone;
     } else if (code == CURLE_WRITE_ERROR && hop.sink_stopped) {
       answer.failure = SendFailure::kNetwork;
@@ -401,7 +472,14 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
       return answer;
     } else {
       answer.failure = Classify(code);
-      if (hop.stalled)
+      if (hop.past_deadline) {
+        answer.failure = SendFailure::kDeadline;
+        answer.error_text = "the time allowed for the request is over";
+      } else if (hop.too_slow)
+        answer.error_text = "fewer than " + std::to_string(connection.min_bytes_per_second) +
+                            " bytes per second for " +
+                            std::to_string(connection.low_speed_window_ms) + " ms";
+      else if (hop.stalled)
         answer.error_text = "no data received for " + std::to_string(connection.timeout_ms) + " ms";
       else if (code != CURLE_OK)
         answer.error_text = error_buffer[0] ? error_buffer : curl_easy_strerror(code);
@@ -412,6 +490,11 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
       answer.status = 407;
     }
     if (!answer.Answered()) return answer;
+    if (sink && !hop.started && answer.status == 206 && hop.Encoded()) {
+      answer.failure = SendFailure::kRefused;
+      answer.error_text = "a content-encoded answer to a range request";
+      return answer;
+    }
     if (sink && !hop.started && answer.status >= 200 && answer.status < 300) {
       // An empty body: the sink still learns where it starts.
       std::int64_t first = 0;

@@ -7,12 +7,19 @@
 //   extra CA bundle (PEM) can be named by the environment variable
 //   VELMORA_CA_BUNDLE: it is trusted in addition to the system's CA store;
 // - the connect time-out is the connection's time-out; the receive time-out is
-//   a stall limit: a transfer fails when no byte arrives for that long, never
-//   because the whole transfer takes long;
+//   a stall limit: a transfer fails when no byte arrives for that long;
+// - a transfer also fails when it stays below a minimum rate for a whole
+//   window (a server that trickles a byte now and then), and, when the
+//   connection has a deadline, when the deadline passes (final);
+// - every request asks for the identity encoding, so that ranges are byte
+//   ranges. An answer that is content-encoded all the same is decoded (gzip,
+//   deflate) and its length is then unknown; an encoding that cannot be
+//   decoded, or an encoded answer to a range request, is refused (final);
 // - server credentials go only to the host of the first URL; proxy
 //   credentials only to the proxy;
 // - a transfer that ends before the announced length fails.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -32,7 +39,9 @@ enum class SendFailure {
   kNone,         // an answer arrived (whatever its status)
   kInvalidUrl,   // the URL does not parse or has another scheme: not retried
   kCertificate,  // the server's certificate was not accepted: final
-  kRefused,      // a redirect was refused (limit, scheme, https to http): final
+  kRefused,      // a redirect (limit, scheme, https to http) or the answer's
+                 // content encoding was refused: final
+  kDeadline,     // the connection's deadline passed: final
   kAborted,      // the abort signal was set
   kNetwork,      // connection, time-out, transfer or local error: retried
 };
@@ -40,14 +49,22 @@ enum class SendFailure {
 struct HttpAnswer {
   SendFailure failure = SendFailure::kNetwork;
   std::string error_text;
-  long status = 0;             // HTTP status of the last answer (0: none)
-  std::int64_t length = -1;    // announced length of the body; -1 unknown
-  std::int64_t modified = -1;  // Last-Modified in seconds since the epoch; -1 unknown
-  std::string url;             // the URL that gave the answer (after redirects)
+  long status = 0;  // HTTP status of the last answer (0: none)
+  // Announced length of the body; -1 unknown (also for a content-encoded
+  // answer, whose decoded length is not announced).
+  std::int64_t length = -1;
+  std::int64_t modified = -1;    // Last-Modified in seconds since the epoch; -1 unknown
+  std::string url;               // the URL that gave the answer (after redirects)
+  std::string content_encoding;  // lower case; "" for none or "identity"
 
   bool Answered() const { return failure == SendFailure::kNone; }
   bool Successful() const { return Answered() && status >= 200 && status < 300; }
 };
+
+// The lowest rate a transfer must keep by default, and the window it is
+// measured over.
+inline constexpr std::int64_t kDefaultMinBytesPerSecond = 128;
+inline constexpr std::int32_t kDefaultLowSpeedWindowMs = 60000;
 
 // What every request of one opened URL uses.
 struct HttpConnection {
@@ -59,6 +76,13 @@ struct HttpConnection {
   ProxyCredentials http_credentials;   // sent only when a user name is given
   // Polled during the transfer; true stops it (failure kAborted).
   std::function<bool()> cancelled;
+  // A transfer fails when fewer than min_bytes_per_second * low_speed_window_ms
+  // / 1000 bytes arrive within one window (the windows follow each other from
+  // the start of the request). 0 for either: no minimum.
+  std::int64_t min_bytes_per_second = kDefaultMinBytesPerSecond;
+  std::int32_t low_speed_window_ms = kDefaultLowSpeedWindowMs;
+  // The moment by which every send and transfer must be over (kDeadline).
+  std::optional<std::chrono::steady_clock::time_point> deadline;
   // Further request headers ("Accept: application/json"). A header with a line
   // break, or longer than 1024 bytes, makes the request invalid.
   std::vector<std::string> extra_headers;

@@ -133,6 +133,16 @@ std::int32_t CInternet::Timeout() const {
   return timeout_ms_;
 }
 
+void CInternet::SetTransferRate(TransferRate rate) {
+  std::lock_guard lock(mutex_);
+  rate_ = rate;
+}
+
+TransferRate CInternet::GetTransferRate() const {
+  std::lock_guard lock(mutex_);
+  return rate_;
+}
+
 void CInternet::SetUserAgent(std::string user_agent) {
   std::lock_guard lock(mutex_);
   user_agent_ = std::move(user_agent);
@@ -180,6 +190,8 @@ ConnectSettings CInternet::MakeConnectSettings() {
   std::lock_guard lock(mutex_);
   settings.user_agent = user_agent_;
   settings.timeout_ms = timeout_ms_;
+  settings.min_bytes_per_second = rate_.min_bytes_per_second;
+  settings.low_speed_window_ms = rate_.low_speed_window_ms;
   settings.http_credentials = http_credentials_;
   settings.proxy_resolver = proxy_resolver_;
   settings.on_proxy_auth = [this] { return OnProxyAuthentication(); };
@@ -198,20 +210,37 @@ HttpAnswer CInternet::Query(const std::string& url) {
 }
 
 bool CInternet::DownloadFile(const std::string& url, const std::string& local_path, bool resume) {
+  DownloadOptions options;
+  options.resume = resume;
+  return DownloadFile(url, local_path, options);
+}
+
+bool CInternet::DownloadFile(const std::string& url, const std::string& local_path,
+                             const DownloadOptions& options) {
   std::uint64_t job = abort_->BeginJob();
   CUpdaterLog::Instance().WriteLine("CInternet::DownloadFile -> " + UrlLastComponent(url));
   ServiceType type = GetServiceType(url);
   if (type != ServiceType::kHttp && type != ServiceType::kHttps) return false;
-  OpenedRequest opened = worker_->OpenUrl(url, MakeConnectSettings(), job);
+  ConnectSettings settings = MakeConnectSettings();
+  if (options.deadline_ms > 0)
+    settings.deadline =
+        std::chrono::steady_clock::now() + std::chrono::milliseconds(options.deadline_ms);
+  OpenedRequest opened = worker_->OpenUrl(url, settings, job);
   if (opened.answer.failure == SendFailure::kInvalidUrl) return false;
-  worker_->StartTransfer(PrepareLocalFile(std::move(opened), local_path, resume));
+  TransferJob transfer = PrepareLocalFile(std::move(opened), local_path, options.resume);
+  transfer.max_bytes = options.max_bytes;
+  worker_->StartTransfer(std::move(transfer));
   return true;
 }
 
 std::int64_t CInternet::GetRemoteFileSize(const std::string& url) {
+  return GetRemoteFileInfo(url).length;
+}
+
+RemoteFileInfo CInternet::GetRemoteFileInfo(const std::string& url) {
   HttpAnswer answer = Query(url);
-  if (!answer.Successful() || answer.length < 0) return -1;
-  return answer.length;
+  if (!answer.Successful()) return {};
+  return {true, answer.length < 0 ? -1 : answer.length};
 }
 
 std::string CInternet::GetRemoteFileDate(const std::string& url) {

@@ -13,8 +13,9 @@
 // environment variable VELMORA_CA_BUNDLE names it.
 //
 // Time-out (SetTimeout, milliseconds): the connect time-out, and the longest
-// time a transfer may go without receiving a byte (never a limit on a whole
-// transfer). Values of 0 or less give 5000.
+// time a transfer may go without receiving a byte. Values of 0 or less give 5000. Every transfer
+// must also keep a minimum rate (SetTransferRate), and a download can have a deadline and a size
+// limit (DownloadOptions) that end it as soon as they are passed.
 
 #include <cstdint>
 #include <memory>
@@ -44,6 +45,28 @@ enum class ServiceType {
   kUnknown,  // another scheme
 };
 ServiceType GetServiceType(std::string_view url);
+
+// How one download is bounded beyond the connection's limits.
+struct DownloadOptions {
+  bool resume = false;
+  // The most bytes the file may have: the transfer stops as soon as more
+  // arrive. -1: no limit.
+  std::int64_t max_bytes = -1;
+  // The longest time the whole download (sends and transfer) may take, in
+  // milliseconds. 0: no limit.
+  std::int64_t deadline_ms = 0;
+};
+
+// The minimum rate every transfer must keep (see HttpConnection).
+struct TransferRate {
+  std::int64_t min_bytes_per_second = kDefaultMinBytesPerSecond;
+  std::int32_t low_speed_window_ms = kDefaultLowSpeedWindowMs;
+};
+
+struct RemoteFileInfo {
+  bool available = false;    // the server answered 2xx
+  std::int64_t length = -1;  // -1: unknown
+};
 
 // The two public web servers the connection check tries (port 80).
 inline constexpr const char* kConnectionCheckHosts[] = {"www.example.com", "www.iana.org"};
@@ -76,9 +99,15 @@ class CInternet {
   // "CInternet::DownloadFile -> " with the URL's last component. The outcome
   // arrives at the owner as WMU_WORKER_DONE or WMU_ERROR.
   bool DownloadFile(const std::string& url, const std::string& local_path, bool resume);
+  // The same with a size limit and a deadline.
+  bool DownloadFile(const std::string& url, const std::string& local_path,
+                    const DownloadOptions& options);
   // The length of the resource when the server answers 2xx and announces it;
   // -1 otherwise.
   std::int64_t GetRemoteFileSize(const std::string& url);
+  // Whether the server answers 2xx, and the length of the resource (-1 when
+  // none is announced or the answer is content-encoded).
+  RemoteFileInfo GetRemoteFileInfo(const std::string& url);
   // The modification time of a resource answered with 2xx, "%04d-%02d-%02d" of
   // the local time; "1970-01-01" when unknown.
   std::string GetRemoteFileDate(const std::string& url);
@@ -97,6 +126,9 @@ class CInternet {
   // Milliseconds; 3000 until set.
   void SetTimeout(std::int32_t timeout_ms);
   std::int32_t Timeout() const;
+  // The minimum rate of every request and transfer begun afterwards.
+  void SetTransferRate(TransferRate rate);
+  TransferRate GetTransferRate() const;
   // The user agent of every request (the application's name by default).
   void SetUserAgent(std::string user_agent);
 
@@ -124,6 +156,7 @@ class CInternet {
   ProxyCredentials http_credentials_;
   ProxyCredentials ftp_credentials_;
   std::int32_t timeout_ms_ = 3000;
+  TransferRate rate_;
   std::string user_agent_;
   std::shared_ptr<IProxyResolver> proxy_resolver_;
   ProxyCredentialsPrompt prompt_;

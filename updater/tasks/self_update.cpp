@@ -161,6 +161,8 @@ CFileData MakeSelfUpdateRecord(const std::string& location, const std::string& d
   download->locations.push_back(location);
   download->destination = files.download;
   download->temporary = true;
+  // The description's digest is that of the download, which is copied as it is.
+  download->md5 = digest;
   record.actions.push_back(std::move(download));
   auto copy = std::make_unique<CFileActionCopy>();
   copy->old_location = files.download;
