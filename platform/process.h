@@ -54,6 +54,15 @@ void ReleaseChild(ProcessId pid);
 // True for a regular file that this user may execute.
 bool IsExecutableFile(const std::string& path);
 
+// True for a regular file that is a program whatever its permission bits: an
+// ELF file or a script that starts with "#!". Downloaded files are created
+// without the execute bit, so a program is known by its first bytes.
+bool IsProgramFile(const std::string& path);
+
+// Gives the owner of a regular file the execute bit (the other bits are kept).
+// A symbolic link is refused, never followed.
+Status MakeExecutableForOwner(const std::string& path);
+
 // One running process as the process list shows it.
 struct ProcessInfo {
   ProcessId pid = 0;

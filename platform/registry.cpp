@@ -94,11 +94,36 @@ bool SameName(std::string_view a, std::string_view b) {
   return i == a.size() && j == b.size();
 }
 
-bool SamePath(const std::vector<std::string>& a, const std::vector<std::string>& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t k = 0; k < a.size(); ++k)
-    if (!SameName(a[k], b[k])) return false;
-  return true;
+void AppendUtf8(std::string& text, char32_t cp) {
+  if (cp < 0x80) {
+    text += static_cast<char>(cp);
+  } else if (cp < 0x800) {
+    text += static_cast<char>(0xC0 | (cp >> 6));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  } else if (cp < 0x10000) {
+    text += static_cast<char>(0xE0 | (cp >> 12));
+    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  } else {
+    text += static_cast<char>(0xF0 | (cp >> 18));
+    text += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+    text += static_cast<char>(0x80 | (cp & 0x3F));
+  }
+}
+
+// The form of a name under which SameName finds it: every code point lowered.
+// A name that is not UTF-8 keeps its bytes behind a byte UTF-8 never holds, so
+// it equals only itself.
+std::string FoldName(std::string_view name) {
+  std::string folded;
+  folded.reserve(name.size());
+  for (std::size_t i = 0; i < name.size();) {
+    char32_t cp = 0;
+    if (!NextCodePoint(name, i, cp)) return "\xff" + std::string(name);
+    AppendUtf8(folded, platform::LowerCodePoint(cp));
+  }
+  return folded;
 }
 
 std::string LittleEndian(std::uint64_t number, std::size_t bytes) {
@@ -413,39 +438,90 @@ bool IsValidRegistryValueName(std::string_view name) {
   return units && *units <= kMaxRegistryValueNameUnits;
 }
 
+RegistryDepthRead IRegistry::QueryExistingDepth(RegistryRoot root, std::string_view subkey) {
+  RegistryDepthRead read;
+  std::string reason;
+  auto parts = SplitRegistryPath(subkey, &reason);
+  if (!parts) {
+    read.status = Status::Fail(reason);
+    return read;
+  }
+  std::string path;
+  for (const auto& part : *parts) {
+    path += (path.empty() ? "" : "\\") + part;
+    RegistryKeyRead key = QueryKey(root, path);
+    if (!key.status) {
+      read.status = key.status;
+      return read;
+    }
+    if (!key.info) break;
+    ++read.depth;
+  }
+  return read;
+}
+
 // RegistryStore ----------------------------------------------------------------
 
 std::size_t RegistryStore::Find(const std::vector<std::string>& path) const {
-  for (std::size_t k = 0; k < keys_.size(); ++k)
-    if (SamePath(keys_[k].path, path)) return k;
-  return keys_.size();
-}
-
-RegistryStore::Key& RegistryStore::Ensure(const std::vector<std::string>& path) {
-  std::vector<std::string> existing;  // the path with the case of the keys found
   std::size_t index = 0;
   for (const auto& part : path) {
-    std::vector<std::string> probe = existing;
-    probe.push_back(part);
-    index = Find(probe);
-    if (index == keys_.size()) keys_.push_back(Key{probe, {}});
-    existing = keys_[index].path;
+    const auto& children = keys_[index].children;
+    auto child = children.find(FoldName(part));
+    if (child == children.end()) return keys_.size();
+    index = child->second;
   }
-  return keys_[index];
+  return index;
 }
 
-bool RegistryStore::Empty() const { return keys_.size() == 1 && keys_[0].values.empty(); }
+std::size_t RegistryStore::ExistingDepth(const std::vector<std::string>& path) const {
+  std::size_t index = 0;
+  std::size_t depth = 0;
+  for (const auto& part : path) {
+    const auto& children = keys_[index].children;
+    auto child = children.find(FoldName(part));
+    if (child == children.end()) break;
+    index = child->second;
+    ++depth;
+  }
+  return depth;
+}
+
+std::size_t RegistryStore::Ensure(const std::vector<std::string>& path) {
+  std::size_t index = 0;
+  for (const auto& part : path) {
+    std::string folded = FoldName(part);
+    auto child = keys_[index].children.find(folded);
+    if (child != keys_[index].children.end()) {
+      index = child->second;
+      continue;
+    }
+    const std::size_t created = keys_.size();
+    keys_.push_back(Key{part, index, {}, {}, {}, false});
+    keys_[index].children.emplace(std::move(folded), created);
+    index = created;
+  }
+  return index;
+}
+
+std::string RegistryStore::PathText(std::size_t index) const {
+  std::vector<const std::string*> parts;
+  for (std::size_t k = index; k != 0; k = keys_[k].parent) parts.push_back(&keys_[k].name);
+  std::string text;
+  for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
+    if (!text.empty()) text += '\\';
+    text += **part;
+  }
+  return text;
+}
+
+bool RegistryStore::Empty() const { return keys_[0].children.empty() && keys_[0].values.empty(); }
 
 std::optional<RegistryKeyInfo> RegistryStore::KeyInfo(const std::vector<std::string>& path) const {
   std::size_t index = Find(path);
   if (index == keys_.size()) return std::nullopt;
   RegistryKeyInfo info;
   info.values = keys_[index].values.size();
-  for (const auto& key : keys_) {
-    if (key.path.size() != path.size() + 1) continue;
-    if (SamePath(std::vector<std::string>(key.path.begin(), key.path.end() - 1), path))
-      ++info.subkeys;
-  }
+  info.subkeys = keys_[index].children.size();
   return info;
 }
 
@@ -457,11 +533,15 @@ bool RegistryStore::CreateKey(const std::vector<std::string>& path) {
 
 Status RegistryStore::DeleteKey(const std::vector<std::string>& path, bool* changed) {
   if (path.empty()) return Status::Fail("the root key cannot be deleted");
-  auto info = KeyInfo(path);
-  if (!info) return Status::Ok();
-  if (info->subkeys > 0)
-    return Status::Fail("registry key has subkeys: '" + JoinPath(keys_[Find(path)].path) + "'");
-  keys_.erase(keys_.begin() + static_cast<std::ptrdiff_t>(Find(path)));
+  std::size_t index = Find(path);
+  if (index == keys_.size()) return Status::Ok();
+  Key& key = keys_[index];
+  if (!key.children.empty())
+    return Status::Fail("registry key has subkeys: '" + PathText(index) + "'");
+  keys_[key.parent].children.erase(FoldName(key.name));
+  key.deleted = true;
+  key.values.clear();
+  key.value_index.clear();
   *changed = true;
   return Status::Ok();
 }
@@ -470,26 +550,36 @@ std::optional<RegistryValue> RegistryStore::GetValue(const std::vector<std::stri
                                                      std::string_view name) const {
   std::size_t index = Find(path);
   if (index == keys_.size()) return std::nullopt;
-  for (const auto& named : keys_[index].values)
-    if (SameName(named.name, name)) return named.value;
-  return std::nullopt;
+  const Key& key = keys_[index];
+  auto found = key.value_index.find(FoldName(name));
+  if (found == key.value_index.end()) return std::nullopt;
+  return key.values[found->second].value;
 }
 
 Status RegistryStore::SetValue(const std::vector<std::string>& path, std::string_view name,
                                const RegistryValue& value, bool* changed) {
-  if (!value.IsWellFormed()) return Status::Fail("registry value data does not fit its type");
   std::size_t index = Find(path);
   if (index == keys_.size())
     return Status::Fail("registry key does not exist: '" + JoinPath(path) + "'");
-  for (auto& named : keys_[index].values) {
-    if (!SameName(named.name, name)) continue;
+  return SetValueAt(index, name, value, changed);
+}
+
+Status RegistryStore::SetValueAt(std::size_t index, std::string_view name,
+                                 const RegistryValue& value, bool* changed) {
+  if (!value.IsWellFormed()) return Status::Fail("registry value data does not fit its type");
+  Key& key = keys_[index];
+  std::string folded = FoldName(name);
+  auto found = key.value_index.find(folded);
+  if (found != key.value_index.end()) {
+    NamedValue& named = key.values[found->second];
     if (!(named.value == value)) {
       named.value = value;
       *changed = true;
     }
     return Status::Ok();
   }
-  keys_[index].values.push_back(NamedValue{std::string(name), value});
+  key.value_index.emplace(std::move(folded), key.values.size());
+  key.values.push_back(NamedValue{std::string(name), value});
   *changed = true;
   return Status::Ok();
 }
@@ -498,21 +588,23 @@ void RegistryStore::DeleteValue(const std::vector<std::string>& path, std::strin
                                 bool* changed) {
   std::size_t index = Find(path);
   if (index == keys_.size()) return;
-  auto& values = keys_[index].values;
-  for (auto it = values.begin(); it != values.end(); ++it) {
-    if (SameName(it->name, name)) {
-      values.erase(it);
-      *changed = true;
-      return;
-    }
-  }
+  Key& key = keys_[index];
+  auto found = key.value_index.find(FoldName(name));
+  if (found == key.value_index.end()) return;
+  const std::size_t position = found->second;
+  key.value_index.erase(found);
+  key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(position));
+  for (std::size_t k = position; k < key.values.size(); ++k)
+    key.value_index[FoldName(key.values[k].name)] = k;
+  *changed = true;
 }
 
 std::string RegistryStore::Serialize() const {
   std::string out = std::string(kRegistryStoreHeader) + "\n";
-  for (const auto& key : keys_) {
-    if (key.path.empty() && key.values.empty()) continue;
-    out += "key " + QuoteRegistryText(JoinPath(key.path)) + "\n";
+  for (std::size_t k = 0; k < keys_.size(); ++k) {
+    const Key& key = keys_[k];
+    if (key.deleted || (k == 0 && key.values.empty())) continue;
+    out += "key " + QuoteRegistryText(PathText(k)) + "\n";
     for (const auto& named : key.values)
       out +=
           "value " + QuoteRegistryText(named.name) + " " + RegistryValueToText(named.value) + "\n";
@@ -520,8 +612,7 @@ std::string RegistryStore::Serialize() const {
   return out;
 }
 
-Status RegistryStore::ParseLine(std::string_view line,
-                                std::optional<std::vector<std::string>>* current) {
+Status RegistryStore::ParseLine(std::string_view line, std::optional<std::size_t>* current) {
   if (line.empty() || line[0] == '#') return Status::Ok();
   if (line.substr(0, 4) == "key ") {
     std::size_t pos = 4;
@@ -530,7 +621,7 @@ Status RegistryStore::ParseLine(std::string_view line,
     std::string reason;
     auto path = SplitRegistryPath(*text, &reason);
     if (!path) return Status::Fail(reason);
-    *current = Ensure(*path).path;
+    *current = Ensure(*path);
     return Status::Ok();
   }
   if (line.substr(0, 6) == "value ") {
@@ -548,7 +639,7 @@ Status RegistryStore::ParseLine(std::string_view line,
       auto value = ReadValueData(entry.type, data);
       if (!value) return Status::Fail("malformed value data");
       bool changed = false;
-      return SetValue(**current, *name, *value, &changed);
+      return SetValueAt(**current, *name, *value, &changed);
     }
     return Status::Fail("unknown value type");
   }
@@ -556,10 +647,10 @@ Status RegistryStore::ParseLine(std::string_view line,
 }
 
 Status RegistryStore::Parse(std::string_view bytes) {
-  keys_.assign(1, Key{});
+  keys_.assign(1, RootKey());
   std::size_t start = 0;
   std::size_t number = 0;
-  std::optional<std::vector<std::string>> current;  // the key of the last key line
+  std::optional<std::size_t> current;  // the key of the last key line
   bool header = false;
   if (bytes.empty()) return Status::Ok();  // an empty file is an empty store
   while (start < bytes.size()) {
@@ -577,7 +668,7 @@ Status RegistryStore::Parse(std::string_view bytes) {
       status = ParseLine(line, &current);
     }
     if (!status) {
-      keys_.assign(1, Key{});
+      keys_.assign(1, RootKey());
       return Status::Fail("line " + std::to_string(number) + ": " + status.message());
     }
   }

@@ -99,9 +99,18 @@ struct RegistryKeyRead {
   std::optional<RegistryKeyInfo> info;  // nullopt: the key does not exist
 };
 
+struct RegistryDepthRead {
+  Status status = Status::Ok();
+  std::size_t depth = 0;  // leading components of the path that exist as keys
+};
+
 class IRegistry {
  public:
   virtual ~IRegistry() = default;
+
+  // How many leading components of subkey exist as keys (0: not even the
+  // first), read at once. The default asks QueryKey for every prefix.
+  virtual RegistryDepthRead QueryExistingDepth(RegistryRoot root, std::string_view subkey);
 
   // Whether the key exists, with the number of its subkeys and values.
   virtual RegistryKeyRead QueryKey(RegistryRoot root, std::string_view subkey) = 0;
@@ -160,6 +169,8 @@ class FileRegistry : public IRegistry {
   explicit FileRegistry(std::string folder = {});
 
   RegistryKeyRead QueryKey(RegistryRoot root, std::string_view subkey) override;
+  // One read of the store.
+  RegistryDepthRead QueryExistingDepth(RegistryRoot root, std::string_view subkey) override;
   Status CreateKey(RegistryRoot root, std::string_view subkey) override;
   Status DeleteKey(RegistryRoot root, std::string_view subkey) override;
   RegistryValueRead QueryValue(RegistryRoot root, std::string_view subkey,

@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/registry.h"
@@ -38,8 +39,11 @@ class RegistryStore {
   bool Empty() const;
 
   // The path arguments below are checked with SplitRegistryPath; names with
-  // IsValidRegistryValueName.
+  // IsValidRegistryValueName. Every call costs the length of its path and
+  // names, whatever the size of the store; Parse and Serialize are linear.
   std::optional<RegistryKeyInfo> KeyInfo(const std::vector<std::string>& path) const;
+  // How many leading components of the path exist as keys.
+  std::size_t ExistingDepth(const std::vector<std::string>& path) const;
   // Creates the key and its missing parents, keeping the case of the parts
   // that exist. True when something was created.
   bool CreateKey(const std::vector<std::string>& path);
@@ -58,18 +62,32 @@ class RegistryStore {
     std::string name;
     RegistryValue value;
   };
+  // One key of the tree. Keys are found through their parents' children by
+  // folded name, so every look-up costs the length of its path, never the
+  // size of the store.
   struct Key {
-    std::vector<std::string> path;  // components with the case they were created with
+    std::string name;    // the component, with the case it was created with
+    std::size_t parent;  // index in keys_; the root key is its own parent
     std::vector<NamedValue> values;
+    std::unordered_map<std::string, std::size_t> value_index;  // folded name -> values
+    std::unordered_map<std::string, std::size_t> children;     // folded name -> keys_
+    bool deleted = false;
   };
 
   // Index of the key with the path (compared without case), or keys_.size().
   std::size_t Find(const std::vector<std::string>& path) const;
-  Key& Ensure(const std::vector<std::string>& path);
-  Status ParseLine(std::string_view line, std::optional<std::vector<std::string>>* current);
+  // Index of the key, created with its missing parents.
+  std::size_t Ensure(const std::vector<std::string>& path);
+  // The full path of a key, its components joined with backslashes.
+  std::string PathText(std::size_t index) const;
+  Status SetValueAt(std::size_t index, std::string_view name, const RegistryValue& value,
+                    bool* changed);
+  Status ParseLine(std::string_view line, std::optional<std::size_t>* current);
 
-  // keys_[0] is the root key (empty path); parents come before their subkeys.
-  std::vector<Key> keys_{Key{}};
+  // keys_[0] is the root key; parents come before their subkeys and the file
+  // keeps this order. A deleted key stays in place, marked, until the next Parse.
+  std::vector<Key> keys_{RootKey()};
+  static Key RootKey() { return Key{{}, 0, {}, {}, {}, false}; }
 };
 
 }  // namespace platform

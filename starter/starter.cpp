@@ -24,7 +24,9 @@ void CStarter::Run(const std::vector<std::string>& arguments) {
   const std::string updater = starter_folder_ + platform::PathSeparator() + UpdaterProgramName();
   const std::string browser = starter_folder_ + platform::PathSeparator() + BrowserRelativePath();
   const std::vector<platform::ProcessInfo> processes = deps_.list_processes();
-  const bool updater_running = IsProgramNameRunning(processes, UpdaterProgramName());
+  // Both by full path: a program of the same name from another installation
+  // (or another user's) is not this installation's.
+  const bool updater_running = IsProgramPathRunning(processes, updater);
   const bool browser_running = IsProgramPathRunning(processes, browser);
   deps_.log(std::string("isUpdaterRuning = ") + (updater_running ? "1" : "0") + ", " +
             "isChromiumRuning = " + (browser_running ? "1" : "0"));

@@ -2,7 +2,8 @@
 // One run of the starter: when an interactive user is present, applies a
 // pending installation (only while neither the updater nor the browser runs),
 // starts the browser with the starter's arguments and starts the updater
-// unless it already runs. Everything it does goes to its log; it never waits
+// unless it already runs (both found by the full path of their program file
+// beside the starter). Everything it does goes to its log; it never waits
 // for the programs it starts.
 
 #include <cstdint>

@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
   deps.run_update = [&] {
     // The About box is not composed yet: the process then skips it.
     auto finish_update = [&services] {
-      FinishUpdate(services, [](const std::string& path) {
+      return FinishUpdate(services, [](const std::string& path) {
         return WriteRestoreInfo(BuildRestoreInfo(), path).ok();
       });
     };
@@ -53,6 +53,7 @@ int main(int argc, char** argv) {
                                              .show_about = nullptr,
                                              .configure_internet = configure_internet});
     process.Run();
+    return process.ExitStatus();
   };
 
   CUpdaterApp app(JoinCommandLine(argc, argv), std::move(deps));

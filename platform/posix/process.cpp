@@ -321,6 +321,38 @@ bool IsExecutableFile(const std::string& path) {
   return ::access(path.c_str(), X_OK) == 0;
 }
 
+bool IsProgramFile(const std::string& path) {
+  if (path.empty()) return false;
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  std::array<char, 4> head{};
+  ssize_t got = -1;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+    do {
+      got = ::read(fd, head.data(), head.size());
+    } while (got < 0 && errno == EINTR);
+  }
+  ::close(fd);
+  if (got >= 4 && std::memcmp(head.data(),
+                              "\x7f"
+                              "ELF",
+                              4) == 0)
+    return true;
+  return got >= 2 && head[0] == '#' && head[1] == '!';
+}
+
+Status MakeExecutableForOwner(const std::string& path) {
+  struct stat st {};
+  if (path.empty() || ::lstat(path.c_str(), &st) != 0)
+    return Status::Fail("cannot find '" + path + "': " + std::strerror(errno));
+  if (!S_ISREG(st.st_mode)) return Status::Fail("not a regular file: '" + path + "'");
+  if ((st.st_mode & S_IXUSR) != 0) return Status::Ok();
+  if (::chmod(path.c_str(), (st.st_mode & 07777) | S_IXUSR) != 0)
+    return Status::Fail("cannot change the mode of '" + path + "': " + std::strerror(errno));
+  return Status::Ok();
+}
+
 std::vector<ProcessInfo> ListProcesses() {
   std::vector<ProcessInfo> processes;
   DIR* folder = ::opendir("/proc");

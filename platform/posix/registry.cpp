@@ -136,6 +136,24 @@ RegistryKeyRead FileRegistry::QueryKey(RegistryRoot root, std::string_view subke
   return read;
 }
 
+RegistryDepthRead FileRegistry::QueryExistingDepth(RegistryRoot root, std::string_view subkey) {
+  RegistryDepthRead read;
+  std::string reason;
+  auto path = SplitRegistryPath(subkey, &reason);
+  if (!path) {
+    read.status = Status::Fail(reason);
+    return read;
+  }
+  if (Folder().empty()) {
+    read.status = Status::Fail("no folder for the registry store");
+    return read;
+  }
+  RegistryStore store;
+  read.status = LoadStore(FilePath(root), store);
+  if (read.status) read.depth = store.ExistingDepth(*path);
+  return read;
+}
+
 Status FileRegistry::CreateKey(RegistryRoot root, std::string_view subkey) {
   std::string reason;
   auto path = SplitRegistryPath(subkey, &reason);

@@ -114,6 +114,7 @@ class UpdaterAppTest : public ::testing::Test {
     deps.run_update = [this] {
       ++ran_;
       if (during_run_) during_run_();
+      return run_status_;
     };
     deps.system_language = [this] { return system_language_; };
     deps.clock = &clock_;
@@ -135,6 +136,7 @@ class UpdaterAppTest : public ::testing::Test {
   RecordingDialogs dialogs_;
   FakeClock clock_;
   int ran_ = 0;
+  int run_status_ = kExitOk;  // what the run reports
   std::function<void()> during_run_;
   std::uint16_t system_language_ = 0x0409;
   std::optional<std::string> saved_tmpdir_;
@@ -161,7 +163,7 @@ TEST_F(UpdaterAppTest, PathTableFailureEndsSilently) {
   deps.init_paths = [] { return false; };
   CUpdaterApp app("", deps);
   EXPECT_FALSE(app.InitInstance());
-  EXPECT_EQ(app.ExitInstance(), 0);
+  EXPECT_EQ(app.ExitInstance(), kExitFailed);
   EXPECT_EQ(ran_, 0);
   EXPECT_TRUE(dialogs_.errors.empty());
 }
@@ -179,7 +181,7 @@ TEST_P(UpdaterAppParameterError, ShowsTheDialogOnceAndDoesNotReadTheSettings) {
   CUpdaterApp app(GetParam().command_line, Deps());
 
   EXPECT_FALSE(app.InitInstance());
-  EXPECT_EQ(app.ExitInstance(), 0);
+  EXPECT_EQ(app.ExitInstance(), kExitWrongCommandLine);
   EXPECT_EQ(ran_, 0);
   ASSERT_EQ(dialogs_.errors.size(), 1u);
   const ErrorDialogRequest& shown = dialogs_.errors[0];
@@ -350,6 +352,18 @@ TEST_F(UpdaterAppTest, DeleteFolderContentsLeavesAFolderThatIsALink) {
   EXPECT_TRUE(platform::FolderExists(root_ / "target"));
 }
 
+TEST_F(UpdaterAppTest, TheRunsStatusIsTheExitStatus) {
+  WriteSettings("Status");
+  for (int status : {kExitOk, kExitFailed, kExitRolledBack, kExitRollbackIncomplete, kExitCancelled,
+                     kExitFinishFailed}) {
+    ResetSingletons();
+    run_status_ = status;
+    CUpdaterApp app("-mode hidden", Deps());
+    EXPECT_TRUE(app.InitInstance());
+    EXPECT_EQ(app.ExitInstance(), status);
+  }
+}
+
 TEST_F(UpdaterAppTest, LogThatCannotBeCreatedGivesExitCodeMinusOne) {
   WriteSettings("Blocked");
   // A folder that is not empty where the log file should go.
@@ -376,7 +390,7 @@ TEST_F(UpdaterAppTest, TemporaryFoldersThatCannotBeCreatedEndSilently) {
   ASSERT_TRUE(platform::WriteFileAtomic(temp_ + "/updater_temp_NoRoom", "file"));
   CUpdaterApp app("", Deps());
   EXPECT_FALSE(app.InitInstance());
-  EXPECT_EQ(app.ExitInstance(), 0);
+  EXPECT_EQ(app.ExitInstance(), kExitFailed);
   EXPECT_EQ(ran_, 0);
   EXPECT_FALSE(platform::PathExists(LogPath("NoRoom")));
 }

@@ -132,6 +132,15 @@ TEST_F(UpdaterSettingsTest, VersionNamingAnExistingFileBecomesItsVersion) {
   EXPECT_EQ(Load("[APPLICATION]\nVERSION=" + base_ + "/app\n").version, base_ + "/app");
 }
 
+TEST_F(UpdaterSettingsTest, TheProgramFileOfTheVersionIsKept) {
+  temp_.Write("app/tool", "not a program");
+  const SettingsValues from_file = Load("[APPLICATION]\nVERSION=" + base_ + "\\app\\tool\n");
+  EXPECT_EQ(from_file.version, "0.0.0.0");
+  EXPECT_EQ(from_file.version_file, base_ + "/app/tool");
+  EXPECT_EQ(Load("[APPLICATION]\nVERSION=1.2\n").version_file, "");
+  EXPECT_EQ(Load("[APPLICATION]\nVERSION=" + base_ + "/app\n").version_file, "");
+}
+
 TEST_F(UpdaterSettingsTest, CredentialsInTheUrlAreFilledAfterTheLastKey) {
   const SettingsValues& v = Load(
       "[UPDATEINFO]\n"

@@ -847,6 +847,42 @@ TEST_F(UpdateFileParserTest, MissingRequiredChildrenFailTheParse) {
   EXPECT_EQ(Data().ini_items.size(), 1u);
 }
 
+// Every registry write costs the depth of its key; a key of 64 levels below
+// the root and 2048 bytes is the most an item may name.
+TEST_F(UpdateFileParserTest, RegistryKeysAreBoundedInDepthAndLength) {
+  auto item = [](const std::string& key) {
+    return Wrap("<REGISTRY><ITEM><KEY>" + key + "</KEY><VALUE>v</VALUE></ITEM></REGISTRY>");
+  };
+  auto levels = [](std::size_t n, const std::string& part) {
+    std::string key = "HKEY_CURRENT_USER";
+    for (std::size_t i = 0; i < n; ++i) key += "\\" + part;
+    return key + "\\Name";
+  };
+  struct Case {
+    std::string key;
+    std::string error;  // "" accepted
+  } cases[] = {
+      {levels(64, "k"), ""},
+      {levels(65, "k"), "registry key too deep"},
+      {levels(500, "k"), "registry key too deep"},
+      {levels(1, std::string(2048 - 23, 'x')), ""},
+      {levels(1, std::string(2049 - 23, 'x')), "registry key too long"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.key.size());
+    CUpdaterLog::Instance().Open(log_path_, false);
+    CUpdateFileData::ResetInstance();
+    EXPECT_EQ(Parse(item(c.key)), c.error.empty());
+    if (c.error.empty()) {
+      ASSERT_EQ(Data().registry_items.size(), 1u);
+      EXPECT_EQ(Data().registry_items[0].key, c.key);
+    } else {
+      EXPECT_EQ(LogLines(), std::vector<std::string>{"UPDATEFILE PARSE ERROR: " + c.error});
+      EXPECT_TRUE(Data().registry_items.empty());
+    }
+  }
+}
+
 // The actions of one FILE holding a single ACTION.
 const CFileData& OnlyFile() {
   static const CFileData kNone;

@@ -14,6 +14,7 @@
 
 #include "tests/e2e/updater_installation.h"
 #include "tests/support/nginx_fixture.h"
+#include "updater/core/exit_status.h"
 #include "updater/core/text.h"
 
 namespace {
@@ -90,7 +91,7 @@ TEST_P(FailedInstallation, LeavesTheInstallationAsItWas) {
 
   const UpdaterRun run = installation_.RunUpdater();
   ASSERT_TRUE(run.ended) << run.log;
-  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.exit_code, kExitRolledBack);
 
   // The installation ran, failed and was rolled back, in this order.
   const std::vector<std::string> tasks = TaskLines(run.log);

@@ -13,6 +13,7 @@
 #include "platform/file_system.h"
 #include "tests/e2e/updater_installation.h"
 #include "tests/support/nginx_fixture.h"
+#include "updater/core/exit_status.h"
 
 namespace {
 
@@ -92,7 +93,7 @@ TEST_F(InterruptedDownload, ALaterRunCompletesTheUpdate) {
   const UpdaterRun cut = installation_.WaitForUpdater(first);
   ASSERT_TRUE(stopped) << "the transfer was not under way\n" << cut.log;
   ASSERT_TRUE(cut.ended) << "the run did not end in time\n" << cut.log;
-  EXPECT_EQ(cut.exit_code, 0);
+  EXPECT_EQ(cut.exit_code, kExitFailed);  // nothing was installed
   EXPECT_NE(cut.log.find("starting task: TASK_ROLLBACK"), std::string::npos) << cut.log;
   EXPECT_EQ(cut.log.find("starting task: TASK_INSTALL"), std::string::npos) << cut.log;
   EXPECT_EQ(TreeDifferences(before, SnapshotTree(installation_.ApplicationFolder())), "");
@@ -112,7 +113,7 @@ TEST_F(InterruptedDownload, ALaterRunCompletesTheUpdate) {
   ASSERT_TRUE(nginx_.Start()) << nginx_.Message();
   const UpdaterRun completed = installation_.RunUpdater();
   ASSERT_TRUE(completed.ended) << completed.log;
-  EXPECT_EQ(completed.exit_code, 0);
+  EXPECT_EQ(completed.exit_code, kExitOk);
   EXPECT_NE(completed.log.find("task ready: TASK_INSTALL"), std::string::npos) << completed.log;
   EXPECT_EQ(completed.log.find("TASK_ROLLBACK"), std::string::npos) << completed.log;
   EXPECT_EQ(TreeDifferences(SnapshotTree(installation_.ReleaseFolder(Installation::kNewVersion)),

@@ -11,6 +11,7 @@
 #include "platform/file_system.h"
 #include "tests/e2e/updater_installation.h"
 #include "tests/support/nginx_fixture.h"
+#include "updater/core/exit_status.h"
 #include "updater/core/text.h"
 
 namespace {
@@ -49,7 +50,7 @@ TEST_P(NginxUpdate, InstallsTheServedRelease) {
   if (c.trust_test_ca) environment.emplace_back("VELMORA_CA_BUNDLE", nginx_.CaFile());
   const UpdaterRun run = installation_.RunUpdater(environment);
   ASSERT_TRUE(run.ended) << run.log;
-  EXPECT_EQ(run.exit_code, 0);
+  EXPECT_EQ(run.exit_code, c.updated ? kExitOk : kExitFailed);
 
   const TreeSnapshot after = SnapshotTree(installation_.ApplicationFolder());
   if (!c.updated) {

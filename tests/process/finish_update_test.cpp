@@ -151,7 +151,7 @@ TEST_F(FinishUpdate, WritesEveryLineOfTheWorkInOrder) {
   sections.SetVersion("core", "1.1");
   temporary_files.Add(folder.Write("updatertemp/core.zip", "zip"));
 
-  Make().Run();
+  EXPECT_TRUE(Make().Run());
 
   EXPECT_EQ(
       log.Lines(),
@@ -171,9 +171,10 @@ TEST_F(FinishUpdate, WritesEveryLineOfTheWorkInOrder) {
 
 struct VersionCase {
   std::string name;
-  std::string settings_version;  // "<file>": the path of an existing file
+  std::string settings_version;  // "<file>": read from a program file (version 1.0)
   std::string update_version;
   std::optional<std::string> written;
+  bool refused = false;  // the settings file refused the write: a failure
 };
 
 class FinishUpdateVersion : public FinishUpdate,
@@ -181,11 +182,14 @@ class FinishUpdateVersion : public FinishUpdate,
 
 TEST_P(FinishUpdateVersion, IsRecordedOnlyWhenNewer) {
   const VersionCase& c = GetParam();
-  settings.version = c.settings_version == "<file>" ? settings.location : c.settings_version;
+  // The reader has replaced a program file's path by its version text.
+  const bool from_file = c.settings_version == "<file>";
+  settings.version = from_file ? "1.0" : c.settings_version;
+  if (from_file) settings.version_file = settings.location;
   update.version = c.update_version;
   const std::string before = folder.Read("updater/settings.ini");
 
-  Make().RecordNewVersion();
+  EXPECT_EQ(Make().RecordNewVersion(), !c.refused);
 
   const std::string after = folder.Read("updater/settings.ini");
   if (c.written) {
@@ -193,6 +197,10 @@ TEST_P(FinishUpdateVersion, IsRecordedOnlyWhenNewer) {
     EXPECT_NE(after.find("[APPLICATION]\r\nNAME=Velmora\r\nversion=" + *c.written + "\r\n"),
               std::string::npos);
     EXPECT_EQ(log.Lines(), Lines{"new version (" + *c.written + ") is updated in settings file"});
+  } else if (c.refused) {
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(log.Lines(),
+              Lines{"new version could not be written to the settings file " + settings_file});
   } else {
     EXPECT_EQ(after, before);
     EXPECT_TRUE(log.Lines().empty());
@@ -208,9 +216,21 @@ INSTANTIATE_TEST_SUITE_P(
                       VersionCase{"Older", "1.1", "1.0", std::nullopt},
                       VersionCase{"VersionIsAFilePath", "<file>", "9.9", std::nullopt},
                       VersionCase{"LineBreakRefused", "1.0", "1.1\r\nLOCATION=/bin/evil",
-                                  std::nullopt},
+                                  std::nullopt, true},
                       VersionCase{"NoUpdateFileVersion", "1.0", "", std::nullopt}),
     [](const auto& info) { return info.param.name; });
+
+TEST_F(FinishUpdate, AVersionThatCannotBeRecordedFailsTheWorkAfterEveryStep) {
+  update.version = "1.1\nLOCATION=/bin/evil";
+  sections.SetVersion("core", "1.1");
+  temporary_files.Add(folder.Write("updatertemp/core.zip", "zip"));
+  EXPECT_FALSE(Make().Run());
+  EXPECT_TRUE(platform::FileExists(folder / "updater/sections_Velmora.xml"));
+  EXPECT_FALSE(platform::PathExists(folder / "updatertemp/core.zip"));
+
+  update.version = "1.1";
+  EXPECT_TRUE(Make().Run());
+}
 
 TEST_F(FinishUpdate, ShortcutsAreCreatedOnlyWhenAccepted) {
   update.shortcuts = {Shortcut("Velmora"), Shortcut("Velmora Help")};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/file_attributes.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "tests/support/temp_folder.h"
@@ -25,6 +26,29 @@ TEST(SystemProcessServices, StartsAProgramWithSplitParametersInTheWorkingFolder)
   EXPECT_TRUE(services.FileExists(folder / "plain"));
   EXPECT_FALSE(services.FileExists(folder / "missing"));
   EXPECT_FALSE(services.FileExists(folder.path()));
+}
+
+// A downloaded program arrives without the execute bit: it is still a program,
+// made executable for its owner and started (never handed to the desktop's
+// opener, which would return no process to wait for).
+TEST(SystemProcessServices, StartsADownloadedProgramWithoutTheExecuteBit) {
+  TempFolder folder;
+  const std::string elf = folder.Write("download/touch copy",
+                                       platform::ReadFile("/usr/bin/touch", 1 << 24).value_or(""));
+  const std::string script = folder.Write("download/setup.sh", "#!/bin/sh\n: > \"$1\"\n");
+  for (const std::string& program : {elf, script}) {
+    ASSERT_FALSE(platform::IsExecutableFile(program));
+    EXPECT_FALSE(OpensWithDesktop(program)) << program;
+    const std::string marker = program + ".ran";
+    CSystemProcessServices services;
+    auto started = services.Start(program, "\"" + marker + "\"", folder.path());
+    ASSERT_TRUE(started.status) << started.status.message();
+    ASSERT_GT(started.pid, 0) << program;
+    EXPECT_EQ(platform::WaitForProcess(started.pid, kWaitMs), 0);
+    EXPECT_TRUE(platform::FileExists(marker)) << program;
+    EXPECT_TRUE(platform::IsExecutableFile(program));
+    EXPECT_EQ(platform::GetFileFacts(program)->mode & 0777, 0744u) << program;
+  }
 }
 
 TEST(SystemProcessServices, FindsAndClosesTheUsersApplication) {

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <string>
 
+#include "tests/support/temp_folder.h"
 #include "updater/core/dialog_service.h"
 
 namespace {
@@ -224,6 +226,28 @@ TEST(OpensWithDesktop, WebLocationsAndDocumentsButNotPrograms) {
   EXPECT_TRUE(OpensWithDesktop("www.example.com"));
   EXPECT_TRUE(OpensWithDesktop(std::string(VELMORA_FIXTURES) + "/loading/updatefile.xml"));
   EXPECT_FALSE(OpensWithDesktop("/bin/sleep"));
+}
+
+TEST(OpensWithDesktop, ProgramsAreKnownByTheirFirstBytesNotTheirModeBits) {
+  TempFolder folder;
+  struct Case {
+    std::string bytes;
+    bool document;
+  } cases[] = {{"\x7f"
+                "ELF\x02\x01\x01",
+                false},
+               {"#!/bin/sh\nexit 0\n", false},
+               {"#", true},
+               {"echo not a script\n", true},
+               {"", true},
+               {"\x7f"
+                "EL",
+                true}};
+  int index = 0;
+  for (const Case& c : cases) {
+    const std::string path = folder.Write("file" + std::to_string(index++), c.bytes);
+    EXPECT_EQ(OpensWithDesktop(path), c.document) << path;
+  }
 }
 
 }  // namespace

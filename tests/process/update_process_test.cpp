@@ -10,6 +10,7 @@
 #include "tests/support/fake_clock.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_folder.h"
+#include "updater/core/exit_status.h"
 #include "updater/core/language.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
@@ -211,8 +212,16 @@ class UpdateProcessTest : public ::testing::Test {
 
   // Runs the process until it ends, advancing the fake clock over timers.
   void RunToEnd() {
-    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{
-        tasks_, modes_, services_, clock_, [this] { ++recorder_.finishes; }, {}, 1000});
+    process_ = std::make_unique<CUpdateProcess>(UpdateProcessDeps{tasks_,
+                                                                  modes_,
+                                                                  services_,
+                                                                  clock_,
+                                                                  [this] {
+                                                                    ++recorder_.finishes;
+                                                                    return finish_succeeds_;
+                                                                  },
+                                                                  {},
+                                                                  1000});
     for (int guard = 0; guard < 1000 && process_->PumpReady(); ++guard) {
       auto due = process_->Queue()->NextTimerDueIn();
       ASSERT_TRUE(due) << "the run stalled";
@@ -242,6 +251,7 @@ class UpdateProcessTest : public ::testing::Test {
   FakeModes modes_{recorder_};
   FakeServices services_{recorder_};
   std::unique_ptr<CUpdateProcess> process_;
+  bool finish_succeeds_ = true;
 };
 
 TEST_F(UpdateProcessTest, UsualRunSkipsTheEmptyInteractiveTasksAndFinishes) {
@@ -259,6 +269,15 @@ TEST_F(UpdateProcessTest, UsualRunSkipsTheEmptyInteractiveTasksAndFinishes) {
   EXPECT_EQ(recorder_.finishes, 1);
   EXPECT_EQ(recorder_.modes_created, std::vector<std::string>{"hidden"});
   EXPECT_TRUE(log_.Contains("  create new user interface: HIDDEN MODE"));
+  EXPECT_EQ(process_->ExitStatus(), kExitOk);
+}
+
+TEST_F(UpdateProcessTest, AFailedFinishingWorkIsTheExitStatus) {
+  finish_succeeds_ = false;
+  RunToEnd();
+  EXPECT_EQ(recorder_.finishes, 1);
+  EXPECT_TRUE(log_.Contains("the finishing work failed"));
+  EXPECT_EQ(process_->ExitStatus(), kExitFinishFailed);
 }
 
 TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
@@ -268,24 +287,36 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
     std::vector<std::string> expected;  // lines in order
     bool rollback;
     int finishes;
+    int exit_status;
   } cases[] = {
       {"no new version",
        {{TASK_CHECKVERSION, {MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION)}}},
        {"starting task: TASK_CHECKVERSION", "No new version is found"},
        false,
-       0},
+       0,
+       kExitOk},
       {"download fails",
        {{TASK_DOWNLOAD, {MakeMessage(WMU_ERROR, ERROR_SERVER, 0, "updatefile.xml")}}},
        {"starting task: TASK_DOWNLOAD", "ERROR: server", "starting task: TASK_ROLLBACK",
         "task ready: TASK_ROLLBACK"},
        true,
-       0},
+       0,
+       kExitFailed},
       {"install fails on a file",
        {{TASK_INSTALL, {MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, "/opt/app/tool")}}},
        {"starting task: TASK_INSTALL", "ERROR: copy file /opt/app/tool",
         "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
        true,
-       0},
+       0,
+       kExitRolledBack},
+      {"install fails and two changes cannot be undone",
+       {{TASK_INSTALL, {MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, "/opt/app/tool")}},
+        {TASK_ROLLBACK, {MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK, 2)}}},
+       {"starting task: TASK_INSTALL", "ERROR: copy file /opt/app/tool",
+        "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
+       true,
+       0,
+       kExitRollbackIncomplete},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.name);
@@ -304,6 +335,7 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
     EXPECT_EQ(log.Contains("starting task: TASK_ROLLBACK"), c.rollback);
     EXPECT_EQ(recorder_.finishes, c.finishes);
     EXPECT_TRUE(log.Contains("CUpdateProcess::OnThreadMessage -> finish update process"));
+    EXPECT_EQ(process_->ExitStatus(), c.exit_status);
   }
 }
 
@@ -321,6 +353,7 @@ TEST_F(UpdateProcessTest, CancelDuringDownloadEndsWithoutRollback) {
   EXPECT_FALSE(log_.Contains("starting task: TASK_ROLLBACK"));
   EXPECT_FALSE(log_.Contains("starting task: TASK_INSTALL"));
   EXPECT_EQ(recorder_.finishes, 0);
+  EXPECT_EQ(process_->ExitStatus(), kExitCancelled);
 }
 
 TEST_F(UpdateProcessTest, CancelDuringInstallRollsBackAndSkipsTheFinishingWork) {
@@ -336,6 +369,7 @@ TEST_F(UpdateProcessTest, CancelDuringInstallRollsBackAndSkipsTheFinishingWork) 
   EXPECT_TRUE(recorder_.Has("task 7 got command 6"));
   EXPECT_TRUE(log_.Contains("task ready: TASK_ROLLBACK"));
   EXPECT_EQ(recorder_.finishes, 0);
+  EXPECT_EQ(process_->ExitStatus(), kExitCancelled);
 }
 
 TEST_F(UpdateProcessTest, LateCompletionOfAReplacedTaskIsIgnored) {
@@ -404,6 +438,7 @@ TEST_F(UpdateProcessTest, RunModeThatNamesNoModeEndsTheRunInOrder) {
   EXPECT_TRUE(recorder_.modes_created.empty());
   EXPECT_FALSE(log_.Contains("starting task: TASK_CHECKVERSION"));
   EXPECT_TRUE(log_.Contains("END CHANGING USER INTERFACE"));
+  EXPECT_EQ(process_->ExitStatus(), kExitFailed);
 }
 
 TEST_F(UpdateProcessTest, StartSpecificTaskIgnoresEarlierTasks) {

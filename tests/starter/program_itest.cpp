@@ -60,7 +60,8 @@ class StarterProgram : public ::testing::Test {
     // exist now or have ended already.
     std::vector<platform::ProcessId> children;
     for (const platform::ProcessInfo& process : platform::ListProcesses())
-      if (process.executable == Browser() || process.executable == Updater())
+      if ((process.executable == Browser() || process.executable == Updater()) &&
+          process.pid != running_updater_)
         children.push_back(process.pid);
     ASSERT_TRUE(platform::WaitForProcessesToEnd(children, kRunBoundMs));
   }
@@ -100,6 +101,7 @@ class StarterProgram : public ::testing::Test {
   std::string starter_;
   std::string work_;
   ScopedEnvironment environment_;
+  platform::ProcessId running_updater_ = 0;  // started by the test, not by the starter
 };
 
 }  // namespace
@@ -134,21 +136,28 @@ TEST_F(StarterProgram, AppliesThePendingInstallationAndStartsBrowserAndUpdater) 
                            }));
 }
 
+// Starts a copy of "sleep" at path, to stand in for a running updater.
+platform::StartResult StartSleeper(const std::string& path) {
+  fs::create_directories(fs::path(path).parent_path());
+  fs::copy_file("/bin/sleep", path, fs::copy_options::overwrite_existing);
+  return platform::StartProgram(path, {"60"}, "");
+}
+
+void EndSleeper(platform::ProcessId pid) {
+  platform::TerminateProcess(pid, true);
+  platform::WaitForProcess(pid, kRunBoundMs);
+}
+
 TEST_F(StarterProgram, UpdaterAlreadyRunningIsNotStartedAndNothingIsApplied) {
   WritePending();
-  // A program of the updater's name, in another folder.
-  fs::create_directories(root_ / "elsewhere");
-  const std::string running = root_ / "elsewhere/Velmora Updater";
-  fs::copy_file("/bin/sleep", running);
-  platform::StartResult sleeper = platform::StartProgram(running, {"60"}, "");
+  platform::StartResult sleeper = StartSleeper(Updater());  // this installation's updater
   ASSERT_TRUE(sleeper.status);
+  running_updater_ = sleeper.pid;
 
   RunStarter({"x"});
-  platform::TerminateProcess(sleeper.pid, true);
-  platform::WaitForProcess(sleeper.pid, kRunBoundMs);
+  EndSleeper(sleeper.pid);
 
   EXPECT_EQ(Recorded(Browser()), std::vector<std::string>{"x"});
-  EXPECT_EQ(Recorded(Updater()), std::nullopt);
   EXPECT_EQ(platform::ReadFile(starter_ + "/readme.txt", 1024), "old readme");
   EXPECT_TRUE(platform::FileExists(starter_ + "/InstallerTemp/settings.ini"));
   EXPECT_EQ(LogMessages(), (std::vector<std::string>{
@@ -156,6 +165,24 @@ TEST_F(StarterProgram, UpdaterAlreadyRunningIsNotStartedAndNothingIsApplied) {
                                "Browser command line: x ",
                                "启动 chrome",
                            }));
+}
+
+TEST_F(StarterProgram, AnotherInstallationsUpdaterDoesNotBlockThisOne) {
+  WritePending();
+  platform::StartResult sleeper = StartSleeper(root_ / "other install/Velmora Updater");
+  ASSERT_TRUE(sleeper.status);
+
+  RunStarter({"x"});
+  EndSleeper(sleeper.pid);
+
+  EXPECT_EQ(Recorded(Browser()), std::vector<std::string>{"x"});
+  EXPECT_EQ(Recorded(Updater()), std::vector<std::string>{});
+  EXPECT_EQ(platform::ReadFile(starter_ + "/readme.txt", 1024), "new readme");
+  EXPECT_FALSE(platform::FileExists(starter_ + "/InstallerTemp/settings.ini"));
+  const std::vector<std::string> messages = LogMessages();
+  ASSERT_FALSE(messages.empty());
+  EXPECT_EQ(messages.front(), "isUpdaterRuning = 0, isChromiumRuning = 0");
+  EXPECT_EQ(messages.back(), "启动 Velmora Updater");
 }
 
 TEST_F(StarterProgram, WithoutInteractiveUserOnlyLogs) {

@@ -61,7 +61,7 @@ platform::ProcessInfo Process(const std::string& executable) {
 
 struct RunCase {
   const char* name;
-  bool updater_running;     // a process of that name, from another folder
+  const char* updater_exe;  // relative to the starter folder; "" none
   const char* browser_exe;  // relative to the starter folder; "" none
   bool applied;
   bool updater_started;
@@ -78,7 +78,7 @@ TEST_P(StarterRun, AppliesOnlyWhenNothingRunsAndStartsWhatIsNeeded) {
   starter.Write("InstallerTemp/settings.ini", kMarker);
   starter.Write("InstallerTemp/file.txt", "new");
   FakeWorld world;
-  if (c.updater_running) world.processes.push_back(Process("/elsewhere/Velmora Updater"));
+  if (*c.updater_exe) world.processes.push_back(Process(starter / c.updater_exe));
   if (*c.browser_exe) world.processes.push_back(Process(starter / c.browser_exe));
 
   const std::vector<std::string> arguments = {"--profile", "a b", "", "c"};
@@ -100,15 +100,18 @@ TEST_P(StarterRun, AppliesOnlyWhenNothingRunsAndStartsWhatIsNeeded) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, StarterRun,
-    ::testing::Values(
-        RunCase{"NothingRuns", false, "", true, true, "isUpdaterRuning = 0, isChromiumRuning = 0"},
-        RunCase{"UpdaterRuns", true, "", false, false, "isUpdaterRuning = 1, isChromiumRuning = 0"},
-        RunCase{"BrowserRuns", false, "Browser/chrome", false, true,
-                "isUpdaterRuning = 0, isChromiumRuning = 1"},
-        RunCase{"BothRun", true, "Browser/chrome", false, false,
-                "isUpdaterRuning = 1, isChromiumRuning = 1"},
-        RunCase{"BrowserOfThisNameElsewhereDoesNotCount", false, "other/Browser/chrome", true, true,
-                "isUpdaterRuning = 0, isChromiumRuning = 0"}),
+    ::testing::Values(RunCase{"NothingRuns", "", "", true, true,
+                              "isUpdaterRuning = 0, isChromiumRuning = 0"},
+                      RunCase{"UpdaterRuns", "Velmora Updater", "", false, false,
+                              "isUpdaterRuning = 1, isChromiumRuning = 0"},
+                      RunCase{"BrowserRuns", "", "Browser/chrome", false, true,
+                              "isUpdaterRuning = 0, isChromiumRuning = 1"},
+                      RunCase{"BothRun", "Velmora Updater", "Browser/chrome", false, false,
+                              "isUpdaterRuning = 1, isChromiumRuning = 1"},
+                      RunCase{"BrowserOfThisNameElsewhereDoesNotCount", "", "other/Browser/chrome",
+                              true, true, "isUpdaterRuning = 0, isChromiumRuning = 0"},
+                      RunCase{"UpdaterOfAnotherInstallationDoesNotCount", "other/Velmora Updater",
+                              "", true, true, "isUpdaterRuning = 0, isChromiumRuning = 0"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Starter, WithoutInteractiveUserOnlyLogs) {

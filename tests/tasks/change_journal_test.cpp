@@ -242,6 +242,49 @@ TEST_F(ChangeJournalTest, KeysOthersFilledAreKept) {
             RegistryValue::Dword(1));
 }
 
+// Counts the reads of the store behind it.
+class CountingRegistry : public platform::FileRegistry {
+ public:
+  platform::RegistryKeyRead QueryKey(RegistryRoot root, std::string_view subkey) override {
+    ++reads;
+    return FileRegistry::QueryKey(root, subkey);
+  }
+  platform::RegistryDepthRead QueryExistingDepth(RegistryRoot root,
+                                                 std::string_view subkey) override {
+    ++reads;
+    return FileRegistry::QueryExistingDepth(root, subkey);
+  }
+  platform::RegistryValueRead QueryValue(RegistryRoot root, std::string_view subkey,
+                                         std::string_view name) override {
+    ++reads;
+    return FileRegistry::QueryValue(root, subkey, name);
+  }
+  int reads = 0;
+};
+
+TEST_F(ChangeJournalTest, ADeepKeyIsRecordedWithOneReadOfTheStore) {
+  CountingRegistry registry;
+  CChangeJournal journal{registry, folder_ / "temp/deep"};
+  ASSERT_TRUE(registry.CreateKey(kUser, "SOFTWARE\\vendor"));
+  std::string deep = "Software\\Vendor";
+  for (int i = 0; i < 500; ++i) deep += "\\k" + std::to_string(i);
+
+  registry.reads = 0;
+  ASSERT_TRUE(journal.RecordRegistryKeyCreate(kUser, deep));
+  EXPECT_EQ(registry.reads, 1);
+  auto changes = journal.Changes();
+  ASSERT_EQ(changes.size(), 500u);
+  EXPECT_EQ(changes.front().subkey, "Software\\Vendor\\k0");
+  EXPECT_EQ(changes.back().subkey, deep);
+
+  ASSERT_TRUE(registry.CreateKey(kUser, deep));
+  registry.reads = 0;
+  ASSERT_TRUE(journal.RecordRegistryValue(kUser, deep, "v"));
+  EXPECT_EQ(registry.reads, 1);
+  EXPECT_TRUE(journal.Rollback().empty());
+  EXPECT_EQ(registry.QueryKey(kUser, "Software\\Vendor").info->subkeys, 0u);
+}
+
 TEST_F(ChangeJournalTest, RefusesWhatItCannotRecord) {
   // A registry store that cannot be read.
   std::string store = StoreFile();

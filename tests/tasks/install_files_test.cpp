@@ -124,6 +124,27 @@ TEST_F(InstallFilesTest, RunsProgramsWithAnArgumentVector) {
   EXPECT_TRUE(platform::FileExists(marker));
 }
 
+// A downloaded installer has no execute bit; "run" with WAIT starts it
+// directly and waits for its end (the script ends late on purpose).
+TEST_F(InstallFilesTest, RunsADownloadedProgramAndWaitsForIt) {
+  const std::string marker = folder_ / "app/installed";
+  const std::string elf = folder_.Write("download/touch copy",
+                                        platform::ReadFile("/usr/bin/touch", 1 << 24).value_or(""));
+  const std::string script =
+      folder_.Write("download/setup.sh", "#!/bin/sh\nsleep 0.3\n: > \"$1\"\n");
+  ASSERT_TRUE(platform::CreateFolders(folder_ / "app"));
+  for (const std::string& program : {elf, script}) {
+    CUpdateFileData::ResetInstance();
+    ASSERT_TRUE(!platform::PathExists(marker) || platform::RemoveFile(marker));
+    AddRun(AddFile("Setup"), program, "\"" + marker + "\"", true);
+    EXPECT_EQ(RunPart(), (std::vector<std::string>{"progress Setup (execute) 0/1 0",
+                                                   "progress Setup (execute) 1/1 1", "done 0"}))
+        << program;
+    EXPECT_TRUE(platform::FileExists(marker)) << program;
+    EXPECT_TRUE(platform::IsExecutableFile(program)) << program;
+  }
+}
+
 TEST_F(InstallFilesTest, RunErrorsAndWebLocations) {
   std::vector<std::string> started;
   starter_ = [&](const std::string& location, const std::string& parameters,

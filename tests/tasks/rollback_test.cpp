@@ -26,7 +26,11 @@ class CRollbackTest : public ::testing::Test {
     task.Post(MakeMessage(WMU_COMMAND, command));
     EXPECT_TRUE(task.WaitForEnd(kWaitMs));
     std::vector<std::string> reports;
-    while (auto m = owner->TryTake()) reports.push_back(Describe(*m));
+    results_.clear();
+    while (auto m = owner->TryTake()) {
+      reports.push_back(Describe(*m));
+      results_.push_back(m->lparam);
+    }
     return reports;
   }
 
@@ -36,6 +40,7 @@ class CRollbackTest : public ::testing::Test {
   LogCapture log_;
   platform::FileRegistry registry_;
   CChangeJournal journal_{registry_, folder_ / "rollback"};
+  std::vector<std::int64_t> results_;  // the lparam of each report
 };
 
 TEST_F(CRollbackTest, UndoesTheJournalTheLastChangeFirstAndReports) {
@@ -56,12 +61,14 @@ TEST_F(CRollbackTest, UndoesTheJournalTheLastChangeFirstAndReports) {
   EXPECT_EQ(journal_.Size(), 0u);
   EXPECT_TRUE(log_.Contains("rollback: undoing 4 changes"));
   EXPECT_TRUE(log_.Contains("rollback: every change was undone"));
+  EXPECT_EQ(results_, std::vector<std::int64_t>{0});
 }
 
 TEST_F(CRollbackTest, ChangesThatCannotBeUndoneAreLoggedAndTheTaskStillEnds) {
   ASSERT_TRUE(journal_.RecordRegistration(VELMORA_COMPONENT_NONE));
   EXPECT_EQ(Run(COMMAND_START_WORKING), std::vector<std::string>{"complete 9"});
   EXPECT_TRUE(log_.Contains("rollback: 1 changes not undone"));
+  EXPECT_EQ(results_, std::vector<std::int64_t>{1});  // the changes not undone
 }
 
 TEST_F(CRollbackTest, CancelAndFinishEndWithoutUndoing) {

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "platform/system_paths.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
+#include "updater/core/exit_status.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 
@@ -26,6 +28,7 @@ struct ProgramCase {
   std::vector<std::string> arguments;
   bool display;       // a display name is set, so that the session check passes
   bool log_expected;  // the run reached the update
+  int exit_code;
 };
 
 // Runs the program with the test's folders as its environment; the exit code,
@@ -57,22 +60,27 @@ std::optional<int> RunProgram(const TempFolder& folder, const std::string& progr
   return exit_code;
 }
 
+// Lays out a copy of the program with settings.ini and an up-to-date
+// updatefile.xml in folder/app; returns the program's path.
+std::string LayOutProgram(const TempFolder& folder) {
+  const std::string program = folder / "app/Velmora Updater";
+  platform::CreateFolders(folder / "app");
+  platform::CreateFolders(folder / "tmp");
+  platform::CreateFolders(folder / "home");
+  std::filesystem::copy_file(VELMORA_UPDATER_PROGRAM, program);
+  folder.Write("app/settings.ini",
+               "[APPLICATION]\nNAME=Program Test App\nVERSION=1.2.0.0\n"
+               "LOCATION=%updater%program\n[UPDATER]\nRUNMODE=full\n");
+  // The application is up to date: the same version and no sections.
+  folder.Write("app/updatefile.xml",
+               "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n  <GENERAL>\n"
+               "    <VERSION>1.2.0.0</VERSION>\n  </GENERAL>\n</UPDATEINFO>\n");
+  return program;
+}
+
 class UpdaterProgram : public ::testing::TestWithParam<ProgramCase> {
  protected:
-  void SetUp() override {
-    program_ = folder_ / "app/Velmora Updater";
-    platform::CreateFolders(folder_ / "app");
-    platform::CreateFolders(folder_ / "tmp");
-    platform::CreateFolders(folder_ / "home");
-    std::filesystem::copy_file(VELMORA_UPDATER_PROGRAM, program_);
-    folder_.Write("app/settings.ini",
-                  "[APPLICATION]\nNAME=Program Test App\nVERSION=1.2.0.0\n"
-                  "LOCATION=%updater%program\n[UPDATER]\nRUNMODE=full\n");
-    // The application is up to date: the same version and no sections.
-    folder_.Write("app/updatefile.xml",
-                  "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n  <GENERAL>\n"
-                  "    <VERSION>1.2.0.0</VERSION>\n  </GENERAL>\n</UPDATEINFO>\n");
-  }
+  void SetUp() override { program_ = LayOutProgram(folder_); }
 
   TempFolder folder_;
   std::string program_;
@@ -84,7 +92,7 @@ TEST_P(UpdaterProgram, RunsAndEndsInOrder) {
   std::optional<int> exit_code = RunProgram(folder_, program_, c.arguments, c.display, temp);
   ASSERT_FALSE(temp.empty());
   ASSERT_TRUE(exit_code);
-  EXPECT_EQ(*exit_code, 0);
+  EXPECT_EQ(*exit_code, c.exit_code);
 
   const std::string log_path = temp + "/" + LogFileName("Program Test App");
   if (!c.log_expected) {
@@ -110,10 +118,100 @@ TEST_P(UpdaterProgram, RunsAndEndsInOrder) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, UpdaterProgram,
-    ::testing::Values(ProgramCase{"UpToDateHiddenRun", {"-mode", "hidden"}, true, true},
-                      ProgramCase{"NoGraphicalSession", {"-mode", "hidden"}, false, false},
-                      ProgramCase{"UnknownOption", {"-mode", "hidden", "-bogus"}, true, false}),
+    ::testing::Values(
+        ProgramCase{"UpToDateHiddenRun", {"-mode", "hidden"}, true, true, kExitOk},
+        ProgramCase{"NoGraphicalSession", {"-mode", "hidden"}, false, false, kExitOk},
+        ProgramCase{
+            "UnknownOption", {"-mode", "hidden", "-bogus"}, true, false, kExitWrongCommandLine}),
     [](const ::testing::TestParamInfo<ProgramCase>& info) { return info.param.name; });
+
+// An update file of version 2.0.0.0 with one file whose actions are given.
+std::string UpdateFileWithActions(const std::string& actions) {
+  return "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n  <GENERAL><VERSION>2.0.0.0</VERSION></GENERAL>\n"
+         "  <FILES>\n    <FILE name=\"tool\" location=\"%updater%tool.txt\" hash=\"0\" "
+         "check=\"hash\">\n" +
+         actions + "    </FILE>\n  </FILES>\n</UPDATEINFO>\n";
+}
+
+std::string CopyAction(const std::string& from) {
+  return "      <ACTION type=\"copy\"><OLDLOCATION>" + from +
+         "</OLDLOCATION><NEWLOCATION>%updater%tool.txt</NEWLOCATION>"
+         "<OVERWRITE>true</OVERWRITE></ACTION>\n";
+}
+
+struct OutcomeCase {
+  const char* name;
+  std::string update_file;
+  int exit_code;
+  const char* tool;  // the content of tool.txt after the run
+};
+
+void PrintTo(const OutcomeCase& c, std::ostream* out) { *out << c.name; }
+
+class UpdaterProgramOutcome : public ::testing::TestWithParam<OutcomeCase> {
+ protected:
+  void SetUp() override { program_ = LayOutProgram(folder_); }
+
+  TempFolder folder_;
+  std::string program_;
+};
+
+// The exit status tells a script how the hidden run went; a failed
+// installation leaves the files as they were.
+TEST_P(UpdaterProgramOutcome, TheExitStatusTellsHowTheRunWent) {
+  const OutcomeCase& c = GetParam();
+  folder_.Write("app/tool.txt", "old");
+  folder_.Write("app/new/tool.txt", "new");
+  // An installer as downloads arrive: without the execute bit. It ends late,
+  // so only a run that waits for it sees what it wrote.
+  folder_.Write("app/setup.sh", "#!/bin/sh\nsleep 0.3\nprintf installed > \"$1\"\n");
+  folder_.Write("app/updatefile.xml", c.update_file);
+  const std::string settings = folder_.Read("app/settings.ini");
+  std::string temp;
+  EXPECT_EQ(RunProgram(folder_, program_, {"-mode", "hidden"}, true, temp), c.exit_code);
+  EXPECT_EQ(folder_.Read("app/tool.txt"), c.tool);
+  if (c.exit_code != kExitOk) {
+    EXPECT_EQ(folder_.Read("app/settings.ini"), settings);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, UpdaterProgramOutcome,
+    ::testing::Values(
+        OutcomeCase{"Installed", UpdateFileWithActions(CopyAction("%updater%new/tool.txt")),
+                    kExitOk, "new"},
+        OutcomeCase{"UnreadableUpdateFile", "<UPDATEINFO><GENERAL>", kExitFailed, "old"},
+        OutcomeCase{"RunsADownloadedInstallerAndWaits",
+                    UpdateFileWithActions(
+                        CopyAction("%updater%new/tool.txt") +
+                        "      <ACTION type=\"run\"><LOCATION>%updater%setup.sh</LOCATION>"
+                        "<PARAMETERS>\"%updater%tool.txt\"</PARAMETERS><WAIT>true</WAIT>"
+                        "</ACTION>\n"),
+                    kExitOk, "installed"},
+        OutcomeCase{"FailedAndRolledBack",
+                    UpdateFileWithActions(CopyAction("%updater%new/tool.txt") +
+                                          CopyAction("%updater%missing/tool.txt")),
+                    kExitRolledBack, "old"}),
+    [](const ::testing::TestParamInfo<OutcomeCase>& info) { return info.param.name; });
+
+// VERSION naming the application's program file is read from that file; a
+// successful update leaves the line as it is.
+TEST(UpdaterProgramVersion, AVersionTakenFromTheProgramFileStays) {
+  TempFolder folder;
+  const std::string program = LayOutProgram(folder);
+  folder.Write("app/program", "a program without a version resource");
+  folder.Write("app/tool.txt", "old");
+  folder.Write("app/new/tool.txt", "new");
+  folder.Write("app/updatefile.xml", UpdateFileWithActions(CopyAction("%updater%new/tool.txt")));
+  const std::string settings =
+      "[APPLICATION]\nNAME=Program Test App\nVERSION=%updater%program\n"
+      "LOCATION=%updater%program\n[UPDATER]\nRUNMODE=full\n";
+  folder.Write("app/settings.ini", settings);
+  std::string temp;
+  EXPECT_EQ(RunProgram(folder, program, {"-mode", "hidden"}, true, temp), kExitOk);
+  EXPECT_EQ(folder.Read("app/tool.txt"), "new");
+  EXPECT_EQ(folder.Read("app/settings.ini"), settings);
+}
 
 // Deployed without settings.ini there is no application location: "%app%"
 // must not become the file-system root. The offered update copies a file to

@@ -61,7 +61,7 @@ bool CUpdaterApp::InitInstance() {
   try {
     return StartUp();
   } catch (...) {
-    exit_code_ = -1;
+    exit_code_ = kExitInternalError;
     return false;
   }
 }
@@ -76,7 +76,10 @@ bool CUpdaterApp::StartUp() {
   if (!session) return false;
 
   const bool paths_ready = deps_.init_paths ? deps_.init_paths() : CUpdaterPaths::Instance().Init();
-  if (!paths_ready) return false;
+  if (!paths_ready) {
+    exit_code_ = kExitFailed;
+    return false;
+  }
 
   std::string settings_option;
   try {
@@ -121,7 +124,10 @@ bool CUpdaterApp::StartUp() {
     return false;
   }
 
-  if (!CUpdaterPaths::Instance().InitUpdaterTemp()) return false;
+  if (!CUpdaterPaths::Instance().InitUpdaterTemp()) {
+    exit_code_ = kExitFailed;
+    return false;
+  }
 
   LoadLanguage();
   RunUpdate(command_line_);
@@ -155,6 +161,7 @@ void CUpdaterApp::LoadLanguage() {
 }
 
 void CUpdaterApp::ShowParameterError(const char* message, CommandLinePass pass) {
+  exit_code_ = kExitWrongCommandLine;
   Dialogs().ShowError(ParameterErrorRequest(message, command_line_, pass));
 }
 
@@ -177,7 +184,7 @@ void CUpdaterApp::RunUpdate(const std::string& command_line) {
   log.WriteHeader(command_line);
   log.SetTimestamps(true);
 
-  if (deps_.run_update) deps_.run_update();
+  if (deps_.run_update) exit_code_ = deps_.run_update();
 
   const std::int64_t elapsed_ms = clock.MonotonicMs() - start_ms;
   log.SetTimestamps(false);

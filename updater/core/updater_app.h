@@ -9,6 +9,7 @@
 
 #include "platform/clock.h"
 #include "updater/core/dialog_service.h"
+#include "updater/core/exit_status.h"
 
 // The hint of the parameter-error dialog after the first pass over the command
 // line, and after the second one (the two texts differ by design).
@@ -34,9 +35,10 @@ struct UpdaterAppDeps {
   std::function<bool()> session_available;
   // Fills the fixed entries of the path table (default: CUpdaterPaths::Instance().Init()).
   std::function<bool()> init_paths;
-  // Runs the whole update between the log's header and footer (required for a
-  // run; without it the update is empty).
-  std::function<void()> run_update;
+  // Runs the whole update between the log's header and footer and gives the
+  // exit status of the run (exit_status.h). Required for a run; without it
+  // the update is empty.
+  std::function<int()> run_update;
   // The system's language identifier (default: SystemLanguageId()).
   std::function<std::uint16_t()> system_language;
   // The clock of the run's elapsed time (default: the system clock).
@@ -54,7 +56,10 @@ class CUpdaterApp {
   // start-up stopped early (no session, no path table, a command-line error,
   // temporary folders that cannot be created) or an exception escaped it.
   bool InitInstance();
-  // The process exit code: 0 unless an exception escaped the start-up (-1).
+  // The process exit status (exit_status.h): the run's own status, kExitOk
+  // without an interactive user, kExitWrongCommandLine after the
+  // parameter-error dialog, kExitFailed when the path table or the temporary
+  // folders cannot be made, kExitInternalError when an exception escaped.
   int ExitInstance() const { return exit_code_; }
 
   // Empties the application's temporary folder, opens the log, runs the update,

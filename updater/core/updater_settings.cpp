@@ -70,8 +70,11 @@ void CUpdaterSettings::Load(const std::string& path) {
   v.root = platform::FullPath(paths.Expand(root));
   // "%approot%" in VERSION sees the ROOT just read.
   std::string version = paths.Expand(LocalPath(get("APPLICATION", "VERSION", "0.0.0.0")));
-  if (platform::FileExists(version))
+  v.version_file.clear();
+  if (platform::FileExists(version)) {
+    v.version_file = version;
     version = platform::ReadFileVersion(version).value_or("0.0.0.0");
+  }
   v.version = version;
 
   v.check_connection = IsTrue(get("CONNECTION", "CHECKCONNECTION", "false"));

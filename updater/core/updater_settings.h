@@ -39,6 +39,10 @@ struct SettingsValues {
   std::string location;
   std::string root;
   std::string version = "0.0.0.0";
+  // The program file VERSION named, whose version resource gave `version`;
+  // "" when VERSION was a version text. The finishing work leaves such a
+  // VERSION as it is.
+  std::string version_file;
   // [CONNECTION]
   bool check_connection = false;
   std::string ftp_username;
@@ -110,6 +114,5 @@ bool IsWebLocation(const std::string& location);
 // Writes one value back into a settings file (group and key matched without
 // regard to case). private_file writes the file with mode 0600 (credentials).
 // Returns false when the write failed; callers ignore that as the settings do.
-bool WriteSettingsValue(const std::string& file, const std::string& group,
-                        const std::string& key, const std::string& value,
-                        bool private_file = false);
+bool WriteSettingsValue(const std::string& file, const std::string& group, const std::string& key,
+                        const std::string& value, bool private_file = false);

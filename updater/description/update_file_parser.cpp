@@ -16,6 +16,12 @@
 
 namespace {
 
+// A registry item's key, "ROOT\subkey\...\value name": at most this many
+// subkey levels below the root and this many bytes. Keys of real programs stay
+// far below; deeper ones only make every registry write slower.
+constexpr std::size_t kMaxRegistryKeyLevels = 64;
+constexpr std::size_t kMaxRegistryKeyBytes = 2048;
+
 std::size_t CountOccurrences(std::string_view text, std::string_view part) {
   std::size_t count = 0;
   for (std::size_t pos = text.find(part); pos != std::string_view::npos;
@@ -623,6 +629,10 @@ class UpdateFileReader {
       if (!Required("KEY", Kind::kText, item.key, "registry key not found") ||
           !Required("VALUE", Kind::kText, item.value, "registry value not found"))
         return false;
+      if (item.key.size() > kMaxRegistryKeyBytes) return Fail("registry key too long");
+      // Root and value name take one separator each; the rest are subkey levels.
+      if (CountOccurrences(item.key, "\\") > kMaxRegistryKeyLevels + 1)
+        return Fail("registry key too deep");
       doc_.LeaveElement();
       data_.registry_items.push_back(std::move(item));
     }

@@ -64,13 +64,14 @@ bool LiesInsideFolder(const std::string& path, const std::string& folder) {
 CFinishUpdate::CFinishUpdate(FinishUpdateInputs inputs, IFinishUpdateServices& services)
     : in_(std::move(inputs)), services_(services) {}
 
-void CFinishUpdate::Run() {
+bool CFinishUpdate::Run() {
   CreateShortcuts();
-  RecordNewVersion();
+  const bool recorded = RecordNewVersion();
   WriteInstalledSections();
   SaveRestoreInformation();
   DeleteTemporaryFiles();
   Restart();
+  return recorded;
 }
 
 void CFinishUpdate::CreateShortcuts() {
@@ -81,14 +82,20 @@ void CFinishUpdate::CreateShortcuts() {
   }
 }
 
-void CFinishUpdate::RecordNewVersion() {
+bool CFinishUpdate::RecordNewVersion() {
   const std::string& version = in_.update_file.version;
-  // A VERSION that names a file takes the version from that file; it stays.
-  if (services_.FileExists(in_.settings.version)) return;
-  if (CompareVersions(version, in_.settings.version) != kVersionNewer) return;
+  // A VERSION that names a program file takes the version from that file; it stays.
+  if (!in_.settings.version_file.empty() && services_.FileExists(in_.settings.version_file))
+    return true;
+  if (CompareVersions(version, in_.settings.version) != kVersionNewer) return true;
   // The settings writer refuses values that would add lines to the file.
-  if (!services_.WriteSetting(in_.settings_file, "APPLICATION", "version", version)) return;
+  if (!services_.WriteSetting(in_.settings_file, "APPLICATION", "version", version)) {
+    // The version itself is not logged: a refused one may hold a line break.
+    Log("new version could not be written to the settings file " + in_.settings_file);
+    return false;
+  }
   Log("new version (" + version + ") is updated in settings file");
+  return true;
 }
 
 void CFinishUpdate::WriteInstalledSections() {
@@ -192,7 +199,7 @@ bool CSystemFinishUpdateServices::WriteRestartEntry(const std::string& location)
 
 bool CSystemFinishUpdateServices::RestartSystem() { return platform::RestartSystem().ok(); }
 
-void FinishUpdate(CSystemProcessServices& processes,
+bool FinishUpdate(CSystemProcessServices& processes,
                   CSystemFinishUpdateServices::RestoreInfoWriter write_restore_info) {
   CSystemFinishUpdateServices services(processes, std::move(write_restore_info));
   const CUpdaterPaths& paths = CUpdaterPaths::Instance();
@@ -208,5 +215,5 @@ void FinishUpdate(CSystemProcessServices& processes,
                          .updater_temp_folder = paths.Entry(kPathUpdaterTemp),
                          .temp_folder = paths.Entry(kPathTemp)},
       services);
-  finish.Run();
+  return finish.Run();
 }

@@ -4,7 +4,9 @@
 // installed-sections file, saves the restore information when rollback is
 // enabled, deletes the temporary update files and finally restarts the
 // application or the system as the update file asks. Every step is
-// independent: a failure in one is ignored and the next one runs.
+// independent: a failure in one does not stop the next one. A new version
+// that cannot be recorded makes the finishing work fail (the next run would
+// install the same update again).
 
 #include <functional>
 #include <string>
@@ -66,11 +68,13 @@ class CFinishUpdate {
  public:
   CFinishUpdate(FinishUpdateInputs inputs, IFinishUpdateServices& services);
 
-  void Run();
+  // Every step; false when one that must succeed failed.
+  bool Run();
 
   // The steps, in the order Run takes them.
   void CreateShortcuts();
-  void RecordNewVersion();
+  // False when the new version was due but the settings file refused it.
+  bool RecordNewVersion();
   void WriteInstalledSections();
   void SaveRestoreInformation();
   void DeleteTemporaryFiles();
@@ -116,5 +120,6 @@ class CSystemFinishUpdateServices : public IFinishUpdateServices {
 
 // Runs the finishing work with the process-wide records, settings, path table,
 // language and dialog service on the real system.
-void FinishUpdate(CSystemProcessServices& processes,
+// False when the finishing work failed.
+bool FinishUpdate(CSystemProcessServices& processes,
                   CSystemFinishUpdateServices::RestoreInfoWriter write_restore_info);

@@ -17,8 +17,17 @@ struct CloseTimeouts {
 };
 
 // True when a location is opened with the desktop's opener rather than run:
-// a web location, or a file that is not an executable program.
+// a web location, or a document (a file that is neither a program by its first
+// bytes nor executable).
 bool OpensWithDesktop(const std::string& location);
+
+// Starts a location the way "run" actions do: a program (see
+// platform::IsProgramFile) is made executable for its owner and started with
+// its parameters split into an argument vector in working_folder; a web
+// location or a document goes to the desktop's opener (pid 0, the opener's
+// child released). A started program belongs to the caller.
+platform::StartResult StartLocation(const std::string& location, const std::string& parameters,
+                                    const std::string& working_folder);
 
 // True when the process runs the program named by file_name: with a path
 // (one that holds a separator) its full path must match, otherwise its file

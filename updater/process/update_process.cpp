@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "updater/core/exit_status.h"
 #include "updater/core/language.h"
 #include "updater/core/language_ids.h"
 #include "updater/core/text.h"
@@ -150,6 +151,8 @@ void CUpdateProcess::InitInstance() {
   task_thread_.reset();
   mode_change_allowed_ = true;
   finish_requested_ = install_done_ = cancelled_ = false;
+  failed_ = install_started_ = rollback_done_ = finish_failed_ = false;
+  rollback_failures_ = 0;
   CInstalledSections::Instance().Load(InstalledSectionsPath());
   if (deps_.configure_internet) deps_.configure_internet(queue_);
   PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_INIT, 0));
@@ -285,6 +288,7 @@ void CUpdateProcess::StartTask(int task) {
       break;
     case TASK_INSTALL:
       Log("starting task: TASK_INSTALL");
+      install_started_ = true;
       HandleEvents("BEFOREINSTALL");
       Announce(task_);
       StartTaskThread(task_);
@@ -308,6 +312,7 @@ void CUpdateProcess::StartTaskThread(int task) {
   EndTaskThread(false);
   std::unique_ptr<CTaskThread> thread = deps_.tasks.CreateTask(task);
   if (!thread) {
+    failed_ = true;
     PostToProcess(MakeMessage(WMU_QUIT));
     return;
   }
@@ -357,6 +362,7 @@ void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
         // Nothing would drive the tasks: end the run in order.
         Log("no user interface for mode '" + CUpdaterSettings::Instance().Values().run_mode +
             "', update process ends");
+        failed_ = true;
         PostToProcess(MakeMessage(WMU_QUIT));
       }
       break;
@@ -392,6 +398,8 @@ void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
     case TASK_ROLLBACK:
       Log("task ready: TASK_ROLLBACK");
       install_done_ = false;
+      rollback_done_ = true;
+      rollback_failures_ = result;
       HandleEvents("AFTERROLLBACK");
       break;
     default:
@@ -435,7 +443,10 @@ void CUpdateProcess::OnThreadMessage(int code, std::int64_t argument) {
 
 void CUpdateProcess::OnError(int code, const std::string& text, std::int64_t lparam) {
   if (const char* pattern = ErrorLogPattern(code)) Log(FillPlaceholders(pattern, {text}));
-  if (code == ERROR_NO_NEW_VERSION) HandleEvents("ONNONEWVERSION");
+  if (code == ERROR_NO_NEW_VERSION)
+    HandleEvents("ONNONEWVERSION");
+  else
+    failed_ = true;
   Message forward = MakeMessage(WMU_ERROR, code, lparam, text);
   Forward(forward);
 }
@@ -548,6 +559,18 @@ void CUpdateProcess::HandleEvents(const std::string& event) {
   }
 }
 
+int CUpdateProcess::ExitStatus() const {
+  if (install_started_ && (failed_ || cancelled_)) {
+    // The installation may have changed something: was all of it undone?
+    if (!rollback_done_ || rollback_failures_ > 0) return kExitRollbackIncomplete;
+    return cancelled_ ? kExitCancelled : kExitRolledBack;
+  }
+  if (cancelled_) return kExitCancelled;
+  if (failed_) return kExitFailed;
+  if (finish_failed_) return kExitFinishFailed;
+  return kExitOk;
+}
+
 void CUpdateProcess::ExitInstance() {
   interface_.reset();
   EndTaskThread(false);
@@ -555,7 +578,10 @@ void CUpdateProcess::ExitInstance() {
     HandleEvents("ONCLOSE");
     interface_.reset();  // a "close" action may have made a hidden mode
   }
-  if (install_done_ && deps_.finish_update) deps_.finish_update();
+  if (install_done_ && deps_.finish_update && !deps_.finish_update()) {
+    Log("the finishing work failed");
+    finish_failed_ = true;
+  }
   if (abandoned_tasks_.empty()) {
     CEventTable::ResetInstance();
     CUpdateFileData::ResetInstance();

@@ -29,8 +29,9 @@ struct UpdateProcessDeps {
   IModeFactory& modes;
   IProcessServices& services;
   const platform::IClock& clock = platform::SystemClock();
-  // The work after a completed installation, run at the end of the process.
-  std::function<void()> finish_update;
+  // The work after a completed installation, run at the end of the process;
+  // false when it failed.
+  std::function<bool()> finish_update;
   // Shows the About box (modal for the user; the task keeps running).
   std::function<void()> show_about;
   // The bound of each wait for a task thread after its completion (1 s).
@@ -69,6 +70,8 @@ class CUpdateProcess : public IModeHost {
   bool InstallDone() const { return install_done_; }
   bool Cancelled() const { return cancelled_; }
   bool FinishRequested() const { return finish_requested_; }
+  // The exit status of the run (exit_status.h), meaningful once it has ended.
+  int ExitStatus() const;
 
  private:
   void InitInstance();
@@ -102,6 +105,12 @@ class CUpdateProcess : public IModeHost {
   bool install_done_ = false;
   bool mode_change_allowed_ = true;
   bool cancelled_ = false;
+  // The outcome, for the exit status.
+  bool failed_ = false;           // an error other than "no new version"
+  bool install_started_ = false;  // the installation may have changed something
+  bool rollback_done_ = false;
+  std::int64_t rollback_failures_ = 0;  // changes the rollback could not undo
+  bool finish_failed_ = false;
   bool begun_ = false;
   bool ended_ = false;
 };

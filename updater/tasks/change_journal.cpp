@@ -156,13 +156,14 @@ Status CChangeJournal::RecordRegistryKeyCreate(platform::RegistryRoot root,
   auto parts = platform::SplitRegistryPath(subkey, &reason);
   if (!parts) return Status::Fail(reason);
   std::lock_guard<std::mutex> lock(mutex_);
+  // One read of the store tells which parents exist; every deeper one is new.
+  auto existing = registry_.QueryExistingDepth(root, subkey);
+  if (!existing.status) return existing.status;
   std::vector<ChangeRecord> created;
   std::string path;
-  for (const auto& part : *parts) {
-    path += (path.empty() ? "" : "\\") + part;
-    auto read = registry_.QueryKey(root, path);
-    if (!read.status) return read.status;
-    if (read.info) continue;
+  for (std::size_t k = 0; k < parts->size(); ++k) {
+    path += (path.empty() ? "" : "\\") + (*parts)[k];
+    if (k < existing.depth) continue;
     ChangeRecord change;
     change.kind = ChangeKind::kRegistryKeyCreated;
     change.root = root;

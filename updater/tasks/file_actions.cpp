@@ -77,15 +77,7 @@ platform::Status SetRecordedFileAttributes(CChangeJournal& journal, const std::s
 
 platform::StartResult StartRunLocation(const std::string& location, const std::string& parameters,
                                        const std::string& folder) {
-  if (OpensWithDesktop(location)) {
-    // The opener wants a full address; "www.example.com" alone would be taken for a file.
-    std::string target = location;
-    if (IsWebLocation(location) && !StartsWith(location, "http")) target = "https://" + location;
-    platform::StartResult result;
-    result.status = platform::OpenWithDesktop(target);
-    return result;
-  }
-  return platform::StartProgram(location, platform::SplitCommandLine(parameters), folder);
+  return StartLocation(location, parameters, folder);
 }
 
 bool WaitForChild(platform::ProcessId pid, const std::atomic<bool>& cancel, std::int64_t step_ms) {

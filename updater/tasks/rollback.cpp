@@ -20,7 +20,9 @@ void CRollback::OnMessage(const Message& message) {
       log.WriteLine("rollback: every change was undone");
     else
       log.WriteLine("rollback: " + std::to_string(failures.size()) + " changes not undone");
-    PostToOwner(MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK, 0));
+    // The result is the number of changes that could not be undone.
+    PostToOwner(
+        MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK, static_cast<std::int64_t>(failures.size())));
     EndThread();
   } else if (message.wparam == COMMAND_FINISH || message.wparam == COMMAND_CANCEL) {
     EndThread();
