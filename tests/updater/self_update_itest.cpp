@@ -20,6 +20,7 @@
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_http_server.h"
+#include "updater/core/exit_status.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
@@ -64,6 +65,7 @@ struct RunCase {
   std::string offered_digest;  // the HASH of the description
   std::string update_file_extra;
   bool replaced;
+  int exit_code;  // of the updater's run
 };
 
 class SelfUpdateRun : public ::testing::TestWithParam<RunCase> {
@@ -96,7 +98,7 @@ class SelfUpdateRun : public ::testing::TestWithParam<RunCase> {
   }
 
   // Runs the updater hidden to its end; returns the user's temporary folder.
-  std::string RunUpdater() {
+  std::string RunUpdater(int expected_exit_code) {
     ScopedEnvironment environment;
     environment.Set("TMPDIR", folder_ / "tmp");
     environment.Set("HOME", folder_ / "home");
@@ -121,7 +123,7 @@ class SelfUpdateRun : public ::testing::TestWithParam<RunCase> {
       platform::WaitForProcess(started.pid, kRunBoundMs);
       ADD_FAILURE() << "the updater did not end within " << kRunBoundMs << " ms";
     } else {
-      EXPECT_EQ(*exit_code, 0);
+      EXPECT_EQ(*exit_code, expected_exit_code);
     }
     return temp;
   }
@@ -134,7 +136,7 @@ class SelfUpdateRun : public ::testing::TestWithParam<RunCase> {
 
 TEST_P(SelfUpdateRun, ReplacesTheUpdaterOnlyAfterACompletedRun) {
   const RunCase& c = GetParam();
-  const std::string temp = RunUpdater();
+  const std::string temp = RunUpdater(c.exit_code);
   ASSERT_FALSE(temp.empty());
   const std::string copy_program = temp + "/" + CopyProgramFileName();
   const std::string staged = temp + "/" + UpdaterProgramFileName();
@@ -172,16 +174,16 @@ TEST_P(SelfUpdateRun, ReplacesTheUpdaterOnlyAfterACompletedRun) {
 
 INSTANTIATE_TEST_SUITE_P(
     Runs, SelfUpdateRun,
-    ::testing::Values(RunCase{"Replaced", Md5Hex(kNewBuild), "", true},
+    ::testing::Values(RunCase{"Replaced", Md5Hex(kNewBuild), "", true, kExitOk},
                       // The download does not have the digest the description gives.
-                      RunCase{"DigestDiffers", Md5Hex("another build"), "", false},
+                      RunCase{"DigestDiffers", Md5Hex("another build"), "", false, kExitFailed},
                       // The new program is staged, then an INI item cannot be written: the
                       // installation is rolled back.
                       RunCase{
                           "InstallFailsAfterStaging", Md5Hex(kNewBuild),
                           "  <INI><ITEM><LOCATION>%updater%settings.ini/below a file.ini</LOCATION>"
                           "<GROUP>G</GROUP><KEY>K</KEY><VALUE>V</VALUE></ITEM></INI>\n",
-                          false}),
+                          false, kExitRolledBack}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return info.param.name; });
 
 // --- The carried copy program on hand-offs prepared here ---------------------------
