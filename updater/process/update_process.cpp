@@ -288,7 +288,6 @@ void CUpdateProcess::StartTask(int task) {
       break;
     case TASK_INSTALL:
       Log("starting task: TASK_INSTALL");
-      install_started_ = true;
       HandleEvents("BEFOREINSTALL");
       Announce(task_);
       StartTaskThread(task_);
@@ -316,6 +315,7 @@ void CUpdateProcess::StartTaskThread(int task) {
     PostToProcess(MakeMessage(WMU_QUIT));
     return;
   }
+  if (task == TASK_INSTALL) install_started_ = true;
   thread->Start();
   Message owner = MakeMessage(WMU_SET_OWNER);
   owner.payload = queue_;
