@@ -136,6 +136,8 @@ TEST_F(StarterProgram, AppliesThePendingInstallationAndStartsBrowserAndUpdater) 
                            }));
 }
 
+namespace {
+
 // Starts a copy of "sleep" at path, to stand in for a running updater.
 platform::StartResult StartSleeper(const std::string& path) {
   fs::create_directories(fs::path(path).parent_path());
@@ -147,6 +149,8 @@ void EndSleeper(platform::ProcessId pid) {
   platform::TerminateProcess(pid, true);
   platform::WaitForProcess(pid, kRunBoundMs);
 }
+
+}  // namespace
 
 TEST_F(StarterProgram, UpdaterAlreadyRunningIsNotStartedAndNothingIsApplied) {
   WritePending();
