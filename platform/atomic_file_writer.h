@@ -4,6 +4,7 @@
 // name never shows a part of the content.
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -21,8 +22,12 @@ class AtomicFileWriter {
   AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
   // Creates a new, private temporary file in the folder of path. The temporary
-  // file is created exclusively and never through a symbolic link.
-  Status Open(const std::string& path);
+  // file is created exclusively and never through a symbolic link. When given,
+  // before_create is told each temporary name before a file of that name is
+  // created (so that a record of it can outlive a killed process); when it
+  // fails, nothing is created and Open fails.
+  Status Open(const std::string& path,
+              const std::function<Status(const std::string& temporary)>& before_create = {});
   Status Write(std::string_view bytes);
   // Gives the temporary file its permission bits (only 0777 of mode are used)
   // and, when given, its modification time in seconds since the epoch (the

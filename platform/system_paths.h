@@ -38,6 +38,11 @@ SpecialFolders GetSpecialFolders();
 // open to others.
 std::optional<std::string> PrivateTempFolder(std::string* error = nullptr);
 
+// The user's folder for state that must outlive the session and a restart of
+// the machine (not a temporary folder), without trailing separator; it may not
+// exist yet.
+std::string UserStateFolder();
+
 // The value of an environment variable, or nullopt when it is not set.
 std::optional<std::string> GetEnv(const std::string& name);
 

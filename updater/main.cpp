@@ -11,10 +11,13 @@
 #include "updater/core/command_line_parser.h"
 #include "updater/core/updater_app.h"
 #include "updater/core/updater_settings.h"
+#include "updater/process/cancel_on_signal.h"
 #include "updater/process/finish_update.h"
 #include "updater/process/system_process_services.h"
 #include "updater/process/update_process.h"
+#include "updater/tasks/change_journal.h"
 #include "updater/tasks/internet_setup.h"
+#include "updater/tasks/interrupted_run.h"
 #include "updater/tasks/restore_info.h"
 #include "updater/tasks/task_factory.h"
 #include "updater/ui/mode_factory.h"
@@ -35,11 +38,17 @@ int main(int argc, char** argv) {
   UpdaterAppDeps deps;
   deps.session_available = [] { return platform::IsInteractiveSessionAvailable(); };
   deps.run_update = [&] {
+    // A run that was killed is rolled back before this one does anything.
+    OpenJournalAndRecover(CChangeJournal::Instance(),
+                          ChangeJournalFolder(CUpdaterSettings::Instance().Values().name));
     // The About box is not composed yet: the process then skips it.
     auto finish_update = [&services] {
-      return FinishUpdate(services, [](const std::string& path) {
+      auto finished = FinishUpdate(services, [](const std::string& path) {
         return WriteRestoreInfo(BuildRestoreInfo(), path).ok();
       });
+      // The installation is permanent: its journal goes, its kept copies stay.
+      CChangeJournal::Instance().Clear();
+      return finished;
     };
     // No dialog for proxy credentials exists yet: the question answers no.
     auto configure_internet = [](const std::shared_ptr<CMessageQueue>& process_queue) {
@@ -52,6 +61,7 @@ int main(int argc, char** argv) {
                                              .finish_update = finish_update,
                                              .show_about = nullptr,
                                              .configure_internet = configure_internet});
+    CCancelOnSignal cancel_on_signal(process.Queue());
     process.Run();
     return process.ExitStatus();
   };

@@ -27,7 +27,8 @@ std::string FolderOf(const std::string& path) {
 
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
-Status AtomicFileWriter::Open(const std::string& path) {
+Status AtomicFileWriter::Open(const std::string& path,
+                              const std::function<Status(const std::string&)>& before_create) {
   Discard();
   if (path.empty() || path.back() == '/') return Status::Fail("not a file path: '" + path + "'");
   static thread_local std::mt19937_64 rng{std::random_device{}()};
@@ -39,6 +40,10 @@ Status AtomicFileWriter::Open(const std::string& path) {
     std::snprintf(name, sizeof name, "/.velmora-%016llx.tmp",
                   static_cast<unsigned long long>(rng()));
     std::string temp = folder + name;
+    if (before_create) {
+      Status recorded = before_create(temp);
+      if (!recorded) return recorded;
+    }
     int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
     if (fd >= 0) {
       fd_ = fd;

@@ -103,6 +103,11 @@ std::string FullPath(const std::string& path) {
   return out;
 }
 
+std::string UserStateFolder() {
+  std::string home = StripTrailingSeparators(HomeFolder());
+  return StripTrailingSeparators(XdgFolder("XDG_STATE_HOME", home + "/.local/state"));
+}
+
 SpecialFolders GetSpecialFolders() {
   std::string home = StripTrailingSeparators(HomeFolder());
   std::string config = StripTrailingSeparators(XdgFolder("XDG_CONFIG_HOME", home + "/.config"));

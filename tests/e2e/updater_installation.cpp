@@ -32,6 +32,7 @@ EnvironmentChanges RunEnvironment(const TempFolder& folder) {
       {"HOME", folder / "home"},
       {"XDG_CONFIG_HOME", folder / "home/.config"},
       {"XDG_DATA_HOME", folder / "home/.local/share"},
+      {"XDG_STATE_HOME", folder / "home/.local/state"},
       {"XDG_DESKTOP_DIR", folder / "home/Desktop"},
       {"XDG_SESSION_ID", std::nullopt},
       {"WAYLAND_DISPLAY", std::nullopt},

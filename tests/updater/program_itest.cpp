@@ -42,6 +42,7 @@ std::optional<int> RunProgram(const TempFolder& folder, const std::string& progr
   environment.Set("HOME", folder / "home");
   environment.Set("XDG_CONFIG_HOME", folder / "home/.config");
   environment.Set("XDG_DATA_HOME", folder / "home/.local/share");
+  environment.Set("XDG_STATE_HOME", folder / "home/.local/state");
   environment.Set("XDG_SESSION_ID", std::nullopt);
   environment.Set("WAYLAND_DISPLAY", std::nullopt);
   environment.Set("DISPLAY", display ? std::optional<std::string>(":velmora-test") : std::nullopt);

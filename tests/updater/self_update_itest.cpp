@@ -104,6 +104,7 @@ class SelfUpdateRun : public ::testing::TestWithParam<RunCase> {
     environment.Set("HOME", folder_ / "home");
     environment.Set("XDG_CONFIG_HOME", folder_ / "home/.config");
     environment.Set("XDG_DATA_HOME", folder_ / "home/.local/share");
+    environment.Set("XDG_STATE_HOME", folder_ / "home/.local/state");
     environment.Set("XDG_SESSION_ID", std::nullopt);
     environment.Set("WAYLAND_DISPLAY", std::nullopt);
     environment.Set("DISPLAY", ":velmora-test");  // the session check passes

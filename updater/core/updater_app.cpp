@@ -124,6 +124,10 @@ bool CUpdaterApp::StartUp() {
     return false;
   }
 
+  if (!TakeRunLock()) {
+    exit_code_ = kExitAlreadyRunning;
+    return false;
+  }
   if (!CUpdaterPaths::Instance().InitUpdaterTemp()) {
     exit_code_ = kExitFailed;
     return false;
@@ -133,6 +137,11 @@ bool CUpdaterApp::StartUp() {
   RunUpdate(command_line_);
   CLanguage::Instance().ClearLanguage();
   return true;
+}
+
+bool CUpdaterApp::TakeRunLock() {
+  return run_lock_.Take(CUpdaterPaths::Instance().Entry(kPathTemp),
+                        CUpdaterSettings::Instance().Values().name);
 }
 
 void CUpdaterApp::ChooseSettingsFile(const std::string& option_value) {

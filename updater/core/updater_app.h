@@ -10,6 +10,7 @@
 #include "platform/clock.h"
 #include "updater/core/dialog_service.h"
 #include "updater/core/exit_status.h"
+#include "updater/core/run_lock.h"
 
 // The hint of the parameter-error dialog after the first pass over the command
 // line, and after the second one (the two texts differ by design).
@@ -54,11 +55,13 @@ class CUpdaterApp {
 
   // The start-up and the whole update. True after a complete run; false when the
   // start-up stopped early (no session, no path table, a command-line error,
-  // temporary folders that cannot be created) or an exception escaped it.
+  // another run for the same application (run_lock.h), temporary folders that
+  // cannot be created) or an exception escaped it.
   bool InitInstance();
   // The process exit status (exit_status.h): the run's own status, kExitOk
   // without an interactive user, kExitWrongCommandLine after the
-  // parameter-error dialog, kExitFailed when the path table or the temporary
+  // parameter-error dialog, kExitAlreadyRunning when another run holds the
+  // application's run lock, kExitFailed when the path table or the temporary
   // folders cannot be made, kExitInternalError when an exception escaped.
   int ExitInstance() const { return exit_code_; }
 
@@ -74,6 +77,8 @@ class CUpdaterApp {
 
  private:
   bool StartUp();
+  // Takes the application's run lock, held until this object ends.
+  bool TakeRunLock();
   void ChooseSettingsFile(const std::string& option_value);
   void LoadLanguage();
   void ShowParameterError(const char* message, CommandLinePass pass);
@@ -82,4 +87,5 @@ class CUpdaterApp {
   std::string command_line_;
   UpdaterAppDeps deps_;
   int exit_code_ = 0;
+  CRunLock run_lock_;
 };

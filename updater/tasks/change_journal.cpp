@@ -9,6 +9,7 @@
 #include "updater/core/ini_file.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
+#include "updater/tasks/change_journal_file.h"
 
 using platform::Status;
 
@@ -44,8 +45,21 @@ std::string DescribeChange(const ChangeRecord& change) {
       return "registry value: " + RegistryPathText(change) + "\\" + change.value_name;
     case ChangeKind::kRegistration:
       return "component registered: " + change.path;
+    case ChangeKind::kTemporaryFile:
+      return "temporary file: " + change.path;
   }
   return {};
+}
+
+std::string JournalPath(std::string_view path) {
+  std::string out;
+  out.reserve(path.size());
+  for (char c : path) {
+    if (c == platform::PathSeparator() && !out.empty() && out.back() == c) continue;
+    out.push_back(c);
+  }
+  while (out.size() > 1 && out.back() == platform::PathSeparator()) out.pop_back();
+  return out;
 }
 
 CChangeJournal& CChangeJournal::Instance() {
@@ -59,28 +73,110 @@ CChangeJournal::CChangeJournal(platform::IRegistry& registry, std::string rollba
     : registry_(registry), rollback_folder_(std::move(rollback_folder)) {}
 
 std::string CChangeJournal::RollbackFolder() const {
+  if (!folder_.empty()) return folder_ + platform::PathSeparator() + kBackupsName;
   std::string folder =
       rollback_folder_.empty() ? CUpdaterPaths::Instance().Entry(kPathRollback) : rollback_folder_;
   while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
   return folder;
 }
 
+std::string CChangeJournal::FilePath(const std::string& folder) {
+  return JournalPath(folder) + platform::PathSeparator() + kFileName;
+}
+
+Status CChangeJournal::Open(const std::string& folder) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!changes_.empty() || file_.is_open())
+    return Status::Fail("the change journal already holds changes");
+  const std::string base = JournalPath(folder);
+  const std::string backups = base + platform::PathSeparator() + kBackupsName;
+  Status created = platform::CreateFolders(backups);
+  if (!created) return created;
+  folder_ = base;
+  backups_ = 0;
+  const std::string path = FilePath(base);
+  if (!platform::PathExists(path)) {
+    // No run was cut short: the kept copies of the last run are done with.
+    auto names = platform::ListFolder(backups);
+    for (const std::string& name : names.value_or(std::vector<std::string>{}))
+      platform::RemoveTree(backups + platform::PathSeparator() + name);
+    return Status::Ok();
+  }
+  CUpdaterLog& log = CUpdaterLog::Instance();
+  std::optional<std::string> bytes;
+  if (platform::FileExists(path) && !platform::IsSymbolicLink(path))
+    bytes = platform::ReadFile(path, kMaxChangeJournalFileBytes);
+  if (!bytes) {
+    log.WriteLine("change journal: " + path + " cannot be read; it is removed");
+    return platform::RemoveFile(path);
+  }
+  DecodedChangeJournal decoded = DecodeChangeJournal(*bytes, backups, kMaxChanges);
+  if (!decoded.header_ok)
+    log.WriteLine("change journal: " + path + " is not a journal of this version; it is removed");
+  else if (decoded.ignored_bytes > 0)
+    log.WriteLine("change journal: the last " + std::to_string(decoded.ignored_bytes) +
+                  " bytes of " + path + " hold no whole record and are ignored");
+  changes_ = std::move(decoded.changes);
+  for (const ChangeRecord& change : changes_) {
+    Index(change);
+    if (change.kind == ChangeKind::kFileReplaced) ++backups_;
+  }
+  if (changes_.empty()) return platform::RemoveFile(path);
+  return file_.Open(path, false);
+}
+
+void CChangeJournal::HoldSync() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sync_held_ = true;
+}
+
+Status CChangeJournal::Sync() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  sync_held_ = false;
+  if (!file_.is_open()) return Status::Ok();
+  return file_.Sync();
+}
+
+Status CChangeJournal::Persist(const ChangeRecord& change) {
+  if (folder_.empty()) return Status::Ok();
+  if (!file_.is_open()) {
+    const std::string path = FilePath(folder_);
+    Status opened = file_.Open(path, true);
+    if (opened) opened = file_.Append(kChangeJournalHeader);
+    if (!opened) {
+      file_.Close();
+      return opened;
+    }
+  }
+  Status written = file_.Append(EncodeChangeRecord(change));
+  if (written && !sync_held_) written = file_.Sync();
+  return written;
+}
+
+void CChangeJournal::Index(const ChangeRecord& change) {
+  if (change.kind == ChangeKind::kFileReplaced || change.kind == ChangeKind::kFileCreated)
+    files_.insert(change.path);
+  else if (change.kind == ChangeKind::kFolderCreated)
+    folders_.insert(change.path);
+}
+
 Status CChangeJournal::Append(ChangeRecord change) {
   if (changes_.size() >= kMaxChanges)
     return Status::Fail("the change journal is full; not recorded: " + DescribeChange(change));
+  Status persisted = Persist(change);
+  if (!persisted) return persisted;
+  Index(change);
   changes_.push_back(std::move(change));
   return Status::Ok();
 }
 
 bool CChangeJournal::CoversFileLocked(const std::string& path) const {
-  return std::any_of(changes_.begin(), changes_.end(), [&](const ChangeRecord& c) {
-    return (c.kind == ChangeKind::kFileReplaced || c.kind == ChangeKind::kFileCreated) &&
-           c.path == path;
-  });
+  return files_.count(path) > 0;
 }
 
-Status CChangeJournal::RecordFileLocked(const std::string& path) {
-  if (path.empty()) return Status::Fail("no file to record");
+Status CChangeJournal::RecordFileLocked(const std::string& recorded_path) {
+  if (recorded_path.empty()) return Status::Fail("no file to record");
+  const std::string path = JournalPath(recorded_path);
   if (CoversFileLocked(path)) return Status::Ok();
   ChangeRecord change;
   change.path = path;
@@ -100,6 +196,7 @@ Status CChangeJournal::RecordFileLocked(const std::string& path) {
   change.kind = ChangeKind::kFileReplaced;
   change.backup = folder + platform::PathSeparator() + number + FileNameOf(path);
   Status copied = platform::DuplicateFile(path, change.backup);
+  if (copied && !folder_.empty()) copied = platform::SyncFolder(folder);
   if (!copied) return copied;
   return Append(std::move(change));
 }
@@ -117,7 +214,9 @@ Status CChangeJournal::RecordFileCreate(const std::string& path) {
 Status CChangeJournal::RecordFolderCreate(const std::string& folder) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::string> missing;  // innermost first
-  for (std::string path = folder; !path.empty() && !platform::PathExists(path);
+  // A folder recorded before stops the walk: it and its parents are covered.
+  for (std::string path = JournalPath(folder);
+       !path.empty() && folders_.count(path) == 0 && !platform::PathExists(path);
        path = ParentFolder(path)) {
     missing.push_back(path);
   }
@@ -127,7 +226,8 @@ Status CChangeJournal::RecordFolderCreate(const std::string& folder) {
     ChangeRecord change;
     change.kind = ChangeKind::kFolderCreated;
     change.path = *it;
-    changes_.push_back(std::move(change));
+    Status appended = Append(std::move(change));
+    if (!appended) return appended;
   }
   return Status::Ok();
 }
@@ -172,7 +272,10 @@ Status CChangeJournal::RecordRegistryKeyCreate(platform::RegistryRoot root,
   }
   if (changes_.size() + created.size() > kMaxChanges)
     return Status::Fail("the change journal is full");
-  for (auto& change : created) changes_.push_back(std::move(change));
+  for (auto& change : created) {
+    Status appended = Append(std::move(change));
+    if (!appended) return appended;
+  }
   return Status::Ok();
 }
 
@@ -195,6 +298,15 @@ Status CChangeJournal::RecordRegistration(const std::string& file) {
   ChangeRecord change;
   change.kind = ChangeKind::kRegistration;
   change.path = file;
+  return Append(std::move(change));
+}
+
+Status CChangeJournal::RecordTemporaryFile(const std::string& path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (path.empty()) return Status::Fail("no temporary file to record");
+  ChangeRecord change;
+  change.kind = ChangeKind::kTemporaryFile;
+  change.path = JournalPath(path);
   return Append(std::move(change));
 }
 
@@ -241,6 +353,11 @@ Status CChangeJournal::Undo(const ChangeRecord& change, const Unregister& unregi
       if (!unregister) return Status::Fail("no way to unregister components");
       if (!unregister(change.path)) return Status::Fail("unregistering failed");
       return Status::Ok();
+    case ChangeKind::kTemporaryFile:
+      // Gone already when the file it became was renamed into place.
+      if (platform::FolderExists(change.path) && !platform::IsSymbolicLink(change.path))
+        return Status::Ok();
+      return platform::RemoveFile(change.path);
   }
   return Status::Fail("unknown change");
 }
@@ -255,8 +372,20 @@ std::vector<RollbackFailure> CChangeJournal::Rollback(const Unregister& unregist
                                       status.message());
     failures.push_back(RollbackFailure{*it, status.message()});
   }
-  changes_.clear();
+  ForgetLocked();
   return failures;
+}
+
+void CChangeJournal::ForgetLocked() {
+  changes_.clear();
+  files_.clear();
+  folders_.clear();
+  sync_held_ = false;
+  if (folder_.empty() || !file_.is_open()) return;
+  file_.Close();
+  Status removed = platform::RemoveFile(FilePath(folder_));
+  if (removed) removed = platform::SyncFolder(folder_);
+  if (!removed) CUpdaterLog::Instance().WriteLine("change journal: " + removed.message());
 }
 
 std::vector<ChangeRecord> CChangeJournal::Changes() const {
@@ -271,5 +400,5 @@ std::size_t CChangeJournal::Size() const {
 
 void CChangeJournal::Clear() {
   std::lock_guard<std::mutex> lock(mutex_);
-  changes_.clear();
+  ForgetLocked();
 }

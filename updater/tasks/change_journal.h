@@ -21,6 +21,15 @@
 // keeps its old type and data (or its absence); keys the installation created
 // are removed again when nothing else has been put into them.
 //
+// A journal opened on a folder (Open) also keeps every record on disk, in the
+// file "journal" of that folder (change_journal_file.h), before the change is
+// made, and its kept copies in "backups" below it; the next start finds the
+// file of a run that was killed and undoes that run's changes. The file is
+// removed once the changes are undone (Rollback) or made permanent (Clear);
+// the kept copies stay until the next start opens the journal (restore
+// information names them). Records made while the sync is held (HoldSync)
+// reach the disk together at Sync(), before the changes they record are made.
+//
 // One journal serves the whole process (Instance()); the sub-workers of the
 // installation record into it one after another, the rollback task undoes it
 // and the finishing work turns it into restore information. It is safe to use
@@ -32,8 +41,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
+#include "platform/append_only_file.h"
 #include "platform/registry.h"
 #include "platform/status.h"
 
@@ -45,7 +56,9 @@ enum class ChangeKind {
   kRegistryKeyCreated,  // root, subkey; undone by removing it when empty
   kRegistryValue,       // root, subkey, value_name, old_value (nullopt: absent)
   kRegistration,        // path of the registered component; undone by unregistering it
+  kTemporaryFile,       // path of a temporary file about to be made; undone by removing it
 };
+// The numbers of the kinds are stored in the journal file: new kinds go last.
 
 // One recorded change; the fields its kind does not use stay empty.
 struct ChangeRecord {
@@ -72,8 +85,13 @@ std::string DescribeChange(const ChangeRecord& change);
 
 class CChangeJournal {
  public:
-  // Most changes one journal holds; a record beyond them fails.
-  static constexpr std::size_t kMaxChanges = 16384;
+  // Most changes one journal holds; a record beyond them fails. Room for an
+  // archive of the extractor's most entries with a folder for each.
+  static constexpr std::size_t kMaxChanges = 262144;
+  // The journal file's name inside the journal folder, and the folder of the
+  // kept copies.
+  static constexpr char kFileName[] = "journal";
+  static constexpr char kBackupsName[] = "backups";
 
   // The process-wide journal (system registry, path-table rollback folder).
   static CChangeJournal& Instance();
@@ -87,6 +105,22 @@ class CChangeJournal {
                           std::string rollback_folder = {});
   CChangeJournal(const CChangeJournal&) = delete;
   CChangeJournal& operator=(const CChangeJournal&) = delete;
+
+  // Keeps the journal in folder from now on (created when missing). A journal
+  // file left there by a run that did not end is read back (checked record by
+  // record; what does not check out is dropped and logged) and its changes
+  // become this journal's, ready for Rollback(); without one, the kept copies
+  // of earlier runs are removed. Fails when the journal already holds changes
+  // or the folder cannot be made.
+  platform::Status Open(const std::string& folder);
+  // The path of the journal file in a journal folder.
+  static std::string FilePath(const std::string& folder);
+
+  // Until Sync(), records are written to the journal file but not forced to
+  // the disk one by one (many records before one change).
+  void HoldSync();
+  // Forces the records written so far to the disk and ends HoldSync().
+  platform::Status Sync();
 
   // Keeps a copy of the file before the caller replaces or deletes it. A file
   // that does not exist is recorded as created. A path the journal already
@@ -107,6 +141,9 @@ class CChangeJournal {
   platform::Status RecordRegistryValue(platform::RegistryRoot root, std::string_view subkey,
                                        std::string_view name);
   platform::Status RecordRegistration(const std::string& file);
+  // Records a temporary file the caller is about to create (undone by removing
+  // it, so that a killed run leaves none behind).
+  platform::Status RecordTemporaryFile(const std::string& path);
 
   // Undoes every change, the last first, and empties the journal. Returns the
   // changes that could not be undone (each is also written to the log).
@@ -117,13 +154,17 @@ class CChangeJournal {
 
   std::vector<ChangeRecord> Changes() const;
   std::size_t Size() const;
-  // Forgets every change (the installation succeeded); kept files stay.
+  // Forgets every change (the installation succeeded) and removes the journal
+  // file; kept files stay.
   void Clear();
 
   platform::IRegistry& Registry() const { return registry_; }
 
  private:
   platform::Status Append(ChangeRecord change);
+  platform::Status Persist(const ChangeRecord& change);
+  void Index(const ChangeRecord& change);
+  void ForgetLocked();
   platform::Status RecordFileLocked(const std::string& path);
   bool CoversFileLocked(const std::string& path) const;
   std::string RollbackFolder() const;
@@ -133,5 +174,14 @@ class CChangeJournal {
   const std::string rollback_folder_;
   mutable std::mutex mutex_;
   std::vector<ChangeRecord> changes_;
-  std::size_t backups_ = 0;  // numbers the kept files
+  std::unordered_set<std::string> files_;    // paths of file records
+  std::unordered_set<std::string> folders_;  // paths of folder records
+  std::size_t backups_ = 0;                  // numbers the kept files
+  std::string folder_;                       // "" while the journal is kept in memory only
+  platform::AppendOnlyFile file_;
+  bool sync_held_ = false;
 };
+
+// A path as the journal records it: runs of separators made one, no
+// separator at the end (the root stays "/").
+std::string JournalPath(std::string_view path);

@@ -108,7 +108,10 @@ void CCopyFile::Run(const Message& message) {
     return Fail(ERROR_COPY_FAILED, source);
   }
   platform::AtomicFileWriter writer;
-  platform::Status created = writer.Open(destination);
+  // The temporary name is recorded first, so that a killed run leaves no part of a file behind.
+  platform::Status created = writer.Open(destination, [this](const std::string& temporary) {
+    return journal_.RecordTemporaryFile(temporary);
+  });
   if (!created) {
     Log("copy: " + created.message());
     return Fail(ERROR_WRITE_FAILED, destination);

@@ -291,7 +291,9 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
     FinishAction();
     return;
   }
-  // Everything the entries will create or replace is recorded first.
+  // Everything the entries will create or replace is recorded first, and
+  // reaches the disk in one piece before the extraction begins.
+  journal_.HoldSync();
   platform::Status recorded = journal_.RecordFolderCreate(destination);
   for (bool more = zip.GotoFirstFile(); more && recorded; more = zip.GotoNextFile()) {
     auto entry = zip.CurrentEntry();
@@ -307,6 +309,8 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
       if (recorded) recorded = journal_.RecordFileReplace(target);
     }
   }
+  platform::Status synced = journal_.Sync();
+  if (recorded) recorded = synced;
   if (!recorded) {
     Log("unzip: cannot record the changes of " + archive + ": " + recorded.message());
     Fail(ERROR_UNZIP_FAILED, archive);

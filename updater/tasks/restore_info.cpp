@@ -38,6 +38,7 @@ std::vector<RestoreAction> RestoreActionsOf(const std::vector<ChangeRecord>& cha
         break;
       case ChangeKind::kIniValue:
       case ChangeKind::kRegistryKeyCreated:
+      case ChangeKind::kTemporaryFile:
         break;
     }
   }

@@ -1,0 +1,88 @@
+#include "platform/append_only_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+namespace platform {
+namespace {
+
+std::string ErrnoText(const std::string& what, const std::string& path, int error) {
+  return what + " '" + path + "': " + std::strerror(error);
+}
+
+std::string FolderOfPath(const std::string& path) {
+  auto pos = path.find_last_of('/');
+  if (pos == std::string::npos) return ".";
+  if (pos == 0) return "/";
+  return path.substr(0, pos);
+}
+
+}  // namespace
+
+AppendOnlyFile::~AppendOnlyFile() { Close(); }
+
+Status AppendOnlyFile::Open(const std::string& path, bool create) {
+  Close();
+  int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
+  int fd = ::open(path.c_str(), flags, 0600);
+  if (fd < 0) return Status::Fail(ErrnoText("cannot open", path, errno));
+  struct stat state {};
+  if (::fstat(fd, &state) != 0 || !S_ISREG(state.st_mode)) {
+    ::close(fd);
+    return Status::Fail("not a regular file: '" + path + "'");
+  }
+  fd_ = fd;
+  path_ = path;
+  if (create) {
+    Status synced = SyncFolder(FolderOfPath(path));
+    if (!synced) {
+      Close();
+      return synced;
+    }
+  }
+  return Status::Ok();
+}
+
+Status AppendOnlyFile::Append(std::string_view bytes) {
+  if (fd_ < 0) return Status::Fail("no file is open");
+  while (!bytes.empty()) {
+    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Status::Fail(ErrnoText("cannot write", path_, errno));
+    }
+    bytes.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return Status::Ok();
+}
+
+Status AppendOnlyFile::Sync() {
+  if (fd_ < 0) return Status::Fail("no file is open");
+  if (::fdatasync(fd_) != 0) return Status::Fail(ErrnoText("cannot flush", path_, errno));
+  return Status::Ok();
+}
+
+void AppendOnlyFile::Close() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+  path_.clear();
+}
+
+Status SyncFolder(const std::string& folder) {
+  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return Status::Fail(ErrnoText("cannot open the folder", folder, errno));
+  int rc = ::fsync(fd);
+  int error = errno;
+  ::close(fd);
+  // Some file systems cannot flush a folder; their entries are then as durable as they get.
+  if (rc != 0 && error != EINVAL && error != EROFS)
+    return Status::Fail(ErrnoText("cannot flush the folder", folder, error));
+  return Status::Ok();
+}
+
+}  // namespace platform
