@@ -317,9 +317,38 @@ TEST_F(ChangeJournalTest, DescribesEveryKind) {
       {ChangeKind::kRegistryKeyCreated, "registry key created: HKEY_CURRENT_USER\\S\\K"},
       {ChangeKind::kRegistryValue, "registry value: HKEY_CURRENT_USER\\S\\K\\v"},
       {ChangeKind::kRegistration, "component registered: /p"},
+      {ChangeKind::kTemporaryFile, "temporary file: /p"},
   };
   for (const auto& [kind, text] : cases) {
     change.kind = kind;
     EXPECT_EQ(DescribeChange(change), text);
   }
+}
+
+// Entries of an archive are all recorded before any is extracted: a new folder
+// and its parents are recorded once however many entries lie in them, and
+// however its path is spelled.
+TEST_F(ChangeJournalTest, ACreatedFolderIsRecordedOnce) {
+  platform::CreateFolders(folder_ / "app");
+  const std::string app = folder_ / "app";
+  for (const std::string& spelling : {app + "//bz", app + "/bz/", app + "//bz//deep", app + "/bz"})
+    ASSERT_TRUE(journal_.RecordFolderCreate(spelling));
+  ASSERT_TRUE(journal_.RecordFileCreate(app + "//bz/one"));
+  ASSERT_TRUE(journal_.RecordFileCreate(app + "/bz//two"));
+  std::vector<std::string> described;
+  for (const ChangeRecord& change : journal_.Changes()) described.push_back(DescribeChange(change));
+  EXPECT_EQ(described, (std::vector<std::string>{
+                           "folder created: " + app + "/bz",
+                           "folder created: " + app + "/bz/deep",
+                           "file created: " + app + "/bz/one",
+                           "file created: " + app + "/bz/two",
+                       }));
+
+  platform::CreateFolders(app + "/bz/deep");
+  folder_.Write("app/bz/one", "1");
+  folder_.Write("app/bz/two", "2");
+  EXPECT_TRUE(journal_.Rollback().empty());
+  EXPECT_FALSE(platform::PathExists(app + "/bz"));
+  for (const std::string& line : log_.Lines())
+    EXPECT_EQ(line.find("rollback failed"), std::string::npos) << line;
 }

@@ -59,6 +59,17 @@ TEST_F(CopyFileTest, CopiesIntoNewFoldersWithProgressAndTheSourceTime) {
   EXPECT_EQ(folder_.Read("app/bin/deep/tool"), big);
   EXPECT_EQ(platform::FileModificationTime(folder_ / "app/bin/deep/tool"), 1000000000);
   EXPECT_EQ(platform::ListFolder(folder_ / "app/bin/deep")->size(), 1u);  // no temporary left
+  // The temporary name was recorded before the file was made, so that the
+  // next start removes what a killed copy leaves.
+  std::vector<std::string> kinds;
+  for (const ChangeRecord& change : journal_.Changes()) {
+    kinds.push_back(DescribeChange(change).substr(0, DescribeChange(change).find(':')));
+    if (change.kind == ChangeKind::kTemporaryFile) {
+      EXPECT_EQ(change.path.rfind(folder_ / "app/bin/deep/.velmora-", 0), 0u) << change.path;
+    }
+  }
+  EXPECT_EQ(kinds, (std::vector<std::string>{"folder created", "folder created", "file created",
+                                             "temporary file"}));
 
   EXPECT_TRUE(journal_.Rollback().empty());
   EXPECT_EQ(AppTree(), before);
