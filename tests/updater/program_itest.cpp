@@ -10,12 +10,14 @@
 #include <string>
 #include <vector>
 
+#include "platform/file_lock.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/exit_status.h"
+#include "updater/core/run_lock.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 
@@ -256,6 +258,64 @@ TEST(UpdaterProgramWithoutSettings, InstallsNothingAndLogsWhy) {
             std::string::npos)
       << log;
   EXPECT_EQ(log.find("Start parsing"), std::string::npos) << log;
+}
+
+// A second start for an application whose run holds the run lock leaves the
+// run's temporary folder and log alone, tells why in one appended line and ends.
+TEST(UpdaterProgramLock, ASecondStartLeavesTheRunningUpdateAlone) {
+  TempFolder folder;
+  const std::string program = folder / "app/Velmora Updater";
+  platform::CreateFolders(folder / "app");
+  platform::CreateFolders(folder / "tmp");
+  std::filesystem::copy_file(VELMORA_UPDATER_PROGRAM, program);
+  folder.Write("app/settings.ini",
+               "[APPLICATION]\nNAME=Program Test App\nVERSION=1.2.0.0\nLOCATION=%updater%program\n"
+               "[UPDATER]\nRUNMODE=full\n");
+  folder.Write("app/updatefile.xml",
+               "<?xml version=\"1.0\" ?>\n<UPDATEINFO>\n  <GENERAL>\n"
+               "    <VERSION>1.2.0.0</VERSION>\n  </GENERAL>\n</UPDATEINFO>\n");
+  ScopedEnvironment environment;
+  environment.Set("TMPDIR", folder / "tmp");
+  environment.Set("HOME", folder / "home");
+  environment.Set("XDG_CONFIG_HOME", folder / "home/.config");
+  environment.Set("XDG_DATA_HOME", folder / "home/.local/share");
+  environment.Set("XDG_STATE_HOME", folder / "home/.local/state");
+  environment.Set("XDG_SESSION_ID", std::nullopt);
+  environment.Set("WAYLAND_DISPLAY", std::nullopt);
+  environment.Set("DISPLAY", ":velmora-test");
+  const std::string temp = platform::PrivateTempFolder().value_or("");
+  ASSERT_FALSE(temp.empty());
+
+  // What the running update has: a part of a download and its log.
+  const std::string download = temp + "/updater_temp_Program Test App/1.2.0.0/app.bin";
+  ASSERT_TRUE(platform::CreateFolders(temp + "/updater_temp_Program Test App/1.2.0.0"));
+  ASSERT_TRUE(platform::WriteFileAtomic(download, "half a download"));
+  const std::string log_path = temp + "/" + LogFileName("Program Test App");
+  const std::string log = EncodeTextFile("UPDATER LOG FILE\r\n", TextEncoding::kUtf16LeBom);
+  ASSERT_TRUE(platform::WriteFileAtomic(log_path, log));
+  platform::FileLock running;
+  ASSERT_TRUE(running.Acquire(RunLockPath(temp + "/", "Program Test App"), 0));
+
+  const auto run = [&] {
+    platform::StartResult started =
+        platform::StartProgram(program, {"-mode", "hidden"}, folder.path());
+    EXPECT_TRUE(started.status.ok()) << started.status.message();
+    EXPECT_TRUE(platform::WaitForProcess(started.pid, kRunBoundMs).has_value());
+  };
+  run();
+  EXPECT_EQ(platform::ReadFile(download, 1 << 20).value_or(""), "half a download");
+  const std::string after = DecodeTextFile(platform::ReadFile(log_path, 1 << 20).value_or(""));
+  EXPECT_EQ(after,
+            "UPDATER LOG FILE\r\nanother updater is already running for Program Test App; this "
+            "start ends without changing anything\r\n");
+
+  // Once the lock is free, a start is a run of its own again.
+  running.Release();
+  run();
+  EXPECT_FALSE(platform::PathExists(download));
+  EXPECT_NE(DecodeTextFile(platform::ReadFile(log_path, 1 << 20).value_or(""))
+                .find(" => No new version is found\r\n"),
+            std::string::npos);
 }
 
 }  // namespace
