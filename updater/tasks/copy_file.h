@@ -12,8 +12,9 @@
 //
 // The copy is written under a temporary name beside the destination and
 // renamed into place, so no half-written program is ever seen under its
-// name; the destination's folder and the old file are recorded in the change
-// journal before anything changes. A copy of a file onto itself is done
+// name; the destination's folder, the old file and the temporary name are
+// recorded in the change journal before anything changes (so the next start
+// removes the part a killed run leaves). A copy of a file onto itself is done
 // without touching it; with fail_if_exists an existing destination is kept.
 // The new file has the permission bits of the file it replaces (executable
 // bits included), or of the source when it is new, always writable by the
