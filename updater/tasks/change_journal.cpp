@@ -6,6 +6,7 @@
 #include "platform/file_backup.h"
 #include "platform/file_system.h"
 #include "platform/registry_store.h"
+#include "platform/system_paths.h"
 #include "updater/core/ini_file.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
@@ -53,7 +54,11 @@ std::string DescribeChange(const ChangeRecord& change) {
 
 std::string JournalPath(std::string_view path) {
   std::string out;
-  out.reserve(path.size());
+  // A relative path is recorded against the current folder: the next start
+  // may run in another one.
+  if (!path.empty() && !platform::IsPathSeparator(path.front()))
+    out = platform::CurrentFolder() + platform::PathSeparator();
+  out.reserve(out.size() + path.size());
   for (char c : path) {
     if (c == platform::PathSeparator() && !out.empty() && out.back() == c) continue;
     out.push_back(c);
@@ -241,7 +246,7 @@ Status CChangeJournal::RecordIniValue(const std::string& file, std::string_view 
   if (!loaded) return loaded;
   ChangeRecord change;
   change.kind = ChangeKind::kIniValue;
-  change.path = file;
+  change.path = JournalPath(file);
   change.group = std::string(group);
   change.key = std::string(key);
   if (ini.HasValue(group, key)) change.old_text = ini.GetValue(group, key, "");

@@ -182,6 +182,7 @@ class CChangeJournal {
   bool sync_held_ = false;
 };
 
-// A path as the journal records it: runs of separators made one, no
-// separator at the end (the root stays "/").
+// A path as the journal records it: absolute (a relative one is taken against
+// the current folder), runs of separators made one, no separator at the end
+// (the root stays "/").
 std::string JournalPath(std::string_view path);

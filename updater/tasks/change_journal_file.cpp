@@ -122,8 +122,10 @@ std::optional<std::pair<ChangeRecord, std::size_t>> DecodeRecord(std::string_vie
     change.old_value = std::move(value);
   }
 
-  const bool file_kind =
-      change.kind != ChangeKind::kRegistryKeyCreated && change.kind != ChangeKind::kRegistryValue;
+  // Paths that the undoing removes or writes must be absolute.
+  const bool file_kind = change.kind != ChangeKind::kRegistryKeyCreated &&
+                         change.kind != ChangeKind::kRegistryValue &&
+                         change.kind != ChangeKind::kRegistration;
   if (file_kind && (change.path.empty() || !platform::IsPathSeparator(change.path.front()) ||
                     change.path.find('\0') != std::string::npos))
     return std::nullopt;
