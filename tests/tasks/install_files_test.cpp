@@ -218,6 +218,15 @@ TEST_F(InstallFilesTest, UnzipsWithOneUnitPerEntry) {
   EXPECT_EQ(folder_.Read("app/docs/page0.txt"), "page 0");
   EXPECT_EQ(folder_.Read("app/docs/page5.txt"), "page 5");
 
+  // Each entry's temporary file was recorded before it was made.
+  std::size_t temporary = 0;
+  for (const ChangeRecord& change : journal_.Changes()) {
+    if (change.kind != ChangeKind::kTemporaryFile) continue;
+    ++temporary;
+    EXPECT_EQ(change.path.rfind(folder_ / "app/docs/.velmora-", 0), 0u) << change.path;
+  }
+  EXPECT_EQ(temporary, 6u);
+
   EXPECT_TRUE(journal_.Rollback().empty());
   EXPECT_EQ(Snapshot(folder_ / "app"), before);
 }

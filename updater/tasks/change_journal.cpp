@@ -143,6 +143,11 @@ Status CChangeJournal::Sync() {
 }
 
 Status CChangeJournal::Persist(const ChangeRecord& change) {
+  // A temporary file's record is written before the file is made, which any
+  // end of the process finds; it is not forced to the disk on its own (one
+  // lost to a power cut leaves at most a stray temporary file, and an archive
+  // makes one per entry).
+  const bool force = change.kind != ChangeKind::kTemporaryFile;
   if (folder_.empty()) return Status::Ok();
   if (!file_.is_open()) {
     const std::string path = FilePath(folder_);
@@ -154,7 +159,7 @@ Status CChangeJournal::Persist(const ChangeRecord& change) {
     }
   }
   Status written = file_.Append(EncodeChangeRecord(change));
-  if (written && !sync_held_) written = file_.Sync();
+  if (written && force && !sync_held_) written = file_.Sync();
   return written;
 }
 

@@ -86,8 +86,9 @@ std::string DescribeChange(const ChangeRecord& change);
 class CChangeJournal {
  public:
   // Most changes one journal holds; a record beyond them fails. Room for an
-  // archive of the extractor's most entries with a folder for each.
-  static constexpr std::size_t kMaxChanges = 262144;
+  // archive of the extractor's most entries, each with its file, its
+  // temporary file and a folder of its own.
+  static constexpr std::size_t kMaxChanges = 524288;
   // The journal file's name inside the journal folder, and the folder of the
   // kept copies.
   static constexpr char kFileName[] = "journal";
@@ -142,7 +143,8 @@ class CChangeJournal {
                                        std::string_view name);
   platform::Status RecordRegistration(const std::string& file);
   // Records a temporary file the caller is about to create (undone by removing
-  // it, so that a killed run leaves none behind).
+  // it, so that a killed run leaves none behind). Written at once but, unlike
+  // the other records, not forced to the disk on its own.
   platform::Status RecordTemporaryFile(const std::string& path);
 
   // Undoes every change, the last first, and empties the journal. Returns the

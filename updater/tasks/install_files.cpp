@@ -279,6 +279,8 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
   const std::string destination = Path(action.destination);
   CZipExtractor zip;
   zip.SetCancelFlag(&cancel_);
+  zip.SetTemporaryFileRecorder(
+      [this](const std::string& temporary) { return journal_.RecordTemporaryFile(temporary); });
   zip.SetFreeSpaceSource(free_space_);
   platform::Status opened = zip.Open(archive);
   if (opened) opened = zip.CheckFreeSpace(destination);

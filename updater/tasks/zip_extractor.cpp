@@ -422,7 +422,7 @@ Status CZipExtractor::CreateFolderBelow(const std::string& base,
 
 Status CZipExtractor::WriteEntry(const std::string& target, const ZipEntryInfo& entry) {
   platform::AtomicFileWriter writer;
-  Status status = writer.Open(target);
+  Status status = writer.Open(target, record_temporary_);
   if (!status) return status;
   EntryData data(data_file_, entry);
   if (!data.Open(archive_.get())) return Status::Fail("cannot open the entry '" + entry.name + "'");

@@ -9,6 +9,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "platform/file_reader.h"
@@ -59,6 +60,13 @@ class CZipExtractor {
   void SetCancelFlag(const std::atomic<bool>* cancel) { cancel_ = cancel; }
   // Where the free space of a destination comes from (empty: the volume's own).
   void SetFreeSpaceSource(FreeSpaceSource free_space);
+  // Told the name of each entry's temporary file before the file is made (the
+  // change journal records it, so that a killed run leaves none behind); a
+  // failure fails the entry.
+  using TemporaryFileRecorder = std::function<platform::Status(const std::string& temporary)>;
+  void SetTemporaryFileRecorder(TemporaryFileRecorder record) {
+    record_temporary_ = std::move(record);
+  }
 
   // Closes an open archive, opens the one at the path and checks the names and
   // kinds of all its entries before anything is written, so that one refused
@@ -127,6 +135,7 @@ class CZipExtractor {
 
   ZipExtractorLimits limits_;
   const std::atomic<bool>* cancel_ = nullptr;
+  TemporaryFileRecorder record_temporary_;
   ArchiveHandle archive_;
   platform::FileReader data_file_;  // the archive, for the entries' data
   std::string archive_path_;
