@@ -22,6 +22,11 @@
 // "dword 12"), or "" when there was none (the value is to be removed).
 // Created registry keys and INI values have no action of their own: an INI
 // file is restored as a whole by its copy or delete action.
+// The kept copies that copy actions name live in the change journal's
+// backups folder (interrupted_run.h), outside the emptied temporary folders;
+// they stay until the next start for the application, which empties
+// %updatertemp% (this file with it) at the same time.
+// Temporary files of the run have no action.
 
 #include <cstdint>
 #include <string>
