@@ -231,6 +231,30 @@ TEST_F(InstallFilesTest, UnzipsWithOneUnitPerEntry) {
   EXPECT_EQ(Snapshot(folder_ / "app"), before);
 }
 
+// Two files in a new folder, then an entry that cannot be written: the folder
+// is journaled once, so the rollback removes it without a failure, and the
+// logged paths have no doubled separator.
+TEST_F(InstallFilesTest, AFailedUnzipIsUndoneWithoutFailures) {
+  std::string archive =
+      folder_.Write("download/bz.zip", MakeZip({ZipFile("bz/one", "1"), ZipFile("bz/two", "2"),
+                                                ZipFile("blocker/x", "below a file")}));
+  folder_.Write("app/blocker", "a file in the way");
+  const Tree before = Snapshot(folder_ / "app");
+  AddUnzip(AddFile("Zip"), archive, folder_ / "app/");
+  EXPECT_EQ(RunPart().back(), "error 12 " + archive);
+
+  std::vector<std::string> folders;
+  for (const ChangeRecord& change : journal_.Changes())
+    if (change.kind == ChangeKind::kFolderCreated) folders.push_back(change.path);
+  EXPECT_EQ(folders, std::vector<std::string>{folder_ / "app/bz"});
+  EXPECT_TRUE(journal_.Rollback().empty());
+  EXPECT_EQ(Snapshot(folder_ / "app"), before);
+  for (const std::string& line : log_.Lines()) {
+    EXPECT_EQ(line.find("rollback failed"), std::string::npos) << line;
+    EXPECT_EQ(line.find("//"), std::string::npos) << line;
+  }
+}
+
 TEST_F(InstallFilesTest, UnzipErrors) {
   std::string broken = folder_.Write("download/broken.zip", "not a zip archive");
   std::string escaping = folder_.Write("download/escaping.zip", MakeZip({ZipFile("../evil", "x")}));
