@@ -15,6 +15,7 @@
 #include "platform/file_system.h"
 #include "tests/e2e/updater_installation.h"
 #include "tests/support/nginx_fixture.h"
+#include "updater/core/exit_status.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 
@@ -121,6 +122,7 @@ TEST_F(InterruptedRun, ASecondStartLeavesTheRunningUpdateAlone) {
 
   const UpdaterRun second = installation_.RunUpdater();
   ASSERT_TRUE(second.ended);
+  EXPECT_EQ(second.exit_code, kExitAlreadyRunning);
   EXPECT_EQ(TreeDifferences(temp, SnapshotTree(TempFolderOfApp())), "");
   const std::string after = platform::ReadFile(LogPath(), 1 << 24).value_or("");
   ASSERT_EQ(after.substr(0, log.size()), log) << DecodeTextFile(after);

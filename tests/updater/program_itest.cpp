@@ -300,9 +300,9 @@ TEST(UpdaterProgramLock, ASecondStartLeavesTheRunningUpdateAlone) {
     platform::StartResult started =
         platform::StartProgram(program, {"-mode", "hidden"}, folder.path());
     EXPECT_TRUE(started.status.ok()) << started.status.message();
-    EXPECT_TRUE(platform::WaitForProcess(started.pid, kRunBoundMs).has_value());
+    return platform::WaitForProcess(started.pid, kRunBoundMs);
   };
-  run();
+  EXPECT_EQ(run(), std::optional<int>(kExitAlreadyRunning));
   EXPECT_EQ(platform::ReadFile(download, 1 << 20).value_or(""), "half a download");
   const std::string after = DecodeTextFile(platform::ReadFile(log_path, 1 << 20).value_or(""));
   EXPECT_EQ(after,
@@ -311,7 +311,7 @@ TEST(UpdaterProgramLock, ASecondStartLeavesTheRunningUpdateAlone) {
 
   // Once the lock is free, a start is a run of its own again.
   running.Release();
-  run();
+  EXPECT_EQ(run(), std::optional<int>(kExitOk));
   EXPECT_FALSE(platform::PathExists(download));
   EXPECT_NE(DecodeTextFile(platform::ReadFile(log_path, 1 << 20).value_or(""))
                 .find(" => No new version is found\r\n"),
