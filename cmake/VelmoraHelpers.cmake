@@ -9,29 +9,37 @@ function(velmora_library name)
   target_link_libraries(${name} PUBLIC ${ARG_DEPS})
 endfunction()
 
-# velmora_tests(DEPS ...): one test program per *_test.cpp (label unit) and per
-# *_itest.cpp (label integration) in the calling folder.
+# velmora_tests(DEPS ...): one test program per folder and label: every
+# *_test.cpp of the calling folder goes into test_<folder>_unit (label unit),
+# every *_itest.cpp into test_<folder>_integration (label integration). The
+# program targets are returned in the caller's variables VELMORA_UNIT_TESTS and
+# VELMORA_INTEGRATION_TESTS (empty when the folder has no such file), so that
+# the folder can add what its tests need.
 function(velmora_tests)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB unit_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB integration_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_itest.cpp)
+  get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
+  set(VELMORA_UNIT_TESTS "" PARENT_SCOPE)
+  set(VELMORA_INTEGRATION_TESTS "" PARENT_SCOPE)
   foreach(kind unit integration)
-    foreach(source IN LISTS ${kind}_sources)
-      get_filename_component(stem ${source} NAME_WE)
-      get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
-      set(target test_${folder}_${stem})
-      add_executable(${target} ${source})
-      set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
-      target_link_libraries(${target} PRIVATE ${ARG_DEPS} velmora_test_support GTest::gtest GTest::gmock GTest::gtest_main)
-      target_compile_definitions(${target} PRIVATE VELMORA_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
-      if(kind STREQUAL "integration")
-        # Integration tests start real programs that look for each other by
-        # name (the updater, the starter): they never run at the same time.
-        gtest_discover_tests(${target} PROPERTIES LABELS ${kind} RESOURCE_LOCK velmora_programs
-                             DISCOVERY_TIMEOUT 30)
-      else()
-        gtest_discover_tests(${target} PROPERTIES LABELS ${kind} DISCOVERY_TIMEOUT 30)
-      endif()
-    endforeach()
+    if(NOT ${kind}_sources)
+      continue()
+    endif()
+    set(target test_${folder}_${kind})
+    add_executable(${target} ${${kind}_sources})
+    set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    target_link_libraries(${target} PRIVATE ${ARG_DEPS} velmora_test_support GTest::gtest GTest::gmock GTest::gtest_main)
+    target_compile_definitions(${target} PRIVATE VELMORA_FIXTURES="${PROJECT_SOURCE_DIR}/tests/fixtures")
+    if(kind STREQUAL "integration")
+      # Integration tests start real programs that look for each other by
+      # name (the updater, the starter): they never run at the same time.
+      gtest_discover_tests(${target} PROPERTIES LABELS ${kind} RESOURCE_LOCK velmora_programs
+                           DISCOVERY_TIMEOUT 60)
+      set(VELMORA_INTEGRATION_TESTS ${target} PARENT_SCOPE)
+    else()
+      gtest_discover_tests(${target} PROPERTIES LABELS ${kind} DISCOVERY_TIMEOUT 60)
+      set(VELMORA_UNIT_TESTS ${target} PARENT_SCOPE)
+    endif()
   endforeach()
 endfunction()
