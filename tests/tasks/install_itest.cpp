@@ -83,8 +83,14 @@ TEST_F(ApplicationCloserTest, AProgramThatEndsWhenAskedIsClosed) {
 }
 
 TEST_F(ApplicationCloserTest, AProgramThatIgnoresTheRequestIsEndedAfterTheCountdown) {
-  const std::string program =
-      StartAs("/bin/sh", "app/stubborn", {"-c", "trap '' TERM; while :; do /bin/sleep 1; done"});
+  // The shell says when it ignores the request; asking before that would end it at once.
+  const std::string ready = folder_ / "stubborn-ready";
+  const std::string program = StartAs(
+      "/bin/sh", "app/stubborn",
+      {"-c", "trap '' TERM; : > \"$0\"; while :; do /bin/sleep 1; done", ready});
+  for (int i = 0; i < 1000 && !platform::FileExists(ready); ++i)
+    platform::WaitForProcess(children_.back(), 10);
+  ASSERT_TRUE(platform::FileExists(ready));
   EXPECT_EQ(closer_.Close(program), CloseResult::kClosed);
   EXPECT_EQ(pauses_, 5);
   EXPECT_FALSE(closer_.IsRunning(program));
