@@ -113,7 +113,12 @@ TEST(ProcessList, ShowsAChildWithItsProgramAndFirstWordAndEndsItByTerminate) {
   SleepingChild child(program);
   ASSERT_TRUE(child.ok());
 
+  // Right after the start the child's command line can still read empty: wait (bounded) for it.
   auto listed = Find(child.pid());
+  for (int i = 0; i < 500 && listed && listed->first_word.empty(); ++i) {
+    platform::WaitForProcess(child.pid(), 10);
+    listed = Find(child.pid());
+  }
   ASSERT_TRUE(listed);
   EXPECT_EQ(listed->executable, program);
   EXPECT_EQ(listed->first_word, program);
