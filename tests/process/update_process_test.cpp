@@ -285,6 +285,7 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
     const char* name;
     std::map<int, std::vector<Message>> replies;
     std::vector<std::string> expected;  // lines in order
+    std::vector<std::string> absent;    // lines that must not be written
     bool rollback;
     int finishes;
     int exit_status;
@@ -292,6 +293,7 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
       {"no new version",
        {{TASK_CHECKVERSION, {MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION)}}},
        {"starting task: TASK_CHECKVERSION", "No new version is found"},
+       {},
        false,
        0,
        kExitOk},
@@ -299,6 +301,7 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
        {{TASK_DOWNLOAD, {MakeMessage(WMU_ERROR, ERROR_SERVER, 0, "updatefile.xml")}}},
        {"starting task: TASK_DOWNLOAD", "ERROR: server", "starting task: TASK_ROLLBACK",
         "task ready: TASK_ROLLBACK"},
+       {"task ready: TASK_DOWNLOAD"},
        true,
        0,
        kExitFailed},
@@ -306,6 +309,21 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
        {{TASK_INSTALL, {MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, "/opt/app/tool")}}},
        {"starting task: TASK_INSTALL", "ERROR: copy file /opt/app/tool",
         "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
+       {"task ready: TASK_INSTALL"},
+       true,
+       0,
+       kExitRolledBack},
+      // An INI item that cannot be written is reported while the installation
+      // goes on to its end; the completion that follows must not count as a
+      // finished installation (no ready line, no finishing work) before the
+      // interface's rollback arrives.
+      {"install reports an error and then completes",
+       {{TASK_INSTALL,
+         {MakeMessage(WMU_ERROR, ERROR_WRITE_FAILED, 0, "Ini settings"),
+          MakeMessage(WMU_TASK_COMPLETE, TASK_INSTALL)}}},
+       {"starting task: TASK_INSTALL", "ERROR: write file Ini settings",
+        "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
+       {"task ready: TASK_INSTALL"},
        true,
        0,
        kExitRolledBack},
@@ -314,6 +332,7 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
         {TASK_ROLLBACK, {MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK, 2)}}},
        {"starting task: TASK_INSTALL", "ERROR: copy file /opt/app/tool",
         "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
+       {},
        true,
        0,
        kExitRollbackIncomplete},
@@ -332,6 +351,7 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
       pos = std::find(pos, lines.end(), want);
       ASSERT_NE(pos, lines.end()) << want;
     }
+    for (const auto& line : c.absent) EXPECT_FALSE(log.Contains(line)) << line;
     EXPECT_EQ(log.Contains("starting task: TASK_ROLLBACK"), c.rollback);
     EXPECT_EQ(recorder_.finishes, c.finishes);
     EXPECT_TRUE(log.Contains("CUpdateProcess::OnThreadMessage -> finish update process"));

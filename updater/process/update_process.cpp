@@ -151,7 +151,7 @@ void CUpdateProcess::InitInstance() {
   task_thread_.reset();
   mode_change_allowed_ = true;
   finish_requested_ = install_done_ = cancelled_ = false;
-  failed_ = install_started_ = rollback_done_ = finish_failed_ = false;
+  failed_ = install_started_ = install_error_ = rollback_done_ = finish_failed_ = false;
   rollback_failures_ = 0;
   CInstalledSections::Instance().Load(InstalledSectionsPath());
   if (deps_.configure_internet) deps_.configure_internet(queue_);
@@ -315,7 +315,10 @@ void CUpdateProcess::StartTaskThread(int task) {
     PostToProcess(MakeMessage(WMU_QUIT));
     return;
   }
-  if (task == TASK_INSTALL) install_started_ = true;
+  if (task == TASK_INSTALL) {
+    install_started_ = true;
+    install_error_ = false;
+  }
   thread->Start();
   Message owner = MakeMessage(WMU_SET_OWNER);
   owner.payload = queue_;
@@ -391,6 +394,14 @@ void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
       HandleEvents("AFTERDOWNLOAD");
       break;
     case TASK_INSTALL:
+      if (install_error_) {
+        // Some workers go on after an error and complete the task anyway. The
+        // installation is not finished: the interface already has the error
+        // and chooses what follows (the rollback), so the completion is not
+        // passed on and the events after the installation do not run.
+        Log("task ended after an error: TASK_INSTALL");
+        return;
+      }
       Log("task ready: TASK_INSTALL");
       install_done_ = true;
       HandleEvents("AFTERINSTALL");
@@ -447,6 +458,7 @@ void CUpdateProcess::OnError(int code, const std::string& text, std::int64_t lpa
     HandleEvents("ONNONEWVERSION");
   else
     failed_ = true;
+  if (task_ == TASK_INSTALL && code != ERROR_NO_NEW_VERSION) install_error_ = true;
   Message forward = MakeMessage(WMU_ERROR, code, lparam, text);
   Forward(forward);
 }

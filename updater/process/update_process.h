@@ -108,6 +108,7 @@ class CUpdateProcess : public IModeHost {
   // The outcome, for the exit status.
   bool failed_ = false;           // an error other than "no new version"
   bool install_started_ = false;  // the installation may have changed something
+  bool install_error_ = false;    // the running installation reported an error
   bool rollback_done_ = false;
   std::int64_t rollback_failures_ = 0;  // changes the rollback could not undo
   bool finish_failed_ = false;
