@@ -38,13 +38,14 @@ class InstallFilesTest : public ::testing::Test {
     total_ = worker.TotalUnits();
     worker.Start();
     SetOwner(worker, owner);
-    worker.Post(MakeMessage(WMU_INSTALL_PART_START));
+    worker.Post(MakeMessage(MessageId::kInstallPartStart));
     std::vector<std::string> lines;
     while (auto m = owner->TakeFor(kWaitMs)) {
       lines.push_back(Describe(*m));
-      if (m->id == WMU_QUESTION) worker.Post(MakeMessage(WMU_ANSWER, m->wparam, answer));
-      if (m->id == WMU_WARNING) worker.Post(MakeMessage(WMU_WARNING_ACK));
-      if (m->id == WMU_INSTALL_PART_DONE || m->id == WMU_ERROR) break;
+      if (m->id == MessageId::kQuestion)
+        worker.Post(MakeMessage(MessageId::kAnswer, m->wparam, answer));
+      if (m->id == MessageId::kWarning) worker.Post(MakeMessage(MessageId::kWarningAck));
+      if (m->id == MessageId::kInstallPartDone || m->id == MessageId::kError) break;
     }
     worker.Stop();
     return lines;
@@ -186,7 +187,7 @@ TEST_F(InstallFilesTest, AWaitedRunEndsAtOnceWhenStopped) {
   CInstallFiles worker(InstallFilesDeps{&journal_, starter_});
   worker.Start();
   SetOwner(worker, owner);
-  worker.Post(MakeMessage(WMU_INSTALL_PART_START));
+  worker.Post(MakeMessage(MessageId::kInstallPartStart));
   auto first = owner->TakeFor(kWaitMs);
   ASSERT_TRUE(first);
   EXPECT_EQ(Describe(*first), "progress Setup (execute) 0/1 0");

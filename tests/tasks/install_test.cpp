@@ -90,7 +90,7 @@ class InstallTest : public ::testing::Test {
     CInstall task(deps_);
     task.Start();
     SetOwner(task, owner);
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
     std::vector<std::string> lines;
     std::size_t next_answer = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
@@ -102,14 +102,15 @@ class InstallTest : public ::testing::Test {
         continue;
       }
       lines.push_back(Describe(*m));
-      if (m->id == WMU_QUESTION) {
+      if (m->id == MessageId::kQuestion) {
         int answer = 0;
-        if (m->wparam == QUESTION_CLOSE_APPLICATION && next_answer < close_answers.size())
+        if (CodeOf<QuestionId>(*m) == QuestionId::kCloseApplication &&
+            next_answer < close_answers.size())
           answer = close_answers[next_answer++];
-        task.Post(MakeMessage(WMU_ANSWER, m->wparam, answer));
+        task.Post(MakeMessage(MessageId::kAnswer, m->wparam, answer));
       }
-      if (m->id == WMU_WARNING) task.Post(MakeMessage(WMU_WARNING_ACK));
-      if (m->id == WMU_TASK_COMPLETE || m->id == WMU_ERROR) break;
+      if (m->id == MessageId::kWarning) task.Post(MakeMessage(MessageId::kWarningAck));
+      if (m->id == MessageId::kTaskComplete || m->id == MessageId::kError) break;
     }
     task.Stop();
     return lines;
@@ -119,7 +120,7 @@ class InstallTest : public ::testing::Test {
     CRollback task(&journal_);
     task.Start();
     SetOwner(task, owner);
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
     auto report = owner->TakeFor(kWaitMs);
     ASSERT_TRUE(report);
     EXPECT_EQ(Describe(*report), "complete 9");
@@ -265,11 +266,11 @@ TEST_F(InstallTest, TheRealPauseIsCutShortByACancel) {
   CInstall task(deps_);
   task.Start();
   SetOwner(task, owner);
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
   auto question = owner->TakeFor(kWaitMs);
   ASSERT_TRUE(question);
-  task.Post(MakeMessage(WMU_ANSWER, QUESTION_CLOSE_APPLICATION, 0));
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
+  task.Post(MakeMessage(MessageId::kAnswer, QuestionId::kCloseApplication, 0));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
   const auto before = std::chrono::steady_clock::now();
   EXPECT_TRUE(task.WaitForEnd(kWaitMs));
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
@@ -432,16 +433,16 @@ TEST_F(InstallRollbackTest, ACancelledInstallationIsRolledBack) {
   CInstall task(deps_);
   task.Start();
   SetOwner(task, owner);
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
   auto lines = DescribeAll(TakeUntil(*owner, [](const Message& m) {
-    return m.id == WMU_ITEM_PROGRESS && m.text == "Demo (execute)";
+    return m.id == MessageId::kItemProgress && m.text == "Demo (execute)";
   }));
   ASSERT_EQ(lines.back(), "item 0 Demo (execute)");
   EXPECT_EQ(folder_.Read("app/demo"), "new program");
 
   const auto before_cancel = std::chrono::steady_clock::now();
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
-  task.Post(MakeMessage(WMU_QUIT));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
+  task.Post(MakeMessage(MessageId::kQuit));
   EXPECT_TRUE(task.WaitForEnd(kWaitMs));
   EXPECT_LT(std::chrono::steady_clock::now() - before_cancel, std::chrono::seconds(5));
   task.Stop();

@@ -149,7 +149,7 @@ void CInternet::SetUserAgent(std::string user_agent) {
 }
 
 void CInternet::SetOwner(std::shared_ptr<CMessageQueue> owner) {
-  Message message = MakeMessage(WMU_SET_OWNER);
+  Message message = MakeMessage(MessageId::kSetOwner);
   message.payload = std::move(owner);
   worker_->Post(std::move(message));
 }
