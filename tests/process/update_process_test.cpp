@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "tests/support/fake_clock.h"
@@ -377,6 +378,23 @@ TEST_F(UpdateProcessTest, CancelDuringInstallRollsBackAndSkipsTheFinishingWork) 
   EXPECT_TRUE(log_.Contains("task ready: TASK_ROLLBACK"));
   EXPECT_EQ(recorder_.finishes, 0);
   EXPECT_EQ(process_->ExitStatus(), kExitCancelled);
+}
+
+TEST_F(UpdateProcessTest, TheReasonOfAnErrorReachesTheMode) {
+  const ErrorDetail sent{404, "HTTP status 404", "http://updates.test/dir/g.bin"};
+  tasks_.replies[TaskId::kDownload] = {MakeError(UpdateError::kFileNotFound, "g.bin", sent)};
+  std::optional<ErrorDetail> received;
+  modes_.hook = [&received](const Message& m, IModeHost&) {
+    if (const ErrorDetail* detail = ErrorDetailOf(m)) received = *detail;
+    return false;
+  };
+  RunToEnd();
+  ASSERT_TRUE(received);
+  EXPECT_EQ(received->http_status, 404);
+  EXPECT_EQ(received->reason, sent.reason);
+  EXPECT_EQ(received->location, sent.location);
+  // The log line stays the one of the code.
+  EXPECT_TRUE(log_.Contains("ERROR: file g.bin not found"));
 }
 
 TEST_F(UpdateProcessTest, LateCompletionOfAReplacedTaskIsIgnored) {

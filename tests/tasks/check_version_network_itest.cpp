@@ -223,6 +223,12 @@ TEST_F(CheckVersionNetworkTest, UpdateFileOverTheSizeLimitIsRefusedWhileItArrive
       ExpectError(report, UpdateError::kServer, "updatefile.xml");
       EXPECT_TRUE(log_.Contains(
           "CHttpFileObject::Transfer -> second.xml failed: the file is larger than 1048576 bytes"));
+      // The reason travels with the error.
+      const ErrorDetail* detail = ErrorDetailOf(report);
+      ASSERT_NE(detail, nullptr);
+      EXPECT_EQ(detail->reason, "the file is larger than 1048576 bytes");
+      EXPECT_EQ(detail->location, server_.Url("/second.xml"));
+      EXPECT_EQ(detail->http_status, 200);
     }
   }
 }

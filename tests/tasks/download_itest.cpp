@@ -142,6 +142,34 @@ TEST_F(DownloadServerTest, AFailedLocationFallsBackToTheNext) {
   }
 }
 
+TEST_F(DownloadServerTest, AFailedDownloadSaysWhyInItsError) {
+  const std::string body = Content(40000, 4);
+  server_.ServeStatus("/a/g.bin", 404, "no");
+  server_.ServeStatus("/b/g.bin", 404, "no");
+  DownloadOf(AddDownload("dir\\g.bin", {server_.Url("/a/g.bin"), server_.Url("/b/g.bin")})).md5 =
+      CMd5::HexOf(body);
+  Reports reports = Run(PlentyOfSpace());
+  ASSERT_TRUE(reports.FailedWith(UpdateError::kFileNotFound));
+  const ErrorDetail* detail = ErrorDetailOf(*reports.Last());
+  ASSERT_NE(detail, nullptr);
+  EXPECT_EQ(detail->http_status, 404);
+  EXPECT_EQ(detail->location, server_.Url("/b/g.bin"));  // the last one tried
+  EXPECT_EQ(detail->reason, "HTTP status 404");
+}
+
+TEST_F(DownloadServerTest, ATransferCutOffSaysWhyInItsError) {
+  const std::string body = Content(40000, 4);
+  server_.ServeCutOff("/a/g.bin", body, 500);
+  DownloadOf(AddDownload("g.bin", {server_.Url("/a/g.bin")})).md5 = CMd5::HexOf(body);
+  Reports reports = Run(PlentyOfSpace());
+  ASSERT_TRUE(reports.FailedWith(UpdateError::kCopyFailed));
+  const ErrorDetail* detail = ErrorDetailOf(*reports.Last());
+  ASSERT_NE(detail, nullptr);
+  EXPECT_EQ(detail->http_status, 200);
+  EXPECT_EQ(detail->location, server_.Url("/a/g.bin"));
+  EXPECT_FALSE(detail->reason.empty());
+}
+
 TEST_F(DownloadServerTest, EveryLocationFailingIsAnError) {
   const std::string body = Content(40000, 4);
   struct Case {

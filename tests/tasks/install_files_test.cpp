@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,8 +42,10 @@ class InstallFilesTest : public ::testing::Test {
     SetOwner(worker, owner);
     worker.Post(MakeMessage(MessageId::kInstallPartStart));
     std::vector<std::string> lines;
+    error_detail_.reset();
     while (auto m = owner->TakeFor(kWaitMs)) {
       lines.push_back(Describe(*m));
+      if (const ErrorDetail* detail = ErrorDetailOf(*m)) error_detail_ = *detail;
       if (m->id == MessageId::kQuestion)
         worker.Post(MakeMessage(MessageId::kAnswer, m->wparam, answer));
       if (m->id == MessageId::kWarning) worker.Post(MakeMessage(MessageId::kWarningAck));
@@ -51,6 +55,8 @@ class InstallFilesTest : public ::testing::Test {
     return lines;
   }
   std::string ComponentLog() const { return folder_.Read("component.log"); }
+
+  std::optional<ErrorDetail> error_detail_;  // the reason of the last run's error
 
   TempFolder folder_;
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_ / "config"};
@@ -172,6 +178,42 @@ TEST_F(InstallFilesTest, RunErrorsAndWebLocations) {
   }
   EXPECT_EQ(started, (std::vector<std::string>{refused + "|-x|" + folder_ / "app",
                                                "www.example.invalid/setup|-x|"}));
+}
+
+TEST_F(InstallFilesTest, AFailedActionSaysWhyInItsError) {
+  starter_ = [](const std::string&, const std::string&, const std::string&) {
+    platform::StartResult result;
+    result.status = platform::Status::Fail("permission denied");
+    return result;
+  };
+  const std::string refused = folder_.Write("app/refused", "x");
+  const std::string broken = folder_.Write("download/broken.zip", "not a zip archive");
+  struct Case {
+    std::function<void(CFileData&)> add;
+    std::string last_report;
+    std::string location;
+    std::string reason;  // "": any text
+  } cases[] = {
+      {[&](CFileData& f) { AddRun(f, refused, "", false); }, "error 7 " + refused, refused,
+       "permission denied"},
+      {[&](CFileData& f) { AddRun(f, folder_ / "app/missing", "", false); },
+       "error 4 " + folder_ / "app/missing", folder_ / "app/missing", "the file does not exist"},
+      {[&](CFileData& f) { AddUnzip(f, broken, folder_ / "app"); }, "error 12 " + broken, broken,
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.last_report);
+    CUpdateFileData::ResetInstance();
+    c.add(AddFile("Action"));
+    EXPECT_EQ(RunPart().back(), c.last_report);
+    ASSERT_TRUE(error_detail_);
+    EXPECT_EQ(error_detail_->location, c.location);
+    EXPECT_EQ(error_detail_->http_status, 0);
+    if (c.reason.empty())
+      EXPECT_FALSE(error_detail_->reason.empty());
+    else
+      EXPECT_EQ(error_detail_->reason, c.reason);
+  }
 }
 
 TEST_F(InstallFilesTest, AWaitedRunEndsAtOnceWhenStopped) {

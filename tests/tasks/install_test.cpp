@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -102,6 +103,7 @@ class InstallTest : public ::testing::Test {
         continue;
       }
       lines.push_back(Describe(*m));
+      if (const ErrorDetail* detail = ErrorDetailOf(*m)) error_detail_ = *detail;
       if (m->id == MessageId::kQuestion) {
         int answer = 0;
         if (CodeOf<QuestionId>(*m) == QuestionId::kCloseApplication &&
@@ -144,6 +146,7 @@ class InstallTest : public ::testing::Test {
   FakeProcesses processes_;
   InstallDeps deps_;
   std::vector<std::int64_t> pauses_;
+  std::optional<ErrorDetail> error_detail_;  // the reason of the last error
   int end_after_pauses_ = 0;
   bool cancel_pause_ = false;
   bool application_closed_ = false;
@@ -172,6 +175,15 @@ TEST_F(InstallTest, MergesTheProgressOfItsParts) {
                        "item 0 Registry settings", "item 100 Registry settings", "total 100",
                        "item 100 Registry settings", "total 100", "complete 7"}));
   EXPECT_EQ(folder_.Read("app/demo"), "new program");
+}
+
+TEST_F(InstallTest, AFailedActionKeepsItsReasonUnderTheItemText) {
+  const std::string missing = folder_ / "download/missing-setup";
+  AddRun(AddFile("Demo"), missing, "", true);
+  EXPECT_EQ(RunInstall().back(), "error 4 Demo (execute)");
+  ASSERT_TRUE(error_detail_);
+  EXPECT_EQ(error_detail_->location, missing);
+  EXPECT_EQ(error_detail_->reason, "the file does not exist");
 }
 
 TEST_F(InstallTest, ForwardsQuestionsAndWarningsWithTheItemText) {

@@ -93,6 +93,14 @@ constexpr std::underlying_type_t<Enum> ToNumber(Enum value) {
   return static_cast<std::underlying_type_t<Enum>>(value);
 }
 
+// Why an operation failed: the payload of MessageId::kError, so that the
+// process and the mode can say more than the code. Any field may be empty.
+struct ErrorDetail {
+  long http_status = 0;  // the server's HTTP status; 0 when none was received
+  std::string reason;    // the text of the library or the system
+  std::string location;  // the file or the address concerned
+};
+
 struct Message {
   MessageId id{};
   std::int64_t wparam = 0;
@@ -128,6 +136,19 @@ requires std::is_enum_v<Code> Message MakeMessage(MessageId id, Code wparam,
 // The wparam of a message read as the code it carries.
 template <typename Code>
 requires std::is_enum_v<Code> Code CodeOf(const Message& m) { return static_cast<Code>(m.wparam); }
+
+// MessageId::kError with `code`, the text the log line names and the reason.
+inline Message MakeError(UpdateError code, std::string text, ErrorDetail detail,
+                         std::int64_t lparam = 0) {
+  Message m = MakeMessage(MessageId::kError, code, lparam, std::move(text));
+  m.payload = std::move(detail);
+  return m;
+}
+
+// The reason an error message carries; nullptr when it carries none.
+inline const ErrorDetail* ErrorDetailOf(const Message& m) {
+  return m.id == MessageId::kError ? std::any_cast<ErrorDetail>(&m.payload) : nullptr;
+}
 
 // The name of a task as the log writes it ("TASK_DOWNLOAD"); "" for no task.
 const char* TaskName(TaskId task);

@@ -180,7 +180,7 @@ void CUpdateProcess::Dispatch(const Message& message) {
       OnTaskComplete(CodeOf<TaskId>(message), message.lparam);
       break;
     case MessageId::kError:
-      OnError(CodeOf<UpdateError>(message), message.text, message.lparam);
+      OnError(message);
       break;
     case MessageId::kWarning:
       if (message.wparam == 0)
@@ -444,13 +444,16 @@ void CUpdateProcess::OnThreadMessage(CommandCode code, std::int64_t argument) {
   }
 }
 
-void CUpdateProcess::OnError(UpdateError code, const std::string& text, std::int64_t lparam) {
-  if (const char* pattern = ErrorLogPattern(code)) Log(FillPlaceholders(pattern, {text}));
+void CUpdateProcess::OnError(const Message& error) {
+  const UpdateError code = CodeOf<UpdateError>(error);
+  if (const char* pattern = ErrorLogPattern(code)) Log(FillPlaceholders(pattern, {error.text}));
   if (code == UpdateError::kNoNewVersion)
     HandleEvents("ONNONEWVERSION");
   else
     failed_ = true;
-  Message forward = MakeMessage(MessageId::kError, code, lparam, text);
+  // The mode gets the code, the text and the reason (the payload), nothing else.
+  Message forward = MakeMessage(MessageId::kError, code, error.lparam, error.text);
+  if (ErrorDetailOf(error)) forward.payload = error.payload;
   Forward(forward);
 }
 

@@ -81,7 +81,7 @@ class CUpdateProcess : public IModeHost {
   void StartTaskThread(TaskId task);
   void OnTaskComplete(TaskId task, std::int64_t result);
   void OnThreadMessage(CommandCode code, std::int64_t argument);
-  void OnError(UpdateError code, const std::string& text, std::int64_t lparam);
+  void OnError(const Message& error);
   void ChangeMode(const std::string& name);
   bool CheckSelectedSections();
   void HandleEvents(const std::string& event);

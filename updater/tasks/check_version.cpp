@@ -58,6 +58,7 @@ void CCheckVersion::OnMessage(const Message& message) {
       // Only the outcome of the download this task is waiting for counts.
       if (transfer_pending_) {
         transfer_pending_ = false;
+        if (const ErrorDetail* detail = ErrorDetailOf(message)) failure_ = *detail;
         OnTransferEnded(message.id == MessageId::kWorkerDone);
       }
       break;
@@ -86,7 +87,8 @@ void CCheckVersion::StartCheck() {
   deps_.network->SetOwner(OwnQueue());
   const SettingsValues& settings = CUpdaterSettings::Instance().Values();
   if (settings.check_connection && !deps_.network->CheckConnection()) {
-    Finish(MakeMessage(MessageId::kError, UpdateError::kNoConnection));
+    Finish(MakeError(UpdateError::kNoConnection, "",
+                     ErrorDetail{0, "none of the connection check hosts answers", {}}));
     return;
   }
   PrepareWorkingCopy();
@@ -174,6 +176,7 @@ void CCheckVersion::StartSelfUpdatePhase() {
 
 bool CCheckVersion::BeginDownload(const std::string& location, const std::string& path) {
   transfer_pending_ = deps_.network->DownloadFile(location, path);
+  if (!transfer_pending_) failure_ = ErrorDetail{0, "the address cannot be used", location};
   return transfer_pending_;
 }
 
@@ -209,7 +212,7 @@ void CCheckVersion::OnDownloadFailed() {
   // Whatever the failed download left (a part, or the file that redirected)
   // is no update file to use.
   if (!working_copy_.empty()) platform::RemoveFile(working_copy_);
-  Finish(MakeMessage(MessageId::kError, UpdateError::kServer, 0, kUpdateFileName));
+  Finish(MakeError(UpdateError::kServer, kUpdateFileName, failure_));
 }
 
 void CCheckVersion::Finish(Message report) {

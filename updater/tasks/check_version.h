@@ -69,6 +69,7 @@ class CCheckVersion : public CTaskThread {
   Phase phase_ = Phase::kIdle;
   // A download of this task has begun and its outcome has not come yet.
   bool transfer_pending_ = false;
+  ErrorDetail failure_;  // why the last download failed
   std::optional<CUpdateSequenceFollower> sequence_;
   std::string working_copy_;
   std::string self_update_file_;

@@ -56,8 +56,8 @@ void CCopyFile::OnMessage(const Message& message) {
   EndThread();
 }
 
-void CCopyFile::Fail(UpdateError code, const std::string& path) {
-  PostToOwner(MakeMessage(MessageId::kError, code, 0, path));
+void CCopyFile::Fail(UpdateError code, const std::string& path, const std::string& reason) {
+  PostToOwner(MakeError(code, path, ErrorDetail{0, reason, path}));
 }
 
 void CCopyFile::Run(const Message& message) {
@@ -74,7 +74,7 @@ void CCopyFile::Run(const Message& message) {
   std::optional<platform::FileFacts> from = platform::GetFileFacts(source);
   if (!from) {
     Log("copy: source " + source + " not found");
-    return Fail(UpdateError::kFileNotFound, source);
+    return Fail(UpdateError::kFileNotFound, source, "the file does not exist");
   }
   if (platform::IsSameFile(source, destination)) {
     Log("copy: " + source + " is already in place");
@@ -83,7 +83,7 @@ void CCopyFile::Run(const Message& message) {
   }
   if (!from->regular) {
     Log("copy: " + source + " is not a regular file");
-    return Fail(UpdateError::kCopyFailed, source);
+    return Fail(UpdateError::kCopyFailed, source, "not a regular file");
   }
 
   std::string folder = FolderOfFile(destination);
@@ -92,20 +92,20 @@ void CCopyFile::Run(const Message& message) {
     if (made) made = platform::CreateFolders(folder);
     if (!made) {
       Log("copy: cannot create the folder " + folder + ": " + made.message());
-      return Fail(UpdateError::kWriteFailed, destination);
+      return Fail(UpdateError::kWriteFailed, destination, made.message());
     }
   }
   platform::Status recorded = journal_.RecordFileReplace(destination);
   if (!recorded) {
     Log("copy: cannot record the change of " + destination + ": " + recorded.message());
-    return Fail(UpdateError::kWriteFailed, destination);
+    return Fail(UpdateError::kWriteFailed, destination, recorded.message());
   }
 
   platform::FileReader reader;
   platform::Status opened = reader.Open(source);
   if (!opened) {
     Log("copy: " + opened.message());
-    return Fail(UpdateError::kCopyFailed, source);
+    return Fail(UpdateError::kCopyFailed, source, opened.message());
   }
   platform::AtomicFileWriter writer;
   // The temporary name is recorded first, so that a killed run leaves no part of a file behind.
@@ -114,7 +114,7 @@ void CCopyFile::Run(const Message& message) {
   });
   if (!created) {
     Log("copy: " + created.message());
-    return Fail(UpdateError::kWriteFailed, destination);
+    return Fail(UpdateError::kWriteFailed, destination, created.message());
   }
 
   const std::int64_t length = static_cast<std::int64_t>(reader.Size());
@@ -130,13 +130,13 @@ void CCopyFile::Run(const Message& message) {
     std::optional<std::size_t> n = reader.Read(buffer.data(), buffer.size());
     if (!n) {
       Log("copy: cannot read " + source);
-      return Fail(UpdateError::kCopyFailed, source);
+      return Fail(UpdateError::kCopyFailed, source, "the file cannot be read");
     }
     if (*n == 0) break;
     platform::Status written = writer.Write(std::string_view(buffer.data(), *n));
     if (!written) {
       Log("copy: " + written.message());
-      return Fail(UpdateError::kCopyFailed, destination);
+      return Fail(UpdateError::kCopyFailed, destination, written.message());
     }
     done += static_cast<std::int64_t>(*n);
     int units = ProgressUnits(done, length, weight);
@@ -149,7 +149,7 @@ void CCopyFile::Run(const Message& message) {
   platform::Status committed = writer.Commit(mode | 0200, from->modification_time);
   if (!committed) {
     Log("copy: " + committed.message());
-    return Fail(UpdateError::kWriteFailed, destination);
+    return Fail(UpdateError::kWriteFailed, destination, committed.message());
   }
   PostToOwner(MakeMessage(MessageId::kWorkerDone));
 }

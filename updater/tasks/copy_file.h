@@ -48,7 +48,8 @@ class CCopyFile : public CTaskThread {
 
  private:
   void Run(const Message& message);
-  void Fail(UpdateError code, const std::string& path);
+  // Reports the error `code` for `path`, with the reason.
+  void Fail(UpdateError code, const std::string& path, const std::string& reason);
 
   CChangeJournal& journal_;
   std::atomic<bool> cancel_{false};

@@ -97,7 +97,10 @@ void CDownload::OnMessage(const Message& message) {
       if (phase_ == Phase::kDownloading) OnEntryDone();
       break;
     case MessageId::kError:  // the worker's report of a failed transfer
-      if (phase_ == Phase::kDownloading) OnLocationFailed();
+      if (phase_ == Phase::kDownloading) {
+        if (const ErrorDetail* detail = ErrorDetailOf(message)) failure_ = *detail;
+        OnLocationFailed();
+      }
       break;
     default:
       break;
@@ -139,17 +142,19 @@ void CDownload::SizeNextLocation() {
   const Candidate& candidate = candidates_[candidate_];
   item_text_ = ItemText(candidate.name);
   if (location_ >= candidate.locations.size()) {
-    Finish(MakeMessage(MessageId::kError, UpdateError::kFileNotFound, 0, item_text_));
+    Finish(MakeError(UpdateError::kFileNotFound, item_text_, failure_));
     return;
   }
   if (location_ == 0 && !IsAllowedDestination(candidate.destination)) {
     Log("CDownload: destination refused: " + candidate.destination);
-    Finish(MakeMessage(MessageId::kError, UpdateError::kCopyFailed, 0, item_text_));
+    Finish(MakeError(UpdateError::kCopyFailed, item_text_,
+                     ErrorDetail{0, "the destination is refused", candidate.destination}));
     return;
   }
   const RemoteFileInfo remote =
       CInternet::Instance().GetRemoteFileInfo(candidate.locations[location_]);
   if (!remote.available) {
+    failure_ = remote.failure;
     ++location_;
   } else {
     // An unknown size (-1) counts as 0 for the disk space and the total.
@@ -186,7 +191,8 @@ void CDownload::CheckSpaceAndBegin() {
   }
   const std::optional<std::uint64_t> free = deps_.free_space(UpdaterTempFolder());
   if (!free || *free <= static_cast<std::uint64_t>(total_bytes_)) {
-    Finish(MakeMessage(MessageId::kError, UpdateError::kNoDiskSpace, total_bytes_));
+    Finish(MakeError(UpdateError::kNoDiskSpace, "",
+                     ErrorDetail{0, "not enough free space", UpdaterTempFolder()}, total_bytes_));
     return;
   }
   phase_ = Phase::kDownloading;
@@ -207,8 +213,9 @@ void CDownload::TryNextLocation() {
     const std::string& url = entry.urls[entry.next_url++];
     if (CInternet::Instance().DownloadFile(url, entry.destination, resume_)) return;
     Log("CDownload: location not usable: " + UrlLastComponent(url));
+    failure_ = ErrorDetail{0, "the address cannot be used", url};
   }
-  Finish(MakeMessage(MessageId::kError, UpdateError::kCopyFailed, 0, item_text_));
+  Finish(MakeError(UpdateError::kCopyFailed, item_text_, failure_));
 }
 
 void CDownload::OnBytesProgress(std::int64_t units, std::int64_t weight) {
@@ -230,6 +237,8 @@ void CDownload::OnEntryDone() {
   Entry& entry = entries_[current_];
   if (!HasExpectedDigest(entry)) {
     Log("CDownload: " + item_text_ + " does not have the expected MD5 digest");
+    failure_ = ErrorDetail{0, "the file does not have the expected MD5 digest",
+                           entry.urls[entry.next_url - 1]};
     platform::RemoveFile(entry.destination);
     platform::RemoveFile(ResumeFilePath(entry.destination));
     OnLocationFailed();

@@ -131,4 +131,5 @@ class CDownload : public CTaskThread {
   int last_item_percent_ = -1;
   int last_total_percent_ = -1;
   std::string item_text_;
+  ErrorDetail failure_;  // why the last location failed
 };

@@ -148,11 +148,12 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
   last_bytes_ = -1;
   const OpenedRequest& request = job.request;
   const HttpAnswer& opened = request.answer;
+  long status = opened.status;  // the status of the last answer
   auto fail = [&](const std::string& why) {
+    const std::string reason = TruncateUtf16(why, kMaxErrorText);
     CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +
-                                      UrlLastComponent(request.url) +
-                                      " failed: " + TruncateUtf16(why, kMaxErrorText));
-    PostToOwner(MakeMessage(MessageId::kError, UpdateError::kCopyFailed, 0));
+                                      UrlLastComponent(request.url) + " failed: " + reason);
+    PostToOwner(MakeError(UpdateError::kCopyFailed, "", ErrorDetail{status, reason, request.url}));
   };
   if (abort_->IsAborted(request.job)) return;
   if (!opened.Answered()) return fail(opened.error_text);
@@ -208,6 +209,7 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
       return true;
     };
     HttpAnswer answer = FetchUrl(request.url, offset, connection, sink);
+    if (answer.status != 0) status = answer.status;
     if (answer.failure == SendFailure::kAborted || abort_->IsAborted(request.job)) {
       file.close();
       CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +

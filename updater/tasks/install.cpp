@@ -146,9 +146,13 @@ void CInstall::OnMessage(const Message& message) {
       if (message.wparam == part_) OnPartDone(part_);
       break;
     case MessageId::kError:
-    case MessageId::kWarning:
-      PostToOwner(MakeMessage(message.id, message.wparam, 0, item_));
+    case MessageId::kWarning: {
+      // The text becomes the item; the reason an error carries stays.
+      Message report = MakeMessage(message.id, message.wparam, 0, item_);
+      report.payload = message.payload;
+      PostToOwner(std::move(report));
       break;
+    }
     case MessageId::kQuestion:
       PostToOwner(message);
       break;

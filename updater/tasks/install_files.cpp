@@ -170,9 +170,9 @@ void CInstallFiles::FinishAction() {
   PostToSelf(MakeMessage(MessageId::kNextAction));
 }
 
-void CInstallFiles::Fail(UpdateError code, const std::string& text) {
+void CInstallFiles::Fail(UpdateError code, const std::string& text, const std::string& reason) {
   running_ = false;
-  PostToOwner(MakeMessage(MessageId::kError, code, 0, text));
+  PostToOwner(MakeError(code, text, ErrorDetail{0, reason, text}));
 }
 
 void CInstallFiles::PostProgress() {
@@ -251,14 +251,14 @@ void CInstallFiles::DoRun(const CFileActionRun& action) {
   const std::string location = web ? action.location : Path(action.location);
   if (!web && !platform::FileExists(location)) {
     Log("run: " + location + " not found");
-    Fail(UpdateError::kFileNotFound, location);
+    Fail(UpdateError::kFileNotFound, location, "the file does not exist");
     return;
   }
   platform::StartResult started =
       start_(location, action.parameters, web ? std::string() : FolderOfFile(location));
   if (!started.status) {
     Log("run: " + started.status.message());
-    Fail(UpdateError::kRunFailed, location);
+    Fail(UpdateError::kRunFailed, location, started.status.message());
     return;
   }
   if (started.pid > 0) {
@@ -288,7 +288,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
   if (opened) opened = zip.CheckFreeSpace(destination);
   if (!opened) {
     Log("unzip: " + opened.message());
-    Fail(UpdateError::kUnzipFailed, archive);
+    Fail(UpdateError::kUnzipFailed, archive, opened.message());
     return;
   }
   if (zip.EntryCount() == 0) {
@@ -317,7 +317,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
   if (recorded) recorded = synced;
   if (!recorded) {
     Log("unzip: cannot record the changes of " + archive + ": " + recorded.message());
-    Fail(UpdateError::kUnzipFailed, archive);
+    Fail(UpdateError::kUnzipFailed, archive, recorded.message());
     return;
   }
   platform::Status extracted = zip.ExtractAll(destination, [this](std::uint64_t, std::uint64_t) {
@@ -333,7 +333,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
   }
   if (!extracted) {
     Log("unzip: " + extracted.message());
-    Fail(UpdateError::kUnzipFailed, archive);
+    Fail(UpdateError::kUnzipFailed, archive, extracted.message());
     return;
   }
   FinishAction();

@@ -69,7 +69,7 @@ class CInstallFiles : public CTaskThread {
   void RunAction();
   void Begin(std::string_view text_key, const CFileAction& action);
   void FinishAction();
-  void Fail(UpdateError code, const std::string& text);
+  void Fail(UpdateError code, const std::string& text, const std::string& reason);
   void PostProgress();
   void EndCopy();
 

@@ -45,7 +45,7 @@ void CInstallItemWorker::ProcessItem() {
 
   std::string error = WriteItem(index_);
   if (!error.empty())
-    PostToOwner(MakeMessage(MessageId::kError, UpdateError::kWriteFailed, 0, error));
+    PostToOwner(MakeError(UpdateError::kWriteFailed, error, ErrorDetail{0, error, {}}));
 
   progress_.cumulative_done += 1;
   progress_.item_done = 1;

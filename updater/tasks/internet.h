@@ -66,6 +66,7 @@ struct TransferRate {
 struct RemoteFileInfo {
   bool available = false;    // the server answered 2xx
   std::int64_t length = -1;  // -1: unknown
+  ErrorDetail failure;       // why it is not available
 };
 
 // The two public web servers the connection check tries (port 80).
