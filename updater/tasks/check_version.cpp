@@ -74,7 +74,7 @@ bool CCheckVersion::ApplicationFolderKnown() {
   if (problem.empty()) return true;
   CUpdaterLog::Instance().WriteLine("APPLICATION LOCATION ERROR: " + problem +
                                     "; no update is installed");
-  Finish(MakeMessage(MessageId::kError, UpdateError::kUnknown));
+  Finish(MakeError(UpdateError::kUnknown, "", ErrorDetail{0, problem, {}}));
   return false;
 }
 
@@ -126,7 +126,8 @@ void CCheckVersion::NextUpdateFileStep() {
       return;
     case SequenceStep::Kind::kTooManyRedirections:
       platform::RemoveFile(working_copy_);
-      Finish(MakeMessage(MessageId::kError, UpdateError::kServer, 0, kUpdateFileName));
+      Finish(MakeError(UpdateError::kServer, kUpdateFileName,
+                       ErrorDetail{0, "too many redirections", {}}));
       return;
     case SequenceStep::Kind::kLoad:
       break;

@@ -235,7 +235,8 @@ void CInstall::OnCloseAnswer(bool yes) {
 }
 
 void CInstall::CloseFailed() {
-  PostToOwner(MakeMessage(MessageId::kError, UpdateError::kCloseApplication, 0, ApplicationName()));
+  PostToOwner(MakeError(UpdateError::kCloseApplication, ApplicationName(),
+                        ErrorDetail{0, "the application is still running", ApplicationName()}));
   EndThread();
 }
 
