@@ -110,8 +110,8 @@ double DownloadWithInternet(const std::string& url, const std::string& destinati
   bench::Stopwatch watch;
   if (!internet.DownloadFile(url, destination, /*resume=*/false)) return -1;
   while (auto message = owner->TakeFor(kTransferLimitMs)) {
-    if (message->id == WMU_BYTES_PROGRESS) continue;
-    return message->id == WMU_WORKER_DONE ? watch.Seconds() : -1;
+    if (message->id == MessageId::kBytesProgress) continue;
+    return message->id == MessageId::kWorkerDone ? watch.Seconds() : -1;
   }
   internet.Abort();
   return -1;

@@ -9,8 +9,8 @@
 
 namespace {
 
-std::vector<std::uint32_t> Drain(CMessageQueue& q) {
-  std::vector<std::uint32_t> ids;
+std::vector<MessageId> Drain(CMessageQueue& q) {
+  std::vector<MessageId> ids;
   while (auto m = q.TryTake()) ids.push_back(m->id);
   return ids;
 }
@@ -20,16 +20,17 @@ std::vector<std::uint32_t> Drain(CMessageQueue& q) {
 TEST(MessageQueue, TimersFallDueBehindEarlierPostsOnTheInjectedClock) {
   FakeClock clock;
   CMessageQueue q(clock);
-  q.PostDelayed(MakeMessage(WMU_COMMAND, 3), 250);
-  q.Post(MakeMessage(WMU_TASK_STARTED));
-  EXPECT_EQ(Drain(q), (std::vector<std::uint32_t>{WMU_TASK_STARTED}));
+  q.PostDelayed(MakeMessage(MessageId::kCommand, 3), 250);
+  q.Post(MakeMessage(MessageId::kTaskStarted));
+  EXPECT_EQ(Drain(q), (std::vector<MessageId>{MessageId::kTaskStarted}));
   EXPECT_EQ(q.NextTimerDueIn(), 250);
   clock.Advance(249);
   EXPECT_TRUE(Drain(q).empty());
-  q.Post(MakeMessage(WMU_ERROR));
+  q.Post(MakeMessage(MessageId::kError));
   clock.Advance(1);
-  q.PostDelayed(MakeMessage(WMU_ANSWER), 0);
-  EXPECT_EQ(Drain(q), (std::vector<std::uint32_t>{WMU_ERROR, WMU_COMMAND, WMU_ANSWER}));
+  q.PostDelayed(MakeMessage(MessageId::kAnswer), 0);
+  EXPECT_EQ(Drain(q),
+            (std::vector<MessageId>{MessageId::kError, MessageId::kCommand, MessageId::kAnswer}));
   EXPECT_FALSE(q.NextTimerDueIn());
 }
 
@@ -37,7 +38,7 @@ TEST(MessageQueue, MessagesOwnTheirTexts) {
   CMessageQueue q;
   {
     std::string title = "Application";
-    q.Post(MakeMessage(WMU_ERROR, ERROR_CLOSE_APPLICATION, 0, title));
+    q.Post(MakeMessage(MessageId::kError, UpdateError::kCloseApplication, 0, title));
     title.assign(100, 'x');
   }
   auto m = q.TryTake();
@@ -47,11 +48,11 @@ TEST(MessageQueue, MessagesOwnTheirTexts) {
 
 TEST(MessageQueue, PostsToAClosedQueueAreDropped) {
   CMessageQueue q;
-  q.Post(MakeMessage(WMU_COMMAND));
+  q.Post(MakeMessage(MessageId::kCommand));
   q.Close();
-  EXPECT_FALSE(q.Post(MakeMessage(WMU_ERROR)));
-  EXPECT_FALSE(q.PostDelayed(MakeMessage(WMU_ERROR), 1));
-  EXPECT_EQ(q.Take()->id, WMU_COMMAND);
+  EXPECT_FALSE(q.Post(MakeMessage(MessageId::kError)));
+  EXPECT_FALSE(q.PostDelayed(MakeMessage(MessageId::kError), 1));
+  EXPECT_EQ(q.Take()->id, MessageId::kCommand);
   EXPECT_FALSE(q.Take());
 }
 
@@ -62,24 +63,24 @@ TEST(MessageThread, HandlesInOrderAndEndsOnQuit) {
     CMessageThread thread;
     queue = thread.Queue();
     thread.Start([&](const Message& m) {
-      if (m.id == WMU_COMMAND) seen.push_back(m.wparam);
+      if (m.id == MessageId::kCommand) seen.push_back(m.wparam);
       return true;
     });
-    for (int i = 0; i < 100; ++i) thread.Post(MakeMessage(WMU_COMMAND, i));
-    thread.Post(MakeMessage(WMU_QUIT));
+    for (int i = 0; i < 100; ++i) thread.Post(MakeMessage(MessageId::kCommand, i));
+    thread.Post(MakeMessage(MessageId::kQuit));
     EXPECT_TRUE(thread.WaitForEnd(10000));
     EXPECT_TRUE(thread.HasEnded());
   }
   ASSERT_EQ(seen.size(), 100u);
   for (int i = 0; i < 100; ++i) EXPECT_EQ(seen[i], i);
-  EXPECT_FALSE(queue->Post(MakeMessage(WMU_COMMAND)));  // the thread has ended: dropped
+  EXPECT_FALSE(queue->Post(MakeMessage(MessageId::kCommand)));  // the thread has ended: dropped
 }
 
 TEST(MessageThread, HandlerEndsTheLoopAndTheDestructorJoins) {
   CMessageThread thread;
-  thread.Start([](const Message& m) { return m.id != WMU_COMMAND; });
-  thread.Post(MakeMessage(WMU_ERROR));
-  thread.Post(MakeMessage(WMU_COMMAND));
+  thread.Start([](const Message& m) { return m.id != MessageId::kCommand; });
+  thread.Post(MakeMessage(MessageId::kError));
+  thread.Post(MakeMessage(MessageId::kCommand));
   EXPECT_TRUE(thread.WaitForEnd(10000));
   CMessageThread never_started;
   EXPECT_TRUE(never_started.WaitForEnd(0));

@@ -15,12 +15,12 @@ namespace {
 
 class NoTasks : public ITaskFactory {
  public:
-  std::unique_ptr<CTaskThread> CreateTask(int) override { return nullptr; }
+  std::unique_ptr<CTaskThread> CreateTask(TaskId) override { return nullptr; }
 };
 
 class NoModes : public IModeFactory {
  public:
-  std::unique_ptr<CMode> CreateMode(const std::string&, IModeHost&, int) override {
+  std::unique_ptr<CMode> CreateMode(const std::string&, IModeHost&, TaskId) override {
     return nullptr;
   }
 };
@@ -63,7 +63,7 @@ TEST(UpdateProcessInternetTest, ConfiguresTheInternetOnceWithTheProcessQueue) {
   process.Begin();
   ASSERT_EQ(calls.size(), 1u);
   EXPECT_EQ(calls.front(), process.Queue());
-  // Configured before TASK_INIT completes: its completion is still queued.
+  // Configured before TaskId::kInit completes: its completion is still queued.
   EXPECT_EQ(process.Queue()->Size(), 1u);
   process.PumpReady();
   EXPECT_EQ(calls.size(), 1u);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <functional>
 #include <map>
+#include <optional>
 #include <vector>
 
 #include "tests/support/fake_clock.h"
@@ -32,31 +33,31 @@ struct Recorder {
   }
 };
 
-// A task that answers WMU_COMMAND 0 with scripted reports, synchronously on
+// A task that answers MessageId::kCommand 0 with scripted reports, synchronously on
 // the posting thread, so the run is deterministic.
 class FakeTask : public CTaskThread {
  public:
-  FakeTask(int id, std::vector<Message> replies, Recorder& recorder, bool never_ends)
+  FakeTask(TaskId id, std::vector<Message> replies, Recorder& recorder, bool never_ends)
       : CTaskThread(id),
         replies_(std::move(replies)),
         recorder_(recorder),
         never_ends_(never_ends) {}
   void Start() override {
-    recorder_.events.push_back("task " + std::to_string(TaskId()) + " started");
+    recorder_.events.push_back("task " + std::to_string(ToNumber(Task())) + " started");
   }
   bool Post(Message m) override {
-    if (m.id == WMU_SET_OWNER) {
+    if (m.id == MessageId::kSetOwner) {
       owner_ = std::any_cast<std::shared_ptr<CMessageQueue>>(m.payload);
-    } else if (m.id == WMU_COMMAND) {
-      recorder_.events.push_back("task " + std::to_string(TaskId()) + " got command " +
+    } else if (m.id == MessageId::kCommand) {
+      recorder_.events.push_back("task " + std::to_string(ToNumber(Task())) + " got command " +
                                  std::to_string(m.wparam));
-      if (m.wparam == COMMAND_START_WORKING)
+      if (CodeOf<CommandCode>(m) == CommandCode::kStartWorking)
         for (const auto& reply : replies_) owner_->Post(reply);
-    } else if (m.id == WMU_QUIT) {
+    } else if (m.id == MessageId::kQuit) {
       quit_ = true;
-    } else if (m.id == WMU_ANSWER || m.id == WMU_WARNING_ACK) {
-      recorder_.events.push_back("task " + std::to_string(TaskId()) + " got " +
-                                 (m.id == WMU_ANSWER ? "answer" : "ack"));
+    } else if (m.id == MessageId::kAnswer || m.id == MessageId::kWarningAck) {
+      recorder_.events.push_back("task " + std::to_string(ToNumber(Task())) + " got " +
+                                 (m.id == MessageId::kAnswer ? "answer" : "ack"));
     }
     return true;
   }
@@ -80,15 +81,15 @@ class FakeTask : public CTaskThread {
 class FakeTasks : public ITaskFactory {
  public:
   explicit FakeTasks(Recorder& recorder) : recorder_(recorder) {}
-  std::unique_ptr<CTaskThread> CreateTask(int task_id) override {
+  std::unique_ptr<CTaskThread> CreateTask(TaskId task_id) override {
     auto it = replies.find(task_id);
-    std::vector<Message> r = it != replies.end()
-                                 ? it->second
-                                 : std::vector<Message>{MakeMessage(WMU_TASK_COMPLETE, task_id)};
+    std::vector<Message> r =
+        it != replies.end() ? it->second
+                            : std::vector<Message>{MakeMessage(MessageId::kTaskComplete, task_id)};
     return std::make_unique<FakeTask>(task_id, r, recorder_, never_ends == task_id);
   }
-  std::map<int, std::vector<Message>> replies;
-  int never_ends = -1;
+  std::map<TaskId, std::vector<Message>> replies;
+  TaskId never_ends = TaskId::kWorker;  // no task
 
  private:
   Recorder& recorder_;
@@ -98,45 +99,48 @@ class FakeTasks : public ITaskFactory {
 // take over single messages.
 class FakeMode : public CMode {
  public:
-  FakeMode(std::string name, IModeHost& host, int task, Recorder& recorder,
+  FakeMode(std::string name, IModeHost& host, TaskId task, Recorder& recorder,
            std::function<bool(const Message&, IModeHost&)> hook)
       : name_(std::move(name)),
         host_(host),
         task_(task),
         recorder_(recorder),
         hook_(std::move(hook)) {}
-  void Create() override { host_.PostToInterface(MakeMessage(WMU_TASK_STARTED, task_)); }
+  void Create() override { host_.PostToInterface(MakeMessage(MessageId::kTaskStarted, task_)); }
   void OnMessage(const Message& m) override {
-    recorder_.events.push_back("mode " + name_ + " got " + std::to_string(m.id) + "(" +
+    recorder_.events.push_back("mode " + name_ + " got " + std::to_string(ToNumber(m.id)) + "(" +
                                std::to_string(m.wparam) + ")" +
                                (m.text.empty() ? "" : " " + m.text));
     if (hook_ && hook_(m, host_)) return;
     switch (m.id) {
-      case WMU_TASK_STARTED:
-        task_ = static_cast<int>(m.wparam);
-        if (task_ == TASK_HTMLMESSAGE || task_ == TASK_LICENSE || task_ == TASK_SELECTUPDATE)
-          host_.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, task_));
+      case MessageId::kTaskStarted:
+        task_ = CodeOf<TaskId>(m);
+        if (task_ == TaskId::kHtmlMessage || task_ == TaskId::kLicense ||
+            task_ == TaskId::kSelectUpdate)
+          host_.PostToProcess(MakeMessage(MessageId::kTaskComplete, task_));
         break;
-      case WMU_TASK_COMPLETE:
-        if (m.wparam == TASK_HTMLMESSAGE || m.wparam == TASK_LICENSE ||
-            m.wparam == TASK_SELECTUPDATE)
+      case MessageId::kTaskComplete:
+        if (CodeOf<TaskId>(m) == TaskId::kHtmlMessage || CodeOf<TaskId>(m) == TaskId::kLicense ||
+            CodeOf<TaskId>(m) == TaskId::kSelectUpdate)
           break;
-        host_.PostToProcess(
-            MakeMessage(WMU_COMMAND, m.wparam == TASK_INSTALL || m.wparam == TASK_ROLLBACK
-                                         ? COMMAND_FINISH
-                                         : COMMAND_NEXT_TASK));
+        host_.PostToProcess(MakeMessage(
+            MessageId::kCommand,
+            CodeOf<TaskId>(m) == TaskId::kInstall || CodeOf<TaskId>(m) == TaskId::kRollback
+                ? CommandCode::kFinish
+                : CommandCode::kNextTask));
         break;
-      case WMU_ERROR:
-        if (m.wparam == ERROR_NO_NEW_VERSION)
-          host_.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_FINISH));
+      case MessageId::kError:
+        if (CodeOf<UpdateError>(m) == UpdateError::kNoNewVersion)
+          host_.PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kFinish));
         else
-          host_.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_START_TASK, TASK_ROLLBACK));
+          host_.PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kStartTask,
+                                          ToNumber(TaskId::kRollback)));
         break;
-      case WMU_QUESTION:
-        host_.PostToProcess(MakeMessage(WMU_ANSWER, m.wparam, 0));
+      case MessageId::kQuestion:
+        host_.PostToProcess(MakeMessage(MessageId::kAnswer, m.wparam, 0));
         break;
-      case WMU_WARNING:
-        host_.PostToProcess(MakeMessage(WMU_WARNING_ACK));
+      case MessageId::kWarning:
+        host_.PostToProcess(MakeMessage(MessageId::kWarningAck));
         break;
       default:
         break;
@@ -146,7 +150,7 @@ class FakeMode : public CMode {
  private:
   std::string name_;
   IModeHost& host_;
-  int task_;
+  TaskId task_;
   Recorder& recorder_;
   std::function<bool(const Message&, IModeHost&)> hook_;
 };
@@ -154,7 +158,8 @@ class FakeMode : public CMode {
 class FakeModes : public IModeFactory {
  public:
   explicit FakeModes(Recorder& recorder) : recorder_(recorder) {}
-  std::unique_ptr<CMode> CreateMode(const std::string& name, IModeHost& host, int task) override {
+  std::unique_ptr<CMode> CreateMode(const std::string& name, IModeHost& host,
+                                    TaskId task) override {
     recorder_.modes_created.push_back(name);
     return std::make_unique<FakeMode>(name, host, task, recorder_, hook);
   }
@@ -283,7 +288,7 @@ TEST_F(UpdateProcessTest, AFailedFinishingWorkIsTheExitStatus) {
 TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
   struct Case {
     const char* name;
-    std::map<int, std::vector<Message>> replies;
+    std::map<TaskId, std::vector<Message>> replies;
     std::vector<std::string> expected;  // lines in order
     std::vector<std::string> absent;    // lines that must not be written
     bool rollback;
@@ -291,14 +296,15 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
     int exit_status;
   } cases[] = {
       {"no new version",
-       {{TASK_CHECKVERSION, {MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION)}}},
+       {{TaskId::kCheckVersion, {MakeMessage(MessageId::kError, UpdateError::kNoNewVersion)}}},
        {"starting task: TASK_CHECKVERSION", "No new version is found"},
        {},
        false,
        0,
        kExitOk},
       {"download fails",
-       {{TASK_DOWNLOAD, {MakeMessage(WMU_ERROR, ERROR_SERVER, 0, "updatefile.xml")}}},
+       {{TaskId::kDownload,
+         {MakeMessage(MessageId::kError, UpdateError::kServer, 0, "updatefile.xml")}}},
        {"starting task: TASK_DOWNLOAD", "ERROR: server", "starting task: TASK_ROLLBACK",
         "task ready: TASK_ROLLBACK"},
        {"task ready: TASK_DOWNLOAD"},
@@ -306,7 +312,8 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
        0,
        kExitFailed},
       {"install fails on a file",
-       {{TASK_INSTALL, {MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, "/opt/app/tool")}}},
+       {{TaskId::kInstall,
+         {MakeMessage(MessageId::kError, UpdateError::kCopyFailed, 0, "/opt/app/tool")}}},
        {"starting task: TASK_INSTALL", "ERROR: copy file /opt/app/tool",
         "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
        {"task ready: TASK_INSTALL"},
@@ -318,9 +325,9 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
       // finished installation (no ready line, no finishing work) before the
       // interface's rollback arrives.
       {"install reports an error and then completes",
-       {{TASK_INSTALL,
-         {MakeMessage(WMU_ERROR, ERROR_WRITE_FAILED, 0, "Ini settings"),
-          MakeMessage(WMU_TASK_COMPLETE, TASK_INSTALL)}}},
+       {{TaskId::kInstall,
+         {MakeMessage(MessageId::kError, UpdateError::kWriteFailed, 0, "Ini settings"),
+          MakeMessage(MessageId::kTaskComplete, TaskId::kInstall)}}},
        {"starting task: TASK_INSTALL", "ERROR: write file Ini settings",
         "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
        {"task ready: TASK_INSTALL"},
@@ -328,8 +335,9 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
        0,
        kExitRolledBack},
       {"install fails and two changes cannot be undone",
-       {{TASK_INSTALL, {MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, "/opt/app/tool")}},
-        {TASK_ROLLBACK, {MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK, 2)}}},
+       {{TaskId::kInstall,
+         {MakeMessage(MessageId::kError, UpdateError::kCopyFailed, 0, "/opt/app/tool")}},
+        {TaskId::kRollback, {MakeMessage(MessageId::kTaskComplete, TaskId::kRollback, 2)}}},
        {"starting task: TASK_INSTALL", "ERROR: copy file /opt/app/tool",
         "starting task: TASK_ROLLBACK", "task ready: TASK_ROLLBACK"},
        {},
@@ -361,13 +369,13 @@ TEST_F(UpdateProcessTest, OutcomesOfTheChecksAndErrors) {
 
 TEST_F(UpdateProcessTest, CancelDuringDownloadEndsWithoutRollback) {
   modes_.hook = [](const Message& m, IModeHost& host) {
-    if (m.id == WMU_TASK_STARTED && m.wparam == TASK_DOWNLOAD) {
-      host.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
+    if (m.id == MessageId::kTaskStarted && CodeOf<TaskId>(m) == TaskId::kDownload) {
+      host.PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
       return true;
     }
     return false;
   };
-  tasks_.replies[TASK_DOWNLOAD] = {};  // the download is still running
+  tasks_.replies[TaskId::kDownload] = {};  // the download is still running
   RunToEnd();
   EXPECT_TRUE(recorder_.Has("task 6 got command 6"));
   EXPECT_FALSE(log_.Contains("starting task: TASK_ROLLBACK"));
@@ -378,13 +386,13 @@ TEST_F(UpdateProcessTest, CancelDuringDownloadEndsWithoutRollback) {
 
 TEST_F(UpdateProcessTest, CancelDuringInstallRollsBackAndSkipsTheFinishingWork) {
   modes_.hook = [](const Message& m, IModeHost& host) {
-    if (m.id == WMU_TASK_STARTED && m.wparam == TASK_INSTALL) {
-      host.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
+    if (m.id == MessageId::kTaskStarted && CodeOf<TaskId>(m) == TaskId::kInstall) {
+      host.PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
       return true;
     }
     return false;
   };
-  tasks_.replies[TASK_INSTALL] = {};
+  tasks_.replies[TaskId::kInstall] = {};
   RunToEnd();
   EXPECT_TRUE(recorder_.Has("task 7 got command 6"));
   EXPECT_TRUE(log_.Contains("task ready: TASK_ROLLBACK"));
@@ -392,15 +400,32 @@ TEST_F(UpdateProcessTest, CancelDuringInstallRollsBackAndSkipsTheFinishingWork) 
   EXPECT_EQ(process_->ExitStatus(), kExitCancelled);
 }
 
+TEST_F(UpdateProcessTest, TheReasonOfAnErrorReachesTheMode) {
+  const ErrorDetail sent{404, "HTTP status 404", "http://updates.test/dir/g.bin"};
+  tasks_.replies[TaskId::kDownload] = {MakeError(UpdateError::kFileNotFound, "g.bin", sent)};
+  std::optional<ErrorDetail> received;
+  modes_.hook = [&received](const Message& m, IModeHost&) {
+    if (const ErrorDetail* detail = ErrorDetailOf(m)) received = *detail;
+    return false;
+  };
+  RunToEnd();
+  ASSERT_TRUE(received);
+  EXPECT_EQ(received->http_status, 404);
+  EXPECT_EQ(received->reason, sent.reason);
+  EXPECT_EQ(received->location, sent.location);
+  // The log line stays the one of the code.
+  EXPECT_TRUE(log_.Contains("ERROR: file g.bin not found"));
+}
+
 TEST_F(UpdateProcessTest, LateCompletionOfAReplacedTaskIsIgnored) {
   // The download reports an error and then its completion; the rollback has
   // replaced it by then, so the completion must not restart the sequence.
-  tasks_.replies[TASK_DOWNLOAD] = {MakeMessage(WMU_ERROR, ERROR_SERVER)};
-  tasks_.replies[TASK_ROLLBACK] = {};
+  tasks_.replies[TaskId::kDownload] = {MakeMessage(MessageId::kError, UpdateError::kServer)};
+  tasks_.replies[TaskId::kRollback] = {};
   modes_.hook = [](const Message& m, IModeHost& host) {
-    if (m.id == WMU_TASK_STARTED && m.wparam == TASK_ROLLBACK) {
-      host.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_DOWNLOAD));
-      host.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK));
+    if (m.id == MessageId::kTaskStarted && CodeOf<TaskId>(m) == TaskId::kRollback) {
+      host.PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kDownload));
+      host.PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kRollback));
       return true;
     }
     return false;
@@ -412,12 +437,13 @@ TEST_F(UpdateProcessTest, LateCompletionOfAReplacedTaskIsIgnored) {
 }
 
 TEST_F(UpdateProcessTest, CompletedTaskIsWaitedForAtMost59Times) {
-  tasks_.never_ends = TASK_CHECKVERSION;
-  tasks_.replies[TASK_CHECKVERSION] = {MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION)};
+  tasks_.never_ends = TaskId::kCheckVersion;
+  tasks_.replies[TaskId::kCheckVersion] = {
+      MakeMessage(MessageId::kError, UpdateError::kNoNewVersion)};
   modes_.hook = [](const Message& m, IModeHost& host) {
-    if (m.id == WMU_ERROR) {
-      host.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_CHECKVERSION));
-      host.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_FINISH));
+    if (m.id == MessageId::kError) {
+      host.PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kCheckVersion));
+      host.PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kFinish));
       return true;
     }
     return false;
@@ -429,24 +455,26 @@ TEST_F(UpdateProcessTest, CompletedTaskIsWaitedForAtMost59Times) {
 }
 
 TEST_F(UpdateProcessTest, ModeSwitchReplaysTheLastInterfaceMessage) {
-  tasks_.replies[TASK_INSTALL] = {MakeMessage(WMU_QUESTION, QUESTION_DELETE_FILE, 0, "/opt/a")};
+  tasks_.replies[TaskId::kInstall] = {
+      MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 0, "/opt/a")};
   bool switched = false;
   modes_.hook = [&switched](const Message& m, IModeHost& host) {
-    if (m.id == WMU_QUESTION && !switched) {
+    if (m.id == MessageId::kQuestion && !switched) {
       switched = true;
-      host.PostToProcess(MakeMessage(WMU_CHANGE_MODE, 0, 0, "silent"));
+      host.PostToProcess(MakeMessage(MessageId::kChangeMode, 0, 0, "silent"));
       return true;
     }
-    if (m.id == WMU_QUESTION) {
-      host.PostToProcess(MakeMessage(WMU_ANSWER, m.wparam, 0));
-      host.PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_INSTALL));
+    if (m.id == MessageId::kQuestion) {
+      host.PostToProcess(MakeMessage(MessageId::kAnswer, m.wparam, 0));
+      host.PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kInstall));
       return true;
     }
     return false;
   };
   RunToEnd();
   EXPECT_EQ(recorder_.modes_created, (std::vector<std::string>{"hidden", "silent"}));
-  EXPECT_TRUE(recorder_.Has("mode silent got " + std::to_string(WMU_QUESTION) + "(1) /opt/a"));
+  EXPECT_TRUE(recorder_.Has("mode silent got " + std::to_string(ToNumber(MessageId::kQuestion)) +
+                            "(1) /opt/a"));
   EXPECT_TRUE(recorder_.Has("task 7 got answer"));
   EXPECT_TRUE(log_.Contains("QUESTION_ID: 1"));
   EXPECT_TRUE(log_.Contains("QUESTIONANSWER_ID: question: 1 -> answer: 0"));
@@ -463,8 +491,9 @@ TEST_F(UpdateProcessTest, RunModeThatNamesNoModeEndsTheRunInOrder) {
 
 TEST_F(UpdateProcessTest, StartSpecificTaskIgnoresEarlierTasks) {
   modes_.hook = [](const Message& m, IModeHost& host) {
-    if (m.id == WMU_TASK_STARTED && m.wparam == TASK_INSTALL)
-      host.PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_START_TASK, TASK_DOWNLOAD));
+    if (m.id == MessageId::kTaskStarted && CodeOf<TaskId>(m) == TaskId::kInstall)
+      host.PostToProcess(
+          MakeMessage(MessageId::kCommand, CommandCode::kStartTask, ToNumber(TaskId::kDownload)));
     return false;
   };
   RunToEnd();
@@ -545,7 +574,8 @@ TEST_F(UpdateProcessTest, CloseApplicationAction) {
     services_.confirm_texts.clear();
     RunToEnd();
     EXPECT_EQ(log.Contains("ERROR: close app"), c.error_expected) << c.running << c.ask << c.answer;
-    EXPECT_EQ(recorder_.Has("mode hidden got " + std::to_string(WMU_ERROR) + "(8) Tool"),
+    EXPECT_EQ(recorder_.Has("mode hidden got " + std::to_string(ToNumber(MessageId::kError)) +
+                            "(8) Tool"),
               c.error_expected);
     EXPECT_EQ(services_.confirm_texts.size(), c.running.empty() || !c.ask ? 0u : 1u);
   }
@@ -564,7 +594,8 @@ TEST_F(UpdateProcessTest, ShowNotifierOnlyInSilentModeAndStopsTheEventOtherwise)
     AddEvent("ONNEWVERSION", std::make_unique<CEventAction>(kEventActionStartNextTask));
     RunToEnd();
     bool silent = std::string(mode) == "silent";
-    EXPECT_EQ(recorder_.Has("mode silent got " + std::to_string(WMU_SHOW_NOTIFIER) + "(0) New"),
+    EXPECT_EQ(recorder_.Has("mode silent got " +
+                            std::to_string(ToNumber(MessageId::kShowNotifier)) + "(0) New"),
               silent);
     EXPECT_EQ(log.Contains("handle eventaction STARTNEXTTASK"), silent) << mode;
   }

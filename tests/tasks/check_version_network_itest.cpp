@@ -132,10 +132,10 @@ class CheckVersionNetworkTest : public ::testing::Test {
     auto owner = std::make_shared<CMessageQueue>();
     CCheckVersion task(std::move(deps));
     task.Start();
-    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    Message set_owner = MakeMessage(MessageId::kSetOwner);
     set_owner.payload = owner;
     task.Post(std::move(set_owner));
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
     std::optional<Message> report = owner->TakeFor(kWaitMs);
     EXPECT_TRUE(task.WaitForEnd(kWaitMs)) << "the task thread did not end";
     EXPECT_EQ(owner->Size(), 0u) << "more than one report";
@@ -151,13 +151,13 @@ class CheckVersionNetworkTest : public ::testing::Test {
 };
 
 void ExpectNewVersion(const Message& report) {
-  EXPECT_EQ(report.id, WMU_TASK_COMPLETE);
-  EXPECT_EQ(report.wparam, TASK_CHECKVERSION);
+  EXPECT_EQ(report.id, MessageId::kTaskComplete);
+  EXPECT_EQ(CodeOf<TaskId>(report), TaskId::kCheckVersion);
 }
 
-void ExpectError(const Message& report, int code, const std::string& text = "") {
-  EXPECT_EQ(report.id, WMU_ERROR);
-  EXPECT_EQ(report.wparam, code);
+void ExpectError(const Message& report, UpdateError code, const std::string& text = "") {
+  EXPECT_EQ(report.id, MessageId::kError);
+  EXPECT_EQ(CodeOf<UpdateError>(report), code);
   EXPECT_EQ(report.text, text);
 }
 
@@ -220,9 +220,15 @@ TEST_F(CheckVersionNetworkTest, UpdateFileOverTheSizeLimitIsRefusedWhileItArrive
     if (limit > (1 << 20)) {
       ExpectNewVersion(report);
     } else {
-      ExpectError(report, ERROR_SERVER, "updatefile.xml");
+      ExpectError(report, UpdateError::kServer, "updatefile.xml");
       EXPECT_TRUE(log_.Contains(
           "CHttpFileObject::Transfer -> second.xml failed: the file is larger than 1048576 bytes"));
+      // The reason travels with the error.
+      const ErrorDetail* detail = ErrorDetailOf(report);
+      ASSERT_NE(detail, nullptr);
+      EXPECT_EQ(detail->reason, "the file is larger than 1048576 bytes");
+      EXPECT_EQ(detail->location, server_.Url("/second.xml"));
+      EXPECT_EQ(detail->http_status, 200);
     }
   }
 }
@@ -243,7 +249,7 @@ TEST_P(CheckVersionFailedDownloadTest, ReportsServerErrorAndLeavesNoWorkingCopy)
   first.sequence = Sequence("2.0", GetParam().serve(server_));
   Ship(first);
 
-  ExpectError(RunCheck(), ERROR_SERVER, "updatefile.xml");
+  ExpectError(RunCheck(), UpdateError::kServer, "updatefile.xml");
   EXPECT_TRUE(CUpdateFileData::Instance().version.empty()) << "nothing may be loaded";
   EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")))
       << "what the failed download left must not stay as the update file";
@@ -422,7 +428,7 @@ TEST_P(CheckVersionQueryTableTest, AnswerChangesTheUpdateFile) {
   if (c.new_version) {
     ExpectNewVersion(report);
   } else {
-    ExpectError(report, ERROR_NO_NEW_VERSION);
+    ExpectError(report, UpdateError::kNoNewVersion);
   }
 }
 
@@ -464,7 +470,7 @@ TEST_F(CheckVersionQueryNetworkTest, QueryCarriesTheEncodedVersionAndNoCredentia
   CInternet::Instance().SetHttpCredentials("user", "secret");
   Settings().version = "1.0 rc&x=1";
 
-  ExpectError(RunCheck(), ERROR_NO_NEW_VERSION);
+  ExpectError(RunCheck(), UpdateError::kNoNewVersion);
   EXPECT_EQ(api_.Targets(kApiPath),
             std::vector<std::string>{std::string(kApiPath) + "?v=1.0%20rc%26x%3D1"});
   EXPECT_EQ(api_.AuthorizationHeaders(kApiPath), std::vector<std::string>{""});
@@ -517,7 +523,7 @@ TEST_F(CheckVersionNetworkTest, ConnectionCheck) {
   const int closed_port = stopped.Port();
   stopped.Stop();
   unreachable.network = Network(closed_port);
-  ExpectError(RunCheck(std::move(unreachable)), ERROR_NO_CONNECTION);
+  ExpectError(RunCheck(std::move(unreachable)), UpdateError::kNoConnection);
   EXPECT_EQ(server_.Requests("/next.xml"), 0) << "nothing is downloaded";
 
   CUpdateFileData::ResetInstance();
@@ -560,7 +566,7 @@ TEST_P(CheckVersionRemoteDateTest, DecidesByTheFirstLocationThatKnowsTheDate) {
   if (c.needed) {
     ExpectNewVersion(report);
   } else {
-    ExpectError(report, ERROR_NO_NEW_VERSION);
+    ExpectError(report, UpdateError::kNoNewVersion);
   }
   ASSERT_EQ(CUpdateFileData::Instance().files.size(), 1u);
   EXPECT_EQ(CUpdateFileData::Instance().files[0].update_needed, c.needed);
@@ -594,12 +600,12 @@ TEST_F(CheckVersionNetworkTest, CancelDuringADownloadEndsTheTaskAndStopsTheTrans
   {
     CCheckVersion task(CheckVersionDeps{Network(), {}});
     task.Start();
-    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    Message set_owner = MakeMessage(MessageId::kSetOwner);
     set_owner.payload = owner;
     task.Post(std::move(set_owner));
     // The task serves its queue while the transfer runs: the cancel is taken.
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
     ASSERT_TRUE(task.WaitForEnd(kWaitMs));
   }
   EXPECT_EQ(owner->Size(), 0u) << "a cancelled check reports nothing";
@@ -611,10 +617,10 @@ TEST_F(CheckVersionNetworkTest, CancelDuringADownloadEndsTheTaskAndStopsTheTrans
   ASSERT_TRUE(
       CInternet::Instance().DownloadFile(server_.Url("/after.bin"), folder_ / "after.bin", false));
   std::optional<Message> outcome;
-  while ((outcome = next_owner->TakeFor(kWaitMs)) && outcome->id == WMU_BYTES_PROGRESS) {
+  while ((outcome = next_owner->TakeFor(kWaitMs)) && outcome->id == MessageId::kBytesProgress) {
   }
   ASSERT_TRUE(outcome);
-  EXPECT_EQ(outcome->id, WMU_WORKER_DONE);
+  EXPECT_EQ(outcome->id, MessageId::kWorkerDone);
   EXPECT_EQ(folder_.Read("after.bin"), "after");
 }
 

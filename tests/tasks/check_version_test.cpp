@@ -55,7 +55,8 @@ class FakeNetwork : public ICheckVersionNetwork {
     auto it = files.find(location);
     if (it == files.end() || !owner) return false;
     const bool written = platform::WriteFileAtomic(path, it->second).ok();
-    owner->Post(written ? MakeMessage(WMU_WORKER_DONE) : MakeMessage(WMU_ERROR, ERROR_COPY_FAILED));
+    owner->Post(written ? MakeMessage(MessageId::kWorkerDone)
+                        : MakeMessage(MessageId::kError, UpdateError::kCopyFailed));
     return true;
   }
   std::string QueryUpdateApi(const std::string& url) override {
@@ -141,10 +142,10 @@ class CheckVersionTest : public ::testing::Test {
     auto owner = std::make_shared<CMessageQueue>();
     CCheckVersion task(std::move(deps));
     task.Start();
-    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    Message set_owner = MakeMessage(MessageId::kSetOwner);
     set_owner.payload = owner;
     task.Post(std::move(set_owner));
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
     std::optional<Message> report = owner->TakeFor(kWaitMs);
     EXPECT_TRUE(task.WaitForEnd(kWaitMs)) << "the task thread did not end";
     EXPECT_EQ(owner->Size(), 0u) << "more than one report";
@@ -161,14 +162,14 @@ class CheckVersionTest : public ::testing::Test {
 };
 
 void ExpectNewVersion(const Message& report) {
-  EXPECT_EQ(report.id, WMU_TASK_COMPLETE);
-  EXPECT_EQ(report.wparam, TASK_CHECKVERSION);
+  EXPECT_EQ(report.id, MessageId::kTaskComplete);
+  EXPECT_EQ(CodeOf<TaskId>(report), TaskId::kCheckVersion);
   EXPECT_EQ(report.lparam, 0);
 }
 
-void ExpectError(const Message& report, int code, const std::string& text = "") {
-  EXPECT_EQ(report.id, WMU_ERROR);
-  EXPECT_EQ(report.wparam, code);
+void ExpectError(const Message& report, UpdateError code, const std::string& text = "") {
+  EXPECT_EQ(report.id, MessageId::kError);
+  EXPECT_EQ(CodeOf<UpdateError>(report), code);
   EXPECT_EQ(report.text, text);
 }
 
@@ -200,7 +201,7 @@ TEST_P(CheckVersionDecisionTest, ReportsNewVersionOrNoNewVersion) {
   if (c.new_version) {
     ExpectNewVersion(report);
   } else {
-    ExpectError(report, ERROR_NO_NEW_VERSION);
+    ExpectError(report, UpdateError::kNoNewVersion);
   }
 }
 
@@ -296,7 +297,7 @@ TEST_P(CheckVersionFileTest, StoresWhetherTheFileIsNeeded) {
   if (c.needed) {
     ExpectNewVersion(report);
   } else {
-    ExpectError(report, ERROR_NO_NEW_VERSION);
+    ExpectError(report, UpdateError::kNoNewVersion);
   }
   ASSERT_EQ(CUpdateFileData::Instance().files.size(), 1u);
   EXPECT_EQ(CUpdateFileData::Instance().files[0].update_needed, c.needed);
@@ -376,7 +377,7 @@ TEST_F(CheckVersionTest, DateWithoutRecordDateAsksTheDownloadLocationsInTurn) {
 // --- The update file --------------------------------------------------------
 
 TEST_F(CheckVersionTest, MissingUpdateFileReportsCorruptFile) {
-  ExpectError(RunCheck(), ERROR_FILE_CORRUPT, "updatefile.xml");
+  ExpectError(RunCheck(), UpdateError::kFileCorrupt, "updatefile.xml");
 }
 
 // Without an application location "%app%" would be the file-system root:
@@ -393,7 +394,7 @@ TEST_F(CheckVersionTest, NoApplicationFolderStopsTheCheck) {
     Ship(shape);
     CUpdaterLog::Instance().Open(folder_ / "log.txt", false);
     auto network = std::make_shared<FakeNetwork>();
-    ExpectError(RunCheck(network), ERROR_UNKNOWN);
+    ExpectError(RunCheck(network), UpdateError::kUnknown);
     EXPECT_TRUE(network->downloads.empty());
     EXPECT_EQ(CUpdateFileData::Instance().version, "");
     EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
@@ -408,13 +409,13 @@ TEST_F(CheckVersionTest, WorkingCopyOfAnEarlierRunIsNotTakenForAMissingUpdateFil
   UpdateFileShape shape;
   shape.version = "5.0";
   ASSERT_TRUE(platform::WriteFileAtomic(InTemp("updatefile.xml"), UpdateFileXml(shape)).ok());
-  ExpectError(RunCheck(), ERROR_FILE_CORRUPT, "updatefile.xml");
+  ExpectError(RunCheck(), UpdateError::kFileCorrupt, "updatefile.xml");
   EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
 }
 
 TEST_F(CheckVersionTest, UnparsableUpdateFileReportsCorruptFile) {
   folder_.Write("bin/updatefile.xml", "<?xml version=\"1.0\" ?><OTHER/>");
-  ExpectError(RunCheck(), ERROR_FILE_CORRUPT, "updatefile.xml");
+  ExpectError(RunCheck(), UpdateError::kFileCorrupt, "updatefile.xml");
   EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
 }
 
@@ -446,7 +447,7 @@ TEST_F(CheckVersionTest, SequenceLocationWithoutNetworkReportsServerError) {
   shape.version = "3.0";
   shape.sequence = Sequence("2.0", "https://host.test/older.xml");
   Ship(shape);
-  ExpectError(RunCheck(), ERROR_SERVER, "updatefile.xml");
+  ExpectError(RunCheck(), UpdateError::kServer, "updatefile.xml");
   EXPECT_TRUE(CUpdateFileData::Instance().version.empty()) << "nothing may be loaded";
 }
 
@@ -493,7 +494,7 @@ TEST_F(CheckVersionTest, SequenceLoopEndsWithServerError) {
   network->files["https://host.test/loop.xml"] = UpdateFileXml(looping);
   Ship(looping);
 
-  ExpectError(RunCheck(network), ERROR_SERVER, "updatefile.xml");
+  ExpectError(RunCheck(network), UpdateError::kServer, "updatefile.xml");
   EXPECT_EQ(network->downloads.size(), static_cast<std::size_t>(kMaxSequenceRedirections));
 }
 
@@ -504,11 +505,11 @@ TEST_F(CheckVersionTest, ConnectionCheck) {
   shape.version = "1.1";
   Ship(shape);
   Settings().check_connection = true;
-  ExpectError(RunCheck(), ERROR_NO_CONNECTION);
+  ExpectError(RunCheck(), UpdateError::kNoConnection);
 
   auto offline = std::make_shared<FakeNetwork>();
   offline->connected = false;
-  ExpectError(RunCheck(offline), ERROR_NO_CONNECTION);
+  ExpectError(RunCheck(offline), UpdateError::kNoConnection);
 
   CUpdateFileData::ResetInstance();
   auto online = std::make_shared<FakeNetwork>();
@@ -519,7 +520,7 @@ TEST_F(CheckVersionTest, NoVersionQueryWithoutApiHost) {
   auto network = std::make_shared<FakeNetwork>();
   network->api_answer = R"({"hasUpdate":true,"version":"9.0","url":"https://x.test/a"})";
   Ship(UpdateFileShape{});
-  ExpectError(RunCheck(network), ERROR_NO_NEW_VERSION);
+  ExpectError(RunCheck(network), UpdateError::kNoNewVersion);
   EXPECT_TRUE(network->queries.empty());
   EXPECT_EQ(CUpdateFileData::Instance().version, "1.0");
 }
@@ -558,7 +559,7 @@ TEST_P(CheckVersionQueryTest, AnswerChangesTheUpdateFile) {
   if (c.new_version) {
     ExpectNewVersion(report);
   } else {
-    ExpectError(report, ERROR_NO_NEW_VERSION);
+    ExpectError(report, UpdateError::kNoNewVersion);
   }
 }
 
@@ -625,7 +626,7 @@ TEST_P(CheckVersionSelfUpdateTest, DecisionFollowsInEveryCase) {
   CheckVersionDeps deps;
   deps.network = network;
   deps.prepare_self_update = [&](const std::string&) { ++prepared; };
-  ExpectError(RunCheck(std::move(deps)), ERROR_NO_NEW_VERSION);
+  ExpectError(RunCheck(std::move(deps)), UpdateError::kNoNewVersion);
   EXPECT_EQ(prepared, c.prepared ? 1 : 0);
 }
 
@@ -641,18 +642,18 @@ INSTANTIATE_TEST_SUITE_P(
 // --- Messages ---------------------------------------------------------------------
 
 TEST_F(CheckVersionTest, CancelOrFinishEndsTheThreadWithoutReport) {
-  for (int command : {COMMAND_CANCEL, COMMAND_FINISH}) {
+  for (CommandCode command : {CommandCode::kCancel, CommandCode::kFinish}) {
     auto owner = std::make_shared<CMessageQueue>();
     auto network = std::make_shared<FakeNetwork>();
     CheckVersionDeps deps;
     deps.network = network;
     CCheckVersion task(std::move(deps));
     task.Start();
-    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    Message set_owner = MakeMessage(MessageId::kSetOwner);
     set_owner.payload = owner;
     task.Post(std::move(set_owner));
-    task.Post(MakeMessage(WMU_COMMAND, command));
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    task.Post(MakeMessage(MessageId::kCommand, command));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
     ASSERT_TRUE(task.WaitForEnd(kWaitMs));
     EXPECT_EQ(owner->Size(), 0u);
     EXPECT_EQ(network->aborts, 1) << "ending stops a running transfer";
@@ -665,14 +666,14 @@ TEST_F(CheckVersionTest, StrayWorkerMessagesBeforeTheStartAreIgnored) {
   Ship(shape);
   auto owner = std::make_shared<CMessageQueue>();
   CCheckVersion task;
-  EXPECT_EQ(task.TaskId(), TASK_CHECKVERSION);
+  EXPECT_EQ(task.Task(), TaskId::kCheckVersion);
   task.Start();
-  Message set_owner = MakeMessage(WMU_SET_OWNER);
+  Message set_owner = MakeMessage(MessageId::kSetOwner);
   set_owner.payload = owner;
   task.Post(std::move(set_owner));
-  task.Post(MakeMessage(WMU_WORKER_DONE));
-  task.Post(MakeMessage(WMU_ERROR, ERROR_SERVER));
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+  task.Post(MakeMessage(MessageId::kWorkerDone));
+  task.Post(MakeMessage(MessageId::kError, UpdateError::kServer));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
   std::optional<Message> report = owner->TakeFor(kWaitMs);
   ASSERT_TRUE(report);
   ExpectNewVersion(*report);

@@ -27,8 +27,9 @@ class CopyFileTest : public ::testing::Test {
     worker.Start();
     SetOwner(worker, owner);
     worker.Copy(from, to, fail_if_exists);
-    auto reports = TakeUntil(
-        *owner, [](const Message& m) { return m.id == WMU_WORKER_DONE || m.id == WMU_ERROR; });
+    auto reports = TakeUntil(*owner, [](const Message& m) {
+      return m.id == MessageId::kWorkerDone || m.id == MessageId::kError;
+    });
     EXPECT_TRUE(worker.WaitForEnd(kWaitMs));
     return reports;
   }

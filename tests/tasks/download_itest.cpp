@@ -81,7 +81,7 @@ TEST_F(DownloadServerTest, DownloadsEveryNeededFileWithProgress) {
   EXPECT_FALSE(Listed(InTemp("skipped.bin")));
 
   // Progress: changes only, within 0..100, the total never going back, 100 at the end.
-  const std::vector<int> totals = reports.Percents(WMU_TOTAL_PROGRESS);
+  const std::vector<int> totals = reports.Percents(MessageId::kTotalProgress);
   ASSERT_FALSE(totals.empty());
   EXPECT_TRUE(std::is_sorted(totals.begin(), totals.end()));
   // Changes only, apart from the closing 100.
@@ -90,14 +90,14 @@ TEST_F(DownloadServerTest, DownloadsEveryNeededFileWithProgress) {
   EXPECT_GE(totals.front(), 0);
   std::vector<std::string> items;
   for (const Message& m : reports.messages) {
-    if (m.id != WMU_ITEM_PROGRESS) continue;
+    if (m.id != MessageId::kItemProgress) continue;
     EXPECT_GE(m.wparam, 0);
     EXPECT_LE(m.wparam, 100);
     if (items.empty() || items.back() != m.text) items.push_back(m.text);
   }
   EXPECT_EQ(items, (std::vector<std::string>{"readme.txt", "big.bin", "empty.dat"}));
   const Message& last_item = reports.messages[reports.messages.size() - 3];
-  EXPECT_EQ(last_item.id, WMU_ITEM_PROGRESS);
+  EXPECT_EQ(last_item.id, MessageId::kItemProgress);
   EXPECT_EQ(last_item.wparam, 100);
 
   EXPECT_TRUE(log_.Contains("CDownload::InitInstance"));
@@ -142,22 +142,50 @@ TEST_F(DownloadServerTest, AFailedLocationFallsBackToTheNext) {
   }
 }
 
+TEST_F(DownloadServerTest, AFailedDownloadSaysWhyInItsError) {
+  const std::string body = Content(40000, 4);
+  server_.ServeStatus("/a/g.bin", 404, "no");
+  server_.ServeStatus("/b/g.bin", 404, "no");
+  DownloadOf(AddDownload("dir\\g.bin", {server_.Url("/a/g.bin"), server_.Url("/b/g.bin")})).md5 =
+      CMd5::HexOf(body);
+  Reports reports = Run(PlentyOfSpace());
+  ASSERT_TRUE(reports.FailedWith(UpdateError::kFileNotFound));
+  const ErrorDetail* detail = ErrorDetailOf(*reports.Last());
+  ASSERT_NE(detail, nullptr);
+  EXPECT_EQ(detail->http_status, 404);
+  EXPECT_EQ(detail->location, server_.Url("/b/g.bin"));  // the last one tried
+  EXPECT_EQ(detail->reason, "HTTP status 404");
+}
+
+TEST_F(DownloadServerTest, ATransferCutOffSaysWhyInItsError) {
+  const std::string body = Content(40000, 4);
+  server_.ServeCutOff("/a/g.bin", body, 500);
+  DownloadOf(AddDownload("g.bin", {server_.Url("/a/g.bin")})).md5 = CMd5::HexOf(body);
+  Reports reports = Run(PlentyOfSpace());
+  ASSERT_TRUE(reports.FailedWith(UpdateError::kCopyFailed));
+  const ErrorDetail* detail = ErrorDetailOf(*reports.Last());
+  ASSERT_NE(detail, nullptr);
+  EXPECT_EQ(detail->http_status, 200);
+  EXPECT_EQ(detail->location, server_.Url("/a/g.bin"));
+  EXPECT_FALSE(detail->reason.empty());
+}
+
 TEST_F(DownloadServerTest, EveryLocationFailingIsAnError) {
   const std::string body = Content(40000, 4);
   struct Case {
     const char* name;
     std::function<void(TestHttpServer&, const std::string&)> serve;
-    int code;
+    UpdateError code;
     std::string text;
   };
   const Case cases[] = {
       {"not found", [](TestHttpServer& s, const std::string& p) { s.ServeStatus(p, 404, "no"); },
-       ERROR_FILE_NOT_FOUND, "dir\\g.bin"},
+       UpdateError::kFileNotFound, "dir\\g.bin"},
       {"cut off", [&body](TestHttpServer& s, const std::string& p) { s.ServeCutOff(p, body, 500); },
-       ERROR_COPY_FAILED, "g.bin"},
+       UpdateError::kCopyFailed, "g.bin"},
       {"wrong digest",
        [](TestHttpServer& s, const std::string& p) { s.ServeFile(p, Content(40000, 5)); },
-       ERROR_COPY_FAILED, "g.bin"},
+       UpdateError::kCopyFailed, "g.bin"},
   };
   int round = 0;
   for (const Case& c : cases) {
@@ -247,7 +275,7 @@ TEST_F(DownloadServerTest, AnAnswerWithoutALengthIsDownloaded) {
   std::int64_t bytes = -1;
   int byte_reports = 0;
   for (const Message& m : reports.messages) {
-    if (m.id != WMU_ITEM_PROGRESS || m.text != "chunked.bin" || m.lparam == 0) continue;
+    if (m.id != MessageId::kItemProgress || m.text != "chunked.bin" || m.lparam == 0) continue;
     EXPECT_EQ(m.wparam, 0) << "no percentage without a total";
     EXPECT_GT(m.lparam, bytes);
     bytes = m.lparam;
@@ -256,7 +284,7 @@ TEST_F(DownloadServerTest, AnAnswerWithoutALengthIsDownloaded) {
   EXPECT_GE(byte_reports, 2);
 
   free = 5000;
-  ASSERT_TRUE(Run(deps).FailedWith(ERROR_NO_DISK_SPACE));
+  ASSERT_TRUE(Run(deps).FailedWith(UpdateError::kNoDiskSpace));
 }
 
 TEST_F(DownloadServerTest, ResumesFromTheResumeFileWhenEnabled) {
@@ -311,7 +339,7 @@ TEST_F(DownloadServerTest, NotEnoughDiskSpaceReportsTheBytesNeeded) {
       EXPECT_TRUE(reports.Completed());
       EXPECT_TRUE(platform::FileExists(InTemp("one.bin")));
     } else {
-      ASSERT_TRUE(reports.FailedWith(ERROR_NO_DISK_SPACE));
+      ASSERT_TRUE(reports.FailedWith(UpdateError::kNoDiskSpace));
       EXPECT_EQ(reports.Last()->lparam, total);
       EXPECT_EQ(reports.messages.size(), 1u);
       EXPECT_FALSE(platform::PathExists(InTemp("one.bin")));
@@ -326,8 +354,8 @@ TEST_F(DownloadServerTest, CancelDuringASlowTransferEndsPromptly) {
   server_.ServeFile("/other.bin", Content(3000000));
   AddDownload("slow.bin", {server_.Url("/slow.bin"), server_.Url("/other.bin")});
 
-  for (int command : {COMMAND_CANCEL, COMMAND_FINISH}) {
-    SCOPED_TRACE(command);
+  for (CommandCode command : {CommandCode::kCancel, CommandCode::kFinish}) {
+    SCOPED_TRACE(ToNumber(command));
     auto owner = std::make_shared<CMessageQueue>();
     CDownload task(PlentyOfSpace());
     Launch(task, owner);
@@ -335,7 +363,7 @@ TEST_F(DownloadServerTest, CancelDuringASlowTransferEndsPromptly) {
     bool moving = false;
     while (auto m = owner->TakeFor(download_test::kWaitMs)) {
       ASSERT_FALSE(download_test::IsFinal(*m));
-      if (m->id == WMU_ITEM_PROGRESS && m->wparam > 0) {
+      if (m->id == MessageId::kItemProgress && m->wparam > 0) {
         moving = true;
         break;
       }
@@ -343,7 +371,7 @@ TEST_F(DownloadServerTest, CancelDuringASlowTransferEndsPromptly) {
     ASSERT_TRUE(moving);
     const auto start = std::chrono::steady_clock::now();
     CTaskThread& thread = task;
-    thread.Post(MakeMessage(WMU_COMMAND, command));
+    thread.Post(MakeMessage(MessageId::kCommand, command));
     EXPECT_TRUE(task.WaitForEnd(download_test::kWaitMs));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
     while (auto m = owner->TryTake()) EXPECT_FALSE(download_test::IsFinal(*m));

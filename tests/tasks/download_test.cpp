@@ -47,10 +47,10 @@ TEST_F(DownloadTest, NothingToDownloadCompletesAtOnce) {
     int asked = 0;
     Reports reports = Run(CountingSpace(asked));
     ASSERT_EQ(reports.messages.size(), 3u);
-    EXPECT_EQ(reports.messages[0].id, WMU_ITEM_PROGRESS);
+    EXPECT_EQ(reports.messages[0].id, MessageId::kItemProgress);
     EXPECT_EQ(reports.messages[0].wparam, 100);
     EXPECT_EQ(reports.messages[0].text, "");
-    EXPECT_EQ(reports.messages[1].id, WMU_TOTAL_PROGRESS);
+    EXPECT_EQ(reports.messages[1].id, MessageId::kTotalProgress);
     EXPECT_EQ(reports.messages[1].wparam, 100);
     EXPECT_TRUE(reports.Completed());
     EXPECT_EQ(reports.Last()->lparam, 0);
@@ -84,7 +84,7 @@ TEST_F(DownloadTest, NoLocationGivingASizeIsFileNotFound) {
     CFileData& file = AddDownload("d.bin", c.locations);
     file.name = c.name;
     Reports reports = Run(PlentyOfSpace());
-    ASSERT_TRUE(reports.FailedWith(ERROR_FILE_NOT_FOUND));
+    ASSERT_TRUE(reports.FailedWith(UpdateError::kFileNotFound));
     EXPECT_EQ(reports.Last()->text, c.text);
     EXPECT_EQ(reports.messages.size(), 1u);
     EXPECT_TRUE(reports.ended);
@@ -105,7 +105,7 @@ TEST_F(DownloadTest, DestinationThatIsALinkOrNoFullPathIsRefused) {
     CFileData& file = AddDownload("sub/a.bin", {"ftp://127.0.0.1/a.bin"});
     DownloadOf(file).destination = destination;
     Reports reports = Run(PlentyOfSpace());
-    ASSERT_TRUE(reports.FailedWith(ERROR_COPY_FAILED));
+    ASSERT_TRUE(reports.FailedWith(UpdateError::kCopyFailed));
     EXPECT_EQ(reports.Last()->text, "sub/a.bin");
     EXPECT_EQ(CTemporaryUpdateFiles::Instance().Size(), 0u);
   }
@@ -118,21 +118,21 @@ TEST_F(DownloadTest, TooManyDownloadsAreRefusedBeforeAnyRequest) {
   for (std::size_t i = 0; i <= kMaxDownloadEntries; ++i)
     AddDownload("f" + std::to_string(i) + ".bin", {"ftp://127.0.0.1/f.bin"});
   Reports reports = Run(PlentyOfSpace());
-  ASSERT_TRUE(reports.FailedWith(ERROR_FILE_CORRUPT));
+  ASSERT_TRUE(reports.FailedWith(UpdateError::kFileCorrupt));
   EXPECT_EQ(reports.Last()->text, "updatefile.xml");
 }
 
 TEST_F(DownloadTest, CancelBeforeStartEndsWithoutReport) {
-  for (int command : {COMMAND_CANCEL, COMMAND_FINISH}) {
+  for (CommandCode command : {CommandCode::kCancel, CommandCode::kFinish}) {
     auto owner = std::make_shared<CMessageQueue>();
     CDownload task(PlentyOfSpace());
     task.Start();
-    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    Message set_owner = MakeMessage(MessageId::kSetOwner);
     set_owner.payload = owner;
     task.Post(std::move(set_owner));
     CTaskThread& thread = task;
-    thread.Post(MakeMessage(WMU_COMMAND, command));
-    thread.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    thread.Post(MakeMessage(MessageId::kCommand, command));
+    thread.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
     EXPECT_TRUE(task.WaitForEnd(download_test::kWaitMs));
     EXPECT_EQ(owner->Size(), 0u);
   }

@@ -34,12 +34,13 @@ struct Reports {
 
   const Message* Last() const { return messages.empty() ? nullptr : &messages.back(); }
   bool Completed() const {
-    return Last() && Last()->id == WMU_TASK_COMPLETE && Last()->wparam == TASK_DOWNLOAD;
+    return Last() && Last()->id == MessageId::kTaskComplete &&
+           CodeOf<TaskId>(*Last()) == TaskId::kDownload;
   }
-  bool FailedWith(int code) const {
-    return Last() && Last()->id == WMU_ERROR && Last()->wparam == code;
+  bool FailedWith(UpdateError code) const {
+    return Last() && Last()->id == MessageId::kError && CodeOf<UpdateError>(*Last()) == code;
   }
-  std::vector<int> Percents(std::uint32_t id) const {
+  std::vector<int> Percents(MessageId id) const {
     std::vector<int> percents;
     for (const Message& m : messages)
       if (m.id == id) percents.push_back(static_cast<int>(m.wparam));
@@ -47,7 +48,9 @@ struct Reports {
   }
 };
 
-inline bool IsFinal(const Message& m) { return m.id == WMU_TASK_COMPLETE || m.id == WMU_ERROR; }
+inline bool IsFinal(const Message& m) {
+  return m.id == MessageId::kTaskComplete || m.id == MessageId::kError;
+}
 
 class DownloadTest : public ::testing::Test {
  protected:
@@ -104,10 +107,10 @@ class DownloadTest : public ::testing::Test {
   // Starts the task as the update process does.
   static void Launch(CDownload& task, const std::shared_ptr<CMessageQueue>& owner) {
     task.Start();
-    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    Message set_owner = MakeMessage(MessageId::kSetOwner);
     set_owner.payload = owner;
     task.Post(std::move(set_owner));
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
   }
 
   // Takes the owner's messages up to the final report (or none within the bound).

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,18 +40,23 @@ class InstallFilesTest : public ::testing::Test {
     total_ = worker.TotalUnits();
     worker.Start();
     SetOwner(worker, owner);
-    worker.Post(MakeMessage(WMU_INSTALL_PART_START));
+    worker.Post(MakeMessage(MessageId::kInstallPartStart));
     std::vector<std::string> lines;
+    error_detail_.reset();
     while (auto m = owner->TakeFor(kWaitMs)) {
       lines.push_back(Describe(*m));
-      if (m->id == WMU_QUESTION) worker.Post(MakeMessage(WMU_ANSWER, m->wparam, answer));
-      if (m->id == WMU_WARNING) worker.Post(MakeMessage(WMU_WARNING_ACK));
-      if (m->id == WMU_INSTALL_PART_DONE || m->id == WMU_ERROR) break;
+      if (const ErrorDetail* detail = ErrorDetailOf(*m)) error_detail_ = *detail;
+      if (m->id == MessageId::kQuestion)
+        worker.Post(MakeMessage(MessageId::kAnswer, m->wparam, answer));
+      if (m->id == MessageId::kWarning) worker.Post(MakeMessage(MessageId::kWarningAck));
+      if (m->id == MessageId::kInstallPartDone || m->id == MessageId::kError) break;
     }
     worker.Stop();
     return lines;
   }
   std::string ComponentLog() const { return folder_.Read("component.log"); }
+
+  std::optional<ErrorDetail> error_detail_;  // the reason of the last run's error
 
   TempFolder folder_;
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_ / "config"};
@@ -173,6 +180,42 @@ TEST_F(InstallFilesTest, RunErrorsAndWebLocations) {
                                                "www.example.invalid/setup|-x|"}));
 }
 
+TEST_F(InstallFilesTest, AFailedActionSaysWhyInItsError) {
+  starter_ = [](const std::string&, const std::string&, const std::string&) {
+    platform::StartResult result;
+    result.status = platform::Status::Fail("permission denied");
+    return result;
+  };
+  const std::string refused = folder_.Write("app/refused", "x");
+  const std::string broken = folder_.Write("download/broken.zip", "not a zip archive");
+  struct Case {
+    std::function<void(CFileData&)> add;
+    std::string last_report;
+    std::string location;
+    std::string reason;  // "": any text
+  } cases[] = {
+      {[&](CFileData& f) { AddRun(f, refused, "", false); }, "error 7 " + refused, refused,
+       "permission denied"},
+      {[&](CFileData& f) { AddRun(f, folder_ / "app/missing", "", false); },
+       "error 4 " + folder_ / "app/missing", folder_ / "app/missing", "the file does not exist"},
+      {[&](CFileData& f) { AddUnzip(f, broken, folder_ / "app"); }, "error 12 " + broken, broken,
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.last_report);
+    CUpdateFileData::ResetInstance();
+    c.add(AddFile("Action"));
+    EXPECT_EQ(RunPart().back(), c.last_report);
+    ASSERT_TRUE(error_detail_);
+    EXPECT_EQ(error_detail_->location, c.location);
+    EXPECT_EQ(error_detail_->http_status, 0);
+    if (c.reason.empty())
+      EXPECT_FALSE(error_detail_->reason.empty());
+    else
+      EXPECT_EQ(error_detail_->reason, c.reason);
+  }
+}
+
 TEST_F(InstallFilesTest, AWaitedRunEndsAtOnceWhenStopped) {
   platform::ProcessId child = 0;
   starter_ = [&](const std::string& location, const std::string& parameters,
@@ -186,7 +229,7 @@ TEST_F(InstallFilesTest, AWaitedRunEndsAtOnceWhenStopped) {
   CInstallFiles worker(InstallFilesDeps{&journal_, starter_});
   worker.Start();
   SetOwner(worker, owner);
-  worker.Post(MakeMessage(WMU_INSTALL_PART_START));
+  worker.Post(MakeMessage(MessageId::kInstallPartStart));
   auto first = owner->TakeFor(kWaitMs);
   ASSERT_TRUE(first);
   EXPECT_EQ(Describe(*first), "progress Setup (execute) 0/1 0");

@@ -125,13 +125,14 @@ TEST_F(ApplicationCloserTest, TheInstallClosesTheRunningApplicationBeforeCopying
   CInstall task(deps);
   task.Start();
   SetOwner(task, owner);
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
   auto question = owner->TakeFor(kWaitMs);
   ASSERT_TRUE(question);
   EXPECT_EQ(Describe(*question), "question 2 Demo");
-  task.Post(MakeMessage(WMU_ANSWER, QUESTION_CLOSE_APPLICATION, 0));
-  auto lines = DescribeAll(TakeUntil(
-      *owner, [](const Message& m) { return m.id == WMU_TASK_COMPLETE || m.id == WMU_ERROR; }));
+  task.Post(MakeMessage(MessageId::kAnswer, QuestionId::kCloseApplication, 0));
+  auto lines = DescribeAll(TakeUntil(*owner, [](const Message& m) {
+    return m.id == MessageId::kTaskComplete || m.id == MessageId::kError;
+  }));
   ASSERT_FALSE(lines.empty());
   EXPECT_EQ(lines.back(), "complete 7");
   EXPECT_TRUE(closed);

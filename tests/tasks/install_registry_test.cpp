@@ -23,31 +23,31 @@ constexpr std::int64_t kWaitMs = 10000;
 
 std::string Describe(const Message& m) {
   switch (m.id) {
-    case WMU_INSTALL_PROGRESS: {
+    case MessageId::kInstallProgress: {
       const auto& p = std::any_cast<const InstallProgress&>(m.payload);
       return "progress " + p.item + " " + std::to_string(p.item_done) + "/" +
              std::to_string(p.item_total) + " " + std::to_string(p.cumulative_done);
     }
-    case WMU_ERROR:
+    case MessageId::kError:
       return "error " + std::to_string(m.wparam) + " " + m.text;
-    case WMU_INSTALL_PART_DONE:
+    case MessageId::kInstallPartDone:
       return "done " + std::to_string(m.wparam);
     default:
-      return "message " + std::to_string(m.id);
+      return "message " + std::to_string(ToNumber(m.id));
   }
 }
 
 std::vector<std::string> RunPart(CTaskThread& worker) {
   auto owner = std::make_shared<CMessageQueue>();
   worker.Start();
-  Message set_owner = MakeMessage(WMU_SET_OWNER);
+  Message set_owner = MakeMessage(MessageId::kSetOwner);
   set_owner.payload = owner;
   worker.Post(std::move(set_owner));
-  worker.Post(MakeMessage(WMU_INSTALL_PART_START));
+  worker.Post(MakeMessage(MessageId::kInstallPartStart));
   std::vector<std::string> received;
   while (auto m = owner->TakeFor(kWaitMs)) {
     received.push_back(Describe(*m));
-    if (m->id == WMU_INSTALL_PART_DONE) break;
+    if (m->id == MessageId::kInstallPartDone) break;
   }
   return received;
 }

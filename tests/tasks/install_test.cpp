@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -90,7 +91,7 @@ class InstallTest : public ::testing::Test {
     CInstall task(deps_);
     task.Start();
     SetOwner(task, owner);
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
     std::vector<std::string> lines;
     std::size_t next_answer = 0;
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kWaitMs);
@@ -102,14 +103,16 @@ class InstallTest : public ::testing::Test {
         continue;
       }
       lines.push_back(Describe(*m));
-      if (m->id == WMU_QUESTION) {
+      if (const ErrorDetail* detail = ErrorDetailOf(*m)) error_detail_ = *detail;
+      if (m->id == MessageId::kQuestion) {
         int answer = 0;
-        if (m->wparam == QUESTION_CLOSE_APPLICATION && next_answer < close_answers.size())
+        if (CodeOf<QuestionId>(*m) == QuestionId::kCloseApplication &&
+            next_answer < close_answers.size())
           answer = close_answers[next_answer++];
-        task.Post(MakeMessage(WMU_ANSWER, m->wparam, answer));
+        task.Post(MakeMessage(MessageId::kAnswer, m->wparam, answer));
       }
-      if (m->id == WMU_WARNING) task.Post(MakeMessage(WMU_WARNING_ACK));
-      if (m->id == WMU_TASK_COMPLETE || m->id == WMU_ERROR) break;
+      if (m->id == MessageId::kWarning) task.Post(MakeMessage(MessageId::kWarningAck));
+      if (m->id == MessageId::kTaskComplete || m->id == MessageId::kError) break;
     }
     task.Stop();
     return lines;
@@ -119,7 +122,7 @@ class InstallTest : public ::testing::Test {
     CRollback task(&journal_);
     task.Start();
     SetOwner(task, owner);
-    task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+    task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
     auto report = owner->TakeFor(kWaitMs);
     ASSERT_TRUE(report);
     EXPECT_EQ(Describe(*report), "complete 9");
@@ -143,6 +146,7 @@ class InstallTest : public ::testing::Test {
   FakeProcesses processes_;
   InstallDeps deps_;
   std::vector<std::int64_t> pauses_;
+  std::optional<ErrorDetail> error_detail_;  // the reason of the last error
   int end_after_pauses_ = 0;
   bool cancel_pause_ = false;
   bool application_closed_ = false;
@@ -171,6 +175,15 @@ TEST_F(InstallTest, MergesTheProgressOfItsParts) {
                        "item 0 Registry settings", "item 100 Registry settings", "total 100",
                        "item 100 Registry settings", "total 100", "complete 7"}));
   EXPECT_EQ(folder_.Read("app/demo"), "new program");
+}
+
+TEST_F(InstallTest, AFailedActionKeepsItsReasonUnderTheItemText) {
+  const std::string missing = folder_ / "download/missing-setup";
+  AddRun(AddFile("Demo"), missing, "", true);
+  EXPECT_EQ(RunInstall().back(), "error 4 Demo (execute)");
+  ASSERT_TRUE(error_detail_);
+  EXPECT_EQ(error_detail_->location, missing);
+  EXPECT_EQ(error_detail_->reason, "the file does not exist");
 }
 
 TEST_F(InstallTest, ForwardsQuestionsAndWarningsWithTheItemText) {
@@ -265,11 +278,11 @@ TEST_F(InstallTest, TheRealPauseIsCutShortByACancel) {
   CInstall task(deps_);
   task.Start();
   SetOwner(task, owner);
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
   auto question = owner->TakeFor(kWaitMs);
   ASSERT_TRUE(question);
-  task.Post(MakeMessage(WMU_ANSWER, QUESTION_CLOSE_APPLICATION, 0));
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
+  task.Post(MakeMessage(MessageId::kAnswer, QuestionId::kCloseApplication, 0));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
   const auto before = std::chrono::steady_clock::now();
   EXPECT_TRUE(task.WaitForEnd(kWaitMs));
   EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::seconds(5));
@@ -432,16 +445,16 @@ TEST_F(InstallRollbackTest, ACancelledInstallationIsRolledBack) {
   CInstall task(deps_);
   task.Start();
   SetOwner(task, owner);
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
   auto lines = DescribeAll(TakeUntil(*owner, [](const Message& m) {
-    return m.id == WMU_ITEM_PROGRESS && m.text == "Demo (execute)";
+    return m.id == MessageId::kItemProgress && m.text == "Demo (execute)";
   }));
   ASSERT_EQ(lines.back(), "item 0 Demo (execute)");
   EXPECT_EQ(folder_.Read("app/demo"), "new program");
 
   const auto before_cancel = std::chrono::steady_clock::now();
-  task.Post(MakeMessage(WMU_COMMAND, COMMAND_CANCEL));
-  task.Post(MakeMessage(WMU_QUIT));
+  task.Post(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
+  task.Post(MakeMessage(MessageId::kQuit));
   EXPECT_TRUE(task.WaitForEnd(kWaitMs));
   EXPECT_LT(std::chrono::steady_clock::now() - before_cancel, std::chrono::seconds(5));
   task.Stop();

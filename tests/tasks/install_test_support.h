@@ -23,7 +23,7 @@ namespace install_test {
 constexpr std::int64_t kWaitMs = 10000;
 
 inline void SetOwner(CTaskThread& thread, const std::shared_ptr<CMessageQueue>& owner) {
-  Message set_owner = MakeMessage(WMU_SET_OWNER);
+  Message set_owner = MakeMessage(MessageId::kSetOwner);
   set_owner.payload = owner;
   thread.Post(std::move(set_owner));
 }
@@ -40,36 +40,36 @@ inline std::vector<Message> TakeUntil(CMessageQueue& owner,
   return taken;
 }
 
-inline bool IsId(const Message& m, std::uint32_t id) { return m.id == id; }
+inline bool IsId(const Message& m, MessageId id) { return m.id == id; }
 
 // One line per message, for comparing whole sequences.
 inline std::string Describe(const Message& m) {
   switch (m.id) {
-    case WMU_INSTALL_PROGRESS: {
+    case MessageId::kInstallProgress: {
       const auto& p = std::any_cast<const InstallProgress&>(m.payload);
       return "progress " + p.item + " " + std::to_string(p.item_done) + "/" +
              std::to_string(p.item_total) + " " + std::to_string(p.cumulative_done);
     }
-    case WMU_ERROR:
+    case MessageId::kError:
       return "error " + std::to_string(m.wparam) + " " + m.text;
-    case WMU_WARNING:
+    case MessageId::kWarning:
       return "warning " + std::to_string(m.wparam) + " " + m.text;
-    case WMU_QUESTION:
+    case MessageId::kQuestion:
       return "question " + std::to_string(m.wparam) + " " + m.text;
-    case WMU_INSTALL_PART_DONE:
+    case MessageId::kInstallPartDone:
       return "done " + std::to_string(m.wparam);
-    case WMU_ITEM_PROGRESS:
+    case MessageId::kItemProgress:
       return "item " + std::to_string(m.wparam) + " " + m.text;
-    case WMU_TOTAL_PROGRESS:
+    case MessageId::kTotalProgress:
       return "total " + std::to_string(m.wparam);
-    case WMU_TASK_COMPLETE:
+    case MessageId::kTaskComplete:
       return "complete " + std::to_string(m.wparam);
-    case WMU_BYTES_PROGRESS:
+    case MessageId::kBytesProgress:
       return "bytes " + std::to_string(m.wparam) + "/" + std::to_string(m.lparam);
-    case WMU_WORKER_DONE:
+    case MessageId::kWorkerDone:
       return "worker done";
     default:
-      return "message " + std::to_string(m.id);
+      return "message " + std::to_string(ToNumber(m.id));
   }
 }
 

@@ -30,12 +30,15 @@ std::string Content(std::size_t size) {
   return s;
 }
 
-// The messages of one transfer: progress, then WMU_WORKER_DONE or WMU_ERROR.
+// The messages of one transfer: progress, then MessageId::kWorkerDone or MessageId::kError.
 struct Outcome {
   std::vector<Message> progress;
   std::optional<Message> end;
-  bool Done() const { return end && end->id == WMU_WORKER_DONE; }
-  bool Failed() const { return end && end->id == WMU_ERROR && end->wparam == ERROR_COPY_FAILED; }
+  bool Done() const { return end && end->id == MessageId::kWorkerDone; }
+  bool Failed() const {
+    return end && end->id == MessageId::kError &&
+           CodeOf<UpdateError>(*end) == UpdateError::kCopyFailed;
+  }
 };
 
 Outcome WaitForTransfer(CMessageQueue& owner) {
@@ -47,7 +50,7 @@ Outcome WaitForTransfer(CMessageQueue& owner) {
                     .count();
     auto message = owner.TakeFor(std::max<std::int64_t>(left, 1));
     if (!message) break;
-    if (message->id == WMU_BYTES_PROGRESS) {
+    if (message->id == MessageId::kBytesProgress) {
       outcome.progress.push_back(*message);
       continue;
     }
@@ -412,7 +415,7 @@ TEST_F(InternetTest, AbortStopsTheTransferWithoutAReport) {
   ASSERT_TRUE(net().DownloadFile(server_.Url("/long.bin"), local, false));
   auto first = owner_->TakeFor(kWaitMs);
   ASSERT_TRUE(first);
-  ASSERT_EQ(first->id, WMU_BYTES_PROGRESS);
+  ASSERT_EQ(first->id, MessageId::kBytesProgress);
   auto start = std::chrono::steady_clock::now();
   net().Abort();
 
@@ -424,7 +427,7 @@ TEST_F(InternetTest, AbortStopsTheTransferWithoutAReport) {
   EXPECT_TRUE(WaitForTransfer(*second_owner).Done());
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   // The worker handled the aborted transfer first: it reported nothing more.
-  while (auto m = owner_->TryTake()) EXPECT_EQ(m->id, WMU_BYTES_PROGRESS);
+  while (auto m = owner_->TryTake()) EXPECT_EQ(m->id, MessageId::kBytesProgress);
   auto size = platform::FileSize(local);
   ASSERT_TRUE(size);
   EXPECT_GT(*size, 0u);

@@ -59,10 +59,10 @@ TEST(LargeArchive, InstallsAndRollsBackOneHundredThousandEntries) {
     CInstallFiles worker(InstallFilesDeps{&journal, {}});
     worker.Start();
     SetOwner(worker, owner);
-    worker.Post(MakeMessage(WMU_INSTALL_PART_START));
+    worker.Post(MakeMessage(MessageId::kInstallPartStart));
     while (auto m = owner->TakeFor(kWaitMs)) {
       last = Describe(*m);
-      if (m->id == WMU_INSTALL_PART_DONE || m->id == WMU_ERROR) break;
+      if (m->id == MessageId::kInstallPartDone || m->id == MessageId::kError) break;
     }
     worker.Stop();
   }

@@ -18,12 +18,12 @@ namespace {
 
 class CRollbackTest : public ::testing::Test {
  protected:
-  std::vector<std::string> Run(int command) {
+  std::vector<std::string> Run(CommandCode command) {
     auto owner = std::make_shared<CMessageQueue>();
     CRollback task(&journal_);
     task.Start();
     SetOwner(task, owner);
-    task.Post(MakeMessage(WMU_COMMAND, command));
+    task.Post(MakeMessage(MessageId::kCommand, command));
     EXPECT_TRUE(task.WaitForEnd(kWaitMs));
     std::vector<std::string> reports;
     results_.clear();
@@ -54,7 +54,7 @@ TEST_F(CRollbackTest, UndoesTheJournalTheLastChangeFirstAndReports) {
   ASSERT_TRUE(journal_.RecordRegistration(VELMORA_COMPONENT_OK));
   ASSERT_TRUE(RegisterComponent(VELMORA_COMPONENT_OK));
 
-  EXPECT_EQ(Run(COMMAND_START_WORKING), std::vector<std::string>{"complete 9"});
+  EXPECT_EQ(Run(CommandCode::kStartWorking), std::vector<std::string>{"complete 9"});
   EXPECT_EQ(folder_.Read("app/app.bin"), "old");
   EXPECT_FALSE(platform::PathExists(folder_ / "app/new"));
   EXPECT_EQ(folder_.Read("component.log"), "register\nunregister\n");
@@ -66,7 +66,7 @@ TEST_F(CRollbackTest, UndoesTheJournalTheLastChangeFirstAndReports) {
 
 TEST_F(CRollbackTest, ChangesThatCannotBeUndoneAreLoggedAndTheTaskStillEnds) {
   ASSERT_TRUE(journal_.RecordRegistration(VELMORA_COMPONENT_NONE));
-  EXPECT_EQ(Run(COMMAND_START_WORKING), std::vector<std::string>{"complete 9"});
+  EXPECT_EQ(Run(CommandCode::kStartWorking), std::vector<std::string>{"complete 9"});
   EXPECT_TRUE(log_.Contains("rollback: 1 changes not undone"));
   EXPECT_EQ(results_, std::vector<std::int64_t>{1});  // the changes not undone
 }
@@ -75,8 +75,8 @@ TEST_F(CRollbackTest, CancelAndFinishEndWithoutUndoing) {
   std::string program = folder_.Write("app/app.bin", "old");
   ASSERT_TRUE(journal_.RecordFileReplace(program));
   ASSERT_TRUE(platform::WriteFileAtomic(program, "new"));
-  for (int command : {COMMAND_CANCEL, COMMAND_FINISH}) {
-    EXPECT_TRUE(Run(command).empty()) << command;
+  for (CommandCode command : {CommandCode::kCancel, CommandCode::kFinish}) {
+    EXPECT_TRUE(Run(command).empty()) << ToNumber(command);
     EXPECT_EQ(folder_.Read("app/app.bin"), "new");
   }
 }

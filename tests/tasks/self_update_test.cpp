@@ -410,8 +410,8 @@ class DescriptionNetwork : public ICheckVersionNetwork {
     auto it = files_.find(location);
     if (it == files_.end() || !owner_) return false;
     const bool written = platform::WriteFileAtomic(path, it->second).ok();
-    owner_->Post(written ? MakeMessage(WMU_WORKER_DONE)
-                         : MakeMessage(WMU_ERROR, ERROR_COPY_FAILED));
+    owner_->Post(written ? MakeMessage(MessageId::kWorkerDone)
+                         : MakeMessage(MessageId::kError, UpdateError::kCopyFailed));
     return true;
   }
   std::string QueryUpdateApi(const std::string&) override { return {}; }
@@ -472,20 +472,20 @@ TEST_P(SelfUpdateCheckTest, TheFactorysCheckPreparesTheHandOff) {
   CheckVersionDeps deps;
   deps.network = network;
   CTaskFactory factory(std::move(deps));
-  std::unique_ptr<CTaskThread> task = factory.CreateTask(TASK_CHECKVERSION);
+  std::unique_ptr<CTaskThread> task = factory.CreateTask(TaskId::kCheckVersion);
   ASSERT_TRUE(task);
   auto owner = std::make_shared<CMessageQueue>();
   task->Start();
-  Message set_owner = MakeMessage(WMU_SET_OWNER);
+  Message set_owner = MakeMessage(MessageId::kSetOwner);
   set_owner.payload = owner;
   task->Post(std::move(set_owner));
-  task->Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING));
+  task->Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
   std::optional<Message> report = owner->TakeFor(kWaitMs);
   ASSERT_TRUE(report);
   ASSERT_TRUE(task->WaitForEnd(kWaitMs));
   task.reset();
 
-  EXPECT_EQ(report->id, c.new_version ? WMU_TASK_COMPLETE : WMU_ERROR);
+  EXPECT_EQ(report->id, c.new_version ? MessageId::kTaskComplete : MessageId::kError);
   const CUpdateFileData& data = CUpdateFileData::Instance();
   ASSERT_EQ(data.files.size(), c.prepared ? 1u : 0u);
   if (c.prepared) {

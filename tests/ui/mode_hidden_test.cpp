@@ -12,7 +12,7 @@ enum class Target { kProcess, kInterface };
 
 struct Post {
   Target target;
-  std::uint32_t id;
+  MessageId id;
   std::int64_t wparam;
   std::int64_t lparam;
   std::int64_t delay_ms;  // 0: at once
@@ -22,8 +22,8 @@ struct Post {
 
 std::ostream& operator<<(std::ostream& out, const Post& post) {
   return out << (post.target == Target::kProcess ? "process" : "interface") << " 0x" << std::hex
-             << post.id << std::dec << " (" << post.wparam << ", " << post.lparam << ") after "
-             << post.delay_ms << " ms";
+             << ToNumber(post.id) << std::dec << " (" << post.wparam << ", " << post.lparam
+             << ") after " << post.delay_ms << " ms";
 }
 
 class RecordingHost : public IModeHost {
@@ -45,8 +45,22 @@ class RecordingHost : public IModeHost {
   }
 };
 
-Post ToProcess(std::uint32_t id, std::int64_t wparam, std::int64_t lparam, std::int64_t delay = 0) {
-  return Post{Target::kProcess, id, wparam, lparam, delay};
+// A parameter as the message carries it: a code by its number.
+template <typename Parameter>
+std::int64_t Number(Parameter parameter) {
+  if constexpr (std::is_enum_v<Parameter>)
+    return ToNumber(parameter);
+  else
+    return parameter;
+}
+
+template <typename W, typename L>
+Post ToProcess(MessageId id, W wparam, L lparam, std::int64_t delay = 0) {
+  return Post{Target::kProcess, id, Number(wparam), Number(lparam), delay};
+}
+
+Post ToInterface(MessageId id, TaskId task) {
+  return Post{Target::kInterface, id, ToNumber(task), 0, 0};
 }
 
 struct ReactionCase {
@@ -56,63 +70,69 @@ struct ReactionCase {
 };
 
 std::vector<ReactionCase> ReactionCases() {
-  const Post next_after_pause = ToProcess(WMU_COMMAND, COMMAND_NEXT_TASK, 0, 250);
-  const Post finish_after_pause = ToProcess(WMU_COMMAND, COMMAND_FINISH, 0, 250);
-  const Post rollback = ToProcess(WMU_COMMAND, COMMAND_START_TASK, TASK_ROLLBACK);
+  const Post next_after_pause = ToProcess(MessageId::kCommand, CommandCode::kNextTask, 0, 250);
+  const Post finish_after_pause = ToProcess(MessageId::kCommand, CommandCode::kFinish, 0, 250);
+  const Post rollback = ToProcess(MessageId::kCommand, CommandCode::kStartTask, TaskId::kRollback);
   return {
       {"StartedHtmlMessage",
-       MakeMessage(WMU_TASK_STARTED, TASK_HTMLMESSAGE),
-       {ToProcess(WMU_TASK_COMPLETE, TASK_HTMLMESSAGE, 0)}},
+       MakeMessage(MessageId::kTaskStarted, TaskId::kHtmlMessage),
+       {ToProcess(MessageId::kTaskComplete, TaskId::kHtmlMessage, 0)}},
       {"StartedLicense",
-       MakeMessage(WMU_TASK_STARTED, TASK_LICENSE),
-       {ToProcess(WMU_TASK_COMPLETE, TASK_LICENSE, 0)}},
+       MakeMessage(MessageId::kTaskStarted, TaskId::kLicense),
+       {ToProcess(MessageId::kTaskComplete, TaskId::kLicense, 0)}},
       {"StartedSelectUpdate",
-       MakeMessage(WMU_TASK_STARTED, TASK_SELECTUPDATE),
-       {ToProcess(WMU_TASK_COMPLETE, TASK_SELECTUPDATE, 0)}},
-      {"StartedInit", MakeMessage(WMU_TASK_STARTED, TASK_INIT), {}},
-      {"StartedCheckVersion", MakeMessage(WMU_TASK_STARTED, TASK_CHECKVERSION), {}},
-      {"StartedDownload", MakeMessage(WMU_TASK_STARTED, TASK_DOWNLOAD), {}},
-      {"StartedInstall", MakeMessage(WMU_TASK_STARTED, TASK_INSTALL), {}},
-      {"StartedRollback", MakeMessage(WMU_TASK_STARTED, TASK_ROLLBACK), {}},
-      {"CompleteInit", MakeMessage(WMU_TASK_COMPLETE, TASK_INIT), {next_after_pause}},
+       MakeMessage(MessageId::kTaskStarted, TaskId::kSelectUpdate),
+       {ToProcess(MessageId::kTaskComplete, TaskId::kSelectUpdate, 0)}},
+      {"StartedInit", MakeMessage(MessageId::kTaskStarted, TaskId::kInit), {}},
+      {"StartedCheckVersion", MakeMessage(MessageId::kTaskStarted, TaskId::kCheckVersion), {}},
+      {"StartedDownload", MakeMessage(MessageId::kTaskStarted, TaskId::kDownload), {}},
+      {"StartedInstall", MakeMessage(MessageId::kTaskStarted, TaskId::kInstall), {}},
+      {"StartedRollback", MakeMessage(MessageId::kTaskStarted, TaskId::kRollback), {}},
+      {"CompleteInit", MakeMessage(MessageId::kTaskComplete, TaskId::kInit), {next_after_pause}},
       {"CompleteCheckVersion",
-       MakeMessage(WMU_TASK_COMPLETE, TASK_CHECKVERSION, 1),
+       MakeMessage(MessageId::kTaskComplete, TaskId::kCheckVersion, 1),
        {next_after_pause}},
-      {"CompleteHtmlMessage", MakeMessage(WMU_TASK_COMPLETE, TASK_HTMLMESSAGE), {}},
-      {"CompleteLicense", MakeMessage(WMU_TASK_COMPLETE, TASK_LICENSE), {}},
-      {"CompleteSelectUpdate", MakeMessage(WMU_TASK_COMPLETE, TASK_SELECTUPDATE), {}},
+      {"CompleteHtmlMessage", MakeMessage(MessageId::kTaskComplete, TaskId::kHtmlMessage), {}},
+      {"CompleteLicense", MakeMessage(MessageId::kTaskComplete, TaskId::kLicense), {}},
+      {"CompleteSelectUpdate", MakeMessage(MessageId::kTaskComplete, TaskId::kSelectUpdate), {}},
       {"CompleteDownload",
-       MakeMessage(WMU_TASK_COMPLETE, TASK_DOWNLOAD),
-       {ToProcess(WMU_COMMAND, COMMAND_NEXT_TASK, 0, 1250)}},
-      {"CompleteInstall", MakeMessage(WMU_TASK_COMPLETE, TASK_INSTALL), {finish_after_pause}},
-      {"CompleteRollback", MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK), {finish_after_pause}},
+       MakeMessage(MessageId::kTaskComplete, TaskId::kDownload),
+       {ToProcess(MessageId::kCommand, CommandCode::kNextTask, 0, 1250)}},
+      {"CompleteInstall",
+       MakeMessage(MessageId::kTaskComplete, TaskId::kInstall),
+       {finish_after_pause}},
+      {"CompleteRollback",
+       MakeMessage(MessageId::kTaskComplete, TaskId::kRollback),
+       {finish_after_pause}},
       {"ErrorNoNewVersion",
-       MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION),
-       {ToProcess(WMU_COMMAND, COMMAND_FINISH, 0)}},
-      {"ErrorUnknown", MakeMessage(WMU_ERROR, ERROR_UNKNOWN), {rollback}},
-      {"ErrorServer", MakeMessage(WMU_ERROR, ERROR_SERVER), {rollback}},
-      {"ErrorDiskSpace", MakeMessage(WMU_ERROR, ERROR_NO_DISK_SPACE, 5 << 20), {rollback}},
-      {"ErrorCloseApplication",
-       MakeMessage(WMU_ERROR, ERROR_CLOSE_APPLICATION, 0, "App"),
+       MakeMessage(MessageId::kError, UpdateError::kNoNewVersion),
+       {ToProcess(MessageId::kCommand, CommandCode::kFinish, 0)}},
+      {"ErrorUnknown", MakeMessage(MessageId::kError, UpdateError::kUnknown), {rollback}},
+      {"ErrorServer", MakeMessage(MessageId::kError, UpdateError::kServer), {rollback}},
+      {"ErrorDiskSpace",
+       MakeMessage(MessageId::kError, UpdateError::kNoDiskSpace, 5 << 20),
        {rollback}},
-      {"ErrorUnzip", MakeMessage(WMU_ERROR, ERROR_UNZIP_FAILED), {rollback}},
+      {"ErrorCloseApplication",
+       MakeMessage(MessageId::kError, UpdateError::kCloseApplication, 0, "App"),
+       {rollback}},
+      {"ErrorUnzip", MakeMessage(MessageId::kError, UpdateError::kUnzipFailed), {rollback}},
       {"Warning",
-       MakeMessage(WMU_WARNING, 0, 0, "/opt/app/file"),
-       {ToProcess(WMU_WARNING_ACK, 0, 0)}},
+       MakeMessage(MessageId::kWarning, 0, 0, "/opt/app/file"),
+       {ToProcess(MessageId::kWarningAck, 0, 0)}},
       {"QuestionDelete",
-       MakeMessage(WMU_QUESTION, QUESTION_DELETE_FILE, 77),
-       {ToProcess(WMU_ANSWER, QUESTION_DELETE_FILE, 0)}},
+       MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 77),
+       {ToProcess(MessageId::kAnswer, QuestionId::kDeleteFile, 0)}},
       {"QuestionClose",
-       MakeMessage(WMU_QUESTION, QUESTION_CLOSE_APPLICATION, 0, "App"),
-       {ToProcess(WMU_ANSWER, QUESTION_CLOSE_APPLICATION, 0)}},
+       MakeMessage(MessageId::kQuestion, QuestionId::kCloseApplication, 0, "App"),
+       {ToProcess(MessageId::kAnswer, QuestionId::kCloseApplication, 0)}},
       {"QuestionRegister",
-       MakeMessage(WMU_QUESTION, QUESTION_REGISTER_FILE, 78),
-       {ToProcess(WMU_ANSWER, QUESTION_REGISTER_FILE, 0)}},
-      {"ItemProgress", MakeMessage(WMU_ITEM_PROGRESS, 50, 0, "file"), {}},
-      {"TotalProgress", MakeMessage(WMU_TOTAL_PROGRESS, 50), {}},
-      {"StatusChanged", MakeMessage(WMU_STATUS_CHANGED), {}},
-      {"ShowNotifier", MakeMessage(WMU_SHOW_NOTIFIER, 0, 0, "Title", "Text"), {}},
-      {"UnknownMessage", MakeMessage(0x8FFF, 1, 2), {}},
+       MakeMessage(MessageId::kQuestion, QuestionId::kRegisterFile, 78),
+       {ToProcess(MessageId::kAnswer, QuestionId::kRegisterFile, 0)}},
+      {"ItemProgress", MakeMessage(MessageId::kItemProgress, 50, 0, "file"), {}},
+      {"TotalProgress", MakeMessage(MessageId::kTotalProgress, 50), {}},
+      {"StatusChanged", MakeMessage(MessageId::kStatusChanged), {}},
+      {"ShowNotifier", MakeMessage(MessageId::kShowNotifier, 0, 0, "Title", "Text"), {}},
+      {"UnknownMessage", MakeMessage(static_cast<MessageId>(0x8FFF), 1, 2), {}},
   };
 }
 
@@ -120,7 +140,7 @@ class HiddenModeReaction : public ::testing::TestWithParam<ReactionCase> {};
 
 TEST_P(HiddenModeReaction, PostsWhatTheTableSays) {
   RecordingHost host;
-  CModeHidden mode(host, TASK_CHECKVERSION);
+  CModeHidden mode(host, TaskId::kCheckVersion);
   mode.OnMessage(GetParam().message);
   EXPECT_EQ(host.posts, GetParam().expected);
 }
@@ -130,51 +150,52 @@ INSTANTIATE_TEST_SUITE_P(Messages, HiddenModeReaction, ::testing::ValuesIn(React
 
 TEST(HiddenMode, CreateCatchesUpWithTheTaskItWasCreatedWith) {
   RecordingHost host;
-  CModeHidden mode(host, TASK_DOWNLOAD);
+  CModeHidden mode(host, TaskId::kDownload);
   EXPECT_TRUE(host.posts.empty());  // nothing before Create
   mode.Create();
   ASSERT_EQ(host.posts,
-            (std::vector<Post>{Post{Target::kInterface, WMU_TASK_STARTED, TASK_DOWNLOAD, 0, 0}}));
+            (std::vector<Post>{ToInterface(MessageId::kTaskStarted, TaskId::kDownload)}));
   // Fed back as the loop would, the catch-up enters the running task's state quietly.
-  Message catch_up = MakeMessage(WMU_TASK_STARTED, TASK_DOWNLOAD);
+  Message catch_up = MakeMessage(MessageId::kTaskStarted, TaskId::kDownload);
   mode.OnMessage(catch_up);
-  EXPECT_EQ(mode.CurrentTask(), TASK_DOWNLOAD);
+  EXPECT_EQ(mode.CurrentTask(), TaskId::kDownload);
   EXPECT_EQ(host.posts.size(), 1u);
 }
 
 TEST(HiddenMode, CreatedOnAnInteractiveTaskCompletesItThroughTheCatchUp) {
   RecordingHost host;
-  CModeHidden mode(host, TASK_LICENSE);
+  CModeHidden mode(host, TaskId::kLicense);
   mode.Create();
-  mode.OnMessage(MakeMessage(WMU_TASK_STARTED, TASK_LICENSE));
-  EXPECT_EQ(host.posts.back(), ToProcess(WMU_TASK_COMPLETE, TASK_LICENSE, 0));
+  mode.OnMessage(MakeMessage(MessageId::kTaskStarted, TaskId::kLicense));
+  EXPECT_EQ(host.posts.back(), ToProcess(MessageId::kTaskComplete, TaskId::kLicense, 0));
 }
 
 TEST(HiddenMode, StartedTaskBecomesTheCurrentTask) {
   RecordingHost host;
-  CModeHidden mode(host, TASK_INIT);
-  mode.OnMessage(MakeMessage(WMU_TASK_STARTED, TASK_INSTALL));
-  EXPECT_EQ(mode.CurrentTask(), TASK_INSTALL);
+  CModeHidden mode(host, TaskId::kInit);
+  mode.OnMessage(MakeMessage(MessageId::kTaskStarted, TaskId::kInstall));
+  EXPECT_EQ(mode.CurrentTask(), TaskId::kInstall);
 }
 
 TEST(HiddenMode, AnswersQuestionsInOrderWithoutDelay) {
   RecordingHost host;
-  CModeHidden mode(host, TASK_INSTALL);
-  mode.OnMessage(MakeMessage(WMU_QUESTION, QUESTION_CLOSE_APPLICATION, 0, "App"));
-  mode.OnMessage(MakeMessage(WMU_QUESTION, QUESTION_DELETE_FILE, 1));
-  mode.OnMessage(MakeMessage(WMU_QUESTION, QUESTION_REGISTER_FILE, 2));
-  EXPECT_EQ(host.posts, (std::vector<Post>{ToProcess(WMU_ANSWER, QUESTION_CLOSE_APPLICATION, 0),
-                                           ToProcess(WMU_ANSWER, QUESTION_DELETE_FILE, 0),
-                                           ToProcess(WMU_ANSWER, QUESTION_REGISTER_FILE, 0)}));
+  CModeHidden mode(host, TaskId::kInstall);
+  mode.OnMessage(MakeMessage(MessageId::kQuestion, QuestionId::kCloseApplication, 0, "App"));
+  mode.OnMessage(MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 1));
+  mode.OnMessage(MakeMessage(MessageId::kQuestion, QuestionId::kRegisterFile, 2));
+  EXPECT_EQ(host.posts,
+            (std::vector<Post>{ToProcess(MessageId::kAnswer, QuestionId::kCloseApplication, 0),
+                               ToProcess(MessageId::kAnswer, QuestionId::kDeleteFile, 0),
+                               ToProcess(MessageId::kAnswer, QuestionId::kRegisterFile, 0)}));
 }
 
 TEST(HiddenMode, InstallFinishesOnlyAfterThePause) {
   RecordingHost host;
-  CModeHidden mode(host, TASK_INSTALL);
-  mode.OnMessage(MakeMessage(WMU_TASK_COMPLETE, TASK_INSTALL, 1));
+  CModeHidden mode(host, TaskId::kInstall);
+  mode.OnMessage(MakeMessage(MessageId::kTaskComplete, TaskId::kInstall, 1));
   ASSERT_EQ(host.posts.size(), 1u);
-  EXPECT_EQ(host.posts[0].id, static_cast<std::uint32_t>(WMU_COMMAND));
-  EXPECT_EQ(host.posts[0].wparam, COMMAND_FINISH);
+  EXPECT_EQ(host.posts[0].id, MessageId::kCommand);
+  EXPECT_EQ(host.posts[0].wparam, ToNumber(CommandCode::kFinish));
   EXPECT_GE(host.posts[0].delay_ms, 250);
   // Nothing is posted at once: the finish is a timer, not an immediate post.
   for (const Post& post : host.posts) EXPECT_GT(post.delay_ms, 0);
@@ -183,51 +204,52 @@ TEST(HiddenMode, InstallFinishesOnlyAfterThePause) {
 TEST(HiddenMode, RepeatedErrorsAskForTheRollbackEachTime) {
   // The process ignores the second request once the rollback has started.
   RecordingHost host;
-  CModeHidden mode(host, TASK_DOWNLOAD);
-  mode.OnMessage(MakeMessage(WMU_ERROR, ERROR_NO_CONNECTION));
-  mode.OnMessage(MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, "/opt/app/a"));
-  const Post rollback = ToProcess(WMU_COMMAND, COMMAND_START_TASK, TASK_ROLLBACK);
+  CModeHidden mode(host, TaskId::kDownload);
+  mode.OnMessage(MakeMessage(MessageId::kError, UpdateError::kNoConnection));
+  mode.OnMessage(MakeMessage(MessageId::kError, UpdateError::kCopyFailed, 0, "/opt/app/a"));
+  const Post rollback = ToProcess(MessageId::kCommand, CommandCode::kStartTask, TaskId::kRollback);
   EXPECT_EQ(host.posts, (std::vector<Post>{rollback, rollback}));
 }
 
 TEST(HiddenMode, RunWithoutAUserFlowsFromInitToFinish) {
   RecordingHost host;
-  CModeHidden mode(host, TASK_INIT);
+  CModeHidden mode(host, TaskId::kInit);
   mode.Create();
-  for (const Message& m :
-       {MakeMessage(WMU_TASK_STARTED, TASK_INIT), MakeMessage(WMU_TASK_COMPLETE, TASK_INIT),
-        MakeMessage(WMU_TASK_STARTED, TASK_CHECKVERSION),
-        MakeMessage(WMU_TASK_COMPLETE, TASK_CHECKVERSION),
-        MakeMessage(WMU_TASK_STARTED, TASK_HTMLMESSAGE),
-        MakeMessage(WMU_TASK_STARTED, TASK_LICENSE),
-        MakeMessage(WMU_TASK_STARTED, TASK_SELECTUPDATE),
-        MakeMessage(WMU_TASK_STARTED, TASK_DOWNLOAD), MakeMessage(WMU_TASK_COMPLETE, TASK_DOWNLOAD),
-        MakeMessage(WMU_TASK_STARTED, TASK_INSTALL), MakeMessage(WMU_TASK_COMPLETE, TASK_INSTALL)})
+  for (const Message& m : {MakeMessage(MessageId::kTaskStarted, TaskId::kInit),
+                           MakeMessage(MessageId::kTaskComplete, TaskId::kInit),
+                           MakeMessage(MessageId::kTaskStarted, TaskId::kCheckVersion),
+                           MakeMessage(MessageId::kTaskComplete, TaskId::kCheckVersion),
+                           MakeMessage(MessageId::kTaskStarted, TaskId::kHtmlMessage),
+                           MakeMessage(MessageId::kTaskStarted, TaskId::kLicense),
+                           MakeMessage(MessageId::kTaskStarted, TaskId::kSelectUpdate),
+                           MakeMessage(MessageId::kTaskStarted, TaskId::kDownload),
+                           MakeMessage(MessageId::kTaskComplete, TaskId::kDownload),
+                           MakeMessage(MessageId::kTaskStarted, TaskId::kInstall),
+                           MakeMessage(MessageId::kTaskComplete, TaskId::kInstall)})
     mode.OnMessage(m);
   EXPECT_EQ(host.posts,
-            (std::vector<Post>{Post{Target::kInterface, WMU_TASK_STARTED, TASK_INIT, 0, 0},
-                               ToProcess(WMU_COMMAND, COMMAND_NEXT_TASK, 0, 250),
-                               ToProcess(WMU_COMMAND, COMMAND_NEXT_TASK, 0, 250),
-                               ToProcess(WMU_TASK_COMPLETE, TASK_HTMLMESSAGE, 0),
-                               ToProcess(WMU_TASK_COMPLETE, TASK_LICENSE, 0),
-                               ToProcess(WMU_TASK_COMPLETE, TASK_SELECTUPDATE, 0),
-                               ToProcess(WMU_COMMAND, COMMAND_NEXT_TASK, 0, 1250),
-                               ToProcess(WMU_COMMAND, COMMAND_FINISH, 0, 250)}));
+            (std::vector<Post>{ToInterface(MessageId::kTaskStarted, TaskId::kInit),
+                               ToProcess(MessageId::kCommand, CommandCode::kNextTask, 0, 250),
+                               ToProcess(MessageId::kCommand, CommandCode::kNextTask, 0, 250),
+                               ToProcess(MessageId::kTaskComplete, TaskId::kHtmlMessage, 0),
+                               ToProcess(MessageId::kTaskComplete, TaskId::kLicense, 0),
+                               ToProcess(MessageId::kTaskComplete, TaskId::kSelectUpdate, 0),
+                               ToProcess(MessageId::kCommand, CommandCode::kNextTask, 0, 1250),
+                               ToProcess(MessageId::kCommand, CommandCode::kFinish, 0, 250)}));
 }
 
 TEST(ModeFactory, CreatesAModeForEveryKnownNameOnly) {
   CModeFactory factory;
   RecordingHost host;
   for (const char* name : {"hidden", "full", "silent", "verysilent"}) {
-    auto mode = factory.CreateMode(name, host, TASK_CHECKVERSION);
+    auto mode = factory.CreateMode(name, host, TaskId::kCheckVersion);
     ASSERT_NE(mode, nullptr) << name;
     mode->Create();
-    EXPECT_EQ(host.posts.back(),
-              (Post{Target::kInterface, WMU_TASK_STARTED, TASK_CHECKVERSION, 0, 0}))
+    EXPECT_EQ(host.posts.back(), (ToInterface(MessageId::kTaskStarted, TaskId::kCheckVersion)))
         << name;
   }
   for (const char* name : {"", "Hidden", "SILENT", "very silent", "hidden ", "none"})
-    EXPECT_EQ(factory.CreateMode(name, host, TASK_INIT), nullptr) << "'" << name << "'";
+    EXPECT_EQ(factory.CreateMode(name, host, TaskId::kInit), nullptr) << "'" << name << "'";
 }
 
 }  // namespace

@@ -15,7 +15,7 @@ CCancelOnSignal::CCancelOnSignal(std::shared_ptr<CMessageQueue> process_queue)
       return;
     }
     log.WriteLine("signal " + std::to_string(signal) + " received: cancel the run");
-    queue_->Post(MakeMessage(WMU_COMMAND, COMMAND_CANCEL, 0));
+    queue_->Post(MakeMessage(MessageId::kCommand, CommandCode::kCancel, 0));
   });
   if (!started) CUpdaterLog::Instance().WriteLine("stop signals: " + started.message());
 }

@@ -3,7 +3,7 @@
 // cancels the update process as the Cancel button does: the running task is
 // stopped and, from the installation on, the changes are rolled back in order
 // before the process ends. The first signal is logged and posted as
-// COMMAND_CANCEL to the process queue; later ones are logged only.
+// CommandCode::kCancel to the process queue; later ones are logged only.
 
 #include <atomic>
 #include <memory>

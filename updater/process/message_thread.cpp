@@ -16,7 +16,7 @@ void CMessageThread::Start(Handler handler) {
   thread_ = std::thread([this, handler = std::move(handler)]() {
     while (auto message = queue_->Take()) {
       bool go_on = handler(*message);
-      if (!go_on || message->id == WMU_QUIT) break;
+      if (!go_on || message->id == MessageId::kQuit) break;
     }
     queue_->Close();
     {
@@ -39,6 +39,6 @@ bool CMessageThread::HasEnded() const {
 }
 
 void CMessageThread::Stop() {
-  queue_->Post(MakeMessage(WMU_QUIT));
+  queue_->Post(MakeMessage(MessageId::kQuit));
   if (thread_.joinable()) thread_.join();
 }

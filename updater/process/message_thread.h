@@ -15,12 +15,12 @@
 
 class CMessageThread {
  public:
-  // Handles one message; returning false ends the thread's loop. WMU_QUIT
+  // Handles one message; returning false ends the thread's loop. MessageId::kQuit
   // ends it as well, after the handler has seen it.
   using Handler = std::function<bool(const Message&)>;
 
   explicit CMessageThread(const platform::IClock& clock = platform::SystemClock());
-  // Posts WMU_QUIT and joins.
+  // Posts MessageId::kQuit and joins.
   virtual ~CMessageThread();
   CMessageThread(const CMessageThread&) = delete;
   CMessageThread& operator=(const CMessageThread&) = delete;
@@ -34,7 +34,7 @@ class CMessageThread {
   // Waits at most timeout_ms for the thread's loop to end; true when it has.
   bool WaitForEnd(std::int64_t timeout_ms);
   bool HasEnded() const;
-  // Posts WMU_QUIT (if the loop still runs) and joins the thread.
+  // Posts MessageId::kQuit (if the loop still runs) and joins the thread.
   void Stop();
 
  private:

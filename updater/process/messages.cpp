@@ -1,24 +1,25 @@
 #include "updater/process/messages.h"
 
-const char* TaskName(int task) {
+const char* TaskName(TaskId task) {
   switch (task) {
-    case TASK_INIT:
-      return "TASK_INIT";
-    case TASK_CHECKVERSION:
-      return "TASK_CHECKVERSION";
-    case TASK_HTMLMESSAGE:
-      return "TASK_HTMLMESSAGE";
-    case TASK_LICENSE:
-      return "TASK_LICENSE";
-    case TASK_SELECTUPDATE:
-      return "TASK_SELECTUPDATE";
-    case TASK_DOWNLOAD:
-      return "TASK_DOWNLOAD";
-    case TASK_INSTALL:
-      return "TASK_INSTALL";
-    case TASK_ROLLBACK:
-      return "TASK_ROLLBACK";
-    default:
+    case TaskId::kWorker:
       return "";
+    case TaskId::kInit:
+      return "TASK_INIT";
+    case TaskId::kCheckVersion:
+      return "TASK_CHECKVERSION";
+    case TaskId::kHtmlMessage:
+      return "TASK_HTMLMESSAGE";
+    case TaskId::kLicense:
+      return "TASK_LICENSE";
+    case TaskId::kSelectUpdate:
+      return "TASK_SELECTUPDATE";
+    case TaskId::kDownload:
+      return "TASK_DOWNLOAD";
+    case TaskId::kInstall:
+      return "TASK_INSTALL";
+    case TaskId::kRollback:
+      return "TASK_ROLLBACK";
   }
+  return "";
 }

@@ -6,84 +6,103 @@
 #include <any>
 #include <cstdint>
 #include <string>
+#include <type_traits>
 
-// Message identifiers (the application range starts at 0x8000).
-enum MessageId : std::uint32_t {
-  WMU_QUIT = 0x0012,  // ends the loop of the receiving thread
-  WMU_ERROR = 0x8002,
-  WMU_TASK_STARTED = 0x8003,
-  WMU_TASK_COMPLETE = 0x8004,
-  WMU_STATUS_CHANGED = 0x8005,
-  WMU_ITEM_PROGRESS = 0x8006,
-  WMU_TOTAL_PROGRESS = 0x8007,
-  WMU_SET_OWNER = 0x8009,
-  WMU_TRAY_NOTIFY = 0x800A,
-  WMU_COMMAND = 0x800B,
-  WMU_BYTES_PROGRESS = 0x800C,
-  WMU_WORKER_DONE = 0x800D,
-  WMU_WORKER_START = 0x800E,
-  WMU_INSTALL_PROGRESS = 0x8010,
-  WMU_INSTALL_PART_DONE = 0x8011,
-  WMU_INSTALL_PART_START = 0x8012,
-  WMU_NEXT_SECTION = 0x8013,
-  WMU_NEXT_ACTION = 0x8014,
-  WMU_SHOW_ABOUT = 0x8018,
-  WMU_WARNING = 0x8019,
-  WMU_WARNING_ACK = 0x801A,
-  WMU_QUESTION = 0x801B,
-  WMU_ANSWER = 0x801C,
-  WMU_SHOW_NOTIFIER = 0x801D,
-  WMU_CHANGE_MODE = 0x801E,
+// Message identifiers (the application range starts at 0x8000). The log and
+// the tests print a message by its number.
+enum class MessageId : std::uint32_t {
+  kQuit = 0x0012,  // ends the loop of the receiving thread
+  kError = 0x8002,
+  kTaskStarted = 0x8003,
+  kTaskComplete = 0x8004,
+  kStatusChanged = 0x8005,
+  kItemProgress = 0x8006,
+  kTotalProgress = 0x8007,
+  kSetOwner = 0x8009,
+  kTrayNotify = 0x800A,
+  kCommand = 0x800B,
+  kBytesProgress = 0x800C,
+  kWorkerDone = 0x800D,
+  kWorkerStart = 0x800E,
+  kInstallProgress = 0x8010,
+  kInstallPartDone = 0x8011,
+  kInstallPartStart = 0x8012,
+  kNextSection = 0x8013,
+  kNextAction = 0x8014,
+  kShowAbout = 0x8018,
+  kWarning = 0x8019,
+  kWarningAck = 0x801A,
+  kQuestion = 0x801B,
+  kAnswer = 0x801C,
+  kShowNotifier = 0x801D,
+  kChangeMode = 0x801E,
 };
 
-// Codes of WMU_COMMAND.
-enum CommandCode : int {
-  COMMAND_START_WORKING = 0,  // to a task
-  COMMAND_NEXT_TASK = 3,
-  COMMAND_SKIP_NEXT_TASK = 4,
-  COMMAND_FINISH = 5,
-  COMMAND_CANCEL = 6,
-  COMMAND_START_TASK = 7,  // lparam: the task
+// Codes of MessageId::kCommand (its wparam).
+enum class CommandCode : int {
+  kStartWorking = 0,  // to a task
+  kNextTask = 3,
+  kSkipNextTask = 4,
+  kFinish = 5,
+  kCancel = 6,
+  kStartTask = 7,  // lparam: the task
 };
 
 // Task identifiers; 4 and 8 stand for no task.
-enum TaskId : int {
-  TASK_INIT = 0,
-  TASK_CHECKVERSION = 1,
-  TASK_HTMLMESSAGE = 2,
-  TASK_LICENSE = 3,
-  TASK_SELECTUPDATE = 5,
-  TASK_DOWNLOAD = 6,
-  TASK_INSTALL = 7,
-  TASK_ROLLBACK = 9,
+enum class TaskId : int {
+  kWorker = -1,  // a worker thread of a task, itself no task
+  kInit = 0,
+  kCheckVersion = 1,
+  kHtmlMessage = 2,
+  kLicense = 3,
+  kSelectUpdate = 5,
+  kDownload = 6,
+  kInstall = 7,
+  kRollback = 9,
 };
 
-// Error codes of WMU_ERROR.
-enum ErrorCode : int {
-  ERROR_UNKNOWN = 0,
-  ERROR_NO_CONNECTION = 1,
-  ERROR_SERVER = 2,
-  ERROR_NO_DISK_SPACE = 3,
-  ERROR_FILE_NOT_FOUND = 4,
-  ERROR_COPY_FAILED = 5,
-  ERROR_DELETE_FAILED = 6,
-  ERROR_RUN_FAILED = 7,
-  ERROR_CLOSE_APPLICATION = 8,
-  ERROR_FILE_CORRUPT = 9,
-  ERROR_NO_NEW_VERSION = 10,
-  ERROR_WRITE_FAILED = 11,
-  ERROR_UNZIP_FAILED = 12,
+// Error codes of MessageId::kError (its wparam).
+enum class UpdateError : int {
+  kUnknown = 0,
+  kNoConnection = 1,
+  kServer = 2,
+  kNoDiskSpace = 3,
+  kFileNotFound = 4,
+  kCopyFailed = 5,
+  kDeleteFailed = 6,
+  kRunFailed = 7,
+  kCloseApplication = 8,
+  kFileCorrupt = 9,
+  kNoNewVersion = 10,
+  kWriteFailed = 11,
+  kUnzipFailed = 12,
 };
 
-// Question identifiers of WMU_QUESTION; the answer is 0 for yes, 1 for no.
-enum QuestionId : int {
-  QUESTION_DELETE_FILE = 1,
-  QUESTION_CLOSE_APPLICATION = 2,
-  QUESTION_REGISTER_FILE = 3,
+// Question identifiers of MessageId::kQuestion (its wparam); the answer is 0
+// for yes, 1 for no.
+enum class QuestionId : int {
+  kDeleteFile = 1,
+  kCloseApplication = 2,
+  kRegisterFile = 3,
+};
+
+// The number an identifier or code travels as (in a parameter, in the log).
+template <typename Enum>
+requires std::is_enum_v<Enum>
+constexpr std::underlying_type_t<Enum> ToNumber(Enum value) {
+  return static_cast<std::underlying_type_t<Enum>>(value);
+}
+
+// Why an operation failed: the payload of MessageId::kError, so that the
+// process and the mode can say more than the code. Any field may be empty.
+struct ErrorDetail {
+  long http_status = 0;  // the server's HTTP status; 0 when none was received
+  std::string reason;    // the text of the library or the system
+  std::string location;  // the file or the address concerned
 };
 
 struct Message {
-  std::uint32_t id = 0;
+  MessageId id{};
   std::int64_t wparam = 0;
   std::int64_t lparam = 0;
   std::string text;   // the text a parameter points to (file name, title, mode, item name)
@@ -95,7 +114,7 @@ struct Message {
   std::uint64_t interface_generation = 0;
 };
 
-inline Message MakeMessage(std::uint32_t id, std::int64_t wparam = 0, std::int64_t lparam = 0,
+inline Message MakeMessage(MessageId id, std::int64_t wparam = 0, std::int64_t lparam = 0,
                            std::string text = {}, std::string text2 = {}) {
   Message m;
   m.id = id;
@@ -106,5 +125,30 @@ inline Message MakeMessage(std::uint32_t id, std::int64_t wparam = 0, std::int64
   return m;
 }
 
+// A message whose wparam is a code (an error, a command, a task, a question).
+template <typename Code>
+requires std::is_enum_v<Code> Message MakeMessage(MessageId id, Code wparam,
+                                                  std::int64_t lparam = 0, std::string text = {},
+                                                  std::string text2 = {}) {
+  return MakeMessage(id, ToNumber(wparam), lparam, std::move(text), std::move(text2));
+}
+
+// The wparam of a message read as the code it carries.
+template <typename Code>
+requires std::is_enum_v<Code> Code CodeOf(const Message& m) { return static_cast<Code>(m.wparam); }
+
+// MessageId::kError with `code`, the text the log line names and the reason.
+inline Message MakeError(UpdateError code, std::string text, ErrorDetail detail,
+                         std::int64_t lparam = 0) {
+  Message m = MakeMessage(MessageId::kError, code, lparam, std::move(text));
+  m.payload = std::move(detail);
+  return m;
+}
+
+// The reason an error message carries; nullptr when it carries none.
+inline const ErrorDetail* ErrorDetailOf(const Message& m) {
+  return m.id == MessageId::kError ? std::any_cast<ErrorDetail>(&m.payload) : nullptr;
+}
+
 // The name of a task as the log writes it ("TASK_DOWNLOAD"); "" for no task.
-const char* TaskName(int task);
+const char* TaskName(TaskId task);

@@ -24,7 +24,7 @@ class CMode {
  public:
   virtual ~CMode() = default;
   // Creates the mode's windows (none in the hidden mode) and catches up: the
-  // mode posts itself WMU_TASK_STARTED with the task it was created with.
+  // mode posts itself MessageId::kTaskStarted with the task it was created with.
   virtual void Create() = 0;
   // Handles one message of the protocol; messages a mode does not use are ignored.
   virtual void OnMessage(const Message& message) = 0;
@@ -36,5 +36,5 @@ class IModeFactory {
  public:
   virtual ~IModeFactory() = default;
   virtual std::unique_ptr<CMode> CreateMode(const std::string& name, IModeHost& host,
-                                            int current_task) = 0;
+                                            TaskId current_task) = 0;
 };

@@ -1,6 +1,6 @@
 #include "updater/process/task_thread.h"
 
-CTaskThread::CTaskThread(int task_id) : task_id_(task_id) {}
+CTaskThread::CTaskThread(TaskId task_id) : task_id_(task_id) {}
 
 CTaskThread::~CTaskThread() { thread_.Stop(); }
 
@@ -9,11 +9,11 @@ void CTaskThread::Start() {
 }
 
 bool CTaskThread::Dispatch(const Message& message) {
-  if (message.id == WMU_QUIT) {
+  if (message.id == MessageId::kQuit) {
     OnEnd();
     return false;
   }
-  if (message.id == WMU_SET_OWNER) {
+  if (message.id == MessageId::kSetOwner) {
     if (auto owner = std::any_cast<std::shared_ptr<CMessageQueue>>(&message.payload))
       owner_ = *owner;
     return true;

@@ -1,6 +1,6 @@
 #pragma once
 // The base of every task and worker thread: a message thread that remembers its
-// owner from WMU_SET_OWNER and reports to the owner's queue. The owner keeps the
+// owner from MessageId::kSetOwner and reports to the owner's queue. The owner keeps the
 // object and joins it (destroying it joins); a task never deletes itself.
 
 #include <cstdint>
@@ -10,15 +10,15 @@
 
 class CTaskThread {
  public:
-  explicit CTaskThread(int task_id);
+  explicit CTaskThread(::TaskId task_id);
   virtual ~CTaskThread();
   CTaskThread(const CTaskThread&) = delete;
   CTaskThread& operator=(const CTaskThread&) = delete;
 
-  int TaskId() const { return task_id_; }
+  ::TaskId Task() const { return task_id_; }
 
-  // Starts the thread. The creator then posts WMU_SET_OWNER (payload: the
-  // owner's std::shared_ptr<CMessageQueue>) and WMU_COMMAND 0.
+  // Starts the thread. The creator then posts MessageId::kSetOwner (payload: the
+  // owner's std::shared_ptr<CMessageQueue>) and MessageId::kCommand 0.
   virtual void Start();
   virtual bool Post(Message message) { return thread_.Post(std::move(message)); }
   // Waits at most timeout_ms for the thread to end; true when it has ended.
@@ -27,7 +27,7 @@ class CTaskThread {
   virtual void Stop() { thread_.Stop(); }
 
  protected:
-  // Handles every message after WMU_SET_OWNER; WMU_QUIT ends the thread
+  // Handles every message after MessageId::kSetOwner; MessageId::kQuit ends the thread
   // without reaching it.
   virtual void OnMessage(const Message& message) = 0;
   // Called on the thread just before it ends.
@@ -46,7 +46,7 @@ class CTaskThread {
  private:
   bool Dispatch(const Message& message);
 
-  const int task_id_;
+  const ::TaskId task_id_;
   CMessageThread thread_;
   std::shared_ptr<CMessageQueue> owner_;
   bool end_requested_ = false;

@@ -18,7 +18,9 @@ namespace {
 // The task after `task` in the sequence. 4 stands for no task and is passed
 // over, so that the run reaches the section selection and the download by
 // itself; past the installation (8) there is no further task.
-int NextTask(int task) { return task == TASK_LICENSE ? TASK_SELECTUPDATE : task + 1; }
+TaskId NextTask(TaskId task) {
+  return task == TaskId::kLicense ? TaskId::kSelectUpdate : static_cast<TaskId>(ToNumber(task) + 1);
+}
 
 // How long the cancel command and the end of the run wait for a task thread.
 constexpr std::int64_t kTaskStopBoundMs = 60000;
@@ -32,50 +34,50 @@ void Log(std::string_view line) { CUpdaterLog::Instance().WriteLine(line); }
 std::string Num(std::int64_t value) { return std::to_string(value); }
 
 // The log line of an error code; nullptr for codes without one.
-const char* ErrorLogPattern(int code) {
+const char* ErrorLogPattern(UpdateError code) {
   switch (code) {
-    case ERROR_UNKNOWN:
+    case UpdateError::kUnknown:
       return "ERROR: unknown error";
-    case ERROR_NO_CONNECTION:
+    case UpdateError::kNoConnection:
       return "ERROR: no connection";
-    case ERROR_SERVER:
+    case UpdateError::kServer:
       return "ERROR: server";
-    case ERROR_NO_DISK_SPACE:
+    case UpdateError::kNoDiskSpace:
       return "ERROR: no disk space";
-    case ERROR_FILE_NOT_FOUND:
+    case UpdateError::kFileNotFound:
       return "ERROR: file %s not found";
-    case ERROR_COPY_FAILED:
+    case UpdateError::kCopyFailed:
       return "ERROR: copy file %s";
-    case ERROR_DELETE_FAILED:
+    case UpdateError::kDeleteFailed:
       return "ERROR: delete file %s";
-    case ERROR_RUN_FAILED:
+    case UpdateError::kRunFailed:
       return "ERROR: run file %s";
-    case ERROR_CLOSE_APPLICATION:
+    case UpdateError::kCloseApplication:
       return "ERROR: close app";
-    case ERROR_FILE_CORRUPT:
+    case UpdateError::kFileCorrupt:
       return "ERROR: file %s corrupt";
-    case ERROR_NO_NEW_VERSION:
+    case UpdateError::kNoNewVersion:
       return "No new version is found";
-    case ERROR_WRITE_FAILED:
+    case UpdateError::kWriteFailed:
       return "ERROR: write file %s";
-    case ERROR_UNZIP_FAILED:
+    case UpdateError::kUnzipFailed:
       return "ERROR: unzip file %s";
     default:
       return nullptr;
   }
 }
 
-bool IsInterfaceMessage(std::uint32_t id) {
+bool IsInterfaceMessage(MessageId id) {
   switch (id) {
-    case WMU_ERROR:
-    case WMU_TASK_STARTED:
-    case WMU_TASK_COMPLETE:
-    case WMU_STATUS_CHANGED:
-    case WMU_ITEM_PROGRESS:
-    case WMU_TOTAL_PROGRESS:
-    case WMU_WARNING:
-    case WMU_QUESTION:
-    case WMU_SHOW_NOTIFIER:
+    case MessageId::kError:
+    case MessageId::kTaskStarted:
+    case MessageId::kTaskComplete:
+    case MessageId::kStatusChanged:
+    case MessageId::kItemProgress:
+    case MessageId::kTotalProgress:
+    case MessageId::kWarning:
+    case MessageId::kQuestion:
+    case MessageId::kShowNotifier:
       return true;
     default:
       return false;
@@ -93,7 +95,7 @@ CUpdateProcess::~CUpdateProcess() {
   // A thread that never ended keeps its object: freeing it would leave the
   // thread running on freed memory. The process is ending anyway.
   for (auto& task : abandoned_tasks_) {
-    task->Post(MakeMessage(WMU_QUIT));
+    task->Post(MakeMessage(MessageId::kQuit));
     if (!task->WaitForEnd(kAbandonedTaskBoundMs)) static_cast<void>(task.release());
   }
 }
@@ -146,7 +148,7 @@ void CUpdateProcess::PostToInterfaceDelayed(Message message, std::int64_t delay_
 }
 
 void CUpdateProcess::InitInstance() {
-  task_ = TASK_INIT;
+  task_ = TaskId::kInit;
   interface_.reset();
   task_thread_.reset();
   mode_change_allowed_ = true;
@@ -155,7 +157,7 @@ void CUpdateProcess::InitInstance() {
   rollback_failures_ = 0;
   CInstalledSections::Instance().Load(InstalledSectionsPath());
   if (deps_.configure_internet) deps_.configure_internet(queue_);
-  PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_INIT, 0));
+  PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kInit, 0));
 }
 
 void CUpdateProcess::Dispatch(const Message& message) {
@@ -166,50 +168,50 @@ void CUpdateProcess::Dispatch(const Message& message) {
     return;
   }
   switch (message.id) {
-    case WMU_QUIT:
+    case MessageId::kQuit:
       ExitInstance();
       break;
-    case WMU_COMMAND:
+    case MessageId::kCommand:
       Log(FillPlaceholders("CUpdateProcess::OnThreadMessage -> wParam = %d; lParam = %d",
                            {Num(message.wparam), Num(message.lparam)}));
-      OnThreadMessage(static_cast<int>(message.wparam), message.lparam);
+      OnThreadMessage(CodeOf<CommandCode>(message), message.lparam);
       break;
-    case WMU_TASK_COMPLETE:
-      OnTaskComplete(static_cast<int>(message.wparam), message.lparam);
+    case MessageId::kTaskComplete:
+      OnTaskComplete(CodeOf<TaskId>(message), message.lparam);
       break;
-    case WMU_ERROR:
-      OnError(static_cast<int>(message.wparam), message.text, message.lparam);
+    case MessageId::kError:
+      OnError(message);
       break;
-    case WMU_WARNING:
+    case MessageId::kWarning:
       if (message.wparam == 0)
         Log(FillPlaceholders("WARNING: file %s not registered", {message.text}));
       Forward(message);
       break;
-    case WMU_WARNING_ACK:
+    case MessageId::kWarningAck:
       if (task_thread_) task_thread_->Post(message);
       break;
-    case WMU_QUESTION:
+    case MessageId::kQuestion:
       Log(FillPlaceholders("QUESTION_ID: %d", {Num(message.wparam)}));
       Forward(message);
       break;
-    case WMU_ANSWER:
+    case MessageId::kAnswer:
       Log(FillPlaceholders("QUESTIONANSWER_ID: question: %d -> answer: %d",
                            {Num(message.wparam), Num(message.lparam)}));
       if (task_thread_) task_thread_->Post(message);
       break;
-    case WMU_STATUS_CHANGED:
-    case WMU_ITEM_PROGRESS:
-    case WMU_TOTAL_PROGRESS:
+    case MessageId::kStatusChanged:
+    case MessageId::kItemProgress:
+    case MessageId::kTotalProgress:
       Forward(message);
       break;
-    case WMU_SHOW_ABOUT:
+    case MessageId::kShowAbout:
       // The task keeps running while the box is open; the box is modal only
       // for the user.
       Log("ABOUT: user wants to see about dialog");
       if (deps_.show_about) deps_.show_about();
       Log("ABOUT: user closed about dialog");
       break;
-    case WMU_CHANGE_MODE:
+    case MessageId::kChangeMode:
       Log(message.text);
       ChangeMode(message.text);
       if (interface_ && has_last_interface_message_) {
@@ -232,67 +234,68 @@ void CUpdateProcess::Forward(const Message& message) {
   PostToInterface(message);
 }
 
-void CUpdateProcess::Announce(int task) {
-  if (interface_) Forward(MakeMessage(WMU_TASK_STARTED, task, 0));
+void CUpdateProcess::Announce(TaskId task) {
+  if (interface_) Forward(MakeMessage(MessageId::kTaskStarted, task, 0));
 }
 
-void CUpdateProcess::StartTask(int task) {
-  if (cancelled_ && task != TASK_ROLLBACK) return;
-  task_ = task == -1 ? NextTask(task_) : task;
-  if (cancelled_ && task_ != TASK_ROLLBACK) return;
-  if (task == -1 && task_ > TASK_INSTALL) {
+void CUpdateProcess::StartNextTask() { StartTask(NextTask(task_), true); }
+
+void CUpdateProcess::StartTask(TaskId task, bool next) {
+  if (cancelled_ && (next || task != TaskId::kRollback)) return;
+  task_ = task;
+  if (next && task_ > TaskId::kInstall) {
     // Nothing follows (the installation was skipped): end the run in order
     // instead of waiting for a task that never comes.
-    PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_FINISH, 0));
+    PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kFinish, 0));
     return;
   }
   const CUpdateFileData& data = CUpdateFileData::Instance();
   switch (task_) {
-    case TASK_CHECKVERSION:
+    case TaskId::kCheckVersion:
       Log("starting task: TASK_CHECKVERSION");
       Announce(task_);
       StartTaskThread(task_);
       break;
-    case TASK_HTMLMESSAGE:
+    case TaskId::kHtmlMessage:
       Log("starting task: TASK_HTMLMESSAGE");
       if (data.html_message_url.empty()) {
-        PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_HTMLMESSAGE, 0));
+        PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kHtmlMessage, 0));
       } else {
         HandleEvents("BEFOREHTMLMESSAGE");
         Announce(task_);
       }
       break;
-    case TASK_LICENSE:
+    case TaskId::kLicense:
       Log("starting task: TASK_LICENSE");
       if (data.license.empty()) {
-        PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_LICENSE, 0));
+        PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kLicense, 0));
       } else {
         HandleEvents("BEFORELICENSE");
         Announce(task_);
       }
       break;
-    case TASK_SELECTUPDATE:
+    case TaskId::kSelectUpdate:
       Log("starting task: TASK_SELECTUPDATE");
       if (data.sections.empty()) {
-        PostToProcess(MakeMessage(WMU_TASK_COMPLETE, TASK_SELECTUPDATE, 0));
+        PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kSelectUpdate, 0));
       } else {
         HandleEvents("BEFORESELECTUPDATE");
         Announce(task_);
       }
       break;
-    case TASK_DOWNLOAD:
+    case TaskId::kDownload:
       Log("starting task: TASK_DOWNLOAD");
       HandleEvents("BEFOREDOWNLOAD");
       Announce(task_);
       StartTaskThread(task_);
       break;
-    case TASK_INSTALL:
+    case TaskId::kInstall:
       Log("starting task: TASK_INSTALL");
       HandleEvents("BEFOREINSTALL");
       Announce(task_);
       StartTaskThread(task_);
       break;
-    case TASK_ROLLBACK:
+    case TaskId::kRollback:
       // The rollback is a real task: it undoes what the installation did and
       // completes like the others, so every mode can end the run after it.
       Log("starting task: TASK_ROLLBACK");
@@ -306,31 +309,31 @@ void CUpdateProcess::StartTask(int task) {
   }
 }
 
-void CUpdateProcess::StartTaskThread(int task) {
+void CUpdateProcess::StartTaskThread(TaskId task) {
   // A task that still runs is ended first, so only one task runs at a time.
   EndTaskThread(false);
   std::unique_ptr<CTaskThread> thread = deps_.tasks.CreateTask(task);
   if (!thread) {
     failed_ = true;
-    PostToProcess(MakeMessage(WMU_QUIT));
+    PostToProcess(MakeMessage(MessageId::kQuit));
     return;
   }
-  if (task == TASK_INSTALL) {
+  if (task == TaskId::kInstall) {
     install_started_ = true;
     install_error_ = false;
   }
   thread->Start();
-  Message owner = MakeMessage(WMU_SET_OWNER);
+  Message owner = MakeMessage(MessageId::kSetOwner);
   owner.payload = queue_;
   thread->Post(std::move(owner));
-  thread->Post(MakeMessage(WMU_COMMAND, COMMAND_START_WORKING, 0));
+  thread->Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking, 0));
   task_thread_ = std::move(thread);
 }
 
 void CUpdateProcess::EndTaskThread(bool cancel_first) {
   if (!task_thread_) return;
-  if (cancel_first) task_thread_->Post(MakeMessage(WMU_COMMAND, COMMAND_CANCEL, 0));
-  task_thread_->Post(MakeMessage(WMU_QUIT));
+  if (cancel_first) task_thread_->Post(MakeMessage(MessageId::kCommand, CommandCode::kCancel, 0));
+  task_thread_->Post(MakeMessage(MessageId::kQuit));
   if (task_thread_->WaitForEnd(kTaskStopBoundMs)) {
     task_thread_->Stop();
     task_thread_.reset();
@@ -342,8 +345,8 @@ void CUpdateProcess::EndTaskThread(bool cancel_first) {
   }
 }
 
-void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
-  if (cancelled_ && task != TASK_ROLLBACK) return;
+void CUpdateProcess::OnTaskComplete(TaskId task, std::int64_t result) {
+  if (cancelled_ && task != TaskId::kRollback) return;
   if (task != task_) return;  // a late report of a task that was replaced
   if (task_thread_) {
     for (int i = 0; i < kCompletionWaits; ++i) {
@@ -358,7 +361,7 @@ void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
     }
   }
   switch (task) {
-    case TASK_INIT:
+    case TaskId::kInit:
       Log("task ready: TASK_INIT");
       ChangeMode(CUpdaterSettings::Instance().Values().run_mode);
       if (!interface_) {
@@ -366,34 +369,34 @@ void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
         Log("no user interface for mode '" + CUpdaterSettings::Instance().Values().run_mode +
             "', update process ends");
         failed_ = true;
-        PostToProcess(MakeMessage(WMU_QUIT));
+        PostToProcess(MakeMessage(MessageId::kQuit));
       }
       break;
-    case TASK_CHECKVERSION:
+    case TaskId::kCheckVersion:
       Log("task ready: TASK_CHECKVERSION");
       HandleEvents("ONNEWVERSION");
       break;
-    case TASK_HTMLMESSAGE:
+    case TaskId::kHtmlMessage:
       Log("task ready: TASK_HTMLMESSAGE");
       HandleEvents("AFTERHTMLMESSAGE");
-      StartTask(-1);
+      StartNextTask();
       break;
-    case TASK_LICENSE:
+    case TaskId::kLicense:
       Log("task ready: TASK_LICENSE");
       HandleEvents("AFTERLICENSE");
-      StartTask(-1);
+      StartNextTask();
       break;
-    case TASK_SELECTUPDATE:
+    case TaskId::kSelectUpdate:
       CheckSelectedSections();
       Log("task ready: TASK_SELECTUPDATE");
       HandleEvents("AFTERSELECTUPDATE");
-      StartTask(-1);
+      StartNextTask();
       break;
-    case TASK_DOWNLOAD:
+    case TaskId::kDownload:
       Log("task ready: TASK_DOWNLOAD");
       HandleEvents("AFTERDOWNLOAD");
       break;
-    case TASK_INSTALL:
+    case TaskId::kInstall:
       if (install_error_) {
         // Some workers go on after an error and complete the task anyway. The
         // installation is not finished: the interface already has the error
@@ -406,7 +409,7 @@ void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
       install_done_ = true;
       HandleEvents("AFTERINSTALL");
       break;
-    case TASK_ROLLBACK:
+    case TaskId::kRollback:
       Log("task ready: TASK_ROLLBACK");
       install_done_ = false;
       rollback_done_ = true;
@@ -416,50 +419,53 @@ void CUpdateProcess::OnTaskComplete(int task, std::int64_t result) {
     default:
       break;
   }
-  Forward(MakeMessage(WMU_TASK_COMPLETE, task, result));
+  Forward(MakeMessage(MessageId::kTaskComplete, task, result));
 }
 
-void CUpdateProcess::OnThreadMessage(int code, std::int64_t argument) {
+void CUpdateProcess::OnThreadMessage(CommandCode code, std::int64_t argument) {
   switch (code) {
-    case COMMAND_NEXT_TASK:
+    case CommandCode::kNextTask:
       Log("CUpdateProcess::OnThreadMessage -> start next task");
-      StartTask(-1);
+      StartNextTask();
       break;
-    case COMMAND_SKIP_NEXT_TASK:
+    case CommandCode::kSkipNextTask:
       Log("CUpdateProcess::OnThreadMessage -> skip next task");
       task_ = NextTask(task_);
       break;
-    case COMMAND_FINISH:
+    case CommandCode::kFinish:
       Log("CUpdateProcess::OnThreadMessage -> finish update process");
       finish_requested_ = true;
-      PostToProcess(MakeMessage(WMU_QUIT));
+      PostToProcess(MakeMessage(MessageId::kQuit));
       break;
-    case COMMAND_CANCEL:
+    case CommandCode::kCancel:
       Log("CUpdateProcess::OnThreadMessage -> cancel update process");
       cancelled_ = true;
       EndTaskThread(true);
-      if (task_ < TASK_INSTALL)
-        PostToProcess(MakeMessage(WMU_QUIT));
+      if (task_ < TaskId::kInstall)
+        PostToProcess(MakeMessage(MessageId::kQuit));
       else
-        StartTask(TASK_ROLLBACK);
+        StartTask(TaskId::kRollback);
       break;
-    case COMMAND_START_TASK:
+    case CommandCode::kStartTask:
       Log("CUpdateProcess::OnThreadMessage -> start specific task");
-      if (task_ < argument) StartTask(static_cast<int>(argument));
+      if (ToNumber(task_) < argument) StartTask(static_cast<TaskId>(argument));
       break;
     default:
       break;
   }
 }
 
-void CUpdateProcess::OnError(int code, const std::string& text, std::int64_t lparam) {
-  if (const char* pattern = ErrorLogPattern(code)) Log(FillPlaceholders(pattern, {text}));
-  if (code == ERROR_NO_NEW_VERSION)
+void CUpdateProcess::OnError(const Message& error) {
+  const UpdateError code = CodeOf<UpdateError>(error);
+  if (const char* pattern = ErrorLogPattern(code)) Log(FillPlaceholders(pattern, {error.text}));
+  if (code == UpdateError::kNoNewVersion)
     HandleEvents("ONNONEWVERSION");
   else
     failed_ = true;
-  if (task_ == TASK_INSTALL && code != ERROR_NO_NEW_VERSION) install_error_ = true;
-  Message forward = MakeMessage(WMU_ERROR, code, lparam, text);
+  if (task_ == TaskId::kInstall && code != UpdateError::kNoNewVersion) install_error_ = true;
+  // The mode gets the code, the text and the reason (the payload), nothing else.
+  Message forward = MakeMessage(MessageId::kError, code, error.lparam, error.text);
+  if (ErrorDetailOf(error)) forward.payload = error.payload;
   Forward(forward);
 }
 
@@ -528,7 +534,8 @@ void CUpdateProcess::HandleEvents(const std::string& event) {
       ChangeMode("hidden");
       mode_change_allowed_ = false;
       PostToProcess(MakeMessage(
-          WMU_COMMAND, install_done_ || finish_requested_ ? COMMAND_FINISH : COMMAND_CANCEL, 0));
+          MessageId::kCommand,
+          install_done_ || finish_requested_ ? CommandCode::kFinish : CommandCode::kCancel, 0));
     } else if (type == kEventActionRun) {
       const auto& run = static_cast<const CEventActionRun&>(*action);
       if (!IsWebLocation(run.location) && !deps_.services.FileExists(run.location)) return;
@@ -539,10 +546,10 @@ void CUpdateProcess::HandleEvents(const std::string& event) {
       ChangeMode(static_cast<const CEventActionSetMode&>(*action).mode);
     } else if (type == kEventActionSkipNextTask) {
       Log("handle eventaction SKIPNEXTTASK");
-      PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_SKIP_NEXT_TASK, 0));
+      PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kSkipNextTask, 0));
     } else if (type == kEventActionStartNextTask) {
       Log("handle eventaction STARTNEXTTASK");
-      PostToProcess(MakeMessage(WMU_COMMAND, COMMAND_NEXT_TASK, 0));
+      PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kNextTask, 0));
     } else if (type == kEventActionCloseApplication) {
       const auto& close = static_cast<const CEventActionCloseApplication&>(*action);
       Log("handle eventaction CLOSEAPPLICATION");
@@ -559,14 +566,14 @@ void CUpdateProcess::HandleEvents(const std::string& event) {
             language.GetText(IDS_GENERAL_YES), language.GetText(IDS_GENERAL_NO));
       }
       if (go_ahead && deps_.services.CloseApplication(close.title, close.file_name)) continue;
-      PostToProcess(MakeMessage(WMU_ERROR, ERROR_CLOSE_APPLICATION, 0, close.title));
+      PostToProcess(MakeMessage(MessageId::kError, UpdateError::kCloseApplication, 0, close.title));
       return;
     } else if (type == kEventActionShowNotifier) {
       if (mode_name_ != "silent") return;
       const auto& notifier = static_cast<const CEventActionShowNotifier&>(*action);
       Log("handle eventaction SHOWNOTIFIER");
       if (interface_)
-        Forward(MakeMessage(WMU_SHOW_NOTIFIER, 0, 0, notifier.title, notifier.description));
+        Forward(MakeMessage(MessageId::kShowNotifier, 0, 0, notifier.title, notifier.description));
     }
   }
 }
@@ -586,7 +593,7 @@ int CUpdateProcess::ExitStatus() const {
 void CUpdateProcess::ExitInstance() {
   interface_.reset();
   EndTaskThread(false);
-  if (task_ != TASK_ROLLBACK && finish_requested_) {
+  if (task_ != TaskId::kRollback && finish_requested_) {
     HandleEvents("ONCLOSE");
     interface_.reset();  // a "close" action may have made a hidden mode
   }

@@ -1,5 +1,5 @@
 #pragma once
-// The update process: runs one update from TASK_INIT to its end on the calling
+// The update process: runs one update from TaskId::kInit to its end on the calling
 // thread (the user-interface thread). It starts the tasks one after the other,
 // runs the update file's event actions, forwards the tasks' reports to the
 // mode and carries out the mode's commands, all by messages.
@@ -21,7 +21,7 @@
 class ITaskFactory {
  public:
   virtual ~ITaskFactory() = default;
-  virtual std::unique_ptr<CTaskThread> CreateTask(int task_id) = 0;
+  virtual std::unique_ptr<CTaskThread> CreateTask(TaskId task_id) = 0;
 };
 
 struct UpdateProcessDeps {
@@ -47,7 +47,7 @@ class CUpdateProcess : public IModeHost {
   explicit CUpdateProcess(UpdateProcessDeps deps);
   ~CUpdateProcess() override;
 
-  // Runs the whole update: TASK_INIT, the message loop, the end.
+  // Runs the whole update: TaskId::kInit, the message loop, the end.
   void Run();
 
   // For tests and for a toolkit loop: start the run, then handle what is ready.
@@ -64,7 +64,7 @@ class CUpdateProcess : public IModeHost {
   void PostToInterfaceDelayed(Message message, std::int64_t delay_ms) override;
 
   // State, for the mode and the tests.
-  int CurrentTask() const { return task_; }
+  TaskId CurrentTask() const { return task_; }
   const std::string& ModeName() const { return mode_name_; }
   bool HasInterface() const { return static_cast<bool>(interface_); }
   bool InstallDone() const { return install_done_; }
@@ -76,15 +76,16 @@ class CUpdateProcess : public IModeHost {
  private:
   void InitInstance();
   void Dispatch(const Message& message);
-  void StartTask(int task);
-  void StartTaskThread(int task);
-  void OnTaskComplete(int task, std::int64_t result);
-  void OnThreadMessage(int code, std::int64_t argument);
-  void OnError(int code, const std::string& text, std::int64_t lparam);
+  void StartTask(TaskId task, bool next = false);
+  void StartNextTask();
+  void StartTaskThread(TaskId task);
+  void OnTaskComplete(TaskId task, std::int64_t result);
+  void OnThreadMessage(CommandCode code, std::int64_t argument);
+  void OnError(const Message& error);
   void ChangeMode(const std::string& name);
   bool CheckSelectedSections();
   void HandleEvents(const std::string& event);
-  void Announce(int task);
+  void Announce(TaskId task);
   void Forward(const Message& message);
   void EndTaskThread(bool cancel_first);
   void ExitInstance();
@@ -100,7 +101,7 @@ class CUpdateProcess : public IModeHost {
   std::vector<std::unique_ptr<CTaskThread>> abandoned_tasks_;
   Message last_interface_message_;
   bool has_last_interface_message_ = false;
-  int task_ = TASK_INIT;
+  TaskId task_ = TaskId::kInit;
   bool finish_requested_ = false;
   bool install_done_ = false;
   bool mode_change_allowed_ = true;

@@ -34,7 +34,7 @@ std::string InUpdaterTemp(const std::string& name) {
 }  // namespace
 
 CCheckVersion::CCheckVersion(CheckVersionDeps deps)
-    : CTaskThread(TASK_CHECKVERSION), deps_(std::move(deps)) {
+    : CTaskThread(TaskId::kCheckVersion), deps_(std::move(deps)) {
   if (!deps_.network) deps_.network = std::make_shared<CCheckVersionOffline>();
 }
 
@@ -44,20 +44,22 @@ CCheckVersion::~CCheckVersion() { Stop(); }
 void CCheckVersion::OnMessage(const Message& message) {
   if (phase_ == Phase::kEnded) return;
   switch (message.id) {
-    case WMU_COMMAND:
-      if (message.wparam == COMMAND_START_WORKING && phase_ == Phase::kIdle) {
+    case MessageId::kCommand:
+      if (CodeOf<CommandCode>(message) == CommandCode::kStartWorking && phase_ == Phase::kIdle) {
         StartCheck();
-      } else if (message.wparam == COMMAND_FINISH || message.wparam == COMMAND_CANCEL) {
+      } else if (CodeOf<CommandCode>(message) == CommandCode::kFinish ||
+                 CodeOf<CommandCode>(message) == CommandCode::kCancel) {
         phase_ = Phase::kEnded;
         EndThread();
       }
       break;
-    case WMU_WORKER_DONE:
-    case WMU_ERROR:
+    case MessageId::kWorkerDone:
+    case MessageId::kError:
       // Only the outcome of the download this task is waiting for counts.
       if (transfer_pending_) {
         transfer_pending_ = false;
-        OnTransferEnded(message.id == WMU_WORKER_DONE);
+        if (const ErrorDetail* detail = ErrorDetailOf(message)) failure_ = *detail;
+        OnTransferEnded(message.id == MessageId::kWorkerDone);
       }
       break;
     default:
@@ -72,7 +74,7 @@ bool CCheckVersion::ApplicationFolderKnown() {
   if (problem.empty()) return true;
   CUpdaterLog::Instance().WriteLine("APPLICATION LOCATION ERROR: " + problem +
                                     "; no update is installed");
-  Finish(MakeMessage(WMU_ERROR, ERROR_UNKNOWN));
+  Finish(MakeError(UpdateError::kUnknown, "", ErrorDetail{0, problem, {}}));
   return false;
 }
 
@@ -85,7 +87,8 @@ void CCheckVersion::StartCheck() {
   deps_.network->SetOwner(OwnQueue());
   const SettingsValues& settings = CUpdaterSettings::Instance().Values();
   if (settings.check_connection && !deps_.network->CheckConnection()) {
-    Finish(MakeMessage(WMU_ERROR, ERROR_NO_CONNECTION));
+    Finish(MakeError(UpdateError::kNoConnection, "",
+                     ErrorDetail{0, "none of the connection check hosts answers", {}}));
     return;
   }
   PrepareWorkingCopy();
@@ -111,7 +114,7 @@ void CCheckVersion::PrepareWorkingCopy() {
 
 void CCheckVersion::NextUpdateFileStep() {
   if (working_copy_.empty()) {
-    Finish(MakeMessage(WMU_ERROR, ERROR_FILE_CORRUPT, 0, kUpdateFileName));
+    Finish(MakeMessage(MessageId::kError, UpdateError::kFileCorrupt, 0, kUpdateFileName));
     return;
   }
   const SequenceStep step = sequence_->Next(working_copy_);
@@ -123,7 +126,8 @@ void CCheckVersion::NextUpdateFileStep() {
       return;
     case SequenceStep::Kind::kTooManyRedirections:
       platform::RemoveFile(working_copy_);
-      Finish(MakeMessage(WMU_ERROR, ERROR_SERVER, 0, kUpdateFileName));
+      Finish(MakeError(UpdateError::kServer, kUpdateFileName,
+                       ErrorDetail{0, "too many redirections", {}}));
       return;
     case SequenceStep::Kind::kLoad:
       break;
@@ -131,7 +135,7 @@ void CCheckVersion::NextUpdateFileStep() {
 
   if (!LoadUpdateFile(working_copy_)) {
     platform::RemoveFile(working_copy_);
-    Finish(MakeMessage(WMU_ERROR, ERROR_FILE_CORRUPT, 0, kUpdateFileName));
+    Finish(MakeMessage(MessageId::kError, UpdateError::kFileCorrupt, 0, kUpdateFileName));
     return;
   }
   QueryUpdateApi();
@@ -173,6 +177,7 @@ void CCheckVersion::StartSelfUpdatePhase() {
 
 bool CCheckVersion::BeginDownload(const std::string& location, const std::string& path) {
   transfer_pending_ = deps_.network->DownloadFile(location, path);
+  if (!transfer_pending_) failure_ = ErrorDetail{0, "the address cannot be used", location};
   return transfer_pending_;
 }
 
@@ -200,15 +205,15 @@ void CCheckVersion::Decide() {
                                ? MarkFilesToUpdate(data, *deps_.network)
                                : HasNewVersion(data, CInstalledSections::Instance(),
                                                CUpdaterSettings::Instance().Values().version);
-  Finish(new_version ? MakeMessage(WMU_TASK_COMPLETE, TASK_CHECKVERSION)
-                     : MakeMessage(WMU_ERROR, ERROR_NO_NEW_VERSION));
+  Finish(new_version ? MakeMessage(MessageId::kTaskComplete, TaskId::kCheckVersion)
+                     : MakeMessage(MessageId::kError, UpdateError::kNoNewVersion));
 }
 
 void CCheckVersion::OnDownloadFailed() {
   // Whatever the failed download left (a part, or the file that redirected)
   // is no update file to use.
   if (!working_copy_.empty()) platform::RemoveFile(working_copy_);
-  Finish(MakeMessage(WMU_ERROR, ERROR_SERVER, 0, kUpdateFileName));
+  Finish(MakeError(UpdateError::kServer, kUpdateFileName, failure_));
 }
 
 void CCheckVersion::Finish(Message report) {

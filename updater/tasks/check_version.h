@@ -1,17 +1,17 @@
 #pragma once
-// The check-version task (TASK_CHECKVERSION): obtains the update file, follows
+// The check-version task (TaskId::kCheckVersion): obtains the update file, follows
 // its update-sequence redirections, loads it, asks the vendor's update API,
 // fetches the self-update description and decides whether there is a new
-// version. It answers its owner exactly once: WMU_TASK_COMPLETE
-// (TASK_CHECKVERSION, 0) when there is one, otherwise WMU_ERROR with
-// ERROR_NO_CONNECTION, ERROR_SERVER ("updatefile.xml"), ERROR_FILE_CORRUPT
-// ("updatefile.xml") or ERROR_NO_NEW_VERSION; then its thread ends. Without
+// version. It answers its owner exactly once: MessageId::kTaskComplete
+// (TaskId::kCheckVersion, 0) when there is one, otherwise MessageId::kError with
+// UpdateError::kNoConnection, UpdateError::kServer ("updatefile.xml"), UpdateError::kFileCorrupt
+// ("updatefile.xml") or UpdateError::kNoNewVersion; then its thread ends. Without
 // an application folder (no application location) it logs
-// "APPLICATION LOCATION ERROR: ..." and answers ERROR_UNKNOWN at once.
+// "APPLICATION LOCATION ERROR: ..." and answers UpdateError::kUnknown at once.
 //
 // Downloads run on the network's transfer worker, which reports to this task
 // (it makes itself the owner when it starts); meanwhile the task keeps serving
-// its queue, so WMU_COMMAND 5 or 6 ends it at any time, and ending stops a
+// its queue, so MessageId::kCommand 5 or 6 ends it at any time, and ending stops a
 // running transfer. A download that fails removes what it left in place of
 // the file it was meant to fetch.
 //
@@ -57,7 +57,7 @@ class CCheckVersion : public CTaskThread {
   void QueryUpdateApi();
   void StartSelfUpdatePhase();
   // True when the download has begun; its outcome then comes as
-  // WMU_WORKER_DONE or WMU_ERROR and goes to OnTransferEnded.
+  // MessageId::kWorkerDone or MessageId::kError and goes to OnTransferEnded.
   bool BeginDownload(const std::string& location, const std::string& path);
   void OnTransferEnded(bool complete);
   void Decide();
@@ -69,6 +69,7 @@ class CCheckVersion : public CTaskThread {
   Phase phase_ = Phase::kIdle;
   // A download of this task has begun and its outcome has not come yet.
   bool transfer_pending_ = false;
+  ErrorDetail failure_;  // why the last download failed
   std::optional<CUpdateSequenceFollower> sequence_;
   std::string working_copy_;
   std::string self_update_file_;

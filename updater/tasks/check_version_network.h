@@ -24,9 +24,9 @@ class ICheckVersionNetwork {
   virtual bool CheckConnection() = 0;
   // Begins fetching the location into the file at path, replacing it. True
   // when the transfer has begun: its outcome then arrives at the owner as
-  // WMU_WORKER_DONE (the whole file is there) or WMU_ERROR (it failed; a part
+  // MessageId::kWorkerDone (the whole file is there) or MessageId::kError (it failed; a part
   // of the file, or the file that was there before, may be left), possibly
-  // after WMU_BYTES_PROGRESS messages. False when it could not begin (not an
+  // after MessageId::kBytesProgress messages. False when it could not begin (not an
   // http or https location): nothing arrives then. The location is passed as
   // the update file or the settings give it. The files fetched are small
   // descriptions: the implementation bounds their size while they arrive and

@@ -26,7 +26,7 @@ std::string FolderOfFile(const std::string& path) {
 }  // namespace
 
 CCopyFile::CCopyFile(CChangeJournal* journal)
-    : CTaskThread(TASK_INSTALL), journal_(journal ? *journal : CChangeJournal::Instance()) {}
+    : CTaskThread(TaskId::kInstall), journal_(journal ? *journal : CChangeJournal::Instance()) {}
 
 CCopyFile::~CCopyFile() { Stop(); }
 
@@ -44,20 +44,20 @@ void CCopyFile::OnEnd() { Log("CCopyFile::ExitInstance"); }
 
 void CCopyFile::Copy(const std::string& source, const std::string& destination,
                      bool fail_if_exists) {
-  Message start = MakeMessage(WMU_WORKER_START, fail_if_exists ? 1 : 0, 0,
+  Message start = MakeMessage(MessageId::kWorkerStart, fail_if_exists ? 1 : 0, 0,
                               platform::NormalizeSeparators(source),
                               platform::NormalizeSeparators(destination));
   Post(std::move(start));
 }
 
 void CCopyFile::OnMessage(const Message& message) {
-  if (message.id != WMU_WORKER_START) return;
+  if (message.id != MessageId::kWorkerStart) return;
   Run(message);
   EndThread();
 }
 
-void CCopyFile::Fail(int code, const std::string& path) {
-  PostToOwner(MakeMessage(WMU_ERROR, code, 0, path));
+void CCopyFile::Fail(UpdateError code, const std::string& path, const std::string& reason) {
+  PostToOwner(MakeError(code, path, ErrorDetail{0, reason, path}));
 }
 
 void CCopyFile::Run(const Message& message) {
@@ -68,22 +68,22 @@ void CCopyFile::Run(const Message& message) {
   std::optional<platform::FileFacts> old = platform::GetFileFacts(destination);
   if (old && fail_if_exists) {
     Log("copy: " + destination + " exists and is kept");
-    PostToOwner(MakeMessage(WMU_WORKER_DONE));
+    PostToOwner(MakeMessage(MessageId::kWorkerDone));
     return;
   }
   std::optional<platform::FileFacts> from = platform::GetFileFacts(source);
   if (!from) {
     Log("copy: source " + source + " not found");
-    return Fail(ERROR_FILE_NOT_FOUND, source);
+    return Fail(UpdateError::kFileNotFound, source, "the file does not exist");
   }
   if (platform::IsSameFile(source, destination)) {
     Log("copy: " + source + " is already in place");
-    PostToOwner(MakeMessage(WMU_WORKER_DONE));
+    PostToOwner(MakeMessage(MessageId::kWorkerDone));
     return;
   }
   if (!from->regular) {
     Log("copy: " + source + " is not a regular file");
-    return Fail(ERROR_COPY_FAILED, source);
+    return Fail(UpdateError::kCopyFailed, source, "not a regular file");
   }
 
   std::string folder = FolderOfFile(destination);
@@ -92,20 +92,20 @@ void CCopyFile::Run(const Message& message) {
     if (made) made = platform::CreateFolders(folder);
     if (!made) {
       Log("copy: cannot create the folder " + folder + ": " + made.message());
-      return Fail(ERROR_WRITE_FAILED, destination);
+      return Fail(UpdateError::kWriteFailed, destination, made.message());
     }
   }
   platform::Status recorded = journal_.RecordFileReplace(destination);
   if (!recorded) {
     Log("copy: cannot record the change of " + destination + ": " + recorded.message());
-    return Fail(ERROR_WRITE_FAILED, destination);
+    return Fail(UpdateError::kWriteFailed, destination, recorded.message());
   }
 
   platform::FileReader reader;
   platform::Status opened = reader.Open(source);
   if (!opened) {
     Log("copy: " + opened.message());
-    return Fail(ERROR_COPY_FAILED, source);
+    return Fail(UpdateError::kCopyFailed, source, opened.message());
   }
   platform::AtomicFileWriter writer;
   // The temporary name is recorded first, so that a killed run leaves no part of a file behind.
@@ -114,7 +114,7 @@ void CCopyFile::Run(const Message& message) {
   });
   if (!created) {
     Log("copy: " + created.message());
-    return Fail(ERROR_WRITE_FAILED, destination);
+    return Fail(UpdateError::kWriteFailed, destination, created.message());
   }
 
   const std::int64_t length = static_cast<std::int64_t>(reader.Size());
@@ -130,26 +130,26 @@ void CCopyFile::Run(const Message& message) {
     std::optional<std::size_t> n = reader.Read(buffer.data(), buffer.size());
     if (!n) {
       Log("copy: cannot read " + source);
-      return Fail(ERROR_COPY_FAILED, source);
+      return Fail(UpdateError::kCopyFailed, source, "the file cannot be read");
     }
     if (*n == 0) break;
     platform::Status written = writer.Write(std::string_view(buffer.data(), *n));
     if (!written) {
       Log("copy: " + written.message());
-      return Fail(ERROR_COPY_FAILED, destination);
+      return Fail(UpdateError::kCopyFailed, destination, written.message());
     }
     done += static_cast<std::int64_t>(*n);
     int units = ProgressUnits(done, length, weight);
     if (units != reported) {
       reported = units;
-      PostToOwner(MakeMessage(WMU_BYTES_PROGRESS, units, weight));
+      PostToOwner(MakeMessage(MessageId::kBytesProgress, units, weight));
     }
   }
   unsigned mode = (old && old->regular ? old->mode : from->mode) & 0777;
   platform::Status committed = writer.Commit(mode | 0200, from->modification_time);
   if (!committed) {
     Log("copy: " + committed.message());
-    return Fail(ERROR_WRITE_FAILED, destination);
+    return Fail(UpdateError::kWriteFailed, destination, committed.message());
   }
-  PostToOwner(MakeMessage(WMU_WORKER_DONE));
+  PostToOwner(MakeMessage(MessageId::kWorkerDone));
 }

@@ -3,11 +3,11 @@
 // file in pieces and reports its progress to its owner (the files sub-worker)
 // like the download worker does.
 //
-// Messages: WMU_SET_OWNER (the owner's queue), WMU_WORKER_START (do the copy
-// prepared by Copy). To the owner: WMU_BYTES_PROGRESS (units done, weight) as
-// the units grow, then WMU_WORKER_DONE, or WMU_ERROR with ERROR_FILE_NOT_FOUND
-// (no source), ERROR_WRITE_FAILED (the destination cannot be made or
-// recorded), ERROR_COPY_FAILED (reading or writing failed); the text is the
+// Messages: MessageId::kSetOwner (the owner's queue), MessageId::kWorkerStart (do the copy
+// prepared by Copy). To the owner: MessageId::kBytesProgress (units done, weight) as
+// the units grow, then MessageId::kWorkerDone, or MessageId::kError with UpdateError::kFileNotFound
+// (no source), UpdateError::kWriteFailed (the destination cannot be made or
+// recorded), UpdateError::kCopyFailed (reading or writing failed); the text is the
 // path concerned. The worker ends after its report.
 //
 // The copy is written under a temporary name beside the destination and
@@ -38,8 +38,8 @@ class CCopyFile : public CTaskThread {
   // Cancels a running copy (the destination stays as it was) and ends.
   void Stop() override;
 
-  // Prepares the copy and posts WMU_WORKER_START to the worker; call after
-  // Start and WMU_SET_OWNER.
+  // Prepares the copy and posts MessageId::kWorkerStart to the worker; call after
+  // Start and MessageId::kSetOwner.
   void Copy(const std::string& source, const std::string& destination, bool fail_if_exists);
 
  protected:
@@ -48,7 +48,8 @@ class CCopyFile : public CTaskThread {
 
  private:
   void Run(const Message& message);
-  void Fail(int code, const std::string& path);
+  // Reports the error `code` for `path`, with the reason.
+  void Fail(UpdateError code, const std::string& path, const std::string& reason);
 
   CChangeJournal& journal_;
   std::atomic<bool> cancel_{false};

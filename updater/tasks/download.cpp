@@ -47,7 +47,7 @@ int Percent(std::int64_t part, std::int64_t whole) {
 
 }  // namespace
 
-CDownload::CDownload(DownloadDeps deps) : CTaskThread(TASK_DOWNLOAD), deps_(std::move(deps)) {
+CDownload::CDownload(DownloadDeps deps) : CTaskThread(TaskId::kDownload), deps_(std::move(deps)) {
   if (!deps_.free_space) deps_.free_space = platform::FreeDiskSpace;
 }
 
@@ -61,9 +61,10 @@ void CDownload::Start() {
 }
 
 bool CDownload::Post(Message message) {
-  const bool stop = message.id == WMU_QUIT ||
-                    (message.id == WMU_COMMAND &&
-                     (message.wparam == COMMAND_FINISH || message.wparam == COMMAND_CANCEL));
+  const bool stop =
+      message.id == MessageId::kQuit ||
+      (message.id == MessageId::kCommand && (CodeOf<CommandCode>(message) == CommandCode::kFinish ||
+                                             CodeOf<CommandCode>(message) == CommandCode::kCancel));
   if (stop && !cancel_requested_.exchange(true) && working_.load()) CInternet::Instance().Abort();
   return CTaskThread::Post(std::move(message));
 }
@@ -77,25 +78,29 @@ void CDownload::OnEnd() {
 void CDownload::OnMessage(const Message& message) {
   if (phase_ == Phase::kEnded) return;
   switch (message.id) {
-    case WMU_COMMAND:
-      if (message.wparam == COMMAND_START_WORKING && phase_ == Phase::kIdle) {
+    case MessageId::kCommand:
+      if (CodeOf<CommandCode>(message) == CommandCode::kStartWorking && phase_ == Phase::kIdle) {
         StartWork();
-      } else if (message.wparam == COMMAND_FINISH || message.wparam == COMMAND_CANCEL) {
+      } else if (CodeOf<CommandCode>(message) == CommandCode::kFinish ||
+                 CodeOf<CommandCode>(message) == CommandCode::kCancel) {
         phase_ = Phase::kEnded;
         EndThread();
       }
       break;
-    case WMU_NEXT_ACTION:
+    case MessageId::kNextAction:
       if (phase_ == Phase::kSizing) SizeNextLocation();
       break;
-    case WMU_BYTES_PROGRESS:
+    case MessageId::kBytesProgress:
       if (phase_ == Phase::kDownloading) OnBytesProgress(message.wparam, message.lparam);
       break;
-    case WMU_WORKER_DONE:
+    case MessageId::kWorkerDone:
       if (phase_ == Phase::kDownloading) OnEntryDone();
       break;
-    case WMU_ERROR:  // the worker's report of a failed transfer
-      if (phase_ == Phase::kDownloading) OnLocationFailed();
+    case MessageId::kError:  // the worker's report of a failed transfer
+      if (phase_ == Phase::kDownloading) {
+        if (const ErrorDetail* detail = ErrorDetailOf(message)) failure_ = *detail;
+        OnLocationFailed();
+      }
       break;
     default:
       break;
@@ -114,7 +119,7 @@ void CDownload::StartWork() {
       if (candidates_.size() >= kMaxDownloadEntries) {
         Log("CDownload: more than " + std::to_string(kMaxDownloadEntries) +
             " downloads are refused");
-        Finish(MakeMessage(WMU_ERROR, ERROR_FILE_CORRUPT, 0, kUpdateFileName));
+        Finish(MakeMessage(MessageId::kError, UpdateError::kFileCorrupt, 0, kUpdateFileName));
         return;
       }
       candidates_.push_back(
@@ -124,7 +129,7 @@ void CDownload::StartWork() {
   phase_ = Phase::kSizing;
   candidate_ = 0;
   location_ = 0;
-  PostToSelf(MakeMessage(WMU_NEXT_ACTION));
+  PostToSelf(MakeMessage(MessageId::kNextAction));
 }
 
 // One size query per message, so that a cancel is seen between them.
@@ -137,17 +142,19 @@ void CDownload::SizeNextLocation() {
   const Candidate& candidate = candidates_[candidate_];
   item_text_ = ItemText(candidate.name);
   if (location_ >= candidate.locations.size()) {
-    Finish(MakeMessage(WMU_ERROR, ERROR_FILE_NOT_FOUND, 0, item_text_));
+    Finish(MakeError(UpdateError::kFileNotFound, item_text_, failure_));
     return;
   }
   if (location_ == 0 && !IsAllowedDestination(candidate.destination)) {
     Log("CDownload: destination refused: " + candidate.destination);
-    Finish(MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, item_text_));
+    Finish(MakeError(UpdateError::kCopyFailed, item_text_,
+                     ErrorDetail{0, "the destination is refused", candidate.destination}));
     return;
   }
   const RemoteFileInfo remote =
       CInternet::Instance().GetRemoteFileInfo(candidate.locations[location_]);
   if (!remote.available) {
+    failure_ = remote.failure;
     ++location_;
   } else {
     // An unknown size (-1) counts as 0 for the disk space and the total.
@@ -173,7 +180,7 @@ void CDownload::SizeNextLocation() {
     ++candidate_;
     location_ = 0;
   }
-  PostToSelf(MakeMessage(WMU_NEXT_ACTION));
+  PostToSelf(MakeMessage(MessageId::kNextAction));
 }
 
 void CDownload::CheckSpaceAndBegin() {
@@ -184,7 +191,8 @@ void CDownload::CheckSpaceAndBegin() {
   }
   const std::optional<std::uint64_t> free = deps_.free_space(UpdaterTempFolder());
   if (!free || *free <= static_cast<std::uint64_t>(total_bytes_)) {
-    Finish(MakeMessage(WMU_ERROR, ERROR_NO_DISK_SPACE, total_bytes_));
+    Finish(MakeError(UpdateError::kNoDiskSpace, "",
+                     ErrorDetail{0, "not enough free space", UpdaterTempFolder()}, total_bytes_));
     return;
   }
   phase_ = Phase::kDownloading;
@@ -205,14 +213,15 @@ void CDownload::TryNextLocation() {
     const std::string& url = entry.urls[entry.next_url++];
     if (CInternet::Instance().DownloadFile(url, entry.destination, resume_)) return;
     Log("CDownload: location not usable: " + UrlLastComponent(url));
+    failure_ = ErrorDetail{0, "the address cannot be used", url};
   }
-  Finish(MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0, item_text_));
+  Finish(MakeError(UpdateError::kCopyFailed, item_text_, failure_));
 }
 
 void CDownload::OnBytesProgress(std::int64_t units, std::int64_t weight) {
   if (weight == 0) {
     // A file of unknown size: the bytes received so far, without a percentage.
-    PostToOwner(MakeMessage(WMU_ITEM_PROGRESS, 0, units, item_text_));
+    PostToOwner(MakeMessage(MessageId::kItemProgress, 0, units, item_text_));
     last_item_percent_ = 0;
     return;
   }
@@ -228,6 +237,8 @@ void CDownload::OnEntryDone() {
   Entry& entry = entries_[current_];
   if (!HasExpectedDigest(entry)) {
     Log("CDownload: " + item_text_ + " does not have the expected MD5 digest");
+    failure_ = ErrorDetail{0, "the file does not have the expected MD5 digest",
+                           entry.urls[entry.next_url - 1]};
     platform::RemoveFile(entry.destination);
     platform::RemoveFile(ResumeFilePath(entry.destination));
     OnLocationFailed();
@@ -259,18 +270,18 @@ bool CDownload::HasExpectedDigest(const Entry& entry) const {
 void CDownload::PostProgress(int item_percent, int total_percent) {
   if (item_percent != last_item_percent_) {
     last_item_percent_ = item_percent;
-    PostToOwner(MakeMessage(WMU_ITEM_PROGRESS, item_percent, 0, item_text_));
+    PostToOwner(MakeMessage(MessageId::kItemProgress, item_percent, 0, item_text_));
   }
   if (total_percent != last_total_percent_) {
     last_total_percent_ = total_percent;
-    PostToOwner(MakeMessage(WMU_TOTAL_PROGRESS, total_percent));
+    PostToOwner(MakeMessage(MessageId::kTotalProgress, total_percent));
   }
 }
 
 void CDownload::Complete() {
-  PostToOwner(MakeMessage(WMU_ITEM_PROGRESS, 100, 0, item_text_));
-  PostToOwner(MakeMessage(WMU_TOTAL_PROGRESS, 100));
-  Finish(MakeMessage(WMU_TASK_COMPLETE, TASK_DOWNLOAD));
+  PostToOwner(MakeMessage(MessageId::kItemProgress, 100, 0, item_text_));
+  PostToOwner(MakeMessage(MessageId::kTotalProgress, 100));
+  Finish(MakeMessage(MessageId::kTaskComplete, TaskId::kDownload));
 }
 
 void CDownload::Finish(Message report) {

@@ -1,40 +1,40 @@
 #pragma once
-// The download task (TASK_DOWNLOAD): fetches every file the update needs
+// The download task (TaskId::kDownload): fetches every file the update needs
 // through the internet object to the destinations the update file names, one
 // after the other, and reports item and overall progress to its owner.
 //
-// Start (WMU_COMMAND 0):
+// Start (MessageId::kCommand 0):
 //  1. For every file record whose update is needed and each of its download
 //     actions, the locations are asked for the file's size in turn; the first
-//     that answers is used. None answering: WMU_ERROR (ERROR_FILE_NOT_FOUND,
+//     that answers is used. None answering: MessageId::kError (UpdateError::kFileNotFound,
 //     the record's name). A server that answers without a length is
 //     answering (its size is unknown). A destination that is a symbolic
-//     link: WMU_ERROR (ERROR_COPY_FAILED, the record's name); any other
+//     link: MessageId::kError (UpdateError::kCopyFailed, the record's name); any other
 //     destination the update file names is used. More than
-//     kMaxDownloadEntries downloads: WMU_ERROR (ERROR_FILE_CORRUPT,
+//     kMaxDownloadEntries downloads: MessageId::kError (UpdateError::kFileCorrupt,
 //     "updatefile.xml"). Each destination in the user's private temporary
 //     folder (and its resume file) is added to the process's list of
 //     temporary update files; a download placed elsewhere stays.
-//  2. Nothing to download: WMU_ITEM_PROGRESS (100, ""), WMU_TOTAL_PROGRESS
-//     (100) and WMU_TASK_COMPLETE (TASK_DOWNLOAD).
+//  2. Nothing to download: MessageId::kItemProgress (100, ""), MessageId::kTotalProgress
+//     (100) and MessageId::kTaskComplete (TaskId::kDownload).
 //  3. Unless the volume of %updatertemp% has more free bytes than the sum of
-//     the known sizes: WMU_ERROR (ERROR_NO_DISK_SPACE, lparam = that sum).
+//     the known sizes: MessageId::kError (UpdateError::kNoDiskSpace, lparam = that sum).
 //  4. The files are downloaded in turn (resumed from their ".rsm" files when
 //     the update file enables RESUMEDOWNLOADS). A location whose transfer
 //     fails, or whose file does not have the MD5 digest its download action
 //     gives (only the self-update gives one), is followed by the next location
 //     of the action; a file with a wrong digest is deleted together with its
 //     resume file. The record's hash describes the installed file, so no
-//     download is compared with it. When no location is left: WMU_ERROR
-//     (ERROR_COPY_FAILED, the file's name).
-//  5. WMU_ITEM_PROGRESS (100, name), WMU_TOTAL_PROGRESS (100) and
-//     WMU_TASK_COMPLETE (TASK_DOWNLOAD).
-// Progress: WMU_ITEM_PROGRESS (percent of the current file, its name; for a
+//     download is compared with it. When no location is left: MessageId::kError
+//     (UpdateError::kCopyFailed, the file's name).
+//  5. MessageId::kItemProgress (100, name), MessageId::kTotalProgress (100) and
+//     MessageId::kTaskComplete (TaskId::kDownload).
+// Progress: MessageId::kItemProgress (percent of the current file, its name; for a
 // file of unknown size: 0 percent with the bytes received so far as lparam) and
-// WMU_TOTAL_PROGRESS (percent over all files, weighted by size), each posted
+// MessageId::kTotalProgress (percent over all files, weighted by size), each posted
 // only when its value changes. After its report the thread ends.
 //
-// WMU_COMMAND 5 or 6 (and WMU_QUIT) end the task without a report; posting
+// MessageId::kCommand 5 or 6 (and MessageId::kQuit) end the task without a report; posting
 // one of them stops the running request or transfer at once (the part written
 // stays), so the task ends promptly.
 
@@ -131,4 +131,5 @@ class CDownload : public CTaskThread {
   int last_item_percent_ = -1;
   int last_total_percent_ = -1;
   std::string item_text_;
+  ErrorDetail failure_;  // why the last location failed
 };

@@ -67,7 +67,7 @@ TransferJob PrepareLocalFile(OpenedRequest request, const std::string& path, boo
 }
 
 CHttpFileObject::CHttpFileObject(std::shared_ptr<CAbortSignal> abort)
-    : CTaskThread(-1), abort_(std::move(abort)) {}
+    : CTaskThread(TaskId::kWorker), abort_(std::move(abort)) {}
 
 CHttpFileObject::~CHttpFileObject() {
   // Stop a running transfer before the thread is joined.
@@ -117,13 +117,13 @@ OpenedRequest CHttpFileObject::OpenUrl(const std::string& url, const ConnectSett
 }
 
 void CHttpFileObject::StartTransfer(TransferJob job) {
-  Message message = MakeMessage(WMU_WORKER_START);
+  Message message = MakeMessage(MessageId::kWorkerStart);
   message.payload = std::make_shared<TransferJob>(std::move(job));
   Post(std::move(message));
 }
 
 void CHttpFileObject::OnMessage(const Message& message) {
-  if (message.id != WMU_WORKER_START) return;
+  if (message.id != MessageId::kWorkerStart) return;
   auto job = std::any_cast<std::shared_ptr<TransferJob>>(&message.payload);
   if (!job || !*job) return;
   Transfer(**job);
@@ -134,13 +134,13 @@ void CHttpFileObject::ReportProgress(std::int64_t done, std::int64_t length, int
     // Unknown size: the bytes themselves, every kUnknownSizeProgressBytes.
     if (last_bytes_ >= 0 && done - last_bytes_ < kUnknownSizeProgressBytes) return;
     last_bytes_ = done;
-    PostToOwner(MakeMessage(WMU_BYTES_PROGRESS, done, 0));
+    PostToOwner(MakeMessage(MessageId::kBytesProgress, done, 0));
     return;
   }
   int units = ProgressUnits(done, length, weight);
   if (units == last_units_) return;
   last_units_ = units;
-  PostToOwner(MakeMessage(WMU_BYTES_PROGRESS, units, weight));
+  PostToOwner(MakeMessage(MessageId::kBytesProgress, units, weight));
 }
 
 void CHttpFileObject::Transfer(const TransferJob& job) {
@@ -148,11 +148,12 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
   last_bytes_ = -1;
   const OpenedRequest& request = job.request;
   const HttpAnswer& opened = request.answer;
+  long status = opened.status;  // the status of the last answer
   auto fail = [&](const std::string& why) {
+    const std::string reason = TruncateUtf16(why, kMaxErrorText);
     CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +
-                                      UrlLastComponent(request.url) +
-                                      " failed: " + TruncateUtf16(why, kMaxErrorText));
-    PostToOwner(MakeMessage(WMU_ERROR, ERROR_COPY_FAILED, 0));
+                                      UrlLastComponent(request.url) + " failed: " + reason);
+    PostToOwner(MakeError(UpdateError::kCopyFailed, "", ErrorDetail{status, reason, request.url}));
   };
   if (abort_->IsAborted(request.job)) return;
   if (!opened.Answered()) return fail(opened.error_text);
@@ -208,6 +209,7 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
       return true;
     };
     HttpAnswer answer = FetchUrl(request.url, offset, connection, sink);
+    if (answer.status != 0) status = answer.status;
     if (answer.failure == SendFailure::kAborted || abort_->IsAborted(request.job)) {
       file.close();
       CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +
@@ -225,5 +227,5 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
       static_cast<std::int64_t>(*size) != done)
     return fail("the local file does not have the announced length");
   if (opened.modified > 0) (void)platform::SetFileModificationTime(job.local_path, opened.modified);
-  PostToOwner(MakeMessage(WMU_WORKER_DONE));
+  PostToOwner(MakeMessage(MessageId::kWorkerDone));
 }

@@ -3,11 +3,11 @@
 // retries, proxy authentication) runs on the caller's thread; the transfer of
 // the body into the local file runs on the worker's own thread, which reports
 // to its owner:
-//   WMU_BYTES_PROGRESS (units done, weight of the file)  when the units change
-//   WMU_BYTES_PROGRESS (bytes received, 0)               size unknown: at the start
+//   MessageId::kBytesProgress (units done, weight of the file)  when the units change
+//   MessageId::kBytesProgress (bytes received, 0)               size unknown: at the start
 //                                                        and every 64 KiB
-//   WMU_WORKER_DONE (0, 0)                               the file is complete
-//   WMU_ERROR (ERROR_COPY_FAILED, 0)                     the download failed
+//   MessageId::kWorkerDone (0, 0)                               the file is complete
+//   MessageId::kError (UpdateError::kCopyFailed, 0)                     the download failed
 // An aborted transfer reports nothing; the part already written stays.
 //
 // Resuming: with resume on, the download into P keeps the remote modification
@@ -98,7 +98,7 @@ class CHttpFileObject : public CTaskThread {
   // PROXY_INFO log lines) and sends with retries.
   OpenedRequest OpenUrl(const std::string& url, const ConnectSettings& settings,
                         std::uint64_t job) const;
-  // Hands a prepared transfer to the worker (WMU_WORKER_START).
+  // Hands a prepared transfer to the worker (MessageId::kWorkerStart).
   void StartTransfer(TransferJob job);
 
  protected:

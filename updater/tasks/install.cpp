@@ -50,7 +50,7 @@ platform::Status WriteCopyProgram(const std::string& folder, std::span<const uns
 }
 
 CInstall::CInstall(InstallDeps deps)
-    : CTaskThread(TASK_INSTALL),
+    : CTaskThread(TaskId::kInstall),
       deps_(std::move(deps)),
       journal_(deps_.journal ? *deps_.journal : CChangeJournal::Instance()),
       closer_(deps_.processes ? *deps_.processes : platform::SystemProcessControl(),
@@ -69,7 +69,7 @@ void CInstall::Start() {
   for (int part = INSTALL_PART_FILES; part <= INSTALL_PART_REGISTRY; ++part) {
     CTaskThread* worker = Worker(part);
     worker->Start();
-    Message set_owner = MakeMessage(WMU_SET_OWNER);
+    Message set_owner = MakeMessage(MessageId::kSetOwner);
     set_owner.payload = OwnQueue();
     worker->Post(std::move(set_owner));
   }
@@ -82,8 +82,9 @@ void CInstall::Start() {
 }
 
 bool CInstall::Post(Message message) {
-  if (message.id == WMU_QUIT || (message.id == WMU_COMMAND && (message.wparam == COMMAND_FINISH ||
-                                                               message.wparam == COMMAND_CANCEL)))
+  if (message.id == MessageId::kQuit ||
+      (message.id == MessageId::kCommand && (CodeOf<CommandCode>(message) == CommandCode::kFinish ||
+                                             CodeOf<CommandCode>(message) == CommandCode::kCancel)))
     cancel_.Cancel();
   return CTaskThread::Post(std::move(message));
 }
@@ -130,31 +131,36 @@ void CInstall::WriteCopyProgramIfEnabled() {
 
 void CInstall::OnMessage(const Message& message) {
   switch (message.id) {
-    case WMU_COMMAND:
-      if (message.wparam == COMMAND_START_WORKING)
+    case MessageId::kCommand:
+      if (CodeOf<CommandCode>(message) == CommandCode::kStartWorking)
         StartInstall();
-      else if (message.wparam == COMMAND_FINISH || message.wparam == COMMAND_CANCEL)
+      else if (CodeOf<CommandCode>(message) == CommandCode::kFinish ||
+               CodeOf<CommandCode>(message) == CommandCode::kCancel)
         EndThread();
       break;
-    case WMU_INSTALL_PROGRESS:
+    case MessageId::kInstallProgress:
       if (const auto* progress = std::any_cast<InstallProgress>(&message.payload))
         OnProgress(*progress);
       break;
-    case WMU_INSTALL_PART_DONE:
+    case MessageId::kInstallPartDone:
       if (message.wparam == part_) OnPartDone(part_);
       break;
-    case WMU_ERROR:
-    case WMU_WARNING:
-      PostToOwner(MakeMessage(message.id, message.wparam, 0, item_));
+    case MessageId::kError:
+    case MessageId::kWarning: {
+      // The text becomes the item; the reason an error carries stays.
+      Message report = MakeMessage(message.id, message.wparam, 0, item_);
+      report.payload = message.payload;
+      PostToOwner(std::move(report));
       break;
-    case WMU_QUESTION:
+    }
+    case MessageId::kQuestion:
       PostToOwner(message);
       break;
-    case WMU_WARNING_ACK:
+    case MessageId::kWarningAck:
       ForwardToWorkers(message);
       break;
-    case WMU_ANSWER:
-      if (message.wparam == QUESTION_CLOSE_APPLICATION) {
+    case MessageId::kAnswer:
+      if (CodeOf<QuestionId>(message) == QuestionId::kCloseApplication) {
         if (asking_) OnCloseAnswer(message.lparam == 0);
       } else {
         ForwardToWorkers(message);
@@ -182,7 +188,8 @@ void CInstall::StartInstall() {
 
 void CInstall::AskToClose() {
   asking_ = true;
-  PostToOwner(MakeMessage(WMU_QUESTION, QUESTION_CLOSE_APPLICATION, 0, ApplicationName()));
+  PostToOwner(
+      MakeMessage(MessageId::kQuestion, QuestionId::kCloseApplication, 0, ApplicationName()));
 }
 
 void CInstall::OnCloseAnswer(bool yes) {
@@ -228,13 +235,14 @@ void CInstall::OnCloseAnswer(bool yes) {
 }
 
 void CInstall::CloseFailed() {
-  PostToOwner(MakeMessage(WMU_ERROR, ERROR_CLOSE_APPLICATION, 0, ApplicationName()));
+  PostToOwner(MakeError(UpdateError::kCloseApplication, ApplicationName(),
+                        ErrorDetail{0, "the application is still running", ApplicationName()}));
   EndThread();
 }
 
 void CInstall::StartPart(int part) {
   part_ = part;
-  Worker(part)->Post(MakeMessage(WMU_INSTALL_PART_START));
+  Worker(part)->Post(MakeMessage(MessageId::kInstallPartStart));
 }
 
 void CInstall::OnPartDone(int part) {
@@ -244,9 +252,9 @@ void CInstall::OnPartDone(int part) {
     return;
   }
   part_ = part + 1;
-  PostToOwner(MakeMessage(WMU_ITEM_PROGRESS, 100, 0, item_));
-  PostToOwner(MakeMessage(WMU_TOTAL_PROGRESS, 100, 0));
-  PostToOwner(MakeMessage(WMU_TASK_COMPLETE, TASK_INSTALL, 0));
+  PostToOwner(MakeMessage(MessageId::kItemProgress, 100, 0, item_));
+  PostToOwner(MakeMessage(MessageId::kTotalProgress, 100, 0));
+  PostToOwner(MakeMessage(MessageId::kTaskComplete, TaskId::kInstall, 0));
   EndThread();
 }
 
@@ -266,10 +274,10 @@ void CInstall::OnProgress(const InstallProgress& progress) {
   const int total_percent = percent(done_, total);
   if (item_percent != last_item_percent_) {
     last_item_percent_ = item_percent;
-    PostToOwner(MakeMessage(WMU_ITEM_PROGRESS, item_percent, 0, item_));
+    PostToOwner(MakeMessage(MessageId::kItemProgress, item_percent, 0, item_));
   }
   if (total_percent != last_total_percent_) {
     last_total_percent_ = total_percent;
-    PostToOwner(MakeMessage(WMU_TOTAL_PROGRESS, total_percent, 0));
+    PostToOwner(MakeMessage(MessageId::kTotalProgress, total_percent, 0));
   }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// CInstall: the install task (TASK_INSTALL). It makes sure the application is
+// CInstall: the install task (TaskId::kInstall). It makes sure the application is
 // not running (by the update file's close mode, asking the user through the
 // update process), then lets its three sub-workers work one after another:
 // CInstallFiles, CInstallIni, CInstallRegistry. It merges their progress into
@@ -8,21 +8,21 @@
 // back. With self-update enabled it first writes the copy program into the
 // user's temporary folder.
 //
-// Messages: WMU_SET_OWNER, WMU_COMMAND 0 (start), WMU_COMMAND 5/6 (end at
-// once: a running close countdown is cut short), WMU_INSTALL_PROGRESS,
-// WMU_INSTALL_PART_DONE, WMU_ERROR / WMU_WARNING / WMU_QUESTION from the
-// sub-workers, WMU_WARNING_ACK / WMU_ANSWER from the owner. To the owner:
-// WMU_QUESTION (QUESTION_CLOSE_APPLICATION, the application name), WMU_ERROR
-// ERROR_CLOSE_APPLICATION (the application name), WMU_ITEM_PROGRESS,
-// WMU_TOTAL_PROGRESS and WMU_TASK_COMPLETE (TASK_INSTALL, 0).
+// Messages: MessageId::kSetOwner, MessageId::kCommand 0 (start), MessageId::kCommand 5/6 (end at
+// once: a running close countdown is cut short), MessageId::kInstallProgress,
+// MessageId::kInstallPartDone, MessageId::kError / MessageId::kWarning / MessageId::kQuestion from
+// the sub-workers, MessageId::kWarningAck / MessageId::kAnswer from the owner. To the owner:
+// MessageId::kQuestion (QuestionId::kCloseApplication, the application name), MessageId::kError
+// UpdateError::kCloseApplication (the application name), MessageId::kItemProgress,
+// MessageId::kTotalProgress and MessageId::kTaskComplete (TaskId::kInstall, 0).
 //
 // Close modes: "false" (and unknown values) never look for the application.
 // "user": after each yes the task waits a second and checks again; while the
 // application runs it asks again, and after a bounded number of checks it
-// gives up with ERROR_CLOSE_APPLICATION. The other modes close it after a
+// gives up with UpdateError::kCloseApplication. The other modes close it after a
 // yes (CApplicationCloser: asked to end, watched, then ended); a failure to
-// end it is ERROR_CLOSE_APPLICATION, so nothing is installed over a running
-// program. A no is ERROR_CLOSE_APPLICATION before any change.
+// end it is UpdateError::kCloseApplication, so nothing is installed over a running
+// program. A no is UpdateError::kCloseApplication before any change.
 
 #include <cstdint>
 #include <functional>

@@ -30,7 +30,7 @@ std::string FolderOfFile(const std::string& path) {
 }  // namespace
 
 CInstallFiles::CInstallFiles(InstallFilesDeps deps)
-    : CTaskThread(TASK_INSTALL),
+    : CTaskThread(TaskId::kInstall),
       journal_(deps.journal ? *deps.journal : CChangeJournal::Instance()),
       start_(deps.start ? std::move(deps.start) : ProgramStarter(StartRunLocation)),
       free_space_(std::move(deps.free_space)),
@@ -61,17 +61,17 @@ void CInstallFiles::EndCopy() {
 
 void CInstallFiles::OnMessage(const Message& message) {
   switch (message.id) {
-    case WMU_INSTALL_PART_START:
+    case MessageId::kInstallPartStart:
       running_ = true;
       waiting_ = Waiting::kNothing;
       progress_ = InstallProgress{};
       file_ = 0;
       StartFile();
       break;
-    case WMU_NEXT_ACTION:
+    case MessageId::kNextAction:
       if (running_ && waiting_ == Waiting::kNothing) NextAction();
       break;
-    case WMU_BYTES_PROGRESS:
+    case MessageId::kBytesProgress:
       if (waiting_ == Waiting::kCopy) {
         auto units = static_cast<std::int32_t>(
             std::clamp<std::int64_t>(message.wparam, progress_.item_done, progress_.item_total));
@@ -80,14 +80,14 @@ void CInstallFiles::OnMessage(const Message& message) {
         PostProgress();
       }
       break;
-    case WMU_WORKER_DONE:
+    case MessageId::kWorkerDone:
       if (waiting_ == Waiting::kCopy) {
         EndCopy();
         waiting_ = Waiting::kNothing;
         FinishAction();
       }
       break;
-    case WMU_ERROR:
+    case MessageId::kError:
       if (waiting_ == Waiting::kCopy) {
         EndCopy();
         waiting_ = Waiting::kNothing;
@@ -95,13 +95,13 @@ void CInstallFiles::OnMessage(const Message& message) {
         PostToOwner(message);
       }
       break;
-    case WMU_ANSWER:
-      if (waiting_ == Waiting::kAnswer && message.wparam == question_) {
+    case MessageId::kAnswer:
+      if (waiting_ == Waiting::kAnswer && CodeOf<QuestionId>(message) == question_) {
         waiting_ = Waiting::kNothing;
         OnAnswer(question_, message.lparam == 0);
       }
       break;
-    case WMU_WARNING_ACK:
+    case MessageId::kWarningAck:
       if (waiting_ == Waiting::kWarningAck) {
         waiting_ = Waiting::kNothing;
         FinishAction();
@@ -118,7 +118,7 @@ void CInstallFiles::StartFile() {
     ++file_;
   if (file_ >= files.size()) {
     running_ = false;
-    PostToOwner(MakeMessage(WMU_INSTALL_PART_DONE, INSTALL_PART_FILES));
+    PostToOwner(MakeMessage(MessageId::kInstallPartDone, INSTALL_PART_FILES));
     return;
   }
   action_ = 0;
@@ -151,7 +151,7 @@ void CInstallFiles::RunAction() {
   } else if (type == kFileActionRegister) {
     DoRegister(static_cast<const CFileActionRegister&>(action));
   } else {
-    PostToSelf(MakeMessage(WMU_NEXT_ACTION));
+    PostToSelf(MakeMessage(MessageId::kNextAction));
   }
 }
 
@@ -167,16 +167,16 @@ void CInstallFiles::FinishAction() {
   progress_.cumulative_done += progress_.item_total - progress_.item_done;
   progress_.item_done = progress_.item_total;
   PostProgress();
-  PostToSelf(MakeMessage(WMU_NEXT_ACTION));
+  PostToSelf(MakeMessage(MessageId::kNextAction));
 }
 
-void CInstallFiles::Fail(int code, const std::string& text) {
+void CInstallFiles::Fail(UpdateError code, const std::string& text, const std::string& reason) {
   running_ = false;
-  PostToOwner(MakeMessage(WMU_ERROR, code, 0, text));
+  PostToOwner(MakeError(code, text, ErrorDetail{0, reason, text}));
 }
 
 void CInstallFiles::PostProgress() {
-  Message message = MakeMessage(WMU_INSTALL_PROGRESS);
+  Message message = MakeMessage(MessageId::kInstallProgress);
   message.payload = progress_;
   PostToOwner(std::move(message));
 }
@@ -185,7 +185,7 @@ void CInstallFiles::DoCopy(const CFileActionCopy& action) {
   Begin("IDS_ACTION_COPY", action);
   copy_ = std::make_unique<CCopyFile>(&journal_);
   copy_->Start();
-  Message set_owner = MakeMessage(WMU_SET_OWNER);
+  Message set_owner = MakeMessage(MessageId::kSetOwner);
   set_owner.payload = OwnQueue();
   copy_->Post(std::move(set_owner));
   waiting_ = Waiting::kCopy;
@@ -195,39 +195,41 @@ void CInstallFiles::DoCopy(const CFileActionCopy& action) {
 void CInstallFiles::DoDelete(const CFileActionDelete& action) {
   Begin("IDS_ACTION_DELETE", action);
   if (action.ask_user) {
-    question_ = QUESTION_DELETE_FILE;
+    question_ = QuestionId::kDeleteFile;
     waiting_ = Waiting::kAnswer;
-    PostToOwner(MakeMessage(WMU_QUESTION, QUESTION_DELETE_FILE, 0, Path(action.location)));
+    PostToOwner(
+        MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 0, Path(action.location)));
     return;
   }
-  OnAnswer(QUESTION_DELETE_FILE, true);
+  OnAnswer(QuestionId::kDeleteFile, true);
 }
 
 void CInstallFiles::DoRegister(const CFileActionRegister& action) {
   Begin("IDS_ACTION_REGISTER", action);
   if (action.ask_user) {
-    question_ = QUESTION_REGISTER_FILE;
+    question_ = QuestionId::kRegisterFile;
     waiting_ = Waiting::kAnswer;
-    PostToOwner(MakeMessage(WMU_QUESTION, QUESTION_REGISTER_FILE, 0, Path(action.location)));
+    PostToOwner(
+        MakeMessage(MessageId::kQuestion, QuestionId::kRegisterFile, 0, Path(action.location)));
     return;
   }
-  OnAnswer(QUESTION_REGISTER_FILE, true);
+  OnAnswer(QuestionId::kRegisterFile, true);
 }
 
-void CInstallFiles::OnAnswer(int question, bool yes) {
+void CInstallFiles::OnAnswer(QuestionId question, bool yes) {
   const CFileAction& action = *Data().files[file_].actions[action_];
   if (!yes) {
     FinishAction();
     return;
   }
-  if (question == QUESTION_DELETE_FILE) {
+  if (question == QuestionId::kDeleteFile) {
     const std::string path = Path(static_cast<const CFileActionDelete&>(action).location);
     platform::Status deleted = DeleteRecordedFile(journal_, path);
     if (!deleted) Log("delete: " + path + " not deleted: " + deleted.message());
     FinishAction();
     return;
   }
-  // QUESTION_REGISTER_FILE
+  // QuestionId::kRegisterFile
   const std::string path = Path(static_cast<const CFileActionRegister&>(action).location);
   platform::Status recorded = journal_.RecordRegistration(path);
   bool registered = false;
@@ -240,7 +242,7 @@ void CInstallFiles::OnAnswer(int question, bool yes) {
     return;
   }
   waiting_ = Waiting::kWarningAck;
-  PostToOwner(MakeMessage(WMU_WARNING, 0, 0, path));
+  PostToOwner(MakeMessage(MessageId::kWarning, 0, 0, path));
 }
 
 void CInstallFiles::DoRun(const CFileActionRun& action) {
@@ -249,14 +251,14 @@ void CInstallFiles::DoRun(const CFileActionRun& action) {
   const std::string location = web ? action.location : Path(action.location);
   if (!web && !platform::FileExists(location)) {
     Log("run: " + location + " not found");
-    Fail(ERROR_FILE_NOT_FOUND, location);
+    Fail(UpdateError::kFileNotFound, location, "the file does not exist");
     return;
   }
   platform::StartResult started =
       start_(location, action.parameters, web ? std::string() : FolderOfFile(location));
   if (!started.status) {
     Log("run: " + started.status.message());
-    Fail(ERROR_RUN_FAILED, location);
+    Fail(UpdateError::kRunFailed, location, started.status.message());
     return;
   }
   if (started.pid > 0) {
@@ -286,7 +288,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
   if (opened) opened = zip.CheckFreeSpace(destination);
   if (!opened) {
     Log("unzip: " + opened.message());
-    Fail(ERROR_UNZIP_FAILED, archive);
+    Fail(UpdateError::kUnzipFailed, archive, opened.message());
     return;
   }
   if (zip.EntryCount() == 0) {
@@ -315,7 +317,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
   if (recorded) recorded = synced;
   if (!recorded) {
     Log("unzip: cannot record the changes of " + archive + ": " + recorded.message());
-    Fail(ERROR_UNZIP_FAILED, archive);
+    Fail(UpdateError::kUnzipFailed, archive, recorded.message());
     return;
   }
   platform::Status extracted = zip.ExtractAll(destination, [this](std::uint64_t, std::uint64_t) {
@@ -331,7 +333,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
   }
   if (!extracted) {
     Log("unzip: " + extracted.message());
-    Fail(ERROR_UNZIP_FAILED, archive);
+    Fail(UpdateError::kUnzipFailed, archive, extracted.message());
     return;
   }
   FinishAction();

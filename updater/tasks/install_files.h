@@ -7,18 +7,18 @@
 // progress units to the install task. Every change is recorded in the change
 // journal before it is made.
 //
-// Messages: WMU_SET_OWNER, WMU_INSTALL_PART_START (start with the first file),
-// WMU_NEXT_ACTION (own steps), WMU_BYTES_PROGRESS / WMU_WORKER_DONE /
-// WMU_ERROR from the copy worker, WMU_ANSWER (questions 1 and 3),
-// WMU_WARNING_ACK. To the owner: WMU_INSTALL_PROGRESS (payload: a copy of its
-// InstallProgress), WMU_QUESTION (QUESTION_DELETE_FILE or
-// QUESTION_REGISTER_FILE, text: the file), WMU_WARNING (0, the component that
-// could not be registered; it goes on after WMU_WARNING_ACK), WMU_ERROR and
-// WMU_INSTALL_PART_DONE INSTALL_PART_FILES after the last file.
+// Messages: MessageId::kSetOwner, MessageId::kInstallPartStart (start with the first file),
+// MessageId::kNextAction (own steps), MessageId::kBytesProgress / MessageId::kWorkerDone /
+// MessageId::kError from the copy worker, MessageId::kAnswer (questions 1 and 3),
+// MessageId::kWarningAck. To the owner: MessageId::kInstallProgress (payload: a copy of its
+// InstallProgress), MessageId::kQuestion (QuestionId::kDeleteFile or
+// QuestionId::kRegisterFile, text: the file), MessageId::kWarning (0, the component that
+// could not be registered; it goes on after MessageId::kWarningAck), MessageId::kError and
+// MessageId::kInstallPartDone INSTALL_PART_FILES after the last file.
 //
-// Errors: run of a missing file ERROR_FILE_NOT_FOUND, a run that cannot be
-// started ERROR_RUN_FAILED, an unreadable archive or a failed extraction
-// ERROR_UNZIP_FAILED (also, before anything is written, for an archive that
+// Errors: run of a missing file UpdateError::kFileNotFound, a run that cannot be
+// started UpdateError::kRunFailed, an unreadable archive or a failed extraction
+// UpdateError::kUnzipFailed (also, before anything is written, for an archive that
 // declares more bytes than its destination's volume has free), the copy
 // worker's errors as they come. After an error the worker does nothing more
 // until it is ended. A delete or attribute change that fails (or cannot be
@@ -69,7 +69,7 @@ class CInstallFiles : public CTaskThread {
   void RunAction();
   void Begin(std::string_view text_key, const CFileAction& action);
   void FinishAction();
-  void Fail(int code, const std::string& text);
+  void Fail(UpdateError code, const std::string& text, const std::string& reason);
   void PostProgress();
   void EndCopy();
 
@@ -79,7 +79,7 @@ class CInstallFiles : public CTaskThread {
   void DoUnzip(const CFileActionUnzip& action);
   void DoSetFileAttr(const CFileActionSetFileAttr& action);
   void DoRegister(const CFileActionRegister& action);
-  void OnAnswer(int question, bool yes);
+  void OnAnswer(QuestionId question, bool yes);
 
   CChangeJournal& journal_;
   ProgramStarter start_;
@@ -89,7 +89,7 @@ class CInstallFiles : public CTaskThread {
   std::size_t action_ = 0;
   bool running_ = false;
   Waiting waiting_ = Waiting::kNothing;
-  int question_ = 0;
+  QuestionId question_{};
   InstallProgress progress_;
   std::unique_ptr<CCopyFile> copy_;
   std::atomic<bool> cancel_{false};

@@ -5,7 +5,7 @@
 
 CInstallItemWorker::CInstallItemWorker(CChangeJournal* journal, std::string name, InstallPart part,
                                        std::int32_t label_id, std::size_t item_count)
-    : CTaskThread(TASK_INSTALL),
+    : CTaskThread(TaskId::kInstall),
       journal_(journal ? *journal : CChangeJournal::Instance()),
       name_(std::move(name)),
       part_(part),
@@ -20,18 +20,18 @@ void CInstallItemWorker::Start() {
 void CInstallItemWorker::OnEnd() { CUpdaterLog::Instance().WriteLine(name_ + "::ExitInstance()"); }
 
 void CInstallItemWorker::OnMessage(const Message& message) {
-  if (message.id == WMU_INSTALL_PART_START) {
+  if (message.id == MessageId::kInstallPartStart) {
     index_ = 0;
     running_ = true;
     progress_ = InstallProgress{};
-  } else if (message.id == WMU_NEXT_SECTION && running_) {
+  } else if (message.id == MessageId::kNextSection && running_) {
     ++index_;
   } else {
     return;
   }
   if (index_ >= ItemCount()) {
     running_ = false;
-    PostToOwner(MakeMessage(WMU_INSTALL_PART_DONE, part_));
+    PostToOwner(MakeMessage(MessageId::kInstallPartDone, part_));
     return;
   }
   ProcessItem();
@@ -44,16 +44,17 @@ void CInstallItemWorker::ProcessItem() {
   PostProgress();
 
   std::string error = WriteItem(index_);
-  if (!error.empty()) PostToOwner(MakeMessage(WMU_ERROR, ERROR_WRITE_FAILED, 0, error));
+  if (!error.empty())
+    PostToOwner(MakeError(UpdateError::kWriteFailed, error, ErrorDetail{0, error, {}}));
 
   progress_.cumulative_done += 1;
   progress_.item_done = 1;
   PostProgress();
-  PostToSelf(MakeMessage(WMU_NEXT_SECTION));
+  PostToSelf(MakeMessage(MessageId::kNextSection));
 }
 
 void CInstallItemWorker::PostProgress() {
-  Message message = MakeMessage(WMU_INSTALL_PROGRESS);
+  Message message = MakeMessage(MessageId::kInstallProgress);
   message.payload = progress_;
   PostToOwner(std::move(message));
 }

@@ -2,14 +2,14 @@
 // CInstallItemWorker: the common run of the install sub-workers that handle one
 // list of update-file items (INI, registry). It steps through the items one
 // message at a time, reports one progress unit per item and a write error per
-// failed item, and ends with WMU_INSTALL_PART_DONE.
+// failed item, and ends with MessageId::kInstallPartDone.
 //
-// Messages: WMU_SET_OWNER (the install task's queue), WMU_INSTALL_PART_START
-// (start with the first item), WMU_NEXT_SECTION (the next item; posted to
-// itself after each item). To the owner: WMU_INSTALL_PROGRESS (payload: a copy
-// of its InstallProgress), WMU_ERROR ERROR_WRITE_FAILED (text: what WriteItem
+// Messages: MessageId::kSetOwner (the install task's queue), MessageId::kInstallPartStart
+// (start with the first item), MessageId::kNextSection (the next item; posted to
+// itself after each item). To the owner: MessageId::kInstallProgress (payload: a copy
+// of its InstallProgress), MessageId::kError UpdateError::kWriteFailed (text: what WriteItem
 // returned) after which it goes on with the next item, and
-// WMU_INSTALL_PART_DONE with its part after the last item (at once when there
+// MessageId::kInstallPartDone with its part after the last item (at once when there
 // is none).
 
 #include <cstddef>

@@ -1,6 +1,6 @@
 #pragma once
 // The progress record a sub-worker of the install task (files, ini, registry)
-// sends as the payload of WMU_INSTALL_PROGRESS. The message carries a copy, so
+// sends as the payload of MessageId::kInstallProgress. The message carries a copy, so
 // the install task may keep reading it while the sub-worker goes on.
 
 #include <cstdint>
@@ -13,7 +13,7 @@ struct InstallProgress {
   std::int32_t cumulative_done = 0;  // units this sub-worker has done over all its items
 };
 
-// Values of WMU_INSTALL_PART_DONE: the sub-worker that has finished.
+// Values of MessageId::kInstallPartDone: the sub-worker that has finished.
 enum InstallPart : int {
   INSTALL_PART_FILES = 0,
   INSTALL_PART_INI = 1,

@@ -16,7 +16,7 @@
 //
 // It runs as CInstallItemWorker describes, with part INSTALL_PART_REGISTRY.
 // An item that cannot be written (unknown root, bad binary text, registry
-// failure) is reported as WMU_ERROR ERROR_WRITE_FAILED with the item text and
+// failure) is reported as MessageId::kError UpdateError::kWriteFailed with the item text and
 // a log line; the worker goes on with the next item.
 
 #include <cstddef>

@@ -149,7 +149,7 @@ void CInternet::SetUserAgent(std::string user_agent) {
 }
 
 void CInternet::SetOwner(std::shared_ptr<CMessageQueue> owner) {
-  Message message = MakeMessage(WMU_SET_OWNER);
+  Message message = MakeMessage(MessageId::kSetOwner);
   message.payload = std::move(owner);
   worker_->Post(std::move(message));
 }
@@ -239,8 +239,15 @@ std::int64_t CInternet::GetRemoteFileSize(const std::string& url) {
 
 RemoteFileInfo CInternet::GetRemoteFileInfo(const std::string& url) {
   HttpAnswer answer = Query(url);
-  if (!answer.Successful()) return {};
-  return {true, answer.length < 0 ? -1 : answer.length};
+  if (!answer.Successful()) {
+    RemoteFileInfo info;
+    info.failure.http_status = answer.status;
+    info.failure.reason =
+        answer.Answered() ? "HTTP status " + std::to_string(answer.status) : answer.error_text;
+    info.failure.location = url;
+    return info;
+  }
+  return {true, answer.length < 0 ? -1 : answer.length, {}};
 }
 
 std::string CInternet::GetRemoteFileDate(const std::string& url) {

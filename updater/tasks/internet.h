@@ -66,6 +66,7 @@ struct TransferRate {
 struct RemoteFileInfo {
   bool available = false;    // the server answered 2xx
   std::int64_t length = -1;  // -1: unknown
+  ErrorDetail failure;       // why it is not available
 };
 
 // The two public web servers the connection check tries (port 80).
@@ -97,7 +98,7 @@ class CInternet {
   // Opens the URL and hands the transfer into local_path to the worker.
   // False (and nothing posted) when the URL is not an http or https URL. Logs
   // "CInternet::DownloadFile -> " with the URL's last component. The outcome
-  // arrives at the owner as WMU_WORKER_DONE or WMU_ERROR.
+  // arrives at the owner as MessageId::kWorkerDone or MessageId::kError.
   bool DownloadFile(const std::string& url, const std::string& local_path, bool resume);
   // The same with a size limit and a deadline.
   bool DownloadFile(const std::string& url, const std::string& local_path,

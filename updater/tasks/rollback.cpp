@@ -6,13 +6,13 @@
 #include "updater/tasks/component_registration.h"
 
 CRollback::CRollback(CChangeJournal* journal)
-    : CTaskThread(TASK_ROLLBACK), journal_(journal ? *journal : CChangeJournal::Instance()) {}
+    : CTaskThread(TaskId::kRollback), journal_(journal ? *journal : CChangeJournal::Instance()) {}
 
 CRollback::~CRollback() { Stop(); }
 
 void CRollback::OnMessage(const Message& message) {
-  if (message.id != WMU_COMMAND) return;
-  if (message.wparam == COMMAND_START_WORKING) {
+  if (message.id != MessageId::kCommand) return;
+  if (CodeOf<CommandCode>(message) == CommandCode::kStartWorking) {
     CUpdaterLog& log = CUpdaterLog::Instance();
     log.WriteLine("rollback: undoing " + std::to_string(journal_.Size()) + " changes");
     auto failures = journal_.Rollback(UnregisterComponent);
@@ -21,10 +21,11 @@ void CRollback::OnMessage(const Message& message) {
     else
       log.WriteLine("rollback: " + std::to_string(failures.size()) + " changes not undone");
     // The result is the number of changes that could not be undone.
-    PostToOwner(
-        MakeMessage(WMU_TASK_COMPLETE, TASK_ROLLBACK, static_cast<std::int64_t>(failures.size())));
+    PostToOwner(MakeMessage(MessageId::kTaskComplete, TaskId::kRollback,
+                            static_cast<std::int64_t>(failures.size())));
     EndThread();
-  } else if (message.wparam == COMMAND_FINISH || message.wparam == COMMAND_CANCEL) {
+  } else if (CodeOf<CommandCode>(message) == CommandCode::kFinish ||
+             CodeOf<CommandCode>(message) == CommandCode::kCancel) {
     EndThread();
   }
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The rollback task (TASK_ROLLBACK): undoes an interrupted or failed
+// The rollback task (TaskId::kRollback): undoes an interrupted or failed
 // installation from the change journal, the last change first, and reports
-// WMU_TASK_COMPLETE (TASK_ROLLBACK, 0), so that a run in any mode reaches its
+// MessageId::kTaskComplete (TaskId::kRollback, 0), so that a run in any mode reaches its
 // end after an error or a cancel during the installation. Registered
 // components are unregistered; changes that cannot be undone are logged.
 //

@@ -19,15 +19,15 @@ CTaskFactory::CTaskFactory(CheckVersionDeps check_version, InstallDeps install)
   if (!check_version_.network) check_version_.network = std::make_shared<CCheckVersionInternet>();
 }
 
-std::unique_ptr<CTaskThread> CTaskFactory::CreateTask(int task_id) {
+std::unique_ptr<CTaskThread> CTaskFactory::CreateTask(TaskId task_id) {
   switch (task_id) {
-    case TASK_CHECKVERSION:
+    case TaskId::kCheckVersion:
       return std::make_unique<CCheckVersion>(check_version_);
-    case TASK_DOWNLOAD:
+    case TaskId::kDownload:
       return std::make_unique<CDownload>();
-    case TASK_INSTALL:
+    case TaskId::kInstall:
       return std::make_unique<CInstall>(install_);
-    case TASK_ROLLBACK:
+    case TaskId::kRollback:
       return std::make_unique<CRollback>();
     default:
       return nullptr;

@@ -1,7 +1,7 @@
 #pragma once
-// The task threads of a run: TASK_CHECKVERSION -> CCheckVersion,
-// TASK_DOWNLOAD -> CDownload, TASK_INSTALL -> CInstall,
-// TASK_ROLLBACK -> CRollback.
+// The task threads of a run: TaskId::kCheckVersion -> CCheckVersion,
+// TaskId::kDownload -> CDownload, TaskId::kInstall -> CInstall,
+// TaskId::kRollback -> CRollback.
 
 #include <memory>
 
@@ -16,7 +16,7 @@ class CTaskFactory : public ITaskFactory {
   explicit CTaskFactory(CheckVersionDeps check_version = {}, InstallDeps install = {});
 
   // A new, not yet started task thread; nullptr for any other task id.
-  std::unique_ptr<CTaskThread> CreateTask(int task_id) override;
+  std::unique_ptr<CTaskThread> CreateTask(TaskId task_id) override;
 
  private:
   CheckVersionDeps check_version_;

@@ -8,5 +8,5 @@ class CModeFactory : public IModeFactory {
   // "hidden", "full", "silent" and "verysilent" (compared exactly); nullptr for
   // any other name.
   std::unique_ptr<CMode> CreateMode(const std::string& name, IModeHost& host,
-                                    int current_task) override;
+                                    TaskId current_task) override;
 };

@@ -10,18 +10,18 @@ class CModeHidden : public CMode {
   static constexpr std::int64_t kCompletePauseMs = 250;
   static constexpr std::int64_t kDownloadPauseMs = 1000;
 
-  CModeHidden(IModeHost& host, int current_task);
+  CModeHidden(IModeHost& host, TaskId current_task);
 
   void Create() override;
   void OnMessage(const Message& message) override;
 
-  int CurrentTask() const { return current_task_; }
+  TaskId CurrentTask() const { return current_task_; }
 
  private:
-  void OnTaskStarted(int task);
-  void OnTaskComplete(int task);
-  void OnError(int code);
+  void OnTaskStarted(TaskId task);
+  void OnTaskComplete(TaskId task);
+  void OnError(UpdateError code);
 
   IModeHost& host_;
-  int current_task_;
+  TaskId current_task_;
 };
