@@ -15,7 +15,6 @@ std::optional<FileFacts> GetFileFacts(const std::string& path) {
   FileFacts facts;
   facts.regular = S_ISREG(st.st_mode);
   facts.folder = S_ISDIR(st.st_mode);
-  facts.mode = st.st_mode & 07777;
   facts.size = static_cast<std::uint64_t>(st.st_size);
   facts.modification_time = static_cast<std::int64_t>(st.st_mtim.tv_sec);
   facts.device = static_cast<std::uint64_t>(st.st_dev);

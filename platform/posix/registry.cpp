@@ -96,7 +96,8 @@ Status Modify(const FileRegistry& registry, RegistryRoot root, const Change& cha
   Status status = change(store, &changed);
   if (!status || !changed) return status;
   if (store.Empty()) return RemoveFile(path);
-  return WriteFileAtomic(path, store.Serialize(), 0600, true);
+  return WriteFileAtomic(path, store.Serialize(), FilePermissions::kPrivate,
+                         ExistingPermissions::kReplace);
 }
 
 }  // namespace

@@ -74,7 +74,7 @@ Status CreateShortcut(const ShortcutDefinition& definition) {
   if (!folder.empty()) {
     if (Status status = CreateFolders(folder); !status) return status;
   }
-  return WriteFileAtomic(path, *text, 0755);
+  return WriteFileAtomic(path, *text, FilePermissions::kExecutable);
 }
 
 }  // namespace platform

@@ -17,7 +17,7 @@ TEST(AtomicFileWriter, CommitReplacesFileWithModeAndTime) {
   ASSERT_TRUE(writer.Write("new "));
   ASSERT_TRUE(writer.Write("content"));
   EXPECT_EQ(dir.Read("f.bin"), "old");  // nothing visible before the commit
-  ASSERT_TRUE(writer.Commit(04755, 1600000000));
+  ASSERT_TRUE(writer.Commit(platform::FilePermissions::kExecutable, 1600000000));
   EXPECT_FALSE(writer.is_open());
   EXPECT_EQ(dir.Read("f.bin"), "new content");
   EXPECT_EQ(static_cast<unsigned>(fs::status(path).permissions()) & 07777, 0755u);
@@ -42,14 +42,14 @@ TEST(AtomicFileWriter, LinkIsReplacedAndFolderRefused) {
   platform::AtomicFileWriter writer;
   ASSERT_TRUE(writer.Open(dir / "link"));
   ASSERT_TRUE(writer.Write("mine"));
-  ASSERT_TRUE(writer.Commit(0644, std::nullopt));
+  ASSERT_TRUE(writer.Commit(platform::FilePermissions::kNormal, std::nullopt));
   EXPECT_FALSE(platform::IsSymbolicLink(dir / "link"));
   EXPECT_EQ(dir.Read("link"), "mine");
   EXPECT_EQ(outside.Read("victim"), "keep");
 
   ASSERT_TRUE(platform::CreateFolders(dir / "folder"));
   ASSERT_TRUE(writer.Open(dir / "folder"));
-  EXPECT_FALSE(writer.Commit(0644, std::nullopt));
+  EXPECT_FALSE(writer.Commit(platform::FilePermissions::kNormal, std::nullopt));
   EXPECT_EQ(platform::ListFolder(dir.path())->size(), 2u);
   EXPECT_FALSE(writer.Open(dir / "missing/f"));
   EXPECT_FALSE(writer.Write("x"));
