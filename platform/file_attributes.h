@@ -16,8 +16,9 @@ struct FileFacts {
   bool folder = false;
   std::uint64_t size = 0;
   std::int64_t modification_time = 0;  // seconds since the epoch
-  std::uint64_t device = 0;            // the volume
-  std::uint64_t inode = 0;             // the file on its volume
+  // Together the identity of the file: the same on every path to it.
+  std::uint64_t volume = 0;
+  std::uint64_t file_id = 0;  // unique on its volume
 };
 
 // The facts of a path with symbolic links followed; nullopt when it does not exist.

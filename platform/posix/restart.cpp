@@ -1,9 +1,8 @@
-#include "platform/restart.h"
-
 #include <utility>
 
-#include "platform/desktop_entry.h"
 #include "platform/file_system.h"
+#include "platform/posix/desktop_entry.h"
+#include "platform/posix/restart_entry.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
 

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/desktop_entry.h"
 #include "platform/file_system.h"
+#include "platform/posix/desktop_entry.h"
 #include "platform/process.h"
 
 namespace platform {

@@ -7,6 +7,7 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "platform/posix/file_registry.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/permission_bits.h"
@@ -108,7 +109,7 @@ TEST_F(CopyFileTest, KeepsTheDestinationWhenNothingIsToBeCopied) {
   std::string from = folder_.Write("app/same.txt", "same");
   std::string other = folder_.Write("download/new.txt", "new");
   ASSERT_TRUE(platform::SetFileModificationTime(from, 1234567));
-  const auto inode = platform::GetFileFacts(from)->inode;
+  const auto inode = platform::GetFileFacts(from)->file_id;
   struct Case {
     std::string name, from, to;
     bool fail_if_exists;
@@ -121,7 +122,7 @@ TEST_F(CopyFileTest, KeepsTheDestinationWhenNothingIsToBeCopied) {
     auto reports = RunCopy(c.from, c.to, c.fail_if_exists);
     EXPECT_EQ(DescribeAll(reports), std::vector<std::string>{"worker done"}) << c.name;
     EXPECT_EQ(folder_.Read("app/same.txt"), "same") << c.name;
-    EXPECT_EQ(platform::GetFileFacts(from)->inode, inode) << c.name;
+    EXPECT_EQ(platform::GetFileFacts(from)->file_id, inode) << c.name;
     EXPECT_EQ(platform::FileModificationTime(from), 1234567) << c.name;
   }
   EXPECT_EQ(journal_.Size(), 0u);

@@ -1,7 +1,7 @@
 // The file-backed registry of Linux: one store file per root key, changed under
 // an exclusive flock and written through a temporary file renamed into place.
 
-#include "platform/registry.h"
+#include "platform/posix/file_registry.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,7 +13,7 @@
 #include <functional>
 
 #include "platform/file_system.h"
-#include "platform/registry_store.h"
+#include "platform/posix/registry_store.h"
 #include "platform/system_paths.h"
 
 namespace platform {
