@@ -54,3 +54,36 @@ TEST(AtomicFileWriter, LinkIsReplacedAndFolderRefused) {
   EXPECT_FALSE(writer.Open(dir / "missing/f"));
   EXPECT_FALSE(writer.Write("x"));
 }
+
+TEST(AtomicFileWriter, ACopyKeepsTheReplacedModeElseTheSourcesAndStaysWritable) {
+  struct Case {
+    const char* name;
+    unsigned source_bits;
+    int destination_bits;  // -1: no file there
+    unsigned expected;
+  };
+  const Case cases[] = {
+      {"NewFileTakesTheSourceMode", 0640, -1, 0640},
+      {"ReadOnlySourceBecomesWritable", 0555, -1, 0755},
+      {"ReplacedFileKeepsItsMode", 0644, 0750, 0750},
+      {"ReadOnlyReplacedFileBecomesWritable", 0644, 0444, 0644},
+  };
+  for (const Case& c : cases) {
+    TempFolder dir;
+    const std::string source = dir.Write("source", "new");
+    fs::permissions(source, static_cast<fs::perms>(c.source_bits), fs::perm_options::replace);
+    const std::string destination = dir / "destination";
+    if (c.destination_bits >= 0) {
+      dir.Write("destination", "old");
+      fs::permissions(destination, static_cast<fs::perms>(c.destination_bits),
+                      fs::perm_options::replace);
+    }
+    platform::AtomicFileWriter writer;
+    ASSERT_TRUE(writer.Open(destination)) << c.name;
+    ASSERT_TRUE(writer.Write("new")) << c.name;
+    ASSERT_TRUE(writer.CommitAsCopyOf(source, std::nullopt)) << c.name;
+    EXPECT_EQ(dir.Read("destination"), "new") << c.name;
+    EXPECT_EQ(static_cast<unsigned>(fs::status(destination).permissions()) & 07777, c.expected)
+        << c.name;
+  }
+}

@@ -100,3 +100,28 @@ TEST(SystemPaths, SpecialFoldersFollowXdg) {
   EXPECT_EQ(f.user_profile, "/home/tester");
   EXPECT_EQ(f.program_files, "/opt");
 }
+
+TEST(FileSystem, EachPermissionIntentHasItsModeBits) {
+  struct Case {
+    platform::FilePermissions permissions;
+    unsigned bits;
+  };
+  const Case cases[] = {
+      {platform::FilePermissions::kNormal, 0644},
+      {platform::FilePermissions::kPrivate, 0600},
+      {platform::FilePermissions::kExecutable, 0755},
+      {platform::FilePermissions::kOwnerExecutable, 0744},
+      {platform::FilePermissions::kReadOnly, 0444},
+      {platform::FilePermissions::kReadOnlyExecutable, 0555},
+      {platform::FilePermissions::kReadOnlyOwnerExecutable, 0544},
+  };
+  TempFolder dir;
+  const std::string path = dir / "f";
+  for (const Case& c : cases) {
+    ASSERT_TRUE(platform::WriteFileAtomic(path, "x", c.permissions,
+                                          platform::ExistingPermissions::kReplace));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.bits) << std::oct << c.bits;
+  }
+}
