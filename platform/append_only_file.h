@@ -3,6 +3,7 @@
 // process: each append is one write at the end of the file, and Sync() makes
 // what was appended durable before the caller goes on.
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,15 +11,17 @@
 
 namespace platform {
 
+class NativeFile;
+
 class AppendOnlyFile {
  public:
-  AppendOnlyFile() = default;
+  AppendOnlyFile();
   ~AppendOnlyFile();
   AppendOnlyFile(const AppendOnlyFile&) = delete;
   AppendOnlyFile& operator=(const AppendOnlyFile&) = delete;
 
   // Opens the regular file for appending, never through a symbolic link. With
-  // create, a missing file is made (mode 0600) and its folder entry is made
+  // create, a missing file is made (private to the user) and its folder entry is made
   // durable; without it, a missing file fails.
   Status Open(const std::string& path, bool create);
   // Writes the bytes at the end of the file.
@@ -27,10 +30,10 @@ class AppendOnlyFile {
   Status Sync();
   void Close();
 
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_ != nullptr; }
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<NativeFile> file_;
   std::string path_;
 };
 

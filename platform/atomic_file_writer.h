@@ -5,17 +5,21 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/file_permissions.h"
 #include "platform/status.h"
 
 namespace platform {
 
+class NativeFile;
+
 class AtomicFileWriter {
  public:
-  AtomicFileWriter() = default;
+  AtomicFileWriter();
   // Removes the temporary file unless it was committed.
   ~AtomicFileWriter();
   AtomicFileWriter(const AtomicFileWriter&) = delete;
@@ -29,19 +33,25 @@ class AtomicFileWriter {
   Status Open(const std::string& path,
               const std::function<Status(const std::string& temporary)>& before_create = {});
   Status Write(std::string_view bytes);
-  // Gives the temporary file its permission bits (only 0777 of mode are used)
-  // and, when given, its modification time in seconds since the epoch (the
-  // access time is left alone), then renames it onto the final path. A file or
-  // symbolic link at the final path is replaced, never written through; a
-  // folder there makes the commit fail.
-  Status Commit(unsigned mode, std::optional<std::int64_t> modification_time);
+  // Gives the temporary file its permissions and, when given, its
+  // modification time in seconds since the epoch (the access time is left
+  // alone), then renames it onto the final path. A file or symbolic link at the
+  // final path is replaced, never written through; a folder there makes the
+  // commit fail.
+  Status Commit(FilePermissions permissions, std::optional<std::int64_t> modification_time);
+  // The same for a copy of the file source: the permissions are those of the
+  // regular file being replaced, or of source when there is none, made
+  // writable by the user (special bits such as set-id are dropped).
+  Status CommitAsCopyOf(const std::string& source, std::optional<std::int64_t> modification_time);
   // Closes and removes the temporary file.
   void Discard();
 
-  bool is_open() const { return fd_ >= 0; }
+  bool is_open() const { return file_ != nullptr; }
 
  private:
-  int fd_ = -1;
+  Status Finish(std::optional<std::int64_t> modification_time);
+
+  std::unique_ptr<NativeFile> file_;
   std::string path_;
   std::string temp_;
 };

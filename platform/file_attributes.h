@@ -1,7 +1,7 @@
 #pragma once
-// Facts about one file (kind, permission bits, size, identity) and the file
-// attributes of update files: read-only means "no write bits"; the other
-// attributes (hidden, system, archive, compressed) have no meaning here.
+// Facts about one file (kind, size, identity) and the file attributes of
+// update files: read-only means nobody may write the file; the other
+// attributes (hidden, system, archive, compressed) have no meaning on Linux.
 
 #include <cstdint>
 #include <optional>
@@ -14,11 +14,11 @@ namespace platform {
 struct FileFacts {
   bool regular = false;
   bool folder = false;
-  unsigned mode = 0;  // permission bits (07777)
   std::uint64_t size = 0;
   std::int64_t modification_time = 0;  // seconds since the epoch
-  std::uint64_t device = 0;
-  std::uint64_t inode = 0;
+  // Together the identity of the file: the same on every path to it.
+  std::uint64_t volume = 0;
+  std::uint64_t file_id = 0;  // unique on its volume
 };
 
 // The facts of a path with symbolic links followed; nullopt when it does not exist.
@@ -29,8 +29,8 @@ bool IsSameFile(const std::string& a, const std::string& b);
 // followed. Folders deeper than max_depth are not counted.
 std::uint64_t FolderContentSize(const std::string& folder, int max_depth = 64);
 
-// Makes a regular file read-only (every write bit cleared) or writable again
-// (the owner's write bit set). A symbolic link is refused, never followed.
+// Makes a regular file read-only (nobody may write it) or writable again by
+// its owner (the rest of its permissions stay). A symbolic link is refused, never followed.
 Status SetReadOnly(const std::string& path, bool read_only);
 
 }  // namespace platform

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -10,9 +11,11 @@
 
 namespace platform {
 
+class NativeFile;
+
 class FileReader {
  public:
-  FileReader() = default;
+  FileReader();
   ~FileReader();
   FileReader(const FileReader&) = delete;
   FileReader& operator=(const FileReader&) = delete;
@@ -28,7 +31,7 @@ class FileReader {
   void Close();
 
  private:
-  int fd_ = -1;
+  std::unique_ptr<NativeFile> file_;
   std::uint64_t size_ = 0;
 };
 

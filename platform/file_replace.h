@@ -10,7 +10,7 @@
 
 namespace platform {
 
-// Which permission bits the copy gets (only 0777; set-id bits are dropped).
+// Which permissions the copy gets (special ones such as set-id are dropped).
 enum class CopyPermissions {
   kFromSource,       // those of the source
   kKeepDestination,  // those of the regular file at the destination; the source's when there is

@@ -7,6 +7,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/file_permissions.h"
 #include "platform/status.h"
 
 namespace platform {
@@ -37,10 +38,11 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& path);
 // Reads a whole file of at most max_bytes; fails for larger files.
 std::optional<std::string> ReadFile(const std::string& path, std::uint64_t max_bytes);
 // Writes bytes to a temporary file beside path and renames it into place, so
-// readers see the old or the new content, never a part. mode applies to a new
-// file; an existing file keeps its mode unless force_mode is set.
-Status WriteFileAtomic(const std::string& path, std::string_view bytes, unsigned mode = 0644,
-                       bool force_mode = false);
+// readers see the old or the new content, never a part. The permissions apply
+// to a new file; an existing file keeps its own unless existing says otherwise.
+Status WriteFileAtomic(const std::string& path, std::string_view bytes,
+                       FilePermissions permissions = FilePermissions::kNormal,
+                       ExistingPermissions existing = ExistingPermissions::kKeep);
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
 // Last modification time of a regular file (links followed), in seconds since

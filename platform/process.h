@@ -66,7 +66,6 @@ Status MakeExecutableForOwner(const std::string& path);
 // One running process as the process list shows it.
 struct ProcessInfo {
   ProcessId pid = 0;
-  unsigned uid = 0;        // the real user id
   bool own = false;        // every user id of the process is this user's
   std::string executable;  // full path of the program file ("" when unreadable)
   std::string first_word;  // the first word of its command line ("" when unknown)
@@ -78,10 +77,10 @@ std::vector<ProcessInfo> ListProcesses();
 
 ProcessId CurrentProcessId();
 
-// Sends the process SIGTERM (force false) or SIGKILL (force true). Refused for
-// a process that is not wholly this user's. On Linux the signal goes through a
-// process handle (pidfd), checked after it was opened, so it cannot reach a
-// process that got the same id later.
+// Asks the process to end (force false: it may clean up first) or ends it at
+// once (force true). Refused for a process that is not wholly this user's. The
+// request goes through a handle of the process, checked after it was opened,
+// so it cannot reach a process that got the same id later.
 Status TerminateProcess(ProcessId pid, bool force);
 // The same, also refused when the process no longer runs the executable that
 // the list showed (its id has been given to another program meanwhile).

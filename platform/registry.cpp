@@ -7,7 +7,6 @@
 #include <charconv>
 #include <limits>
 
-#include "platform/registry_store.h"
 #include "platform/unicode_case.h"
 
 namespace platform {
@@ -112,10 +111,9 @@ void AppendUtf8(std::string& text, char32_t cp) {
   }
 }
 
-// The form of a name under which SameName finds it: every code point lowered.
-// A name that is not UTF-8 keeps its bytes behind a byte UTF-8 never holds, so
-// it equals only itself.
-std::string FoldName(std::string_view name) {
+}  // namespace
+
+std::string FoldRegistryName(std::string_view name) {
   std::string folded;
   folded.reserve(name.size());
   for (std::size_t i = 0; i < name.size();) {
@@ -125,6 +123,8 @@ std::string FoldName(std::string_view name) {
   }
   return folded;
 }
+
+namespace {
 
 std::string LittleEndian(std::uint64_t number, std::size_t bytes) {
   std::string data(bytes, '\0');
@@ -148,17 +148,60 @@ int HexValue(char c) {
   return -1;
 }
 
-std::string JoinPath(const std::vector<std::string>& path) {
-  std::string text;
-  for (std::size_t k = 0; k < path.size(); ++k) {
-    if (k > 0) text += '\\';
-    text += path[k];
-  }
-  return text;
+template <typename Number>
+std::optional<Number> ReadDecimal(std::string_view text) {
+  Number number = 0;
+  if (text.empty() || text.size() > 20) return std::nullopt;
+  for (char c : text)
+    if (c < '0' || c > '9') return std::nullopt;
+  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
+  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+  return number;
 }
 
-// Reads a quoted text at line[pos] and moves pos past its closing quote.
-std::optional<std::string> ReadQuoted(std::string_view line, std::size_t& pos) {
+std::optional<RegistryValue> ReadValueData(RegistryType type, std::string_view data) {
+  RegistryValue value;
+  value.type = type;
+  switch (type) {
+    case RegistryType::kString:
+    case RegistryType::kExpandString:
+    case RegistryType::kMultiString: {
+      std::size_t pos = 0;
+      auto text = ReadQuotedRegistryText(data, pos);
+      if (!text || pos != data.size()) return std::nullopt;
+      value.data = std::move(*text);
+      break;
+    }
+    case RegistryType::kDword: {
+      auto number = ReadDecimal<std::uint32_t>(data);
+      if (!number) return std::nullopt;
+      value = RegistryValue::Dword(*number);
+      break;
+    }
+    case RegistryType::kQword: {
+      auto number = ReadDecimal<std::uint64_t>(data);
+      if (!number) return std::nullopt;
+      value = RegistryValue::Qword(*number);
+      break;
+    }
+    case RegistryType::kBinary: {
+      if (data.size() % 2 != 0) return std::nullopt;
+      for (std::size_t k = 0; k < data.size(); k += 2) {
+        int high = HexValue(data[k]);
+        int low = HexValue(data[k + 1]);
+        if (high < 0 || low < 0) return std::nullopt;
+        value.data += static_cast<char>(high * 16 + low);
+      }
+      break;
+    }
+  }
+  if (!value.IsWellFormed()) return std::nullopt;
+  return value;
+}
+
+}  // namespace
+
+std::optional<std::string> ReadQuotedRegistryText(std::string_view line, std::size_t& pos) {
   if (pos >= line.size() || line[pos] != '"') return std::nullopt;
   std::string text;
   for (++pos; pos < line.size(); ++pos) {
@@ -208,58 +251,19 @@ std::optional<std::string> ReadQuoted(std::string_view line, std::size_t& pos) {
   return std::nullopt;
 }
 
-template <typename Number>
-std::optional<Number> ReadDecimal(std::string_view text) {
-  Number number = 0;
-  if (text.empty() || text.size() > 20) return std::nullopt;
-  for (char c : text)
-    if (c < '0' || c > '9') return std::nullopt;
-  auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), number);
-  if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
-  return number;
-}
-
-std::optional<RegistryValue> ReadValueData(RegistryType type, std::string_view data) {
-  RegistryValue value;
-  value.type = type;
-  switch (type) {
-    case RegistryType::kString:
-    case RegistryType::kExpandString:
-    case RegistryType::kMultiString: {
-      std::size_t pos = 0;
-      auto text = ReadQuoted(data, pos);
-      if (!text || pos != data.size()) return std::nullopt;
-      value.data = std::move(*text);
-      break;
-    }
-    case RegistryType::kDword: {
-      auto number = ReadDecimal<std::uint32_t>(data);
-      if (!number) return std::nullopt;
-      value = RegistryValue::Dword(*number);
-      break;
-    }
-    case RegistryType::kQword: {
-      auto number = ReadDecimal<std::uint64_t>(data);
-      if (!number) return std::nullopt;
-      value = RegistryValue::Qword(*number);
-      break;
-    }
-    case RegistryType::kBinary: {
-      if (data.size() % 2 != 0) return std::nullopt;
-      for (std::size_t k = 0; k < data.size(); k += 2) {
-        int high = HexValue(data[k]);
-        int low = HexValue(data[k + 1]);
-        if (high < 0 || low < 0) return std::nullopt;
-        value.data += static_cast<char>(high * 16 + low);
-      }
-      break;
-    }
+std::optional<RegistryValue> RegistryValueFromText(std::string_view text, std::string* error) {
+  std::size_t blank = text.find(' ');
+  std::string_view word = text.substr(0, blank);
+  std::string_view data = blank == std::string_view::npos ? "" : text.substr(blank + 1);
+  for (const auto& entry : kTypes) {
+    if (entry.word != word) continue;
+    auto value = ReadValueData(entry.type, data);
+    if (!value && error) *error = "malformed value data";
+    return value;
   }
-  if (!value.IsWellFormed()) return std::nullopt;
-  return value;
+  if (error) *error = "unknown value type";
+  return std::nullopt;
 }
-
-}  // namespace
 
 std::optional<RegistryRoot> RegistryRootFromName(std::string_view name) {
   for (const auto& entry : kRoots)
@@ -458,222 +462,6 @@ RegistryDepthRead IRegistry::QueryExistingDepth(RegistryRoot root, std::string_v
     ++read.depth;
   }
   return read;
-}
-
-// RegistryStore ----------------------------------------------------------------
-
-std::size_t RegistryStore::Find(const std::vector<std::string>& path) const {
-  std::size_t index = 0;
-  for (const auto& part : path) {
-    const auto& children = keys_[index].children;
-    auto child = children.find(FoldName(part));
-    if (child == children.end()) return keys_.size();
-    index = child->second;
-  }
-  return index;
-}
-
-std::size_t RegistryStore::ExistingDepth(const std::vector<std::string>& path) const {
-  std::size_t index = 0;
-  std::size_t depth = 0;
-  for (const auto& part : path) {
-    const auto& children = keys_[index].children;
-    auto child = children.find(FoldName(part));
-    if (child == children.end()) break;
-    index = child->second;
-    ++depth;
-  }
-  return depth;
-}
-
-std::size_t RegistryStore::Ensure(const std::vector<std::string>& path) {
-  std::size_t index = 0;
-  for (const auto& part : path) {
-    std::string folded = FoldName(part);
-    auto child = keys_[index].children.find(folded);
-    if (child != keys_[index].children.end()) {
-      index = child->second;
-      continue;
-    }
-    const std::size_t created = keys_.size();
-    keys_.push_back(Key{part, index, {}, {}, {}, false});
-    keys_[index].children.emplace(std::move(folded), created);
-    index = created;
-  }
-  return index;
-}
-
-std::string RegistryStore::PathText(std::size_t index) const {
-  std::vector<const std::string*> parts;
-  for (std::size_t k = index; k != 0; k = keys_[k].parent) parts.push_back(&keys_[k].name);
-  std::string text;
-  for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
-    if (!text.empty()) text += '\\';
-    text += **part;
-  }
-  return text;
-}
-
-bool RegistryStore::Empty() const { return keys_[0].children.empty() && keys_[0].values.empty(); }
-
-std::optional<RegistryKeyInfo> RegistryStore::KeyInfo(const std::vector<std::string>& path) const {
-  std::size_t index = Find(path);
-  if (index == keys_.size()) return std::nullopt;
-  RegistryKeyInfo info;
-  info.values = keys_[index].values.size();
-  info.subkeys = keys_[index].children.size();
-  return info;
-}
-
-bool RegistryStore::CreateKey(const std::vector<std::string>& path) {
-  std::size_t before = keys_.size();
-  Ensure(path);
-  return keys_.size() != before;
-}
-
-Status RegistryStore::DeleteKey(const std::vector<std::string>& path, bool* changed) {
-  if (path.empty()) return Status::Fail("the root key cannot be deleted");
-  std::size_t index = Find(path);
-  if (index == keys_.size()) return Status::Ok();
-  Key& key = keys_[index];
-  if (!key.children.empty())
-    return Status::Fail("registry key has subkeys: '" + PathText(index) + "'");
-  keys_[key.parent].children.erase(FoldName(key.name));
-  key.deleted = true;
-  key.values.clear();
-  key.value_index.clear();
-  *changed = true;
-  return Status::Ok();
-}
-
-std::optional<RegistryValue> RegistryStore::GetValue(const std::vector<std::string>& path,
-                                                     std::string_view name) const {
-  std::size_t index = Find(path);
-  if (index == keys_.size()) return std::nullopt;
-  const Key& key = keys_[index];
-  auto found = key.value_index.find(FoldName(name));
-  if (found == key.value_index.end()) return std::nullopt;
-  return key.values[found->second].value;
-}
-
-Status RegistryStore::SetValue(const std::vector<std::string>& path, std::string_view name,
-                               const RegistryValue& value, bool* changed) {
-  std::size_t index = Find(path);
-  if (index == keys_.size())
-    return Status::Fail("registry key does not exist: '" + JoinPath(path) + "'");
-  return SetValueAt(index, name, value, changed);
-}
-
-Status RegistryStore::SetValueAt(std::size_t index, std::string_view name,
-                                 const RegistryValue& value, bool* changed) {
-  if (!value.IsWellFormed()) return Status::Fail("registry value data does not fit its type");
-  Key& key = keys_[index];
-  std::string folded = FoldName(name);
-  auto found = key.value_index.find(folded);
-  if (found != key.value_index.end()) {
-    NamedValue& named = key.values[found->second];
-    if (!(named.value == value)) {
-      named.value = value;
-      *changed = true;
-    }
-    return Status::Ok();
-  }
-  key.value_index.emplace(std::move(folded), key.values.size());
-  key.values.push_back(NamedValue{std::string(name), value});
-  *changed = true;
-  return Status::Ok();
-}
-
-void RegistryStore::DeleteValue(const std::vector<std::string>& path, std::string_view name,
-                                bool* changed) {
-  std::size_t index = Find(path);
-  if (index == keys_.size()) return;
-  Key& key = keys_[index];
-  auto found = key.value_index.find(FoldName(name));
-  if (found == key.value_index.end()) return;
-  const std::size_t position = found->second;
-  key.value_index.erase(found);
-  key.values.erase(key.values.begin() + static_cast<std::ptrdiff_t>(position));
-  for (std::size_t k = position; k < key.values.size(); ++k)
-    key.value_index[FoldName(key.values[k].name)] = k;
-  *changed = true;
-}
-
-std::string RegistryStore::Serialize() const {
-  std::string out = std::string(kRegistryStoreHeader) + "\n";
-  for (std::size_t k = 0; k < keys_.size(); ++k) {
-    const Key& key = keys_[k];
-    if (key.deleted || (k == 0 && key.values.empty())) continue;
-    out += "key " + QuoteRegistryText(PathText(k)) + "\n";
-    for (const auto& named : key.values)
-      out +=
-          "value " + QuoteRegistryText(named.name) + " " + RegistryValueToText(named.value) + "\n";
-  }
-  return out;
-}
-
-Status RegistryStore::ParseLine(std::string_view line, std::optional<std::size_t>* current) {
-  if (line.empty() || line[0] == '#') return Status::Ok();
-  if (line.substr(0, 4) == "key ") {
-    std::size_t pos = 4;
-    auto text = ReadQuoted(line, pos);
-    if (!text || pos != line.size()) return Status::Fail("malformed key line");
-    std::string reason;
-    auto path = SplitRegistryPath(*text, &reason);
-    if (!path) return Status::Fail(reason);
-    *current = Ensure(*path);
-    return Status::Ok();
-  }
-  if (line.substr(0, 6) == "value ") {
-    if (!*current) return Status::Fail("value line before the first key line");
-    std::size_t pos = 6;
-    auto name = ReadQuoted(line, pos);
-    if (!name || !IsValidRegistryValueName(*name) || pos >= line.size() || line[pos] != ' ')
-      return Status::Fail("malformed value name");
-    std::string_view rest = line.substr(pos + 1);
-    std::size_t blank = rest.find(' ');
-    std::string_view word = rest.substr(0, blank);
-    std::string_view data = blank == std::string_view::npos ? "" : rest.substr(blank + 1);
-    for (const auto& entry : kTypes) {
-      if (entry.word != word) continue;
-      auto value = ReadValueData(entry.type, data);
-      if (!value) return Status::Fail("malformed value data");
-      bool changed = false;
-      return SetValueAt(**current, *name, *value, &changed);
-    }
-    return Status::Fail("unknown value type");
-  }
-  return Status::Fail("unknown line");
-}
-
-Status RegistryStore::Parse(std::string_view bytes) {
-  keys_.assign(1, RootKey());
-  std::size_t start = 0;
-  std::size_t number = 0;
-  std::optional<std::size_t> current;  // the key of the last key line
-  bool header = false;
-  if (bytes.empty()) return Status::Ok();  // an empty file is an empty store
-  while (start < bytes.size()) {
-    std::size_t end = bytes.find('\n', start);
-    if (end == std::string_view::npos) end = bytes.size();
-    std::string_view line = bytes.substr(start, end - start);
-    start = end + 1;
-    ++number;
-    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
-    Status status = Status::Ok();
-    if (!header) {
-      header = true;
-      if (line != kRegistryStoreHeader) status = Status::Fail("not a registry store");
-    } else {
-      status = ParseLine(line, &current);
-    }
-    if (!status) {
-      keys_.assign(1, RootKey());
-      return Status::Fail("line " + std::to_string(number) + ": " + status.message());
-    }
-  }
-  if (!header) return Status::Fail("not a registry store");
-  return Status::Ok();
 }
 
 }  // namespace platform

@@ -4,8 +4,9 @@
 // keep the case they were created with.
 //
 // On Linux the registry is a store of its own: one file per root key in
-// $XDG_CONFIG_HOME/velmora/registry/ (see FileRegistry below for the format);
-// on Windows it is the system's registry.
+// $XDG_CONFIG_HOME/velmora/registry/ (FileRegistry in
+// platform/posix/file_registry.h describes the format); on Windows it is the
+// system's registry.
 //
 // Subkey paths separate their components with a backslash
 // ("Software\\Vendor\\App"); the empty path is the root key itself. A path
@@ -80,9 +81,32 @@ inline constexpr std::size_t kMaxRegistryKeyDepth = 512;      // components of a
 inline constexpr std::size_t kMaxRegistryValueNameUnits = 16383;
 inline constexpr std::size_t kMaxRegistryValueBytes = 1 << 20;
 
+// The components of a subkey path, checked against the limits above; nullopt
+// (with a reason in error) for a path that is refused.
+std::optional<std::vector<std::string>> SplitRegistryPath(std::string_view path,
+                                                          std::string* error = nullptr);
+// Checks a value name against the limits; "" is the default value.
+bool IsValidRegistryValueName(std::string_view name);
+// The form of a key or value name under which names equal without regard to
+// case are equal: every code point lowered. A name that is not UTF-8 keeps its
+// bytes behind a byte UTF-8 never holds, so it equals only itself.
+std::string FoldRegistryName(std::string_view name);
+
+// Registry names and values as text, the notation of the restore information
+// and of the Linux store file. Texts are double-quoted with the escapes \\ \"
+// \n \r \t \0 and \xHH (every byte below 0x20 and 0x7F is escaped), so that
+// no text can start a line of its own.
+std::string QuoteRegistryText(std::string_view text);
+// Reads a quoted text at line[pos] and moves pos past its closing quote;
+// nullopt for a text that is not well formed.
+std::optional<std::string> ReadQuotedRegistryText(std::string_view line, std::size_t& pos);
 // A value's type and data as one line of text: the type word, a blank and the
-// data ("sz \"text\"", "dword 12", "binary 01ff"); the notation of the store file.
+// data ("sz \"text\"", "dword 12", "binary 01ff").
 std::string RegistryValueToText(const RegistryValue& value);
+// The value of such a text; nullopt (with a reason in error) when the type is
+// unknown or the data do not fit it.
+std::optional<RegistryValue> RegistryValueFromText(std::string_view text,
+                                                   std::string* error = nullptr);
 
 // A look-up that may find nothing without failing.
 struct RegistryValueRead {
@@ -128,63 +152,6 @@ class IRegistry {
                           const RegistryValue& value) = 0;
   // Removes a value; a missing value or key is success.
   virtual Status DeleteValue(RegistryRoot root, std::string_view subkey, std::string_view name) = 0;
-};
-
-// The store behind SystemRegistry() on Linux, usable with a folder of its own.
-//
-// Each root key is one file, "<ROOT NAME>.reg" (e.g. "HKEY_CURRENT_USER.reg"),
-// of UTF-8 lines ended by a line feed:
-//
-//   velmora-registry 1
-//   key "Software\\Vendor\\App"
-//   value "Path" sz "C:\\Program Files\\App"
-//   value "" expand_sz "%HOME%/app"
-//   value "Count" dword 12
-//   value "Big" qword 18446744073709551615
-//   value "Blob" binary 01ff7e
-//   value "List" multi_sz "first\0second\0"
-//   key "Software\\Vendor\\App\\Empty"
-//
-// The first line names the format. A "key" line names a key by its full path
-// (the empty path is the root key); the "value" lines after it belong to it.
-// Names and texts are double-quoted with the escapes \\ \" \n \r \t \0 and
-// \xHH (every byte below 0x20 and 0x7F is escaped), so no name or value can
-// start a line of its own. dword and qword are unsigned decimal numbers,
-// binary is lower-case hexadecimal digit pairs. Blank lines and lines
-// beginning with "#" are ignored and not kept. A file that breaks these rules
-// is refused as a whole and never overwritten: writes to its root fail.
-//
-// Every change takes an exclusive lock (flock on "<ROOT NAME>.lock" beside
-// the file) across reading, changing and writing, and writes the file to a
-// temporary file renamed into place, so readers see the old or the new store
-// and two processes never lose each other's changes. A root that becomes empty
-// (no values, no subkeys) has its file removed. Files are private to the user.
-class FileRegistry : public IRegistry {
- public:
-  // Largest store file that is read.
-  static constexpr std::uint64_t kMaxFileBytes = 64ull << 20;
-
-  // folder: where the files live; "" resolves $XDG_CONFIG_HOME (or
-  // ~/.config) + "/velmora/registry" anew at every call.
-  explicit FileRegistry(std::string folder = {});
-
-  RegistryKeyRead QueryKey(RegistryRoot root, std::string_view subkey) override;
-  // One read of the store.
-  RegistryDepthRead QueryExistingDepth(RegistryRoot root, std::string_view subkey) override;
-  Status CreateKey(RegistryRoot root, std::string_view subkey) override;
-  Status DeleteKey(RegistryRoot root, std::string_view subkey) override;
-  RegistryValueRead QueryValue(RegistryRoot root, std::string_view subkey,
-                               std::string_view name) override;
-  Status SetValue(RegistryRoot root, std::string_view subkey, std::string_view name,
-                  const RegistryValue& value) override;
-  Status DeleteValue(RegistryRoot root, std::string_view subkey, std::string_view name) override;
-
-  // The folder in use and the file of a root.
-  std::string Folder() const;
-  std::string FilePath(RegistryRoot root) const;
-
- private:
-  std::string folder_;
 };
 
 // The registry of this machine and user.

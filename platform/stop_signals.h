@@ -7,15 +7,18 @@
 // While no watcher runs, the signals have their previous effect.
 
 #include <functional>
+#include <memory>
 #include <thread>
 
 #include "platform/status.h"
 
 namespace platform {
 
+class NativeFile;
+
 class StopSignalWatcher {
  public:
-  StopSignalWatcher() = default;
+  StopSignalWatcher();
   // Stops watching.
   ~StopSignalWatcher();
   StopSignalWatcher(const StopSignalWatcher&) = delete;
@@ -29,7 +32,7 @@ class StopSignalWatcher {
 
  private:
   std::thread thread_;
-  int read_fd_ = -1;
+  std::unique_ptr<NativeFile> reader_;  // the read end of the handler's pipe
 };
 
 }  // namespace platform

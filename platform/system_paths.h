@@ -33,8 +33,8 @@ struct SpecialFolders {
 };
 SpecialFolders GetSpecialFolders();
 
-// The user's private temporary folder, without trailing separator: created when
-// missing with mode 0700; refused when it is a link, not owned by the user or
+// The user's private temporary folder, without trailing separator: created
+// private to the user when missing; refused when it is a link, not owned by the user or
 // open to others.
 std::optional<std::string> PrivateTempFolder(std::string* error = nullptr);
 

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 namespace {
 
@@ -23,19 +25,20 @@ std::string FolderOfPath(const std::string& path) {
 
 }  // namespace
 
+AppendOnlyFile::AppendOnlyFile() = default;
 AppendOnlyFile::~AppendOnlyFile() { Close(); }
 
 Status AppendOnlyFile::Open(const std::string& path, bool create) {
   Close();
   int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
-  int fd = ::open(path.c_str(), flags, 0600);
+  int fd = ::open(path.c_str(), flags, PermissionBits(FilePermissions::kPrivate));
   if (fd < 0) return Status::Fail(ErrnoText("cannot open", path, errno));
   struct stat state {};
   if (::fstat(fd, &state) != 0 || !S_ISREG(state.st_mode)) {
     ::close(fd);
     return Status::Fail("not a regular file: '" + path + "'");
   }
-  fd_ = fd;
+  file_ = std::make_unique<NativeFile>(fd);
   path_ = path;
   if (create) {
     Status synced = SyncFolder(FolderOfPath(path));
@@ -48,9 +51,9 @@ Status AppendOnlyFile::Open(const std::string& path, bool create) {
 }
 
 Status AppendOnlyFile::Append(std::string_view bytes) {
-  if (fd_ < 0) return Status::Fail("no file is open");
+  if (!file_) return Status::Fail("no file is open");
   while (!bytes.empty()) {
-    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    ssize_t n = ::write(file_->get(), bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       return Status::Fail(ErrnoText("cannot write", path_, errno));
@@ -61,24 +64,22 @@ Status AppendOnlyFile::Append(std::string_view bytes) {
 }
 
 Status AppendOnlyFile::Sync() {
-  if (fd_ < 0) return Status::Fail("no file is open");
-  if (::fdatasync(fd_) != 0) return Status::Fail(ErrnoText("cannot flush", path_, errno));
+  if (!file_) return Status::Fail("no file is open");
+  if (::fdatasync(file_->get()) != 0) return Status::Fail(ErrnoText("cannot flush", path_, errno));
   return Status::Ok();
 }
 
 void AppendOnlyFile::Close() {
-  if (fd_ < 0) return;
-  ::close(fd_);
-  fd_ = -1;
+  file_.reset();
   path_.clear();
 }
 
 Status SyncFolder(const std::string& folder) {
-  int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return Status::Fail(ErrnoText("cannot open the folder", folder, errno));
-  int rc = ::fsync(fd);
+  NativeFile fd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  if (!fd.valid()) return Status::Fail(ErrnoText("cannot open the folder", folder, errno));
+  int rc = ::fsync(fd.get());
   int error = errno;
-  ::close(fd);
+  fd.reset();
   // Some file systems cannot flush a folder; their entries are then as durable as they get.
   if (rc != 0 && error != EINVAL && error != EROFS)
     return Status::Fail(ErrnoText("cannot flush the folder", folder, error));

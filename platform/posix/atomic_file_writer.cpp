@@ -9,6 +9,8 @@
 #include <cstring>
 #include <random>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 namespace {
 
@@ -25,6 +27,7 @@ std::string FolderOf(const std::string& path) {
 
 }  // namespace
 
+AtomicFileWriter::AtomicFileWriter() = default;
 AtomicFileWriter::~AtomicFileWriter() { Discard(); }
 
 Status AtomicFileWriter::Open(const std::string& path,
@@ -44,9 +47,10 @@ Status AtomicFileWriter::Open(const std::string& path,
       Status recorded = before_create(temp);
       if (!recorded) return recorded;
     }
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600);
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    PermissionBits(FilePermissions::kPrivate));
     if (fd >= 0) {
-      fd_ = fd;
+      file_ = std::make_unique<NativeFile>(fd);
       path_ = path;
       temp_ = std::move(temp);
       return Status::Ok();
@@ -57,9 +61,9 @@ Status AtomicFileWriter::Open(const std::string& path,
 }
 
 Status AtomicFileWriter::Write(std::string_view bytes) {
-  if (fd_ < 0) return Status::Fail("no file is open");
+  if (!file_) return Status::Fail("no file is open");
   while (!bytes.empty()) {
-    ssize_t n = ::write(fd_, bytes.data(), bytes.size());
+    ssize_t n = ::write(file_->get(), bytes.data(), bytes.size());
     if (n < 0) {
       if (errno == EINTR) continue;
       return Status::Fail(ErrnoText("cannot write", temp_));
@@ -69,19 +73,37 @@ Status AtomicFileWriter::Write(std::string_view bytes) {
   return Status::Ok();
 }
 
-Status AtomicFileWriter::Commit(unsigned mode, std::optional<std::int64_t> modification_time) {
-  if (fd_ < 0) return Status::Fail("no file is open");
-  if (::fchmod(fd_, static_cast<mode_t>(mode & 0777)) != 0)
+Status AtomicFileWriter::Commit(FilePermissions permissions,
+                                std::optional<std::int64_t> modification_time) {
+  if (!file_) return Status::Fail("no file is open");
+  if (::fchmod(file_->get(), PermissionBits(permissions)) != 0)
     return Status::Fail(ErrnoText("cannot set the mode of", temp_));
+  return Finish(modification_time);
+}
+
+Status AtomicFileWriter::CommitAsCopyOf(const std::string& source,
+                                        std::optional<std::int64_t> modification_time) {
+  if (!file_) return Status::Fail("no file is open");
+  struct stat st {};
+  bool known = ::stat(path_.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (!known && ::stat(source.c_str(), &st) != 0)
+    return Status::Fail(ErrnoText("cannot read the mode of", source));
+  const mode_t mode = (st.st_mode & 0777) | S_IWUSR;
+  if (::fchmod(file_->get(), mode) != 0)
+    return Status::Fail(ErrnoText("cannot set the mode of", temp_));
+  return Finish(modification_time);
+}
+
+Status AtomicFileWriter::Finish(std::optional<std::int64_t> modification_time) {
   if (modification_time) {
     struct timespec times[2]{};
     times[0].tv_nsec = UTIME_OMIT;
     times[1].tv_sec = static_cast<time_t>(*modification_time);
-    if (::futimens(fd_, times) != 0)
+    if (::futimens(file_->get(), times) != 0)
       return Status::Fail(ErrnoText("cannot set the time of", temp_));
   }
-  int fd = fd_;
-  fd_ = -1;
+  const int fd = file_->release();
+  file_.reset();
   if (::close(fd) != 0) {
     std::string message = ErrnoText("cannot write", temp_);
     Discard();
@@ -98,10 +120,7 @@ Status AtomicFileWriter::Commit(unsigned mode, std::optional<std::int64_t> modif
 }
 
 void AtomicFileWriter::Discard() {
-  if (fd_ >= 0) {
-    ::close(fd_);
-    fd_ = -1;
-  }
+  file_.reset();
   if (!temp_.empty()) {
     ::unlink(temp_.c_str());
     temp_.clear();

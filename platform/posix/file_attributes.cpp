@@ -15,18 +15,17 @@ std::optional<FileFacts> GetFileFacts(const std::string& path) {
   FileFacts facts;
   facts.regular = S_ISREG(st.st_mode);
   facts.folder = S_ISDIR(st.st_mode);
-  facts.mode = st.st_mode & 07777;
   facts.size = static_cast<std::uint64_t>(st.st_size);
   facts.modification_time = static_cast<std::int64_t>(st.st_mtim.tv_sec);
-  facts.device = static_cast<std::uint64_t>(st.st_dev);
-  facts.inode = static_cast<std::uint64_t>(st.st_ino);
+  facts.volume = static_cast<std::uint64_t>(st.st_dev);
+  facts.file_id = static_cast<std::uint64_t>(st.st_ino);
   return facts;
 }
 
 bool IsSameFile(const std::string& a, const std::string& b) {
   auto first = GetFileFacts(a);
   auto second = GetFileFacts(b);
-  return first && second && first->device == second->device && first->inode == second->inode;
+  return first && second && first->volume == second->volume && first->file_id == second->file_id;
 }
 
 std::uint64_t FolderContentSize(const std::string& folder, int max_depth) {

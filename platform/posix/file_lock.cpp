@@ -11,6 +11,8 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 namespace {
 
@@ -18,11 +20,13 @@ constexpr std::int64_t kRetryStepMs = 20;
 
 }  // namespace
 
+FileLock::FileLock() = default;
 FileLock::~FileLock() { Release(); }
 
 Status FileLock::Acquire(const std::string& path, std::int64_t timeout_ms) {
   Release();
-  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW,
+                  PermissionBits(FilePermissions::kPrivate));
   if (fd < 0) return Status::Fail("cannot open lock file '" + path + "': " + std::strerror(errno));
   struct stat state {};
   if (::fstat(fd, &state) != 0 || !S_ISREG(state.st_mode)) {
@@ -33,7 +37,7 @@ Status FileLock::Acquire(const std::string& path, std::int64_t timeout_ms) {
                         std::chrono::milliseconds(std::max<std::int64_t>(0, timeout_ms));
   for (;;) {
     if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-      fd_ = fd;
+      file_ = std::make_unique<NativeFile>(fd);
       return Status::Ok();
     }
     int error = errno;
@@ -55,9 +59,7 @@ Status FileLock::Acquire(const std::string& path, std::int64_t timeout_ms) {
 }
 
 void FileLock::Release() {
-  if (fd_ < 0) return;
-  ::close(fd_);  // closing the description lets go of the lock
-  fd_ = -1;
+  file_.reset();  // closing the description lets go of the lock
 }
 
 }  // namespace platform

@@ -8,8 +8,11 @@
 #include <cstring>
 #include <string>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 
+FileReader::FileReader() = default;
 FileReader::~FileReader() { Close(); }
 
 Status FileReader::Open(const std::string& path) {
@@ -21,30 +24,29 @@ Status FileReader::Open(const std::string& path) {
     ::close(fd);
     return Status::Fail("not a regular file: '" + path + "'");
   }
-  fd_ = fd;
+  file_ = std::make_unique<NativeFile>(fd);
   size_ = static_cast<std::uint64_t>(st.st_size);
   return Status::Ok();
 }
 
 std::optional<std::size_t> FileReader::Read(char* buffer, std::size_t size) {
-  if (fd_ < 0) return std::nullopt;
+  if (!file_) return std::nullopt;
   for (;;) {
-    ssize_t n = ::read(fd_, buffer, size);
+    ssize_t n = ::read(file_->get(), buffer, size);
     if (n >= 0) return static_cast<std::size_t>(n);
     if (errno != EINTR) return std::nullopt;
   }
 }
 
 Status FileReader::Seek(std::uint64_t offset) {
-  if (fd_ < 0) return Status::Fail("no file is open");
-  if (offset > size_ || ::lseek(fd_, static_cast<off_t>(offset), SEEK_SET) < 0)
+  if (!file_) return Status::Fail("no file is open");
+  if (offset > size_ || ::lseek(file_->get(), static_cast<off_t>(offset), SEEK_SET) < 0)
     return Status::Fail("cannot move to byte " + std::to_string(offset));
   return Status::Ok();
 }
 
 void FileReader::Close() {
-  if (fd_ >= 0) ::close(fd_);
-  fd_ = -1;
+  file_.reset();
   size_ = 0;
 }
 

@@ -9,6 +9,8 @@
 #include <cstring>
 #include <random>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 namespace {
 
@@ -22,30 +24,6 @@ std::string ParentOf(const std::string& path) {
   if (pos == 0) return "/";
   return path.substr(0, pos);
 }
-
-// Closes a descriptor when it goes out of scope.
-class Fd {
- public:
-  explicit Fd(int fd) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-  int release() {
-    int fd = fd_;
-    fd_ = -1;
-    return fd;
-  }
-
- private:
-  int fd_;
-};
 
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
@@ -144,7 +122,7 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& path) {
 }
 
 std::optional<std::string> ReadFile(const std::string& path, std::uint64_t max_bytes) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  NativeFile fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
   if (fd.get() < 0) return std::nullopt;
   struct stat st {};
   if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) return std::nullopt;
@@ -164,23 +142,25 @@ std::optional<std::string> ReadFile(const std::string& path, std::uint64_t max_b
   return bytes;
 }
 
-Status WriteFileAtomic(const std::string& path, std::string_view bytes, unsigned mode,
-                       bool force_mode) {
+Status WriteFileAtomic(const std::string& path, std::string_view bytes, FilePermissions permissions,
+                       ExistingPermissions existing) {
   struct stat st {};
-  unsigned final_mode = mode;
-  if (!force_mode && ::stat(path.c_str(), &st) == 0) final_mode = st.st_mode & 07777;
+  mode_t final_mode = PermissionBits(permissions);
+  if (existing == ExistingPermissions::kKeep && ::stat(path.c_str(), &st) == 0)
+    final_mode = st.st_mode & 07777;
 
   static thread_local std::mt19937_64 rng{std::random_device{}()};
   std::string temp;
-  Fd fd(-1);
+  NativeFile fd(-1);
   for (int attempt = 0; attempt < 16 && fd.get() < 0; ++attempt) {
     temp = path + ".tmp" + std::to_string(rng() % 1000000000ULL);
-    fd.reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
+    fd.reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                    PermissionBits(FilePermissions::kPrivate)));
     if (fd.get() < 0 && errno != EEXIST) return Status::Fail(ErrnoText("cannot create", temp));
   }
   if (fd.get() < 0) return Status::Fail("cannot create a temporary file beside '" + path + "'");
-  bool ok = WriteAll(fd.get(), bytes) && ::fchmod(fd.get(), final_mode) == 0 &&
-            ::fsync(fd.get()) == 0;
+  bool ok =
+      WriteAll(fd.get(), bytes) && ::fchmod(fd.get(), final_mode) == 0 && ::fsync(fd.get()) == 0;
   int raw = fd.release();
   ok = (::close(raw) == 0) && ok;
   if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {

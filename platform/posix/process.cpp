@@ -365,7 +365,6 @@ std::vector<ProcessInfo> ListProcesses() {
     if (!ids) continue;
     ProcessInfo info;
     info.pid = *pid;
-    info.uid = (*ids)[0];
     info.own = AllOwn(*ids);
     info.executable = ReadExecutable(*pid);
     info.first_word = ReadFirstWord(*pid);
@@ -383,6 +382,8 @@ Status TerminateProcess(ProcessId pid, bool force) {
   return TerminateProcess(process, force);
 }
 
+// SIGTERM asks, SIGKILL ends at once; both go through a pidfd where the
+// kernel has them.
 Status TerminateProcess(const ProcessInfo& process, bool force) {
   const ProcessId pid = process.pid;
   const std::string name = "process " + std::to_string(pid);

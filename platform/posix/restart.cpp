@@ -1,9 +1,8 @@
-#include "platform/restart.h"
-
 #include <utility>
 
-#include "platform/desktop_entry.h"
 #include "platform/file_system.h"
+#include "platform/posix/desktop_entry.h"
+#include "platform/posix/restart_entry.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
 
@@ -55,7 +54,8 @@ Status WriteRestartEntry(const std::string& application, const std::string& entr
   std::optional<std::string> text = FormatRestartEntry(program, NormalizeSeparators(application));
   if (!text) return Status::Fail("the restart entry for '" + application + "' cannot be written");
   if (Status status = CreateFolders(FolderOfPath(entry_path)); !status) return status;
-  return WriteFileAtomic(entry_path, *text, 0600, true);
+  return WriteFileAtomic(entry_path, *text, FilePermissions::kPrivate,
+                         ExistingPermissions::kReplace);
 }
 
 std::optional<std::string> TakeRestartEntry(const std::string& entry_path) {

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "platform/desktop_entry.h"
 #include "platform/file_system.h"
+#include "platform/posix/desktop_entry.h"
 #include "platform/process.h"
 
 namespace platform {
@@ -74,7 +74,7 @@ Status CreateShortcut(const ShortcutDefinition& definition) {
   if (!folder.empty()) {
     if (Status status = CreateFolders(folder); !status) return status;
   }
-  return WriteFileAtomic(path, *text, 0755);
+  return WriteFileAtomic(path, *text, FilePermissions::kExecutable);
 }
 
 }  // namespace platform

@@ -9,6 +9,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 namespace {
 
@@ -32,17 +34,17 @@ extern "C" void OnStopSignal(int signal) {
 
 }  // namespace
 
+StopSignalWatcher::StopSignalWatcher() = default;
 StopSignalWatcher::~StopSignalWatcher() { Stop(); }
 
 Status StopSignalWatcher::Start(std::function<void(int signal)> on_signal) {
-  if (read_fd_ >= 0 || g_write_fd.load() >= 0)
-    return Status::Fail("stop signals are already watched");
+  if (reader_ || g_write_fd.load() >= 0) return Status::Fail("stop signals are already watched");
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0)
     return Status::Fail(std::string("cannot create a pipe: ") + std::strerror(errno));
   // The handler never waits on a full pipe.
   ::fcntl(fds[1], F_SETFL, ::fcntl(fds[1], F_GETFL) | O_NONBLOCK);
-  read_fd_ = fds[0];
+  reader_ = std::make_unique<NativeFile>(fds[0]);
   g_write_fd.store(fds[1]);
   for (std::size_t i = 0; i < kStopSignals.size(); ++i) {
     struct sigaction action {};
@@ -51,7 +53,7 @@ Status StopSignalWatcher::Start(std::function<void(int signal)> on_signal) {
     action.sa_flags = SA_RESTART;
     ::sigaction(kStopSignals[i], &action, &g_previous[i]);
   }
-  thread_ = std::thread([fd = read_fd_, on_signal = std::move(on_signal)] {
+  thread_ = std::thread([fd = reader_->get(), on_signal = std::move(on_signal)] {
     for (;;) {
       unsigned char number = kEndWatching;
       ssize_t n = ::read(fd, &number, 1);
@@ -64,7 +66,7 @@ Status StopSignalWatcher::Start(std::function<void(int signal)> on_signal) {
 }
 
 void StopSignalWatcher::Stop() {
-  if (read_fd_ < 0) return;
+  if (!reader_) return;
   for (std::size_t i = 0; i < kStopSignals.size(); ++i)
     ::sigaction(kStopSignals[i], &g_previous[i], nullptr);
   const int write_fd = g_write_fd.exchange(-1);
@@ -75,8 +77,7 @@ void StopSignalWatcher::Stop() {
   }
   if (thread_.joinable()) thread_.join();
   ::close(write_fd);
-  ::close(read_fd_);
-  read_fd_ = -1;
+  reader_.reset();
 }
 
 }  // namespace platform

@@ -21,15 +21,16 @@ TEST(FileSystem, RemoveTreeNeverFollowsLinks) {
 TEST(FileSystem, WriteFileAtomicReplacesAndKeepsOrForcesTheMode) {
   TempFolder dir;
   std::string path = dir / "f.ini";
-  ASSERT_TRUE(platform::WriteFileAtomic(path, "one", 0640));
+  ASSERT_TRUE(platform::WriteFileAtomic(path, "one", platform::FilePermissions::kExecutable));
   struct stat st {};
   ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
   ASSERT_TRUE(platform::WriteFileAtomic(path, "two"));
   ASSERT_EQ(stat(path.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_EQ(st.st_mode & 0777, 0755u);
   EXPECT_EQ(dir.Read("f.ini"), "two");
-  ASSERT_TRUE(platform::WriteFileAtomic(path, "three", 0600, true));
+  ASSERT_TRUE(platform::WriteFileAtomic(path, "three", platform::FilePermissions::kPrivate,
+                                        platform::ExistingPermissions::kReplace));
   ASSERT_EQ(stat(path.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0600u);
   auto names = platform::ListFolder(dir.path());
@@ -61,12 +62,8 @@ TEST(SystemPaths, FullPathResolvesLexically) {
   struct Case {
     std::string in, out;
   } cases[] = {
-      {"", ""},
-      {"/a/b/../c", "/a/c"},
-      {"/a/./b/", "/a/b/"},
-      {"/../..", "/"},
-      {"/a//b", "/a/b"},
-      {"x.ini", cwd + "/x.ini"},
+      {"", ""},        {"/a/b/../c", "/a/c"}, {"/a/./b/", "/a/b/"},
+      {"/../..", "/"}, {"/a//b", "/a/b"},     {"x.ini", cwd + "/x.ini"},
   };
   for (const auto& c : cases) EXPECT_EQ(platform::FullPath(c.in), c.out) << c.in;
 }
@@ -102,4 +99,29 @@ TEST(SystemPaths, SpecialFoldersFollowXdg) {
   EXPECT_EQ(f.desktop, "/home/tester/Schreibtisch");
   EXPECT_EQ(f.user_profile, "/home/tester");
   EXPECT_EQ(f.program_files, "/opt");
+}
+
+TEST(FileSystem, EachPermissionIntentHasItsModeBits) {
+  struct Case {
+    platform::FilePermissions permissions;
+    unsigned bits;
+  };
+  const Case cases[] = {
+      {platform::FilePermissions::kNormal, 0644},
+      {platform::FilePermissions::kPrivate, 0600},
+      {platform::FilePermissions::kExecutable, 0755},
+      {platform::FilePermissions::kOwnerExecutable, 0744},
+      {platform::FilePermissions::kReadOnly, 0444},
+      {platform::FilePermissions::kReadOnlyExecutable, 0555},
+      {platform::FilePermissions::kReadOnlyOwnerExecutable, 0544},
+  };
+  TempFolder dir;
+  const std::string path = dir / "f";
+  for (const Case& c : cases) {
+    ASSERT_TRUE(platform::WriteFileAtomic(path, "x", c.permissions,
+                                          platform::ExistingPermissions::kReplace));
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, c.bits) << std::oct << c.bits;
+  }
 }

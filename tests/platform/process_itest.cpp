@@ -20,7 +20,7 @@ std::string CopySleep(const TempFolder& folder) {
   auto bytes = platform::ReadFile("/bin/sleep", 16 << 20);
   if (!bytes) return {};
   std::string path = folder / ("vsleep-" + LastComponent(folder.path()));
-  if (!platform::WriteFileAtomic(path, *bytes, 0755)) return {};
+  if (!platform::WriteFileAtomic(path, *bytes, platform::FilePermissions::kExecutable)) return {};
   return path;
 }
 

@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/registry_store.h"
+#include "platform/posix/file_registry.h"
+#include "platform/posix/registry_store.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 

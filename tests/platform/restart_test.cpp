@@ -1,5 +1,3 @@
-#include "platform/restart.h"
-
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,8 +6,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop_entry.h"
 #include "platform/file_system.h"
+#include "platform/posix/desktop_entry.h"
+#include "platform/posix/restart_entry.h"
 #include "platform/system_paths.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop_entry.h"
 #include "platform/file_system.h"
+#include "platform/posix/desktop_entry.h"
 #include "tests/support/temp_folder.h"
 
 namespace {

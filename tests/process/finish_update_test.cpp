@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "platform/desktop_entry.h"
 #include "platform/file_system.h"
-#include "platform/restart.h"
+#include "platform/posix/desktop_entry.h"
+#include "platform/posix/restart_entry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/dialog_service.h"

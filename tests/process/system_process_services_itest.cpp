@@ -5,6 +5,7 @@
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "tests/support/permission_bits.h"
 #include "tests/support/temp_folder.h"
 #include "updater/process/system_process_services.h"
 
@@ -47,7 +48,7 @@ TEST(SystemProcessServices, StartsADownloadedProgramWithoutTheExecuteBit) {
     EXPECT_EQ(platform::WaitForProcess(started.pid, kWaitMs), 0);
     EXPECT_TRUE(platform::FileExists(marker)) << program;
     EXPECT_TRUE(platform::IsExecutableFile(program));
-    EXPECT_EQ(platform::GetFileFacts(program)->mode & 0777, 0744u) << program;
+    EXPECT_EQ(PermissionBits(program) & 0777, 0744u) << program;
   }
 }
 
@@ -57,7 +58,7 @@ TEST(SystemProcessServices, FindsAndClosesTheUsersApplication) {
   ASSERT_TRUE(bytes);
   std::string name = "vapp-" + folder.path().substr(folder.path().rfind('/') + 1);
   std::string program = folder / name;
-  ASSERT_TRUE(platform::WriteFileAtomic(program, *bytes, 0755));
+  ASSERT_TRUE(platform::WriteFileAtomic(program, *bytes, platform::FilePermissions::kExecutable));
 
   CSystemProcessServices services;
   EXPECT_FALSE(services.IsProcessRunning(name));

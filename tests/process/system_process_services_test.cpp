@@ -14,7 +14,6 @@ platform::ProcessInfo Process(platform::ProcessId pid, std::string executable,
                               std::string first_word = {}, bool own = true) {
   platform::ProcessInfo info;
   info.pid = pid;
-  info.uid = own ? 1000 : 0;
   info.own = own;
   info.executable = std::move(executable);
   info.first_word = std::move(first_word);

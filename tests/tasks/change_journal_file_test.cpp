@@ -10,6 +10,7 @@
 
 #include "platform/atomic_file_writer.h"
 #include "platform/file_system.h"
+#include "platform/posix/file_registry.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scoped_env.h"

@@ -7,8 +7,10 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "platform/posix/file_registry.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/permission_bits.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/tasks/install_test_support.h"
@@ -79,15 +81,16 @@ TEST_F(CopyFileTest, CopiesIntoNewFoldersWithProgressAndTheSourceTime) {
 TEST_F(CopyFileTest, ReplacesAReadOnlyProgramAndKeepsItsExecutableBits) {
   std::string from = folder_.Write("download/app.bin", "new program");
   std::string to = folder_.Write("app/app.bin", "");
-  ASSERT_TRUE(platform::WriteFileAtomic(to, "old program", 0755, true));
+  ASSERT_TRUE(platform::WriteFileAtomic(to, "old program", platform::FilePermissions::kExecutable,
+                                        platform::ExistingPermissions::kReplace));
   ASSERT_TRUE(platform::SetReadOnly(to, true));
-  ASSERT_EQ(platform::GetFileFacts(to)->mode, 0555u);
+  ASSERT_EQ(PermissionBits(to), 0555u);
   const Tree before = AppTree();
 
   auto reports = RunCopy(from, to, false);
   EXPECT_EQ(Describe(reports.back()), "worker done");
   EXPECT_EQ(folder_.Read("app/app.bin"), "new program");
-  EXPECT_EQ(platform::GetFileFacts(to)->mode, 0755u);
+  EXPECT_EQ(PermissionBits(to), 0755u);
 
   EXPECT_TRUE(journal_.Rollback().empty());
   EXPECT_EQ(AppTree(), before);
@@ -95,17 +98,19 @@ TEST_F(CopyFileTest, ReplacesAReadOnlyProgramAndKeepsItsExecutableBits) {
 
 TEST_F(CopyFileTest, NewFileTakesTheSourceModeAndIsWritable) {
   std::string from = folder_.Write("download/run.sh", "");
-  ASSERT_TRUE(platform::WriteFileAtomic(from, "#!/bin/true\n", 0755, true));
+  ASSERT_TRUE(platform::WriteFileAtomic(from, "#!/bin/true\n",
+                                        platform::FilePermissions::kExecutable,
+                                        platform::ExistingPermissions::kReplace));
   ASSERT_TRUE(platform::SetReadOnly(from, true));
   RunCopy(from, folder_ / "app/run.sh", false);
-  EXPECT_EQ(platform::GetFileFacts(folder_ / "app/run.sh")->mode, 0755u);
+  EXPECT_EQ(PermissionBits(folder_ / "app/run.sh"), 0755u);
 }
 
 TEST_F(CopyFileTest, KeepsTheDestinationWhenNothingIsToBeCopied) {
   std::string from = folder_.Write("app/same.txt", "same");
   std::string other = folder_.Write("download/new.txt", "new");
   ASSERT_TRUE(platform::SetFileModificationTime(from, 1234567));
-  const auto inode = platform::GetFileFacts(from)->inode;
+  const auto inode = platform::GetFileFacts(from)->file_id;
   struct Case {
     std::string name, from, to;
     bool fail_if_exists;
@@ -118,7 +123,7 @@ TEST_F(CopyFileTest, KeepsTheDestinationWhenNothingIsToBeCopied) {
     auto reports = RunCopy(c.from, c.to, c.fail_if_exists);
     EXPECT_EQ(DescribeAll(reports), std::vector<std::string>{"worker done"}) << c.name;
     EXPECT_EQ(folder_.Read("app/same.txt"), "same") << c.name;
-    EXPECT_EQ(platform::GetFileFacts(from)->inode, inode) << c.name;
+    EXPECT_EQ(platform::GetFileFacts(from)->file_id, inode) << c.name;
     EXPECT_EQ(platform::FileModificationTime(from), 1234567) << c.name;
   }
   EXPECT_EQ(journal_.Size(), 0u);

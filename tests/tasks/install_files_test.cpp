@@ -11,9 +11,11 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "platform/posix/file_registry.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/permission_bits.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_writer.h"
@@ -332,20 +334,21 @@ TEST_F(InstallFilesTest, UnzipThatDoesNotFitFailsBeforeAnythingIsWritten) {
 
 TEST_F(InstallFilesTest, SetsReadOnlyAsMissingWriteBits) {
   std::string file = folder_.Write("app/data.txt", "");
-  ASSERT_TRUE(platform::WriteFileAtomic(file, "data", 0664, true));
+  ASSERT_TRUE(platform::WriteFileAtomic(file, "data"));
+  ASSERT_TRUE(SetPermissionBits(file, 0664));
   CFileData& data = AddFile("Data");
   AddSetAttr(data, file, kFileAttributeReadOnly | kFileAttributeHidden);
   AddSetAttr(data, folder_ / "app/missing.txt", kFileAttributeReadOnly);  // passed over
   EXPECT_EQ(RunPart().back(), "done 0");
-  EXPECT_EQ(platform::GetFileFacts(file)->mode, 0444u);
+  EXPECT_EQ(PermissionBits(file), 0444u);
 
   CUpdateFileData::ResetInstance();
   AddSetAttr(AddFile("Data"), file, kFileAttributeArchive);
   RunPart();
-  EXPECT_EQ(platform::GetFileFacts(file)->mode, 0644u);
+  EXPECT_EQ(PermissionBits(file), 0644u);
 
   EXPECT_TRUE(journal_.Rollback().empty());
-  EXPECT_EQ(platform::GetFileFacts(file)->mode, 0664u);
+  EXPECT_EQ(PermissionBits(file), 0664u);
   EXPECT_EQ(folder_.Read("app/data.txt"), "data");
 }
 

@@ -9,6 +9,7 @@
 
 #include "platform/file_backup.h"
 #include "platform/file_system.h"
+#include "platform/posix/file_registry.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"

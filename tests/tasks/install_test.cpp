@@ -11,8 +11,10 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "platform/posix/file_registry.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/permission_bits.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_writer.h"
@@ -303,7 +305,7 @@ TEST_F(InstallTest, WritesTheCopyProgramWhenSelfUpdateIsOn) {
   RunInstall();
   EXPECT_EQ(folder_.Read("tmp/" + CopyProgramFileName()),
             std::string(reinterpret_cast<const char*>(kProgram), sizeof kProgram));
-  EXPECT_EQ(platform::GetFileFacts(path)->mode, 0755u);
+  EXPECT_EQ(PermissionBits(path), 0755u);
 }
 
 TEST_F(InstallTest, TheCopyProgramIsNeverWrittenThroughALink) {
@@ -325,7 +327,9 @@ class InstallRollbackTest : public InstallTest {
     ASSERT_TRUE(platform::RemoveTree(folder_ / "app"));
     ASSERT_TRUE(platform::RemoveTree(folder_ / "config"));
     folder_.Write("app/demo", "");
-    ASSERT_TRUE(platform::WriteFileAtomic(folder_ / "app/demo", "old program", 0755, true));
+    ASSERT_TRUE(platform::WriteFileAtomic(folder_ / "app/demo", "old program",
+                                          platform::FilePermissions::kExecutable,
+                                          platform::ExistingPermissions::kReplace));
     folder_.Write("app/readme.txt", "old readme");
     folder_.Write("app/obsolete.dll", "obsolete");
     folder_.Write("app/demo.ini", "[General]\r\nVersion=1\r\n");

@@ -13,6 +13,7 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "tests/support/permission_bits.h"
 #include "updater/description/update_file_data.h"
 #include "updater/process/message_queue.h"
 #include "updater/process/task_thread.h"
@@ -96,7 +97,7 @@ inline void AddTree(const std::string& root, const std::string& relative, Tree& 
       tree[rel] = "folder";
       AddTree(root, rel, tree);
     } else if (facts) {
-      tree[rel] = "file " + std::to_string(facts->mode) + " " +
+      tree[rel] = "file " + std::to_string(PermissionBits(full)) + " " +
                   platform::ReadFile(full, 1 << 26).value_or("<unreadable>");
     }
   }

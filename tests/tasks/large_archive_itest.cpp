@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/posix/file_registry.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"

@@ -50,7 +50,8 @@ std::string WriteEmbeddedProgram(const TempFolder& folder) {
   std::string path = folder / "embedded/Tolvaric";
   platform::CreateFolders(folder / "embedded");
   platform::WriteFileAtomic(
-      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), 0755);
+      path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()),
+      platform::FilePermissions::kExecutable);
   return path;
 }
 

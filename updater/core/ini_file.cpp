@@ -199,7 +199,9 @@ std::string CIniFile::Serialize() const {
 }
 
 platform::Status CIniFile::Save(const std::string& path, bool private_file) const {
-  return platform::WriteFileAtomic(path, Serialize(), private_file ? 0600 : 0644, private_file);
+  if (!private_file) return platform::WriteFileAtomic(path, Serialize());
+  return platform::WriteFileAtomic(path, Serialize(), platform::FilePermissions::kPrivate,
+                                   platform::ExistingPermissions::kReplace);
 }
 
 std::string ReadIniValue(const std::string& file, std::string_view group, std::string_view key,

@@ -1,9 +1,8 @@
 #include "updater/core/updater_log.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
+#include "platform/file_system.h"
 #include "updater/core/text.h"
 
 namespace {
@@ -42,24 +41,18 @@ void CUpdaterLog::ResetInstance() {
 void CUpdaterLog::Open(const std::string& path, bool timestamps) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (open_) {
-    file_.close();
+    (void)file_.Close();
     open_ = false;
   }
-  file_.clear();
   // Removing first means a link planted under the name is replaced, not followed.
-  std::error_code ignored;
-  std::filesystem::remove(path, ignored);
-  file_.open(path, std::ios::out | std::ios::binary | std::ios::trunc);
-  if (!file_.is_open()) throw LogFileException(path);
+  (void)platform::RemoveFile(path);
   // The log may hold addresses with credentials: owner only, before anything is written.
-  std::error_code error;
-  std::filesystem::permissions(
-      path, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write,
-      std::filesystem::perm_options::replace, error);
-  file_.write("\xFF\xFE", 2);
-  file_.flush();
-  if (error || !file_) {
-    file_.close();
+  platform::Status status =
+      file_.Open(path, platform::WriteStart::kEmpty, platform::FilePermissions::kPrivate,
+                 platform::ExistingPermissions::kReplace);
+  if (status) status = file_.Write("\xFF\xFE");
+  if (!status) {
+    (void)file_.Close();
     throw LogFileException(path);
   }
   open_ = true;
@@ -101,7 +94,7 @@ void CUpdaterLog::WriteFooter(std::int64_t elapsed_ms) {
 void CUpdaterLog::Close() {
   std::lock_guard<std::mutex> lock(mutex_);
   if (!open_) return;
-  file_.close();
+  (void)file_.Close();
   open_ = false;
 }
 
@@ -123,8 +116,7 @@ void CUpdaterLog::WriteLocked(std::string_view text, bool timestamps) {
   AppendUtf16Le(bytes, text);
   AppendUtf16Le(bytes, "\r\n");
   // One write of the whole line, flushed so that a crash keeps everything written so far.
-  file_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-  file_.flush();
+  (void)file_.Write(bytes);
 }
 
 std::string FormatElapsedTime(std::int64_t ms) {

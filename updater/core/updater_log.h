@@ -3,13 +3,13 @@
 // every thread of the updater, each line optionally prefixed with the local time.
 
 #include <cstdint>
-#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "platform/clock.h"
+#include "platform/file_writer.h"
 
 // Thrown by CUpdaterLog::Open when the log file cannot be created.
 class LogFileException : public std::runtime_error {
@@ -56,7 +56,7 @@ class CUpdaterLog {
   void WriteLocked(std::string_view text, bool timestamps);
 
   mutable std::mutex mutex_;
-  std::ofstream file_;
+  platform::FileWriter file_;
   bool open_ = false;
   bool timestamps_ = false;
   const platform::IClock* clock_ = nullptr;

@@ -1,9 +1,10 @@
 #include "updater/description/md5.h"
 
 #include <algorithm>
-#include <fstream>
+#include <optional>
 #include <vector>
 
+#include "platform/file_reader.h"
 #include "platform/file_system.h"
 
 namespace {
@@ -190,22 +191,18 @@ std::string CMd5::HexOf(std::string_view bytes) {
 
 std::optional<FileDigest> Md5OfFile(const std::string& path) {
   if (!platform::FileExists(path)) return std::nullopt;
-  std::ifstream file(path, std::ios::binary);
-  if (!file) return std::nullopt;
+  platform::FileReader file;
+  if (!file.Open(path)) return std::nullopt;
   std::vector<char> chunk(kMd5FileChunk);
   CMd5 md5;
   FileDigest result;
-  while (true) {
-    file.read(chunk.data(), static_cast<std::streamsize>(chunk.size()));
-    std::streamsize got = file.gcount();
-    if (file.bad()) return std::nullopt;
-    if (got > 0) {
-      md5.Update(chunk.data(), static_cast<std::size_t>(got));
-      result.size += static_cast<std::uint64_t>(got);
-    }
-    if (!file) break;  // end of file reached (failbit with eofbit)
+  for (;;) {
+    std::optional<std::size_t> got = file.Read(chunk.data(), chunk.size());
+    if (!got) return std::nullopt;
+    if (*got == 0) break;  // the end of the file
+    md5.Update(chunk.data(), *got);
+    result.size += static_cast<std::uint64_t>(*got);
   }
-  if (!file.eof()) return std::nullopt;
   result.hex = CMd5::ToHex(md5.Final());
   return result;
 }

@@ -5,7 +5,6 @@
 
 #include "platform/file_backup.h"
 #include "platform/file_system.h"
-#include "platform/registry_store.h"
 #include "platform/system_paths.h"
 #include "updater/core/ini_file.h"
 #include "updater/core/updater_log.h"

@@ -108,7 +108,8 @@ void CCheckVersion::PrepareWorkingCopy() {
   // left by an earlier run is removed, so that it is never taken instead.
   const std::string shipped = CUpdaterPaths::Instance().Expand("%updater%updatefile.xml");
   std::optional<std::string> bytes = platform::ReadFile(shipped, kMaxUpdateFileBytes);
-  if (!bytes || !platform::WriteFileAtomic(working_copy_, *bytes, 0600))
+  if (!bytes ||
+      !platform::WriteFileAtomic(working_copy_, *bytes, platform::FilePermissions::kPrivate))
     platform::RemoveFile(working_copy_);
 }
 

@@ -145,8 +145,8 @@ void CCopyFile::Run(const Message& message) {
       PostToOwner(MakeMessage(MessageId::kBytesProgress, units, weight));
     }
   }
-  unsigned mode = (old && old->regular ? old->mode : from->mode) & 0777;
-  platform::Status committed = writer.Commit(mode | 0200, from->modification_time);
+  // The copy keeps the permissions of the file it replaces, else the source's.
+  platform::Status committed = writer.CommitAsCopyOf(source, from->modification_time);
   if (!committed) {
     Log("copy: " + committed.message());
     return Fail(UpdateError::kWriteFailed, destination, committed.message());

@@ -1,10 +1,10 @@
 #include "updater/tasks/http_file_object.h"
 
 #include <filesystem>
-#include <fstream>
 #include <system_error>
 
 #include "platform/file_system.h"
+#include "platform/file_writer.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/tasks/download_rules.h"
@@ -34,8 +34,8 @@ void MakeWritable(const std::string& path) {
 }
 
 bool CreateEmpty(const std::string& path) {
-  std::ofstream file(path, std::ios::binary | std::ios::trunc);
-  return static_cast<bool>(file);
+  platform::FileWriter file;
+  return file.Open(path, platform::WriteStart::kEmpty).ok() && file.Close().ok();
 }
 
 }  // namespace
@@ -51,9 +51,10 @@ TransferJob PrepareLocalFile(OpenedRequest request, const std::string& path, boo
     return job;
   if (platform::FileExists(path)) MakeWritable(path);
   if (resume && IsResumeFileValid(path, answer.modified)) {
-    std::ofstream file(path, std::ios::binary | std::ios::app);
+    platform::FileWriter file;
+    const bool opened = file.Open(path, platform::WriteStart::kAtEnd).ok();
     auto size = platform::FileSize(path);
-    job.file_ready = static_cast<bool>(file) && size.has_value();
+    job.file_ready = opened && size.has_value();
     job.resume_offset = size ? static_cast<std::int64_t>(*size) : 0;
     return job;
   }
@@ -170,9 +171,10 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
   // longer than the remote file, is not continued.
   if (offset > 0 && (length < 0 || offset > length)) offset = 0;
 
-  std::ofstream file(job.local_path,
-                     std::ios::binary | (offset > 0 ? std::ios::app : std::ios::trunc));
-  if (!file) return fail("the local file cannot be opened");
+  platform::FileWriter file;
+  if (!file.Open(job.local_path,
+                 offset > 0 ? platform::WriteStart::kAtEnd : platform::WriteStart::kEmpty))
+    return fail("the local file cannot be opened");
   std::int64_t done = offset;
   ReportProgress(done, length, weight);
 
@@ -187,20 +189,19 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
       if (status != 200) return false;
       if (offset > 0) {
         // The server ignored the range: start again from zero.
-        file.close();
-        file.open(job.local_path, std::ios::binary | std::ios::trunc);
+        (void)file.Close();
+        if (!file.Open(job.local_path, platform::WriteStart::kEmpty)) return false;
         offset = 0;
         done = 0;
       }
-      return static_cast<bool>(file);
+      return file.is_open();
     };
     sink.on_data = [&](std::string_view data) {
       if (max_bytes >= 0 && static_cast<std::int64_t>(data.size()) > max_bytes - done) {
         too_large = true;
         return false;
       }
-      file.write(data.data(), static_cast<std::streamsize>(data.size()));
-      if (!file) {
+      if (!file.Write(data)) {
         write_failed = true;
         return false;
       }
@@ -211,7 +212,7 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
     HttpAnswer answer = FetchUrl(request.url, offset, connection, sink);
     if (answer.status != 0) status = answer.status;
     if (answer.failure == SendFailure::kAborted || abort_->IsAborted(request.job)) {
-      file.close();
+      (void)file.Close();
       CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +
                                         UrlLastComponent(request.url) + " aborted");
       return;
@@ -220,8 +221,7 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
     if (too_large) return fail("the file is larger than " + std::to_string(max_bytes) + " bytes");
     if (!answer.Successful()) return fail(answer.error_text);
   }
-  file.close();
-  if (!file) return fail("the local file cannot be written");
+  if (!file.Close()) return fail("the local file cannot be written");
   auto size = platform::FileSize(job.local_path);
   if (!size || (length >= 0 && static_cast<std::int64_t>(*size) != length) ||
       static_cast<std::int64_t>(*size) != done)

@@ -45,7 +45,7 @@ platform::Status WriteCopyProgram(const std::string& folder, std::span<const uns
   if (status)
     status =
         writer.Write(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-  if (status) status = writer.Commit(0755, std::nullopt);
+  if (status) status = writer.Commit(platform::FilePermissions::kExecutable, std::nullopt);
   return status;
 }
 

@@ -15,6 +15,7 @@
 #include "updater/tasks/zip_entry_name.h"
 #include "updater/tasks/zip_extra_field.h"
 
+using platform::FilePermissions;
 using platform::Status;
 
 namespace {
@@ -31,9 +32,24 @@ constexpr unsigned kTypeFile = 0100000;
 constexpr unsigned kTypeFolder = 0040000;
 constexpr unsigned kTypeLink = 0120000;
 constexpr unsigned kSpecialBits = 07000;  // set-user-id, set-group-id, sticky
+constexpr unsigned kOwnerExecutableBit = 0100;
+constexpr unsigned kOtherExecutableBits = 0011;  // group and others
 constexpr std::size_t kChunk = 64 * 1024;
 
 constexpr std::uint64_t kZip64Marker = 0xFFFFFFFF;
+
+// The permissions of a file written from an entry whose Unix mode (the
+// archive's own data, 0 when it has none) is given: readable by everyone,
+// writable by the user unless read-only, runnable by the user alone when only
+// the owner's executable bit is set and by everyone when another one is.
+FilePermissions EntryPermissions(unsigned unix_mode, bool read_only) {
+  if (unix_mode & kOtherExecutableBits)
+    return read_only ? FilePermissions::kReadOnlyExecutable : FilePermissions::kExecutable;
+  if (unix_mode & kOwnerExecutableBit)
+    return read_only ? FilePermissions::kReadOnlyOwnerExecutable
+                     : FilePermissions::kOwnerExecutable;
+  return read_only ? FilePermissions::kReadOnly : FilePermissions::kNormal;
+}
 
 // The data of the entry the archive stands on, uncompressed. The library
 // checks the entry's local header and tells where its data starts; the data
@@ -255,12 +271,9 @@ std::optional<ZipEntryInfo> ReadEntry(unzFile archive, const ZipExtractorLimits&
     *reason = "entry '" + info.name + "' asks for set-id or sticky bits";
     return std::nullopt;
   }
-  // Read and write for the owner, read for the others, and the entry's own
-  // executable bits; a read-only entry loses the write bit.
-  info.mode = 0644 | (unix_mode & 0111);
   bool read_only =
       (info.external_attributes & kDosReadOnly) != 0 || (unix_mode != 0 && (unix_mode & 0200) == 0);
-  if (read_only) info.mode &= ~0222u;
+  info.permissions = EntryPermissions(unix_mode, read_only);
   info.modification_time = LocalDosTime(raw.tmu_date);
   return info;
 }
@@ -447,7 +460,7 @@ Status CZipExtractor::WriteEntry(const std::string& target, const ZipEntryInfo& 
     return Status::Fail("the entry '" + entry.name + "' is shorter than declared");
   if (data.crc() != entry.crc)
     return Status::Fail("the entry '" + entry.name + "' has a wrong checksum");
-  return writer.Commit(entry.mode, entry.modification_time);
+  return writer.Commit(entry.permissions, entry.modification_time);
 }
 
 Status CZipExtractor::UnzipFile(const std::string& destination, bool ignore_paths) {

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/file_permissions.h"
 #include "platform/file_reader.h"
 #include "platform/status.h"
 
@@ -37,7 +38,9 @@ struct ZipEntryInfo {
   std::uint64_t compressed_size = 0;
   std::uint64_t uncompressed_size = 0;
   std::uint32_t external_attributes = 0;
-  unsigned mode = 0644;                           // permission bits the file is given
+  // Readable by everyone, writable by the user unless the entry is read-only,
+  // and runnable as the entry's executable bits say.
+  platform::FilePermissions permissions = platform::FilePermissions::kNormal;
   std::optional<std::int64_t> modification_time;  // seconds since the epoch
 };
 

@@ -1,7 +1,7 @@
 // The file-backed registry of Linux: one store file per root key, changed under
 // an exclusive flock and written through a temporary file renamed into place.
 
-#include "platform/registry.h"
+#include "platform/posix/file_registry.h"
 
 #include <fcntl.h>
 #include <sys/file.h>
@@ -13,7 +13,7 @@
 #include <functional>
 
 #include "platform/file_system.h"
-#include "platform/registry_store.h"
+#include "platform/posix/registry_store.h"
 #include "platform/system_paths.h"
 
 namespace platform {
@@ -96,7 +96,8 @@ Status Modify(const FileRegistry& registry, RegistryRoot root, const Change& cha
   Status status = change(store, &changed);
   if (!status || !changed) return status;
   if (store.Empty()) return RemoveFile(path);
-  return WriteFileAtomic(path, store.Serialize(), 0600, true);
+  return WriteFileAtomic(path, store.Serialize(), FilePermissions::kPrivate,
+                         ExistingPermissions::kReplace);
 }
 
 }  // namespace

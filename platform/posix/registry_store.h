@@ -1,6 +1,6 @@
 #pragma once
 // The content of one root key of the file-backed registry (FileRegistry in
-// registry.h documents the file format): parsing, changing and writing it.
+// file_registry.h documents the file format): parsing, changing and writing it.
 // Plain data and text work only; the file, its lock and its folder are the
 // business of FileRegistry.
 
@@ -17,16 +17,6 @@ namespace platform {
 
 // The first line of a store file.
 inline constexpr char kRegistryStoreHeader[] = "velmora-registry 1";
-
-// The components of a subkey path, checked against the limits of registry.h;
-// nullopt (with a reason in error) for a path that is refused.
-std::optional<std::vector<std::string>> SplitRegistryPath(std::string_view path,
-                                                          std::string* error = nullptr);
-// Checks a value name against the limits; "" is the default value.
-bool IsValidRegistryValueName(std::string_view name);
-
-// Double-quotes a text with the escapes of the store format.
-std::string QuoteRegistryText(std::string_view text);
 
 class RegistryStore {
  public:

@@ -1,4 +1,4 @@
-#include "platform/desktop_entry.h"
+#include "platform/posix/desktop_entry.h"
 
 #include <utility>
 

@@ -1,0 +1,60 @@
+#pragma once
+// The POSIX side of the file interfaces: the owned file descriptor behind the
+// readers, writers and locks of platform/, and the permission bits that each
+// FilePermissions intent stands for.
+
+#include <sys/types.h>
+#include <unistd.h>
+
+#include "platform/file_permissions.h"
+
+namespace platform {
+
+// An open file descriptor, closed when the object goes away.
+class NativeFile {
+ public:
+  explicit NativeFile(int fd = -1) : fd_(fd) {}
+  ~NativeFile() { reset(); }
+  NativeFile(const NativeFile&) = delete;
+  NativeFile& operator=(const NativeFile&) = delete;
+
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+  // Closes the descriptor held (errors ignored) and holds fd instead.
+  void reset(int fd = -1) {
+    if (fd_ >= 0) ::close(fd_);
+    fd_ = fd;
+  }
+  // Gives up the descriptor without closing it.
+  int release() {
+    int fd = fd_;
+    fd_ = -1;
+    return fd;
+  }
+
+ private:
+  int fd_;
+};
+
+// The permission bits of an intent: 0644, 0600, 0755, 0744, 0444, 0555, 0544.
+constexpr mode_t PermissionBits(FilePermissions permissions) {
+  switch (permissions) {
+    case FilePermissions::kNormal:
+      return 0644;
+    case FilePermissions::kPrivate:
+      return 0600;
+    case FilePermissions::kExecutable:
+      return 0755;
+    case FilePermissions::kOwnerExecutable:
+      return 0744;
+    case FilePermissions::kReadOnly:
+      return 0444;
+    case FilePermissions::kReadOnlyExecutable:
+      return 0555;
+    case FilePermissions::kReadOnlyOwnerExecutable:
+      return 0544;
+  }
+  return 0644;
+}
+
+}  // namespace platform
