@@ -26,8 +26,8 @@
 
 #include "bench/bench_util.h"
 #include "updater/process/message_queue.h"
-#include "updater/tasks/internet.h"
-#include "updater/tasks/proxy_resolver.h"
+#include "updater/tasks/net/internet.h"
+#include "updater/tasks/net/proxy_resolver.h"
 
 namespace {
 

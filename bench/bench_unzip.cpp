@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
-#include "updater/tasks/zip_extractor.h"
+#include "updater/tasks/install/zip_extractor.h"
 
 namespace {
 

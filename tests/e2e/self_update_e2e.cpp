@@ -16,7 +16,7 @@
 #include "tests/support/nginx_fixture.h"
 #include "updater/core/updater_version.h"
 #include "updater/description/md5.h"
-#include "updater/tasks/install.h"
+#include "updater/tasks/install/install.h"
 
 namespace fs = std::filesystem;
 

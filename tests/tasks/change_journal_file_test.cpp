@@ -1,7 +1,7 @@
 // The change journal on disk: what a killed run leaves is read back by the
 // next start's journal and undone; what is read back is checked record by record.
 
-#include "updater/tasks/change_journal_file.h"
+#include "updater/tasks/rollback/change_journal_file.h"
 
 #include <gtest/gtest.h>
 
@@ -15,8 +15,8 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
-#include "updater/tasks/change_journal.h"
-#include "updater/tasks/interrupted_run.h"
+#include "updater/tasks/rollback/change_journal.h"
+#include "updater/tasks/rollback/interrupted_run.h"
 
 using platform::RegistryRoot;
 using platform::RegistryValue;

@@ -1,4 +1,4 @@
-#include "updater/tasks/change_journal.h"
+#include "updater/tasks/rollback/change_journal.h"
 
 #include <gtest/gtest.h>
 

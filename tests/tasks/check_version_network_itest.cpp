@@ -25,12 +25,12 @@
 #include "updater/description/update_file_data.h"
 #include "updater/description/versions.h"
 #include "updater/process/message_queue.h"
-#include "updater/tasks/check_version.h"
-#include "updater/tasks/check_version_internet.h"
-#include "updater/tasks/http_request.h"
-#include "updater/tasks/internet.h"
-#include "updater/tasks/proxy_resolver.h"
-#include "updater/tasks/update_api_answer.h"
+#include "updater/tasks/check/check_version.h"
+#include "updater/tasks/check/check_version_internet.h"
+#include "updater/tasks/net/http_request.h"
+#include "updater/tasks/net/internet.h"
+#include "updater/tasks/net/proxy_resolver.h"
+#include "updater/tasks/net/update_api_answer.h"
 
 namespace {
 

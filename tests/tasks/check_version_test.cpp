@@ -1,4 +1,4 @@
-#include "updater/tasks/check_version.h"
+#include "updater/tasks/check/check_version.h"
 
 #include <gtest/gtest.h>
 

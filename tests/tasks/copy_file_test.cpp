@@ -1,4 +1,4 @@
-#include "updater/tasks/copy_file.h"
+#include "updater/tasks/install/copy_file.h"
 
 #include <gtest/gtest.h>
 

@@ -11,7 +11,7 @@
 #include "tests/support/test_http_server.h"
 #include "tests/tasks/download_test_support.h"
 #include "updater/description/md5.h"
-#include "updater/tasks/download_rules.h"
+#include "updater/tasks/download/download_rules.h"
 
 namespace {
 

@@ -19,9 +19,9 @@
 #include "updater/description/update_file_data.h"
 #include "updater/process/message_queue.h"
 #include "updater/process/temporary_update_files.h"
-#include "updater/tasks/download.h"
-#include "updater/tasks/internet.h"
-#include "updater/tasks/proxy_resolver.h"
+#include "updater/tasks/download/download.h"
+#include "updater/tasks/net/internet.h"
+#include "updater/tasks/net/proxy_resolver.h"
 
 namespace download_test {
 

@@ -1,4 +1,4 @@
-#include "updater/tasks/install_files.h"
+#include "updater/tasks/install/install_files.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "updater/tasks/install_ini.h"
+#include "updater/tasks/install/install_ini.h"
 
 #include <gtest/gtest.h>
 

@@ -18,8 +18,8 @@
 #include "tests/tasks/install_test_support.h"
 #include "updater/core/language.h"
 #include "updater/core/updater_settings.h"
-#include "updater/tasks/application_closer.h"
-#include "updater/tasks/install.h"
+#include "updater/tasks/install/application_closer.h"
+#include "updater/tasks/install/install.h"
 
 using namespace install_test;
 

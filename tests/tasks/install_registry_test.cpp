@@ -1,4 +1,4 @@
-#include "updater/tasks/install_registry.h"
+#include "updater/tasks/install/install_registry.h"
 
 #include <gtest/gtest.h>
 

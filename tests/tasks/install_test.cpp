@@ -1,4 +1,4 @@
-#include "updater/tasks/install.h"
+#include "updater/tasks/install/install.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@
 #include "tests/tasks/install_test_support.h"
 #include "updater/core/language.h"
 #include "updater/core/updater_settings.h"
-#include "updater/tasks/rollback.h"
+#include "updater/tasks/rollback/rollback.h"
 
 using namespace install_test;
 

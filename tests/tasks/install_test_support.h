@@ -17,7 +17,7 @@
 #include "updater/description/update_file_data.h"
 #include "updater/process/message_queue.h"
 #include "updater/process/task_thread.h"
-#include "updater/tasks/install_progress.h"
+#include "updater/tasks/install/install_progress.h"
 
 namespace install_test {
 

@@ -15,9 +15,9 @@
 #include "tests/support/test_http_server.h"
 #include "tests/support/tinyproxy_fixture.h"
 #include "updater/process/message_queue.h"
-#include "updater/tasks/download_rules.h"
-#include "updater/tasks/http_request.h"
-#include "updater/tasks/internet.h"
+#include "updater/tasks/download/download_rules.h"
+#include "updater/tasks/net/http_request.h"
+#include "updater/tasks/net/internet.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/test_http_server.h"
-#include "updater/tasks/internet_setup.h"
+#include "updater/tasks/net/internet_setup.h"
 
 namespace {
 

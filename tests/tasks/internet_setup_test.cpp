@@ -1,4 +1,4 @@
-#include "updater/tasks/internet_setup.h"
+#include "updater/tasks/net/internet_setup.h"
 
 #include <gtest/gtest.h>
 

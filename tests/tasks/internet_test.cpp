@@ -2,7 +2,7 @@
 // files, progress units, the send loop with a fake transport, proxy answers
 // and the credentials prompt.
 
-#include "updater/tasks/internet.h"
+#include "updater/tasks/net/internet.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_folder.h"
 #include "updater/process/message_queue.h"
-#include "updater/tasks/download_rules.h"
-#include "updater/tasks/http_request.h"
-#include "updater/tasks/proxy_credentials.h"
-#include "updater/tasks/proxy_resolver.h"
+#include "updater/tasks/download/download_rules.h"
+#include "updater/tasks/net/http_request.h"
+#include "updater/tasks/net/proxy_credentials.h"
+#include "updater/tasks/net/proxy_resolver.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "updater/tasks/restore_info.h"
+#include "updater/tasks/rollback/restore_info.h"
 
 #include <gtest/gtest.h>
 

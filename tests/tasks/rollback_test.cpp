@@ -1,4 +1,4 @@
-#include "updater/tasks/rollback.h"
+#include "updater/tasks/rollback/rollback.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/tasks/install_test_support.h"
-#include "updater/tasks/component_registration.h"
+#include "updater/tasks/install/component_registration.h"
 
 using namespace install_test;
 

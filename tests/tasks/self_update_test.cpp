@@ -1,4 +1,4 @@
-#include "updater/tasks/self_update.h"
+#include "updater/tasks/self_update/self_update.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@
 #include "updater/core/updater_version.h"
 #include "updater/description/installed_sections.h"
 #include "updater/process/message_queue.h"
-#include "updater/tasks/install.h"
+#include "updater/tasks/install/install.h"
 #include "updater/tasks/task_factory.h"
 
 namespace {

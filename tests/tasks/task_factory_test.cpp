@@ -6,8 +6,8 @@
 #include <optional>
 
 #include "updater/process/message_queue.h"
-#include "updater/tasks/download.h"
-#include "updater/tasks/rollback.h"
+#include "updater/tasks/download/download.h"
+#include "updater/tasks/rollback/rollback.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "updater/tasks/update_api_answer.h"
+#include "updater/tasks/net/update_api_answer.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "updater/tasks/zip_entry_name.h"
+#include "updater/tasks/install/zip_entry_name.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "updater/tasks/zip_extractor.h"
+#include "updater/tasks/install/zip_extractor.h"
 
 #include <gtest/gtest.h>
 

@@ -15,7 +15,7 @@
 #include "tests/support/temp_folder.h"
 #include "tests/support/zip_writer.h"
 #include "tests/tasks/zip_test_support.h"
-#include "updater/tasks/zip_extractor.h"
+#include "updater/tasks/install/zip_extractor.h"
 
 namespace fs = std::filesystem;
 using zip_test::Tree;

@@ -14,7 +14,7 @@
 #include "platform/process.h"
 #include "platform/system_paths.h"
 #include "tests/support/temp_folder.h"
-#include "updater/tasks/embedded_copy_program.h"
+#include "updater/tasks/self_update/embedded_copy_program.h"
 
 namespace fs = std::filesystem;
 

@@ -26,9 +26,9 @@
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_version.h"
 #include "updater/description/md5.h"
-#include "updater/tasks/embedded_copy_program.h"
-#include "updater/tasks/install.h"
-#include "updater/tasks/self_update.h"
+#include "updater/tasks/self_update/embedded_copy_program.h"
+#include "updater/tasks/install/install.h"
+#include "updater/tasks/self_update/self_update.h"
 
 namespace fs = std::filesystem;
 

@@ -2,11 +2,11 @@
 
 #include <utility>
 
-#include "updater/tasks/check_version_internet.h"
-#include "updater/tasks/download.h"
-#include "updater/tasks/embedded_copy_program.h"
-#include "updater/tasks/rollback.h"
-#include "updater/tasks/self_update.h"
+#include "updater/tasks/check/check_version_internet.h"
+#include "updater/tasks/download/download.h"
+#include "updater/tasks/self_update/embedded_copy_program.h"
+#include "updater/tasks/rollback/rollback.h"
+#include "updater/tasks/self_update/self_update.h"
 
 CTaskFactory::CTaskFactory(CheckVersionDeps check_version, InstallDeps install)
     : check_version_(std::move(check_version)), install_(std::move(install)) {

@@ -6,8 +6,8 @@
 #include <memory>
 
 #include "updater/process/update_process.h"
-#include "updater/tasks/check_version.h"
-#include "updater/tasks/install.h"
+#include "updater/tasks/check/check_version.h"
+#include "updater/tasks/install/install.h"
 
 class CTaskFactory : public ITaskFactory {
  public:

@@ -1,0 +1,224 @@
+#include "updater/tasks/check/check_version.h"
+
+#include <utility>
+
+#include "platform/file_system.h"
+#include "updater/core/updater_log.h"
+#include "updater/core/updater_paths.h"
+#include "updater/core/updater_settings.h"
+#include "updater/description/installed_sections.h"
+#include "updater/description/update_file_data.h"
+#include "updater/description/update_file_loader.h"
+#include "updater/tasks/check/new_version_check.h"
+#include "updater/tasks/net/update_api_answer.h"
+
+namespace {
+
+// The file name the errors about the update file carry.
+constexpr char kUpdateFileName[] = "updatefile.xml";
+constexpr char kSelfUpdateFileName[] = "selfupdate.xml";
+
+std::string WithoutTrailingSeparators(std::string folder) {
+  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
+  return folder;
+}
+
+// A file below the updater's temporary folder; "" while that folder is unknown,
+// so that nothing is ever written relative to the current folder.
+std::string InUpdaterTemp(const std::string& name) {
+  const CUpdaterPaths& paths = CUpdaterPaths::Instance();
+  if (paths.Entry(kPathUpdaterTemp).empty()) return {};
+  return paths.Expand("%updatertemp%" + name);
+}
+
+}  // namespace
+
+CCheckVersion::CCheckVersion(CheckVersionDeps deps)
+    : CTaskThread(TaskId::kCheckVersion), deps_(std::move(deps)) {
+  if (!deps_.network) deps_.network = std::make_shared<CCheckVersionOffline>();
+}
+
+// The thread uses the members: it is joined before they go.
+CCheckVersion::~CCheckVersion() { Stop(); }
+
+void CCheckVersion::OnMessage(const Message& message) {
+  if (phase_ == Phase::kEnded) return;
+  switch (message.id) {
+    case MessageId::kCommand:
+      if (CodeOf<CommandCode>(message) == CommandCode::kStartWorking && phase_ == Phase::kIdle) {
+        StartCheck();
+      } else if (CodeOf<CommandCode>(message) == CommandCode::kFinish ||
+                 CodeOf<CommandCode>(message) == CommandCode::kCancel) {
+        phase_ = Phase::kEnded;
+        EndThread();
+      }
+      break;
+    case MessageId::kWorkerDone:
+    case MessageId::kError:
+      // Only the outcome of the download this task is waiting for counts.
+      if (transfer_pending_) {
+        transfer_pending_ = false;
+        if (const ErrorDetail* detail = ErrorDetailOf(message)) failure_ = *detail;
+        OnTransferEnded(message.id == MessageId::kWorkerDone);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+void CCheckVersion::OnEnd() { deps_.network->Abort(); }
+
+bool CCheckVersion::ApplicationFolderKnown() {
+  const std::string& problem = CUpdaterPaths::Instance().ApplicationFolderProblem();
+  if (problem.empty()) return true;
+  CUpdaterLog::Instance().WriteLine("APPLICATION LOCATION ERROR: " + problem +
+                                    "; no update is installed");
+  Finish(MakeError(UpdateError::kUnknown, "", ErrorDetail{0, problem, {}}));
+  return false;
+}
+
+void CCheckVersion::StartCheck() {
+  phase_ = Phase::kUpdateFile;
+  // Without the application's folder every "%app%" path would begin at the
+  // file-system root: the run stops before anything is fetched.
+  if (!ApplicationFolderKnown()) return;
+  // The outcome of every download of this check comes to this task.
+  deps_.network->SetOwner(OwnQueue());
+  const SettingsValues& settings = CUpdaterSettings::Instance().Values();
+  if (settings.check_connection && !deps_.network->CheckConnection()) {
+    Finish(MakeError(UpdateError::kNoConnection, "",
+                     ErrorDetail{0, "none of the connection check hosts answers", {}}));
+    return;
+  }
+  PrepareWorkingCopy();
+  sequence_.emplace(settings.version);
+  NextUpdateFileStep();
+}
+
+void CCheckVersion::PrepareWorkingCopy() {
+  working_copy_ = InUpdaterTemp(kUpdateFileName);
+  if (working_copy_.empty()) return;
+  // One level: the folders above were made when the paths were set up.
+  const std::string folder =
+      WithoutTrailingSeparators(CUpdaterPaths::Instance().Entry(kPathUpdaterTemp));
+  if (platform::FolderExists(FolderOf(folder))) platform::CreateFolders(folder);
+
+  // A failed copy is not reported: the load that follows fails. A working copy
+  // left by an earlier run is removed, so that it is never taken instead.
+  const std::string shipped = CUpdaterPaths::Instance().Expand("%updater%updatefile.xml");
+  std::optional<std::string> bytes = platform::ReadFile(shipped, kMaxUpdateFileBytes);
+  if (!bytes ||
+      !platform::WriteFileAtomic(working_copy_, *bytes, platform::FilePermissions::kPrivate))
+    platform::RemoveFile(working_copy_);
+}
+
+void CCheckVersion::NextUpdateFileStep() {
+  if (working_copy_.empty()) {
+    Finish(MakeMessage(MessageId::kError, UpdateError::kFileCorrupt, 0, kUpdateFileName));
+    return;
+  }
+  const SequenceStep step = sequence_->Next(working_copy_);
+  switch (step.kind) {
+    case SequenceStep::Kind::kDownload:
+      // The download replaces the working copy; once it is there, the next
+      // step looks at the new file.
+      if (!BeginDownload(step.location, working_copy_)) OnDownloadFailed();
+      return;
+    case SequenceStep::Kind::kTooManyRedirections:
+      platform::RemoveFile(working_copy_);
+      Finish(MakeError(UpdateError::kServer, kUpdateFileName,
+                       ErrorDetail{0, "too many redirections", {}}));
+      return;
+    case SequenceStep::Kind::kLoad:
+      break;
+  }
+
+  if (!LoadUpdateFile(working_copy_)) {
+    platform::RemoveFile(working_copy_);
+    Finish(MakeMessage(MessageId::kError, UpdateError::kFileCorrupt, 0, kUpdateFileName));
+    return;
+  }
+  QueryUpdateApi();
+  platform::RemoveFile(working_copy_);
+
+  if (CUpdateFileData::Instance().self_update) {
+    StartSelfUpdatePhase();
+  } else {
+    Decide();
+  }
+}
+
+void CCheckVersion::QueryUpdateApi() {
+  const SettingsValues& settings = CUpdaterSettings::Instance().Values();
+  // Without a host no query is made.
+  if (settings.api_host.empty()) return;
+  const std::string url = UpdateApiUrl(settings.api_host, settings.version);
+  if (url.empty()) {
+    CUpdaterLog::Instance().WriteLine("UPDATE API: APIHOST is not a host name, no query");
+    return;
+  }
+  // An empty or unusable answer changes nothing.
+  const UpdateApiAnswer answer = ParseUpdateApiAnswer(deps_.network->QueryUpdateApi(url));
+  if (!answer.refused.empty()) CUpdaterLog::Instance().WriteLine("UPDATE API: " + answer.refused);
+  ApplyUpdateApiAnswer(answer, CUpdateFileData::Instance());
+}
+
+void CCheckVersion::StartSelfUpdatePhase() {
+  phase_ = Phase::kSelfUpdate;
+  self_update_file_ = InUpdaterTemp(kSelfUpdateFileName);
+  // Only a description fetched by this check counts.
+  if (!self_update_file_.empty()) platform::RemoveFile(self_update_file_);
+  const std::string& location = CUpdaterSettings::Instance().Values().self_update;
+  // Its download failing is no error: the decision follows in any case.
+  if (!location.empty() && !self_update_file_.empty() && BeginDownload(location, self_update_file_))
+    return;
+  Decide();
+}
+
+bool CCheckVersion::BeginDownload(const std::string& location, const std::string& path) {
+  transfer_pending_ = deps_.network->DownloadFile(location, path);
+  if (!transfer_pending_) failure_ = ErrorDetail{0, "the address cannot be used", location};
+  return transfer_pending_;
+}
+
+void CCheckVersion::OnTransferEnded(bool complete) {
+  if (phase_ == Phase::kSelfUpdate) {
+    // A description that did not arrive whole is never read.
+    if (!complete) platform::RemoveFile(self_update_file_);
+    Decide();
+  } else if (complete) {
+    NextUpdateFileStep();
+  } else {
+    OnDownloadFailed();
+  }
+}
+
+void CCheckVersion::Decide() {
+  if (phase_ == Phase::kSelfUpdate && !self_update_file_.empty() &&
+      platform::FileExists(self_update_file_) && deps_.prepare_self_update) {
+    // SELF-UPDATE SEAM: may add the record "Updater" to the files, which then
+    // takes part in the file checks below.
+    deps_.prepare_self_update(self_update_file_);
+  }
+  CUpdateFileData& data = CUpdateFileData::Instance();
+  const bool new_version = data.check_separately
+                               ? MarkFilesToUpdate(data, *deps_.network)
+                               : HasNewVersion(data, CInstalledSections::Instance(),
+                                               CUpdaterSettings::Instance().Values().version);
+  Finish(new_version ? MakeMessage(MessageId::kTaskComplete, TaskId::kCheckVersion)
+                     : MakeMessage(MessageId::kError, UpdateError::kNoNewVersion));
+}
+
+void CCheckVersion::OnDownloadFailed() {
+  // Whatever the failed download left (a part, or the file that redirected)
+  // is no update file to use.
+  if (!working_copy_.empty()) platform::RemoveFile(working_copy_);
+  Finish(MakeError(UpdateError::kServer, kUpdateFileName, failure_));
+}
+
+void CCheckVersion::Finish(Message report) {
+  PostToOwner(std::move(report));
+  phase_ = Phase::kEnded;
+  EndThread();
+}

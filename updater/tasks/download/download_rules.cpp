@@ -1,0 +1,116 @@
+#include "updater/tasks/download/download_rules.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/clock.h"
+#include "platform/file_system.h"
+
+int SizeWeight(std::int64_t length) {
+  if (length <= 0) return 0;
+  if (length <= 1048576) return 10;
+  if (length <= 2621440) return 20;
+  if (length <= 5242880) return 30;
+  if (length <= 10485760) return 40;
+  return 50;
+}
+
+int ProgressUnits(std::int64_t done, std::int64_t length, int weight) {
+  if (length <= 0 || done <= 0 || weight <= 0) return 0;
+  // done * 100 cannot overflow for any length a file system holds; clamp first.
+  std::int64_t clamped = std::min(done, length);
+  std::int64_t percent =
+      clamped >= (INT64_MAX / 100) ? clamped / (length / 100) : clamped * 100 / length;
+  percent = std::min<std::int64_t>(percent, 100);
+  return static_cast<int>(weight * percent / 100);
+}
+
+namespace {
+
+std::optional<platform::LocalTime> LocalTimeOf(std::int64_t modified) {
+  if (modified < 0) return std::nullopt;
+  return platform::ToLocalTime(modified);
+}
+
+}  // namespace
+
+std::string ResumeStamp(std::int64_t modified) {
+  auto t = LocalTimeOf(modified);
+  if (!t || t->year < 0 || t->year > 9999) return std::string(kUnknownResumeStamp);
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d%02d%02d%02d%02d%02d", t->year, t->month, t->day, t->hour,
+                t->minute, t->second);
+  return text;
+}
+
+std::string ResumeFileBytes(std::string_view stamp) {
+  std::string bytes;
+  for (char c : stamp) {
+    bytes += c;
+    bytes += '\0';
+  }
+  return bytes;
+}
+
+std::optional<std::string> ParseResumeFile(std::string_view bytes) {
+  if (bytes.size() != 28) return std::nullopt;
+  std::string stamp;
+  for (std::size_t i = 0; i < bytes.size(); i += 2) {
+    char c = bytes[i];
+    if (bytes[i + 1] != '\0' || c < '0' || c > '9') return std::nullopt;
+    stamp += c;
+  }
+  return stamp;
+}
+
+bool IsResumeFileValid(const std::string& path, std::int64_t remote_modified) {
+  if (!platform::FileExists(path)) return false;
+  auto bytes = platform::ReadFile(ResumeFilePath(path), 64);
+  if (!bytes) return false;
+  auto stamp = ParseResumeFile(*bytes);
+  if (!stamp || *stamp == kUnknownResumeStamp) return false;
+  return *stamp == ResumeStamp(remote_modified);
+}
+
+std::string FormatRemoteDate(std::int64_t modified) {
+  auto t = LocalTimeOf(modified);
+  if (!t) return "1970-01-01";
+  char text[48];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d", t->year, t->month, t->day);
+  return text;
+}
+
+std::string FormatRemoteDateTime(std::int64_t modified) {
+  auto t = LocalTimeOf(modified);
+  if (!t) return "1970-01-01/00:00:00";
+  char text[64];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d/%02d:%02d:%02d", t->year, t->month, t->day,
+                t->hour, t->minute, t->second);
+  return text;
+}
+
+std::string UrlLastComponent(std::string_view url) {
+  std::size_t backslash = url.rfind('\\');
+  if (backslash != std::string_view::npos) url.remove_prefix(backslash + 1);
+  std::size_t slash = url.rfind('/');
+  if (slash != std::string_view::npos) url.remove_prefix(slash + 1);
+  return std::string(url);
+}
+
+std::string FileNameFromUrl(std::string_view url, std::string_view fallback) {
+  std::size_t cut = url.find_first_of("?#");
+  if (cut != std::string_view::npos) url = url.substr(0, cut);
+  std::size_t scheme = url.find("://");
+  if (scheme != std::string_view::npos) {
+    url.remove_prefix(scheme + 3);
+    std::size_t path = url.find_first_of("/\\");
+    // Only a host: no file name.
+    url = path == std::string_view::npos ? std::string_view() : url.substr(path);
+  }
+  std::string name = UrlLastComponent(url);
+  for (char& c : name)
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f || c == ':') c = '_';
+  if (name.size() > 255) name.resize(255);
+  if (name.empty() || name == "." || name == "..") return std::string(fallback);
+  return name;
+}
