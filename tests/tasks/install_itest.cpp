@@ -86,9 +86,9 @@ TEST_F(ApplicationCloserTest, AProgramThatEndsWhenAskedIsClosed) {
 TEST_F(ApplicationCloserTest, AProgramThatIgnoresTheRequestIsEndedAfterTheCountdown) {
   // The shell says when it ignores the request; asking before that would end it at once.
   const std::string ready = folder_ / "stubborn-ready";
-  const std::string program = StartAs(
-      "/bin/sh", "app/stubborn",
-      {"-c", "trap '' TERM; : > \"$0\"; while :; do /bin/sleep 1; done", ready});
+  const std::string program =
+      StartAs("/bin/sh", "app/stubborn",
+              {"-c", "trap '' TERM; : > \"$0\"; while :; do /bin/sleep 1; done", ready});
   for (int i = 0; i < 1000 && !platform::FileExists(ready); ++i)
     platform::WaitForProcess(children_.back(), 10);
   ASSERT_TRUE(platform::FileExists(ready));

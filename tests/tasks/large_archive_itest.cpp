@@ -18,8 +18,8 @@
 #include "tests/support/temp_folder.h"
 #include "tests/tasks/install_test_support.h"
 #include "updater/core/language.h"
-#include "updater/tasks/rollback/change_journal.h"
 #include "updater/tasks/install/install_files.h"
+#include "updater/tasks/rollback/change_journal.h"
 
 using namespace install_test;
 

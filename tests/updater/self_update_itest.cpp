@@ -26,8 +26,8 @@
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_version.h"
 #include "updater/description/md5.h"
-#include "updater/tasks/self_update/embedded_copy_program.h"
 #include "updater/tasks/install/install.h"
+#include "updater/tasks/self_update/embedded_copy_program.h"
 #include "updater/tasks/self_update/self_update.h"
 
 namespace fs = std::filesystem;

@@ -4,8 +4,8 @@
 
 #include "updater/tasks/check/check_version_internet.h"
 #include "updater/tasks/download/download.h"
-#include "updater/tasks/self_update/embedded_copy_program.h"
 #include "updater/tasks/rollback/rollback.h"
+#include "updater/tasks/self_update/embedded_copy_program.h"
 #include "updater/tasks/self_update/self_update.h"
 
 CTaskFactory::CTaskFactory(CheckVersionDeps check_version, InstallDeps install)

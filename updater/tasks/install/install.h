@@ -33,11 +33,11 @@
 #include "platform/process.h"
 #include "platform/status.h"
 #include "updater/process/task_thread.h"
-#include "updater/tasks/install/application_closer.h"
 #include "updater/tasks/cancel_signal.h"
-#include "updater/tasks/rollback/change_journal.h"
+#include "updater/tasks/install/application_closer.h"
 #include "updater/tasks/install/file_actions.h"
 #include "updater/tasks/install/install_progress.h"
+#include "updater/tasks/rollback/change_journal.h"
 
 class CInstallFiles;
 class CInstallIni;

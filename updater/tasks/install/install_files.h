@@ -34,11 +34,11 @@
 #include <string>
 
 #include "updater/process/task_thread.h"
-#include "updater/tasks/rollback/change_journal.h"
 #include "updater/tasks/install/copy_file.h"
 #include "updater/tasks/install/file_actions.h"
 #include "updater/tasks/install/install_progress.h"
 #include "updater/tasks/install/zip_extractor.h"
+#include "updater/tasks/rollback/change_journal.h"
 
 struct InstallFilesDeps {
   CChangeJournal* journal = nullptr;               // nullptr: the process-wide journal

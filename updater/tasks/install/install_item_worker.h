@@ -17,8 +17,8 @@
 #include <string>
 
 #include "updater/process/task_thread.h"
-#include "updater/tasks/rollback/change_journal.h"
 #include "updater/tasks/install/install_progress.h"
+#include "updater/tasks/rollback/change_journal.h"
 
 class CInstallItemWorker : public CTaskThread {
  public:

@@ -26,8 +26,8 @@
 #include <string_view>
 
 #include "platform/registry.h"
-#include "updater/tasks/rollback/change_journal.h"
 #include "updater/tasks/install/install_item_worker.h"
+#include "updater/tasks/rollback/change_journal.h"
 
 struct RegistryKeyText {
   std::string root;

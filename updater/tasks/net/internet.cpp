@@ -4,8 +4,8 @@
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_settings.h"
-#include "updater/tasks/net/curl_handles.h"
 #include "updater/tasks/download/download_rules.h"
+#include "updater/tasks/net/curl_handles.h"
 #include "updater/tasks/net/http_request.h"
 
 namespace {
