@@ -102,7 +102,7 @@ struct Layout {
 
 // The environment of the updater: this one, without proxies and session
 // variables, with the layout's folders and a dummy display name.
-std::vector<std::string> ChildEnvironment(const Layout& layout) {
+std::vector<std::string> ChildEnvironment(const Layout& layout, const std::string& display) {
   static const std::vector<std::string> kDropped = {
       "http_proxy",      "https_proxy", "ftp_proxy",       "all_proxy",     "no_proxy",
       "HTTP_PROXY",      "HTTPS_PROXY", "FTP_PROXY",       "ALL_PROXY",     "NO_PROXY",
@@ -119,7 +119,7 @@ std::vector<std::string> ChildEnvironment(const Layout& layout) {
   environment.push_back("HOME=" + layout.home);
   environment.push_back("XDG_CONFIG_HOME=" + layout.home + "/.config");
   environment.push_back("XDG_DATA_HOME=" + layout.home + "/.local/share");
-  environment.push_back("DISPLAY=:velmora-bench");
+  environment.push_back("DISPLAY=" + display);
   environment.push_back("no_proxy=127.0.0.1,localhost");
   environment.push_back("NO_PROXY=127.0.0.1,localhost");
   return environment;
@@ -151,11 +151,13 @@ struct Figures {
 
 // One warm-up run, then `runs` measured ones; every run must end with exit
 // code 0 and a log saying that no new version was found.
-Figures Measure(const Layout& layout, int runs, const LoopbackServer* server) {
+// mode "full" needs a real display; "hidden" is given a dummy display name.
+Figures Measure(const Layout& layout, int runs, const LoopbackServer* server,
+                const std::string& mode = "hidden", const std::string& display = ":velmora-bench") {
   Figures figures;
   bench::ChildOptions options;
   options.working_folder = layout.app;
-  options.environment = ChildEnvironment(layout);
+  options.environment = ChildEnvironment(layout, display);
   options.timeout_seconds = 60;
   std::vector<double> ms, mib, cpu_ms;
   for (int run = 0; run <= runs; ++run) {
@@ -164,13 +166,18 @@ Figures Measure(const Layout& layout, int runs, const LoopbackServer* server) {
     fs::remove_all(layout.tmp, error);
     fs::create_directories(layout.tmp, error);
     const int gets_before = server ? server->gets() : 0;
-    bench::ChildResult result = bench::RunChild(layout.program, {"-mode", "hidden"}, options);
+    bench::ChildResult result = bench::RunChild(layout.program, {"-mode", mode}, options);
     if (!result.started || result.timed_out || result.exit_code != 0) {
       figures.failure = "the run ended with " + std::to_string(result.exit_code) +
                         (result.timed_out ? " (timed out)" : "") + " " + result.error;
       return figures;
     }
     const std::string log = ReadLog(layout.tmp);
+    if (mode != "hidden" &&
+        log.find("user interface: the windows are ready") == std::string::npos) {
+      figures.failure = "the run did not start its windows:\n" + log;
+      return figures;
+    }
     if (log.find(" => No new version is found") == std::string::npos) {
       figures.failure = "the log does not say that no new version was found:\n" + log;
       return figures;
@@ -245,10 +252,12 @@ int main(int argc, char** argv) {
   fs::create_directories(layout.app, error);
   fs::create_directories(layout.home, error);
   fs::copy_file(program, layout.program, error);
-  if (error || !WriteText(layout.app + "/settings.ini",
-                          "[APPLICATION]\nNAME=" + std::string(kAppName) +
-                              "\nVERSION=1.2.0.0\n[UPDATER]\nRUNMODE=full\n[CONNECTION]\n"
-                              "CHECKCONNECTION=false\n")) {
+  if (error ||
+      !WriteText(layout.app + "/settings.ini",
+                 "[APPLICATION]\nNAME=" + std::string(kAppName) +
+                     "\nVERSION=1.2.0.0\nLOCATION=%updater%bench-app\n[UPDATER]\nRUNMODE=full\n"
+                     "[CONNECTION]\n"
+                     "CHECKCONNECTION=false\n")) {
     std::fprintf(stderr, "bench_hidden_run: cannot lay out %s\n", layout.app.c_str());
     return 1;
   }
@@ -277,5 +286,23 @@ int main(int argc, char** argv) {
     std::printf("  %-8s %.1f GET and %.1f other requests for the update file per run\n", "",
                 static_cast<double>(server.gets()) / (runs + 1),
                 static_cast<double>(server.others()) / (runs + 1));
+
+  // The start-up of a run with windows: the window module beside the program
+  // is loaded and the toolkit started on the display this bench runs on.
+  const char* display = std::getenv("DISPLAY");
+  Figures full;
+  WriteText(layout.app + "/updatefile.xml", kUpToDate);
+  if (!display || !*display) {
+    full.failure = "no display (run the bench under xvfb-run)";
+  } else if (fs::copy_file(VELMORA_WINDOW_MODULE,
+                           layout.app + "/" + fs::path(VELMORA_WINDOW_MODULE).filename().string(),
+                           error);
+             error) {
+    full.failure = "the window module cannot be copied: " + error.message();
+  } else {
+    full = Measure(layout, runs, nullptr, "full", display);
+  }
+  std::printf("bench_hidden_run: the same local run with -mode full (windows, no wizard yet)\n");
+  Print("full", full, runs);
   return local.ok ? 0 : 1;
 }

@@ -8,8 +8,10 @@
 
 #include "platform/restart.h"
 #include "platform/session.h"
+#include "platform/system_paths.h"
 #include "updater/core/command_line_parser.h"
 #include "updater/core/updater_app.h"
+#include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
 #include "updater/process/cancel_on_signal.h"
 #include "updater/process/finish_update.h"
@@ -21,6 +23,7 @@
 #include "updater/tasks/rollback/restore_info.h"
 #include "updater/tasks/task_factory.h"
 #include "updater/ui/mode_factory.h"
+#include "updater/ui/window_module_loader.h"
 
 int main(int argc, char** argv) {
   // Started by the restart entry at login: start the application once and end.
@@ -33,7 +36,10 @@ int main(int argc, char** argv) {
   InstallDeps install;
   install.application_closed = [&services] { services.MarkApplicationClosed(); };
   CTaskFactory tasks({}, std::move(install));
-  CModeFactory modes;
+  // The windows are loaded from beside the program when a mode with windows
+  // first starts.
+  CWindowModuleLoader windows(FolderOf(platform::ExecutablePath()));
+  CModeFactory modes([&windows] { return windows.Get(); });
 
   UpdaterAppDeps deps;
   deps.session_available = [] { return platform::IsInteractiveSessionAvailable(); };

@@ -2,13 +2,11 @@
 
 #include <dlfcn.h>
 
-#include <cstring>
-
 #include "platform/system_paths.h"
 
 namespace platform {
 
-std::optional<LibraryHandle> LoadLibrary(const std::string& path, std::string* error) {
+std::optional<LibraryHandle> LoadSharedLibrary(const std::string& path, std::string* error) {
   if (path.empty()) {
     if (error) *error = "no library named";
     return std::nullopt;
@@ -25,16 +23,17 @@ std::optional<LibraryHandle> LoadLibrary(const std::string& path, std::string* e
   return handle;
 }
 
-LibraryEntryPoint FindEntryPoint(LibraryHandle library, const std::string& name) {
+void* FindSymbol(LibraryHandle library, const std::string& name) {
   if (!library) return nullptr;
   ::dlerror();
-  void* symbol = ::dlsym(library, name.c_str());
-  if (!symbol) return nullptr;
-  // The object pointer dlsym gives is the function's address.
-  LibraryEntryPoint function = nullptr;
-  static_assert(sizeof function == sizeof symbol);
-  std::memcpy(&function, &symbol, sizeof function);
-  return function;
+  return ::dlsym(library, name.c_str());
 }
+
+LibraryEntryPoint FindEntryPoint(LibraryHandle library, const std::string& name) {
+  // The object pointer dlsym gives is the function's address.
+  return FindFunction<LibraryEntryPoint>(library, name);
+}
+
+std::string SharedLibraryFileName(const std::string& name) { return "lib" + name + ".so"; }
 
 }  // namespace platform

@@ -168,6 +168,8 @@ void UpdaterInstallation::Install(const std::string& update_file_url,
   fs::copy(ReleaseFolder(kOldVersion), ApplicationFolder(),
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   fs::copy_file(VELMORA_UPDATER_PROGRAM, UpdaterProgram(), fs::copy_options::overwrite_existing);
+  // The window module ships beside the program.
+  fs::copy_file(VELMORA_WINDOW_MODULE, WindowModule(), fs::copy_options::overwrite_existing);
   folder_.Write("app/settings.ini", "[UPDATER]\nRUNMODE=hidden\n" + updater_lines + "\n" +
                                         "[UPDATEINFO]\nURL=%updater%updatefile.xml\nAPIHOST=\n\n" +
                                         "[APPLICATION]\nNAME=" + kAppName +
@@ -225,12 +227,13 @@ void UpdaterInstallation::ReplaceInPublishedUpdateFile(std::string_view from,
   if (!platform::WriteFileAtomic(path, text)) throw std::runtime_error("cannot write " + path);
 }
 
-platform::ProcessId UpdaterInstallation::StartUpdater(const EnvironmentChanges& changes) {
+platform::ProcessId UpdaterInstallation::StartUpdater(const EnvironmentChanges& changes,
+                                                      const std::string& mode) {
   ScopedEnvironment environment;
   for (const auto& [name, value] : RunEnvironment(folder_)) environment.Set(name, value);
   for (const auto& [name, value] : changes) environment.Set(name, value);
   platform::StartResult started =
-      platform::StartProgram(UpdaterProgram(), {"-mode", "hidden"}, folder_ / "home");
+      platform::StartProgram(UpdaterProgram(), {"-mode", mode}, folder_ / "home");
   if (!started.status) return 0;
   running_.push_back(started.pid);
   return started.pid;
@@ -251,8 +254,9 @@ UpdaterRun UpdaterInstallation::WaitForUpdater(platform::ProcessId pid, std::int
   return run;
 }
 
-UpdaterRun UpdaterInstallation::RunUpdater(const EnvironmentChanges& changes) {
-  return WaitForUpdater(StartUpdater(changes));
+UpdaterRun UpdaterInstallation::RunUpdater(const EnvironmentChanges& changes,
+                                           const std::string& mode) {
+  return WaitForUpdater(StartUpdater(changes, mode));
 }
 
 std::string UpdaterInstallation::SettingsValue(std::string_view group, std::string_view key) const {

@@ -68,6 +68,7 @@ class UpdaterInstallation {
   std::string ReleaseFolder(std::string_view version) const;
   std::string WwwFolder() const { return folder_ / "www"; }
   std::string UpdaterProgram() const { return folder_ / "app/Velmora Updater"; }
+  std::string WindowModule() const { return folder_ / "app/libvelmora_windows.so"; }
   // The updater's private temporary folder (TMPDIR/velmora-<uid>).
   const std::string& PrivateTemp() const { return private_temp_; }
   std::string SettingsFile() const { return folder_ / "app/settings.ini"; }
@@ -98,10 +99,11 @@ class UpdaterInstallation {
 
   // Starts the updater hidden (with the run's environment and the changes on
   // top); 0 when it could not be started.
-  platform::ProcessId StartUpdater(const EnvironmentChanges& changes = {});
+  platform::ProcessId StartUpdater(const EnvironmentChanges& changes = {},
+                                   const std::string& mode = "hidden");
   // Waits for it, bounded (killed past the bound), and reads its log.
   UpdaterRun WaitForUpdater(platform::ProcessId pid, std::int64_t bound_ms = kRunBoundMs);
-  UpdaterRun RunUpdater(const EnvironmentChanges& changes = {});
+  UpdaterRun RunUpdater(const EnvironmentChanges& changes = {}, const std::string& mode = "hidden");
 
   // A value of the installation's settings.ini.
   std::string SettingsValue(std::string_view group, std::string_view key) const;

@@ -18,6 +18,8 @@
 #include "updater/description/event_table.h"
 #include "updater/description/installed_sections.h"
 #include "updater/description/update_file_data.h"
+#include "updater/process/event_loop.h"
+#include "updater/process/message_queue.h"
 
 namespace {
 
@@ -100,12 +102,14 @@ class FakeTasks : public ITaskFactory {
 class FakeMode : public CMode {
  public:
   FakeMode(std::string name, IModeHost& host, TaskId task, Recorder& recorder,
-           std::function<bool(const Message&, IModeHost&)> hook)
+           std::function<bool(const Message&, IModeHost&)> hook, IEventLoop* loop)
       : name_(std::move(name)),
         host_(host),
         task_(task),
         recorder_(recorder),
-        hook_(std::move(hook)) {}
+        hook_(std::move(hook)),
+        loop_(loop) {}
+  IEventLoop* EventLoop() override { return loop_; }
   void Create() override { host_.PostToInterface(MakeMessage(MessageId::kTaskStarted, task_)); }
   void OnMessage(const Message& m) override {
     recorder_.events.push_back("mode " + name_ + " got " + std::to_string(ToNumber(m.id)) + "(" +
@@ -153,6 +157,7 @@ class FakeMode : public CMode {
   TaskId task_;
   Recorder& recorder_;
   std::function<bool(const Message&, IModeHost&)> hook_;
+  IEventLoop* loop_;
 };
 
 class FakeModes : public IModeFactory {
@@ -161,9 +166,10 @@ class FakeModes : public IModeFactory {
   std::unique_ptr<CMode> CreateMode(const std::string& name, IModeHost& host,
                                     TaskId task) override {
     recorder_.modes_created.push_back(name);
-    return std::make_unique<FakeMode>(name, host, task, recorder_, hook);
+    return std::make_unique<FakeMode>(name, host, task, recorder_, hook, loop);
   }
   std::function<bool(const Message&, IModeHost&)> hook;
+  IEventLoop* loop = nullptr;  // the toolkit loop the modes ask for
 
  private:
   Recorder& recorder_;
@@ -487,6 +493,53 @@ TEST_F(UpdateProcessTest, RunModeThatNamesNoModeEndsTheRunInOrder) {
   EXPECT_FALSE(log_.Contains("starting task: TASK_CHECKVERSION"));
   EXPECT_TRUE(log_.Contains("END CHANGING USER INTERFACE"));
   EXPECT_EQ(process_->ExitStatus(), kExitFailed);
+}
+
+// A toolkit loop stand-in: pumps what is ready and moves the fake clock to the
+// next timer, as a real loop's timer would, or stops serving at once.
+class FakeLoop : public IEventLoop {
+ public:
+  FakeLoop(FakeClock& clock, bool serves) : clock_(clock), serves_(serves) {}
+  bool Serve(CMessageQueue& queue, const std::function<bool()>& pump) override {
+    ++serves;
+    if (!serves_) return false;
+    for (int guard = 0; guard < 1000; ++guard) {
+      if (!pump()) return true;
+      const auto due = queue.NextTimerDueIn();
+      if (!due) return false;  // nothing would ever wake the loop again
+      clock_.Advance(*due);
+    }
+    return false;
+  }
+  int serves = 0;
+
+ private:
+  FakeClock& clock_;
+  bool serves_;
+};
+
+TEST_F(UpdateProcessTest, AModeWithWindowsHasItsToolkitLoopServeTheRun) {
+  // A loop that serves runs the whole update; one that stops serving leaves
+  // the rest of the run to the plain loop, which ends it as well.
+  for (const bool serves : {true, false}) {
+    SCOPED_TRACE(serves ? "the loop serves" : "the loop stops serving");
+    SetUp();
+    recorder_ = Recorder{};
+    LogCapture log;
+    FakeLoop loop(clock_, serves);
+    modes_.loop = &loop;
+    process_ = std::make_unique<CUpdateProcess>(
+        UpdateProcessDeps{tasks_, modes_, services_, clock_, [] { return true; }, {}, 1000});
+    process_->Run();
+    modes_.loop = nullptr;
+    EXPECT_TRUE(process_->HasEnded());
+    EXPECT_EQ(loop.serves, 1);
+    EXPECT_TRUE(log.Contains("task ready: TASK_INSTALL"));
+    EXPECT_EQ(process_->ExitStatus(), kExitOk);
+    EXPECT_EQ(
+        log.Contains("the toolkit loop stopped serving the update process, the plain loop goes on"),
+        !serves);
+  }
 }
 
 TEST_F(UpdateProcessTest, StartSpecificTaskIgnoresEarlierTasks) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "updater/ui/mode_factory.h"
+#include "updater/ui/window_module.h"
 
 namespace {
 
@@ -250,6 +251,41 @@ TEST(ModeFactory, CreatesAModeForEveryKnownNameOnly) {
   }
   for (const char* name : {"", "Hidden", "SILENT", "very silent", "hidden ", "none"})
     EXPECT_EQ(factory.CreateMode(name, host, TaskId::kInit), nullptr) << "'" << name << "'";
+}
+
+// A started window module stand-in whose loop is never run here.
+class FakeWindowModule : public IWindowModule, public IEventLoop {
+ public:
+  platform::Status Start() override { return platform::Status::Ok(); }
+  IEventLoop& Loop() override { return *this; }
+  bool Serve(CMessageQueue&, const std::function<bool()>&) override { return false; }
+};
+
+TEST(ModeFactory, ModesWithWindowsAskForTheModuleAndRunInItsLoop) {
+  FakeWindowModule module;
+  struct Case {
+    const char* name;
+    bool module_available;
+    bool asks;     // the factory asks for the window module
+    bool in_loop;  // the mode runs in the module's loop
+  } cases[] = {
+      {"full", true, true, true},       {"silent", true, true, true},
+      {"verysilent", true, true, true}, {"full", false, true, false},
+      {"hidden", true, false, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.module_available ? " with" : " without") + " module");
+    int asked = 0;
+    CModeFactory factory([&]() -> IWindowModule* {
+      ++asked;
+      return c.module_available ? &module : nullptr;
+    });
+    RecordingHost host;
+    auto mode = factory.CreateMode(c.name, host, TaskId::kInit);
+    ASSERT_NE(mode, nullptr);
+    EXPECT_EQ(asked, c.asks ? 1 : 0);
+    EXPECT_EQ(mode->EventLoop(), c.in_loop ? static_cast<IEventLoop*>(&module) : nullptr);
+  }
 }
 
 }  // namespace

@@ -9,6 +9,8 @@
 
 #include "updater/process/messages.h"
 
+class IEventLoop;
+
 // What a mode may do: post to the process, to itself, or later (its pauses are
 // timers of the loop, never sleeps, so the order of messages is kept).
 class IModeHost {
@@ -28,6 +30,9 @@ class CMode {
   virtual void Create() = 0;
   // Handles one message of the protocol; messages a mode does not use are ignored.
   virtual void OnMessage(const Message& message) = 0;
+  // The toolkit loop that must serve the process queue while this mode is
+  // shown, or nullptr when the plain loop will do (no windows).
+  virtual IEventLoop* EventLoop() { return nullptr; }
 };
 
 // Creates the mode for a mode name ("full", "silent", "verysilent", "hidden");

@@ -12,6 +12,7 @@
 #include "updater/description/event_table.h"
 #include "updater/description/installed_sections.h"
 #include "updater/description/update_file_data.h"
+#include "updater/process/event_loop.h"
 
 namespace {
 
@@ -102,7 +103,19 @@ CUpdateProcess::~CUpdateProcess() {
 
 void CUpdateProcess::Run() {
   Begin();
+  bool toolkit_failed = false;
   while (!ended_) {
+    IEventLoop* loop = interface_ && !toolkit_failed ? interface_->EventLoop() : nullptr;
+    if (loop) {
+      // A mode with windows: its toolkit serves the queue from now on, also
+      // after a switch to a mode without windows.
+      loop->Serve(*queue_, [this] { return PumpReady(); });
+      if (!ended_) {
+        Log("the toolkit loop stopped serving the update process, the plain loop goes on");
+        toolkit_failed = true;
+      }
+      continue;
+    }
     auto message = queue_->Take();
     if (!message) break;
     Dispatch(*message);

@@ -1,13 +1,23 @@
 #include "updater/ui/mode_factory.h"
 
+#include <utility>
+
 #include "updater/ui/mode_hidden.h"
+#include "updater/ui/mode_windows_hidden.h"
+#include "updater/ui/window_module.h"
+
+CModeFactory::CModeFactory(std::function<IWindowModule*()> windows)
+    : windows_(std::move(windows)) {}
 
 std::unique_ptr<CMode> CModeFactory::CreateMode(const std::string& name, IModeHost& host,
                                                 TaskId current_task) {
   if (name == "hidden") return std::make_unique<CModeHidden>(host, current_task);
-  // The windows of these modes come with the user-interface work; until then
-  // they run without a user like the hidden mode.
-  if (name == "full" || name == "silent" || name == "verysilent")
+  if (name == "full" || name == "silent" || name == "verysilent") {
+    // The wizard and the tray are still to come: until then these modes answer
+    // like the hidden mode, inside the toolkit's loop when there are windows.
+    if (IWindowModule* module = windows_ ? windows_() : nullptr)
+      return std::make_unique<CModeWindowsHidden>(host, current_task, module->Loop());
     return std::make_unique<CModeHidden>(host, current_task);
+  }
   return nullptr;
 }

@@ -13,7 +13,7 @@ bool CallEntryPoint(const std::string& path, const char* name) {
     return false;
   }
   std::string error;
-  auto library = platform::LoadLibrary(file, &error);
+  auto library = platform::LoadSharedLibrary(file, &error);
   if (!library) {
     CUpdaterLog::Instance().WriteLine("cannot load component " + file + ": " + error);
     return false;

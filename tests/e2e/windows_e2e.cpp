@@ -1,0 +1,88 @@
+// The modes with windows load the window module beside the program and run
+// the update inside the toolkit's loop on a real (private) X server; without
+// a display, or without the module, they say why in the log and run without
+// windows. The hidden mode never loads the module.
+
+#include <gtest/gtest.h>
+
+#include <ostream>
+#include <string>
+
+#include "platform/file_system.h"
+#include "tests/e2e/updater_installation.h"
+#include "tests/support/nginx_fixture.h"
+#include "tests/support/xvfb_fixture.h"
+#include "updater/core/exit_status.h"
+
+namespace {
+
+using Installation = UpdaterInstallation;
+
+constexpr char kWindowsReady[] = "user interface: the windows are ready";
+constexpr char kNoWindows[] = "user interface: no windows (";
+
+enum class Display { kXvfb, kNone };
+
+struct WindowsCase {
+  const char* name;
+  const char* mode;
+  Display display;
+  bool module_shipped;
+  bool windows;            // the module was loaded and the toolkit started
+  const char* no_windows;  // the reason logged when there are none, or nullptr
+};
+
+void PrintTo(const WindowsCase& c, std::ostream* out) { *out << c.name; }
+
+class WindowsRun : public ::testing::TestWithParam<WindowsCase> {
+ protected:
+  void SetUp() override {
+    installation_.WriteSampleReleases();
+    if (!nginx_.Start()) GTEST_SKIP() << nginx_.Message();
+    if (GetParam().display == Display::kXvfb && !xvfb_.Start()) GTEST_FAIL() << xvfb_.Message();
+  }
+
+  Installation installation_;
+  NginxFixture nginx_{installation_.WwwFolder()};
+  XvfbFixture xvfb_;
+};
+
+TEST_P(WindowsRun, UpdatesWithOrWithoutWindows) {
+  const WindowsCase& c = GetParam();
+  ASSERT_EQ(installation_.Publish(nginx_.HttpUrl("/")), "");
+  installation_.Install(nginx_.HttpUrl("/updatefile.xml"));
+  if (!c.module_shipped) {
+    ASSERT_TRUE(platform::RemoveFile(installation_.WindowModule()).ok());
+  }
+
+  EnvironmentChanges environment;
+  // The fixture's own display name is a session without a server behind it.
+  if (c.display == Display::kXvfb) environment.emplace_back("DISPLAY", xvfb_.Display());
+  const UpdaterRun run = installation_.RunUpdater(environment, c.mode);
+  ASSERT_TRUE(run.ended) << run.log;
+  EXPECT_EQ(run.exit_code, kExitOk) << run.log;
+  EXPECT_EQ(installation_.SettingsValue("APPLICATION", "VERSION"), Installation::kNewVersion)
+      << run.log;
+
+  EXPECT_EQ(run.log.find(kWindowsReady) != std::string::npos, c.windows) << run.log;
+  if (c.no_windows) {
+    EXPECT_NE(run.log.find(std::string(kNoWindows) + c.no_windows), std::string::npos) << run.log;
+  } else {
+    EXPECT_EQ(run.log.find(kNoWindows), std::string::npos) << run.log;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Modes, WindowsRun,
+    ::testing::Values(
+        WindowsCase{"FullWithADisplay", "full", Display::kXvfb, true, true, nullptr},
+        WindowsCase{"SilentWithADisplay", "silent", Display::kXvfb, true, true, nullptr},
+        WindowsCase{"FullWithoutADisplay", "full", Display::kNone, true, false,
+                    "the toolkit does not start"},
+        WindowsCase{"FullWithoutTheModule", "full", Display::kXvfb, false, false,
+                    "the window module"},
+        // The hidden mode neither loads the module nor needs a display.
+        WindowsCase{"HiddenWithoutADisplay", "hidden", Display::kNone, true, false, nullptr}),
+    [](const ::testing::TestParamInfo<WindowsCase>& info) { return info.param.name; });
+
+}  // namespace

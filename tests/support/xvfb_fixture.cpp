@@ -1,0 +1,111 @@
+#include "tests/support/xvfb_fixture.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <optional>
+
+#include "platform/file_system.h"
+
+namespace {
+
+std::optional<std::string> FindProgram(const char* name) {
+  for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/"}) {
+    const std::string path = std::string(folder) + name;
+    if (platform::IsExecutableFile(path)) return path;
+  }
+  return std::nullopt;
+}
+
+std::string SocketOf(int number) { return "/tmp/.X11-unix/X" + std::to_string(number); }
+std::string LockOf(int number) { return "/tmp/.X" + std::to_string(number) + "-lock"; }
+
+// Display numbers far from the usual ones, spread by the process id so that
+// test programs running side by side rarely try the same one.
+constexpr int kFirstDisplay = 120;
+constexpr int kDisplaySpan = 700;
+constexpr int kTries = 8;
+
+}  // namespace
+
+XvfbFixture::~XvfbFixture() { Stop(); }
+
+bool XvfbFixture::Start() {
+  if (!FindProgram("Xvfb")) {
+    message_ = "Xvfb is not installed (apt-get install xvfb)";
+    return false;
+  }
+  const int spread = static_cast<int>(platform::CurrentProcessId() % kDisplaySpan);
+  for (int i = 0; i < kTries; ++i) {
+    const int number = kFirstDisplay + (spread + i * 37) % kDisplaySpan;
+    if (platform::PathExists(SocketOf(number)) || platform::PathExists(LockOf(number))) continue;
+    if (TryDisplay(number)) return true;
+  }
+  if (message_.empty()) message_ = "no free display for Xvfb";
+  return false;
+}
+
+bool XvfbFixture::TryDisplay(int number) {
+  const std::string program = *FindProgram("Xvfb");
+  auto started = platform::StartProgram(
+      program, {":" + std::to_string(number), "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
+      "/");
+  if (!started.status) {
+    message_ = "Xvfb does not start: " + started.status.message();
+    return false;
+  }
+  pid_ = started.pid;
+  // Ready once its socket is there; a server that ends lost the display to
+  // another one.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (std::chrono::steady_clock::now() < deadline) {
+    if (auto code = platform::WaitForProcess(pid_, 20)) {
+      pid_ = 0;
+      message_ = "Xvfb ended with code " + std::to_string(*code);
+      return false;
+    }
+    if (platform::PathExists(SocketOf(number))) {
+      number_ = number;
+      return true;
+    }
+  }
+  message_ = "Xvfb does not take connections";
+  Stop();
+  return false;
+}
+
+std::string XvfbFixture::Screenshot(const std::string& png_path) const {
+  const auto import = FindProgram("import");
+  if (!import) return "ImageMagick's import is not installed";
+  auto started =
+      platform::StartProgram(*import, {"-display", Display(), "-window", "root", png_path}, "/");
+  if (!started.status) return "import does not start: " + started.status.message();
+  const auto code = platform::WaitForProcess(started.pid, 20000);
+  if (!code) {
+    (void)platform::TerminateProcess(started.pid, true);
+    platform::WaitForProcess(started.pid, 5000);
+    return "import does not end";
+  }
+  if (*code != 0) return "import ended with code " + std::to_string(*code);
+  return {};
+}
+
+void XvfbFixture::Stop() {
+  if (pid_ <= 0) return;
+  (void)platform::TerminateProcess(pid_, false);
+  if (!platform::WaitForProcess(pid_, 5000)) {
+    (void)platform::TerminateProcess(pid_, true);
+    platform::WaitForProcess(pid_, 5000);
+  }
+  pid_ = 0;
+}
+
+std::string ScreenshotFolder() {
+  const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+  std::string name = test ? std::string(test->test_suite_name()) + "." + test->name() : "screens";
+  for (char& c : name)
+    if (c == '/') c = '_';
+  const std::string folder = std::string(VELMORA_SCREENSHOTS) + "/" + name;
+  platform::CreateFolders(folder);
+  return folder;
+}

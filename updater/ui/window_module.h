@@ -1,0 +1,29 @@
+#pragma once
+// The windows of the program live in a module of their own, loaded only when a
+// mode with windows starts, so that a run without windows never loads the
+// toolkit and needs no display. The module exports one function, named
+// kWindowModuleEntry, that gives the module's one IWindowModule. The module
+// and the program are built together by the same compiler; the module uses
+// the program's own objects (log, language texts, queue) and not copies.
+
+#include <memory>
+
+#include "platform/status.h"
+#include "updater/process/event_loop.h"
+
+class IWindowModule {
+ public:
+  virtual ~IWindowModule() = default;
+  // Starts the toolkit on the calling thread, which becomes the only thread
+  // that may touch a window; an error saying why when it cannot (no display
+  // server, for one). Starting twice does nothing the second time.
+  virtual platform::Status Start() = 0;
+  // The toolkit's loop, for a started module.
+  virtual IEventLoop& Loop() = 0;
+};
+
+// The module's base name (platform::SharedLibraryFileName gives the file) and
+// its entry point.
+inline constexpr char kWindowModuleName[] = "velmora_windows";
+inline constexpr char kWindowModuleEntry[] = "VelmoraWindowModule";
+using WindowModuleEntry = IWindowModule* (*)();

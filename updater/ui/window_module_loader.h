@@ -1,0 +1,25 @@
+#pragma once
+// Finds the window module beside the program, loads and starts it the first
+// time a mode with windows asks for it, and keeps it for the rest of the run.
+// A module that cannot be loaded or started is reported in one log line and
+// asked for no more: the run goes on without windows.
+
+#include <string>
+
+#include "updater/ui/window_module.h"
+
+class CWindowModuleLoader {
+ public:
+  // folder: where the module file lies (the program's folder).
+  explicit CWindowModuleLoader(std::string folder);
+
+  // The started module, or nullptr when it cannot be had.
+  IWindowModule* Get();
+
+ private:
+  IWindowModule* Load();
+
+  std::string folder_;
+  bool tried_ = false;
+  IWindowModule* module_ = nullptr;
+};

@@ -1,0 +1,28 @@
+#pragma once
+// The window module on wxWidgets: starts the toolkit on the update process's
+// thread and serves the process queue from the toolkit's event loop.
+
+#include <memory>
+
+#include "updater/process/event_loop.h"
+#include "updater/ui/window_module.h"
+
+class CWxWindowModule : public IWindowModule, private IEventLoop {
+ public:
+  CWxWindowModule() = default;
+  ~CWxWindowModule() override;
+  CWxWindowModule(const CWxWindowModule&) = delete;
+  CWxWindowModule& operator=(const CWxWindowModule&) = delete;
+
+  platform::Status Start() override;
+  IEventLoop& Loop() override { return *this; }
+
+ private:
+  bool Serve(CMessageQueue& queue, const std::function<bool()>& pump) override;
+
+  bool started_ = false;
+  // The toolkit keeps pointers to the arguments it was started with.
+  int argc_ = 1;
+  char program_name_[16] = "Velmora Updater";
+  char* argv_[2] = {program_name_, nullptr};
+};
