@@ -14,7 +14,8 @@ constexpr std::array<std::string_view, 3> kSchemes{"http://", "https://", "mailt
 
 std::optional<std::string> OpenableLinkAddress(std::string_view target) {
   std::string address = TrimSpaces(target);
-  if (address.size() >= 2 && address.front() == '"' && address.back() == '"') {
+  if (address.size() >= 2 && (address.front() == '"' || address.front() == '\'') &&
+      address.back() == address.front()) {
     address = TrimSpaces(std::string_view(address).substr(1, address.size() - 2));
   }
   if (address.empty() || address.size() > rich_text::kMaxLinkAddressBytes ||

@@ -168,7 +168,7 @@ class Layouter {
     std::string line;
     int line_width = 0;
     for (Word& word : CutWords(text)) {
-      const int word_width = metrics_.Measure(word.text, font).width;
+      const int word_width = std::max(metrics_.Measure(word.text, font).width, 0);
       if (line_width + word_width >= width_ - x_ - 2 && !(line.empty() && x_ == 0)) {
         // The word does not fit the rest of the line: it begins the next one,
         // alone when it does not fit an empty line either.
