@@ -134,6 +134,23 @@ INSTANTIATE_TEST_SUITE_P(
                  100,
                  100,
                  {{"aaaaaaaaaa", 0, 0}, {"bbbbb", 0, kLine}}},
+        // A blank, or a line break, that no longer fits a full line neither
+        // indents the next line nor leaves an empty one.
+        WrapCase{"BlankAfterAFullLine",
+                 "aaaaaaaaaaaa<B> bb</B>",
+                 100,
+                 100,
+                 {{"aaaaaaaaaaaa", 0, 0}, {"bb", 0, kLine}}},
+        WrapCase{"BreakAfterAFullLine",
+                 "aaaaaaaaaaaa<BR>b",
+                 100,
+                 100,
+                 {{"aaaaaaaaaaaa", 0, 0}, {"b", 0, kLine}}},
+        WrapCase{"LineFeedAfterAFullLine",
+                 "aaaaaaaaaaaa \nb",
+                 100,
+                 100,
+                 {{"aaaaaaaaaaaa ", 0, 0}, {"b", 0, kLine}}},
         // Only whole lines: a line that does not fit the height fully is left out.
         WrapCase{"WholeLinesOnly", "a<BR>b<BR>c", 100, 59, {{"a", 0, 0}, {"b", 0, kLine}}},
         WrapCase{"ExactHeightFits",

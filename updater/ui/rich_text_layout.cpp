@@ -155,6 +155,12 @@ class Layouter {
     return font;
   }
 
+  struct RunStyle {
+    RichFont font;
+    int height = 0;
+    int shift = 0;
+  };
+
   // Lays out one run of text in the current font, going on from the current
   // horizontal position; the run's last line stays open for the next run.
   void LayOutRun(std::string_view text) {
@@ -162,42 +168,37 @@ class Layouter {
     const int height = metrics_.Measure(" ", font).height;
     const int half_ascent = metrics_.Extent(font).ascent / 2;
     const int shift = (subscript_ > 0 ? half_ascent : 0) - (superscript_ > 0 ? half_ascent : 0);
-    const Piece style{font, height, shift};
+    const RunStyle style{font, height, shift};
 
     if (x_ == 0) text.remove_prefix(std::min(text.find_first_not_of(' '), text.size()));
     std::string line;
     int line_width = 0;
-    for (Word& word : CutWords(text)) {
+    const auto end_line = [&] {
+      Place(line, line_width, style);
+      NewLine(height);
+      line.clear();
+      line_width = 0;
+    };
+    for (const Word& word : CutWords(text)) {
       const int word_width = std::max(metrics_.Measure(word.text, font).width, 0);
       if (line_width + word_width >= width_ - x_ - 2 && !(line.empty() && x_ == 0)) {
         // The word does not fit the rest of the line: it begins the next one,
-        // alone when it does not fit an empty line either.
-        Place(line, line_width, style);
-        NewLine(height);
-        line.clear();
-        line_width = 0;
+        // alone when it does not fit an empty line either. Blanks do not:
+        // they would indent the next line, and a line feed's blank would
+        // leave an empty line, where the line has just ended.
+        end_line();
+        if (word.text.find_first_not_of(' ') == std::string::npos) continue;
       }
       line += word.text;
       line_width += word_width;
-      if (word.line_break) {
-        Place(line, line_width, style);
-        NewLine(height);
-        line.clear();
-        line_width = 0;
-      }
+      if (word.line_break) end_line();
     }
     Place(line, line_width, style);
   }
 
-  struct Piece {
-    RichFont font;
-    int height = 0;
-    int shift = 0;
-  };
-
   // Places a line piece at the horizontal position when it fits the client
   // height whole, with a link area when a link is on; moves the position on.
-  void Place(const std::string& text, int width, const Piece& style) {
+  void Place(const std::string& text, int width, const RunStyle& style) {
     if (text.empty()) return;
     if (y_ + style.height <= bottom_) {
       layout_.texts.push_back({{left_ + x_, y_ + style.shift}, text, style.font, color_});

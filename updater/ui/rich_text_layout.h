@@ -4,11 +4,18 @@
 // drawn piece of link text. Drawing is the toolkit view's job.
 //
 // Words end after a blank; a line feed ends a word and the line, a carriage
-// return is dropped. Words gather on a line while it stays narrower than the
-// room left less 2 pixels; a word that does not fit moves to the next line,
-// and is put there alone when it does not fit an empty line either (the view
-// clips it). A line is placed only when it fits the client height whole.
-// Each layout is computed afresh: link rectangles never pile up.
+// return is dropped; blanks starting a line are dropped. Words gather on a
+// line while it stays narrower than the room left in the working rectangle
+// (the client less its margins) less 2 pixels; a word that does not fit moves
+// to the next line, and is put there alone when it does not fit an empty line
+// either (the view clips it). Runs in other fonts go on along the same line;
+// the next line starts below the tallest piece of the line. A piece is placed
+// only when it fits the client height whole; a rule only when it does too,
+// and rules take room from the text below them.
+//
+// Each layout is computed afresh from the tokens: link areas never pile up,
+// and the rule thickness starts from the options at each layout (a rule's
+// SIZE holds for the later rules of the same text).
 
 #include <optional>
 #include <string>
