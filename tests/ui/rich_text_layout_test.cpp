@@ -8,7 +8,7 @@
 #include "updater/core/text.h"
 #include "updater/ui/xhtml_static.h"
 
-namespace rich_text_layout_test {
+namespace {
 
 // Every character 8 pixels wide; a line twice the font size high.
 class FixedMetrics : public ITextMetrics {
@@ -334,4 +334,4 @@ TEST(XHTMLStatic, ColoursReturnThePreviousOneAndResetRestoresThem) {
   EXPECT_EQ(label.Layout(FixedMetrics(), 100, 100).texts.at(0).position, (RichPoint{0, 0}));
 }
 
-}  // namespace rich_text_layout_test
+}  // namespace
