@@ -57,13 +57,7 @@ RichToken MakeToken(K kind, std::string text = {}) {
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
-  if (text.size() < prefix.size()) return false;
-  for (std::size_t i = 0; i < prefix.size(); ++i) {
-    const auto a = static_cast<unsigned char>(text[i]);
-    const auto b = static_cast<unsigned char>(prefix[i]);
-    if ((a >= 'a' && a <= 'z' ? a - 32 : a) != b) return false;
-  }
-  return true;
+  return text.size() >= prefix.size() && EqualsNoCase(text.substr(0, prefix.size()), prefix);
 }
 
 int Clamp(int value, int bound) { return std::clamp(value, -bound, bound); }

@@ -1,6 +1,7 @@
 #include "updater/ui/x_named_colors.h"
 
 #include <array>
+#include <optional>
 
 #include "updater/core/text.h"
 
