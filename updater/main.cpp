@@ -18,6 +18,7 @@
 #include "updater/process/system_process_services.h"
 #include "updater/process/update_process.h"
 #include "updater/tasks/net/internet_setup.h"
+#include "updater/tasks/net/proxy_question.h"
 #include "updater/tasks/rollback/change_journal.h"
 #include "updater/tasks/rollback/interrupted_run.h"
 #include "updater/tasks/rollback/restore_info.h"
@@ -48,18 +49,25 @@ int main(int argc, char** argv) {
     OpenJournalAndRecover(CChangeJournal::Instance(),
                           ChangeJournalFolder(CUpdaterSettings::Instance().Values().name));
     // The About box is not composed yet: the process then skips it.
-    auto finish_update = [&services] {
-      auto finished = FinishUpdate(services, [](const std::string& path) {
-        return WriteRestoreInfo(BuildRestoreInfo(), path).ok();
-      });
+    CUpdateProcess* running = nullptr;
+    auto finish_update = [&services, &running] {
+      auto finished = FinishUpdate(
+          services,
+          [](const std::string& path) { return WriteRestoreInfo(BuildRestoreInfo(), path).ok(); },
+          &running->User().Dialogs());
       // The installation is permanent: its journal goes, its kept copies stay.
       CChangeJournal::Instance().Clear();
       return finished;
     };
-    // No dialog for proxy credentials exists yet: the question answers no.
+    // Missing proxy credentials are asked of the user through the process:
+    // the transfer posts the question and waits; the mode answers it on this
+    // thread (the modes without windows answer no, the hidden run mode asks
+    // nobody).
     auto configure_internet = [](const std::shared_ptr<CMessageQueue>& process_queue) {
-      ConfigureInternet(CInternet::Instance(), CUpdaterSettings::Instance().Values(), process_queue,
-                        nullptr);
+      const SettingsValues& settings = CUpdaterSettings::Instance().Values();
+      ConfigureInternet(CInternet::Instance(), settings, process_queue, nullptr);
+      CInternet::Instance().SetProxyCredentialsQuestion(
+          MakeProxyQuestion(settings.run_mode, process_queue));
     };
     CUpdateProcess process(UpdateProcessDeps{.tasks = tasks,
                                              .modes = modes,
@@ -67,6 +75,7 @@ int main(int argc, char** argv) {
                                              .finish_update = finish_update,
                                              .show_about = nullptr,
                                              .configure_internet = configure_internet});
+    running = &process;
     CCancelOnSignal cancel_on_signal(process.Queue());
     process.Run();
     return process.ExitStatus();

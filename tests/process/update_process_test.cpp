@@ -30,6 +30,7 @@ struct Recorder {
   int finishes = 0;
   std::vector<std::string> modes_created;
   std::vector<std::string> programs_started;
+  std::vector<std::int64_t> answers;  // the answers the tasks got, in order
   bool Has(const std::string& e) const {
     return std::find(events.begin(), events.end(), e) != events.end();
   }
@@ -58,6 +59,7 @@ class FakeTask : public CTaskThread {
     } else if (m.id == MessageId::kQuit) {
       quit_ = true;
     } else if (m.id == MessageId::kAnswer || m.id == MessageId::kWarningAck) {
+      if (m.id == MessageId::kAnswer) recorder_.answers.push_back(m.lparam);
       recorder_.events.push_back("task " + std::to_string(ToNumber(Task())) + " got " +
                                  (m.id == MessageId::kAnswer ? "answer" : "ack"));
     }
@@ -484,6 +486,120 @@ TEST_F(UpdateProcessTest, ModeSwitchReplaysTheLastInterfaceMessage) {
   EXPECT_TRUE(recorder_.Has("task 7 got answer"));
   EXPECT_TRUE(log_.Contains("QUESTION_ID: 1"));
   EXPECT_TRUE(log_.Contains("QUESTIONANSWER_ID: question: 1 -> answer: 0"));
+}
+
+// A question from another thread (the proxy credentials from the transfer):
+// its answer arrives in the slot it carries.
+Message SlotQuestion(const std::shared_ptr<CAnswerSlot>& slot) {
+  Message question = MakeMessage(MessageId::kQuestion, QuestionId::kProxyCredentials);
+  question.payload = slot;
+  return question;
+}
+
+TEST_F(UpdateProcessTest, TheProxyQuestionIsAnsweredFromTheMode) {
+  auto slot = std::make_shared<CAnswerSlot>();
+  tasks_.replies[TaskId::kDownload] = {SlotQuestion(slot),
+                                       MakeMessage(MessageId::kTaskComplete, TaskId::kDownload)};
+  modes_.hook = [](const Message& m, IModeHost& host) {
+    if (m.id != MessageId::kQuestion) return false;
+    host.PostToProcess(MakeAnswer(m, true, "user", "secret"));
+    return true;
+  };
+  RunToEnd();
+  ASSERT_TRUE(slot->IsAnswered());
+  auto answer = slot->WaitFor(0);
+  EXPECT_TRUE(answer->yes);
+  EXPECT_EQ(answer->user_name, "user");
+  EXPECT_EQ(answer->password, "secret");
+  EXPECT_TRUE(log_.Contains("QUESTION_ID: 4"));
+  EXPECT_TRUE(recorder_.answers.empty()) << "the task thread is not the asker";
+}
+
+TEST_F(UpdateProcessTest, CancelAnswersTheOpenQuestionsOnceAndLaterAnswersAreIgnored) {
+  auto slot = std::make_shared<CAnswerSlot>();
+  tasks_.replies[TaskId::kInstall] = {
+      MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 0, "/opt/a"), SlotQuestion(slot)};
+  std::vector<Message> asked;
+  modes_.hook = [&asked](const Message& m, IModeHost& host) {
+    if (m.id != MessageId::kQuestion) return false;
+    asked.push_back(m);
+    if (asked.size() < 2) return true;
+    // The user cancels; answers the mode sends afterwards find no question.
+    host.PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
+    for (const Message& question : asked) host.PostToProcess(MakeAnswer(question, true, "u", "p"));
+    return true;
+  };
+  RunToEnd();
+  ASSERT_TRUE(slot->IsAnswered());
+  EXPECT_FALSE(slot->WaitFor(0)->yes);
+  EXPECT_TRUE(recorder_.answers.empty()) << "the task learns of the cancel by its command";
+  EXPECT_TRUE(recorder_.Has("task 7 got command 6"));
+  EXPECT_EQ(LinesWith({"QUESTIONANSWER_ID: question: 1 -> answer: 0 ignored"}).size(), 1u);
+  EXPECT_EQ(LinesWith({"QUESTIONANSWER_ID: question: 4 -> answer: 0 ignored"}).size(), 1u);
+  EXPECT_EQ(process_->User().OpenQuestions(), 0u);
+}
+
+TEST_F(UpdateProcessTest, AModeSwitchAsksTheNewModeAndIgnoresTheOldModesAnswer) {
+  auto slot = std::make_shared<CAnswerSlot>();
+  tasks_.replies[TaskId::kInstall] = {
+      SlotQuestion(slot), MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 0, "/opt/a")};
+  std::vector<Message> asked;
+  modes_.hook = [&asked](const Message& m, IModeHost& host) {
+    if (m.id != MessageId::kQuestion) return false;
+    asked.push_back(m);
+    if (asked.size() == 2) {
+      // The user hides the wizard; the old mode's answers come after the switch.
+      host.PostToProcess(MakeMessage(MessageId::kChangeMode, 0, 0, "silent"));
+      for (const Message& question : asked)
+        host.PostToProcess(MakeAnswer(question, true, "old", "old"));
+    } else if (asked.size() > 2) {
+      host.PostToProcess(MakeAnswer(m, false));
+      if (asked.size() == 4)
+        host.PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kInstall));
+    }
+    return true;
+  };
+  RunToEnd();
+  EXPECT_EQ(recorder_.modes_created, (std::vector<std::string>{"hidden", "silent"}));
+  ASSERT_TRUE(slot->IsAnswered());
+  EXPECT_FALSE(slot->WaitFor(0)->yes) << "the new mode's answer, not the old one's";
+  EXPECT_EQ(recorder_.answers, (std::vector<std::int64_t>{1}));
+  EXPECT_EQ(LinesWith({"QUESTIONANSWER_ID: question: 1 -> answer: 1"}).size(), 1u);
+  EXPECT_EQ(LinesWith({"QUESTIONANSWER_ID: question: 4 -> answer: 1"}).size(), 1u);
+  EXPECT_EQ(LinesWith({"QUESTIONANSWER_ID: question: 4 -> answer: 0 ignored"}).size(), 1u);
+  EXPECT_EQ(LinesWith({"QUESTIONANSWER_ID: question: 1 -> answer: 0 ignored"}).size(), 1u);
+}
+
+TEST_F(UpdateProcessTest, TheEndOfTheRunAnswersAnOpenQuestionNo) {
+  auto slot = std::make_shared<CAnswerSlot>();
+  tasks_.replies[TaskId::kDownload] = {SlotQuestion(slot)};
+  modes_.hook = [](const Message& m, IModeHost& host) {
+    if (m.id != MessageId::kQuestion) return false;
+    host.PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kFinish));
+    return true;
+  };
+  RunToEnd();
+  ASSERT_TRUE(slot->IsAnswered());
+  EXPECT_FALSE(slot->WaitFor(0)->yes);
+}
+
+TEST_F(UpdateProcessTest, AnAnswerGivenTwiceIsNotTakenForTheNextQuestion) {
+  tasks_.replies[TaskId::kInstall] = {
+      MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 0, "/opt/a"),
+      MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 0, "/opt/b")};
+  modes_.hook = [](const Message& m, IModeHost& host) {
+    if (m.id != MessageId::kQuestion) return false;
+    if (m.text == "/opt/a") {
+      host.PostToProcess(MakeAnswer(m, true));
+      host.PostToProcess(MakeAnswer(m, true));  // a double click
+    } else {
+      host.PostToProcess(MakeAnswer(m, false));
+      host.PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kInstall));
+    }
+    return true;
+  };
+  RunToEnd();
+  EXPECT_EQ(recorder_.answers, (std::vector<std::int64_t>{0, 1}));
 }
 
 TEST_F(UpdateProcessTest, RunModeThatNamesNoModeEndsTheRunInOrder) {

@@ -39,10 +39,12 @@ class RecordingHost : public IModeHost {
   }
 
   std::vector<Post> posts;
+  Message last;  // the last message posted, whole
 
  private:
   void Record(Target target, const Message& m, std::int64_t delay_ms) {
     posts.push_back(Post{target, m.id, m.wparam, m.lparam, delay_ms});
+    last = m;
   }
 };
 
@@ -188,6 +190,21 @@ TEST(HiddenMode, AnswersQuestionsInOrderWithoutDelay) {
             (std::vector<Post>{ToProcess(MessageId::kAnswer, QuestionId::kCloseApplication, 0),
                                ToProcess(MessageId::kAnswer, QuestionId::kDeleteFile, 0),
                                ToProcess(MessageId::kAnswer, QuestionId::kRegisterFile, 0)}));
+}
+
+TEST(HiddenMode, AnswersTheProxyQuestionNoWithTheTicket) {
+  // Nobody can enter credentials in a mode without windows.
+  RecordingHost host;
+  CModeHidden mode(host, TaskId::kDownload);
+  Message question = MakeMessage(MessageId::kQuestion, QuestionId::kProxyCredentials);
+  question.payload = QuestionTicket{.serial = 5, .generation = 2, .user_name = {}, .password = {}};
+  question.interface_generation = 2;
+  mode.OnMessage(question);
+  EXPECT_EQ(host.posts,
+            (std::vector<Post>{ToProcess(MessageId::kAnswer, QuestionId::kProxyCredentials, 1)}));
+  ASSERT_TRUE(TicketOf(host.last));
+  EXPECT_EQ(TicketOf(host.last)->serial, 5u);
+  EXPECT_EQ(TicketOf(host.last)->generation, 2u);
 }
 
 TEST(HiddenMode, InstallFinishesOnlyAfterThePause) {

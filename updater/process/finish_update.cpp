@@ -200,7 +200,8 @@ bool CSystemFinishUpdateServices::WriteRestartEntry(const std::string& location)
 bool CSystemFinishUpdateServices::RestartSystem() { return platform::RestartSystem().ok(); }
 
 bool FinishUpdate(CSystemProcessServices& processes,
-                  CSystemFinishUpdateServices::RestoreInfoWriter write_restore_info) {
+                  CSystemFinishUpdateServices::RestoreInfoWriter write_restore_info,
+                  IDialogService* dialogs) {
   CSystemFinishUpdateServices services(processes, std::move(write_restore_info));
   const CUpdaterPaths& paths = CUpdaterPaths::Instance();
   CFinishUpdate finish(
@@ -208,7 +209,7 @@ bool FinishUpdate(CSystemProcessServices& processes,
                          .settings = CUpdaterSettings::Instance().Values(),
                          .installed_sections = CInstalledSections::Instance(),
                          .temporary_files = CTemporaryUpdateFiles::Instance(),
-                         .dialogs = DialogService(),
+                         .dialogs = dialogs ? *dialogs : DialogService(),
                          .language = CLanguage::Instance(),
                          .settings_file = CUpdaterSettings::Instance().ChosenFile(),
                          .updater_folder = paths.Entry(kPathUpdater),

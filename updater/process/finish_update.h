@@ -118,8 +118,10 @@ class CSystemFinishUpdateServices : public IFinishUpdateServices {
   RestoreInfoWriter write_restore_info_;
 };
 
-// Runs the finishing work with the process-wide records, settings, path table,
-// language and dialog service on the real system.
+// Runs the finishing work with the process-wide records, settings, path table
+// and language on the real system; its windows go to dialogs (the update
+// process's, CUpdateProcess::User().Dialogs(); nullptr: DialogService()).
 // False when the finishing work failed.
 bool FinishUpdate(CSystemProcessServices& processes,
-                  CSystemFinishUpdateServices::RestoreInfoWriter write_restore_info);
+                  CSystemFinishUpdateServices::RestoreInfoWriter write_restore_info,
+                  IDialogService* dialogs = nullptr);

@@ -84,6 +84,9 @@ enum class QuestionId : int {
   kDeleteFile = 1,
   kCloseApplication = 2,
   kRegisterFile = 3,
+  // The proxy asks for a user name and password (from the transfer; the yes
+  // answer carries them in its ticket).
+  kProxyCredentials = 4,
 };
 
 // The number an identifier or code travels as (in a parameter, in the log).
@@ -99,6 +102,18 @@ struct ErrorDetail {
   long http_status = 0;  // the server's HTTP status; 0 when none was received
   std::string reason;    // the text of the library or the system
   std::string location;  // the file or the address concerned
+};
+
+// The identity of a question: the update process gives every question it
+// passes to a mode a ticket (MessageId::kQuestion's payload), and the mode's
+// answer (MessageId::kAnswer) carries it back, so that an answer is matched to
+// its question and an answer of a mode that has since been replaced is known.
+struct QuestionTicket {
+  std::uint64_t serial = 0;      // the question's number in the run (from 1)
+  std::uint64_t generation = 0;  // the mode it was asked of
+  // QuestionId::kProxyCredentials, in a yes answer: what the user entered.
+  std::string user_name;
+  std::string password;
 };
 
 struct Message {
@@ -148,6 +163,27 @@ inline Message MakeError(UpdateError code, std::string text, ErrorDetail detail,
 // The reason an error message carries; nullptr when it carries none.
 inline const ErrorDetail* ErrorDetailOf(const Message& m) {
   return m.id == MessageId::kError ? std::any_cast<ErrorDetail>(&m.payload) : nullptr;
+}
+
+// The ticket a question or an answer carries; nullptr when it carries none.
+inline const QuestionTicket* TicketOf(const Message& m) {
+  return m.id == MessageId::kQuestion || m.id == MessageId::kAnswer
+             ? std::any_cast<QuestionTicket>(&m.payload)
+             : nullptr;
+}
+
+// The answer to `question` (as the mode received it): yes (0) or no (1), with
+// the question's ticket; credentials only for QuestionId::kProxyCredentials.
+inline Message MakeAnswer(const Message& question, bool yes, std::string user_name = {},
+                          std::string password = {}) {
+  Message answer = MakeMessage(MessageId::kAnswer, question.wparam, yes ? 0 : 1);
+  QuestionTicket ticket;
+  if (const QuestionTicket* asked = TicketOf(question)) ticket = *asked;
+  if (ticket.generation == 0) ticket.generation = question.interface_generation;
+  ticket.user_name = yes ? std::move(user_name) : std::string();
+  ticket.password = yes ? std::move(password) : std::string();
+  answer.payload = std::move(ticket);
+  return answer;
 }
 
 // The name of a task as the log writes it ("TASK_DOWNLOAD"); "" for no task.

@@ -88,9 +88,18 @@ bool IsInterfaceMessage(MessageId id) {
 }  // namespace
 
 CUpdateProcess::CUpdateProcess(UpdateProcessDeps deps)
-    : deps_(std::move(deps)), queue_(std::make_shared<CMessageQueue>(deps_.clock)) {}
+    : deps_(std::move(deps)),
+      queue_(std::make_shared<CMessageQueue>(deps_.clock)),
+      ask_user_(CAskUser::Deps{.dialogs = deps_.dialogs ? *deps_.dialogs : DialogService(),
+                               .services = deps_.services,
+                               .show_about = deps_.show_about,
+                               .answer_task = [this](Message answer) {
+                                 if (task_thread_) task_thread_->Post(std::move(answer));
+                               }}) {}
 
 CUpdateProcess::~CUpdateProcess() {
+  // A thread still waiting for an answer is told "no" before anything ends.
+  ask_user_.AnswerAllNo();
   interface_.reset();
   if (task_thread_) EndTaskThread(false);
   // A thread that never ended keeps its object: freeing it would leave the
@@ -205,12 +214,10 @@ void CUpdateProcess::Dispatch(const Message& message) {
       break;
     case MessageId::kQuestion:
       Log(FillPlaceholders("QUESTION_ID: %d", {Num(message.wparam)}));
-      Forward(message);
+      Ask(message);
       break;
     case MessageId::kAnswer:
-      Log(FillPlaceholders("QUESTIONANSWER_ID: question: %d -> answer: %d",
-                           {Num(message.wparam), Num(message.lparam)}));
-      if (task_thread_) task_thread_->Post(message);
+      OnAnswer(message);
       break;
     case MessageId::kStatusChanged:
     case MessageId::kItemProgress:
@@ -221,13 +228,16 @@ void CUpdateProcess::Dispatch(const Message& message) {
       // The task keeps running while the box is open; the box is modal only
       // for the user.
       Log("ABOUT: user wants to see about dialog");
-      if (deps_.show_about) deps_.show_about();
+      ask_user_.ShowAbout();
       Log("ABOUT: user closed about dialog");
       break;
     case MessageId::kChangeMode:
       Log(message.text);
       ChangeMode(message.text);
-      if (interface_ && has_last_interface_message_) {
+      // An open question reached the new mode with ChangeMode; the other
+      // last message is posted again.
+      if (interface_ && has_last_interface_message_ &&
+          last_interface_message_.id != MessageId::kQuestion) {
         Message replay = last_interface_message_;
         PostToInterface(std::move(replay));
       }
@@ -245,6 +255,26 @@ void CUpdateProcess::Forward(const Message& message) {
     has_last_interface_message_ = true;
   }
   PostToInterface(message);
+}
+
+void CUpdateProcess::Ask(const Message& question) {
+  Message for_mode = ask_user_.Open(question, interface_generation_);
+  if (!interface_) {
+    // Nobody can answer: no, at once, so that the asker does not wait.
+    OnAnswer(MakeAnswer(for_mode, false));
+    return;
+  }
+  Forward(for_mode);
+}
+
+void CUpdateProcess::OnAnswer(const Message& answer) {
+  if (ask_user_.Answer(answer, interface_generation_)) {
+    Log(FillPlaceholders("QUESTIONANSWER_ID: question: %d -> answer: %d",
+                         {Num(answer.wparam), Num(answer.lparam)}));
+  } else {
+    Log(FillPlaceholders("QUESTIONANSWER_ID: question: %d -> answer: %d ignored (no open question)",
+                         {Num(answer.wparam), Num(answer.lparam)}));
+  }
 }
 
 void CUpdateProcess::Announce(TaskId task) {
@@ -453,6 +483,7 @@ void CUpdateProcess::OnThreadMessage(CommandCode code, std::int64_t argument) {
     case CommandCode::kCancel:
       Log("CUpdateProcess::OnThreadMessage -> cancel update process");
       cancelled_ = true;
+      ask_user_.AnswerAllNo();
       EndTaskThread(true);
       if (task_ < TaskId::kInstall)
         PostToProcess(MakeMessage(MessageId::kQuit));
@@ -502,7 +533,15 @@ void CUpdateProcess::ChangeMode(const std::string& name) {
     ++interface_generation_;
     interface_ = deps_.modes.CreateMode(name, *this, task_);
     mode_name_ = name;
-    if (interface_) interface_->Create();
+    if (interface_) {
+      interface_->Create();
+      // The questions still open are asked of the new mode; answers of the
+      // old one no longer count.
+      for (Message& question : ask_user_.AskAgain(interface_generation_))
+        PostToInterface(std::move(question));
+    } else {
+      ask_user_.AnswerAllNo();
+    }
   }
   Log("END CHANGING USER INTERFACE");
 }
@@ -570,13 +609,14 @@ void CUpdateProcess::HandleEvents(const std::string& event) {
       bool go_ahead = true;
       if (close.ask_user) {
         const CLanguage& language = CLanguage::Instance();
-        go_ahead = deps_.services.Confirm(
-            language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE),
-            language.GetText(IDS_CONFIRMATION_TITLE),
-            FillPlaceholders(
+        go_ahead = ask_user_.Confirm(ConfirmRequest{
+            .caption = language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE),
+            .heading = language.GetText(IDS_CONFIRMATION_TITLE),
+            .text = FillPlaceholders(
                 language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_EXPLANATION),
                 {close.title, CUpdaterSettings::Instance().Values().name, close.title}),
-            language.GetText(IDS_GENERAL_YES), language.GetText(IDS_GENERAL_NO));
+            .yes_text = language.GetText(IDS_GENERAL_YES),
+            .no_text = language.GetText(IDS_GENERAL_NO)});
       }
       if (go_ahead && deps_.services.CloseApplication(close.title, close.file_name)) continue;
       PostToProcess(MakeMessage(MessageId::kError, UpdateError::kCloseApplication, 0, close.title));
@@ -604,6 +644,7 @@ int CUpdateProcess::ExitStatus() const {
 }
 
 void CUpdateProcess::ExitInstance() {
+  ask_user_.AnswerAllNo();
   interface_.reset();
   EndTaskThread(false);
   if (task_ != TaskId::kRollback && finish_requested_) {

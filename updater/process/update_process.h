@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "updater/core/dialog_service.h"
+#include "updater/process/ask_user.h"
 #include "updater/process/message_queue.h"
 #include "updater/process/mode.h"
 #include "updater/process/process_services.h"
@@ -40,6 +42,8 @@ struct UpdateProcessDeps {
   // time-out, the process queue as the owner of its worker). Empty: nothing.
   std::function<void(const std::shared_ptr<CMessageQueue>& process_queue)> configure_internet =
       nullptr;
+  // The dialogs of the run (the finishing work's windows); nullptr: DialogService().
+  IDialogService* dialogs = nullptr;
 };
 
 class CUpdateProcess : public IModeHost {
@@ -62,6 +66,9 @@ class CUpdateProcess : public IModeHost {
   void PostToProcessDelayed(Message message, std::int64_t delay_ms) override;
   void PostToInterface(Message message) override;
   void PostToInterfaceDelayed(Message message, std::int64_t delay_ms) override;
+
+  // The one way to ask the user during the run (process thread only).
+  CAskUser& User() { return ask_user_; }
 
   // State, for the mode and the tests.
   TaskId CurrentTask() const { return task_; }
@@ -87,11 +94,14 @@ class CUpdateProcess : public IModeHost {
   void HandleEvents(const std::string& event);
   void Announce(TaskId task);
   void Forward(const Message& message);
+  void Ask(const Message& question);
+  void OnAnswer(const Message& answer);
   void EndTaskThread(bool cancel_first);
   void ExitInstance();
 
   UpdateProcessDeps deps_;
   std::shared_ptr<CMessageQueue> queue_;
+  CAskUser ask_user_;
   std::unique_ptr<CMode> interface_;
   std::uint64_t interface_generation_ = 0;
   std::string mode_name_;

@@ -9,69 +9,48 @@ bool IsInteractiveTask(TaskId task) {
 }  // namespace
 
 CModeHidden::CModeHidden(IModeHost& host, TaskId current_task)
-    : host_(host), current_task_(current_task) {}
+    : CModeBase(host), current_task_(current_task) {}
 
 void CModeHidden::Create() {
   // Catch up: enter the state of the running task before anything else arrives.
-  host_.PostToInterface(MakeMessage(MessageId::kTaskStarted, current_task_, 0));
-}
-
-void CModeHidden::OnMessage(const Message& message) {
-  switch (message.id) {
-    case MessageId::kTaskStarted:
-      OnTaskStarted(CodeOf<TaskId>(message));
-      break;
-    case MessageId::kTaskComplete:
-      OnTaskComplete(CodeOf<TaskId>(message));
-      break;
-    case MessageId::kError:
-      OnError(CodeOf<UpdateError>(message));
-      break;
-    case MessageId::kWarning:
-      host_.PostToProcess(MakeMessage(MessageId::kWarningAck, 0, 0));
-      break;
-    case MessageId::kQuestion:
-      // Yes to every question: files are deleted and registered, the
-      // application is closed, without asking.
-      host_.PostToProcess(MakeMessage(MessageId::kAnswer, message.wparam, 0));
-      break;
-    default:
-      break;  // progress, status and notifications show nowhere
-  }
+  Host().PostToInterface(MakeMessage(MessageId::kTaskStarted, current_task_, 0));
 }
 
 void CModeHidden::OnTaskStarted(TaskId task) {
   current_task_ = task;
   // The HTML message is not shown, the licence counts as accepted and the
   // default selection of sections stands.
-  if (IsInteractiveTask(task)) host_.PostToProcess(MakeMessage(MessageId::kTaskComplete, task, 0));
+  if (IsInteractiveTask(task)) CompleteTask(task);
 }
 
-void CModeHidden::OnTaskComplete(TaskId task) {
+void CModeHidden::OnTaskComplete(TaskId task, std::int64_t /*result*/) {
   // The pauses are timers, so the process thread never blocks on them.
   if (IsInteractiveTask(task)) return;  // the process moves on by itself
   switch (task) {
     case TaskId::kDownload:
-      host_.PostToProcessDelayed(MakeMessage(MessageId::kCommand, CommandCode::kNextTask, 0),
-                                 kCompletePauseMs + kDownloadPauseMs);
+      CommandLater(CommandCode::kNextTask, kCompletePauseMs + kDownloadPauseMs);
       break;
     case TaskId::kInstall:
     case TaskId::kRollback:
-      host_.PostToProcessDelayed(MakeMessage(MessageId::kCommand, CommandCode::kFinish, 0),
-                                 kCompletePauseMs);
+      CommandLater(CommandCode::kFinish, kCompletePauseMs);
       break;
     default:
-      host_.PostToProcessDelayed(MakeMessage(MessageId::kCommand, CommandCode::kNextTask, 0),
-                                 kCompletePauseMs);
+      CommandLater(CommandCode::kNextTask, kCompletePauseMs);
       break;
   }
 }
 
-void CModeHidden::OnError(UpdateError code) {
-  if (code == UpdateError::kNoNewVersion) {
-    host_.PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kFinish, 0));
-  } else {
-    host_.PostToProcess(
-        MakeMessage(MessageId::kCommand, CommandCode::kStartTask, ToNumber(TaskId::kRollback)));
-  }
+void CModeHidden::OnError(const ModeError& error) {
+  if (error.code == UpdateError::kNoNewVersion)
+    Command(CommandCode::kFinish);
+  else
+    Command(CommandCode::kStartTask, ToNumber(TaskId::kRollback));
+}
+
+void CModeHidden::OnWarning(const std::string& /*item*/) { AcknowledgeWarning(); }
+
+void CModeHidden::OnQuestion(const ModeQuestion& question) {
+  // Yes to every question: files are deleted and registered, the application
+  // is closed, without asking. Nobody can enter proxy credentials: no.
+  Answer(question, question.id != QuestionId::kProxyCredentials);
 }

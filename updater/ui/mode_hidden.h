@@ -2,9 +2,9 @@
 // The hidden user-interface mode: shows nothing and answers the process so
 // that the run goes on without a user.
 
-#include "updater/process/mode.h"
+#include "updater/ui/mode_base.h"
 
-class CModeHidden : public CMode {
+class CModeHidden : public CModeBase {
  public:
   // The pause after a completed task, and the further pause after the download.
   static constexpr std::int64_t kCompletePauseMs = 250;
@@ -13,15 +13,16 @@ class CModeHidden : public CMode {
   CModeHidden(IModeHost& host, TaskId current_task);
 
   void Create() override;
-  void OnMessage(const Message& message) override;
 
   TaskId CurrentTask() const { return current_task_; }
 
- private:
-  void OnTaskStarted(TaskId task);
-  void OnTaskComplete(TaskId task);
-  void OnError(UpdateError code);
+ protected:
+  void OnTaskStarted(TaskId task) override;
+  void OnTaskComplete(TaskId task, std::int64_t result) override;
+  void OnError(const ModeError& error) override;
+  void OnWarning(const std::string& item) override;
+  void OnQuestion(const ModeQuestion& question) override;
 
-  IModeHost& host_;
+ private:
   TaskId current_task_;
 };

@@ -89,7 +89,7 @@ CInternet::CInternet()
 }
 
 CInternet::~CInternet() {
-  abort_->Abort();
+  Abort();
   worker_.reset();
 }
 
@@ -154,7 +154,13 @@ void CInternet::SetOwner(std::shared_ptr<CMessageQueue> owner) {
   worker_->Post(std::move(message));
 }
 
-void CInternet::Abort() { abort_->Abort(); }
+void CInternet::Abort() {
+  abort_->Abort();
+  // Under the lock: an asker removes its signal under it before the signal
+  // ends. Cancel only answers the question; it takes no lock of this object.
+  std::lock_guard lock(mutex_);
+  for (CCancelSignal* cancel : asking_) cancel->Cancel();
+}
 
 void CInternet::SetProxyResolver(std::shared_ptr<IProxyResolver> resolver) {
   std::lock_guard lock(mutex_);
@@ -162,20 +168,38 @@ void CInternet::SetProxyResolver(std::shared_ptr<IProxyResolver> resolver) {
 }
 
 void CInternet::SetProxyCredentialsPrompt(ProxyCredentialsPrompt prompt) {
+  if (!prompt) return SetProxyCredentialsQuestion(nullptr);
+  SetProxyCredentialsQuestion([prompt = std::move(prompt)](CCancelSignal&) { return prompt(); });
+}
+
+void CInternet::SetProxyCredentialsQuestion(ProxyCredentialsQuestion question) {
   std::lock_guard lock(mutex_);
-  prompt_ = std::move(prompt);
+  question_ = std::move(question);
+}
+
+std::optional<ProxyCredentials> CInternet::AskProxyCredentials(
+    const ProxyCredentialsQuestion& question) {
+  CCancelSignal cancel;
+  {
+    std::lock_guard lock(mutex_);
+    asking_.insert(&cancel);
+  }
+  std::optional<ProxyCredentials> entered = question(cancel);
+  std::lock_guard lock(mutex_);
+  asking_.erase(&cancel);
+  return entered;
 }
 
 std::optional<ProxyCredentials> CInternet::OnProxyAuthentication() {
   ProxyCredentials credentials;
-  ProxyCredentialsPrompt prompt;
+  ProxyCredentialsQuestion question;
   {
     std::lock_guard lock(mutex_);
     credentials = proxy_credentials_;
-    prompt = prompt_;
+    question = question_;
   }
-  if (!credentials.Complete() && prompt) {
-    if (auto entered = prompt()) {
+  if (!credentials.Complete() && question) {
+    if (auto entered = AskProxyCredentials(question)) {
       credentials = BoundedCredentials(entered->user_name, entered->password);
       std::lock_guard lock(mutex_);
       proxy_credentials_ = credentials;

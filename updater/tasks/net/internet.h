@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -145,10 +146,14 @@ class CInternet {
   // Asked on a 407 answer when the proxy user name or password is empty (see
   // proxy_credentials.h). Without one, no credentials are asked for.
   void SetProxyCredentialsPrompt(ProxyCredentialsPrompt prompt);
+  // The same with a question that waits together with a cancel signal, which
+  // Abort (and the end of the object) cancels while it waits.
+  void SetProxyCredentialsQuestion(ProxyCredentialsQuestion question);
 
  private:
   ConnectSettings MakeConnectSettings();
   std::optional<ProxyCredentials> OnProxyAuthentication();
+  std::optional<ProxyCredentials> AskProxyCredentials(const ProxyCredentialsQuestion& question);
   // Opens a URL for a query and returns the answer.
   HttpAnswer Query(const std::string& url);
 
@@ -160,7 +165,9 @@ class CInternet {
   TransferRate rate_;
   std::string user_agent_;
   std::shared_ptr<IProxyResolver> proxy_resolver_;
-  ProxyCredentialsPrompt prompt_;
+  ProxyCredentialsQuestion question_;
+  // The cancel signals of the questions being asked now.
+  std::set<CCancelSignal*> asking_;
   std::shared_ptr<CAbortSignal> abort_;
   std::unique_ptr<CHttpFileObject> worker_;
 };

@@ -3,11 +3,12 @@
 //
 // The internet layer never shows a window itself: when a proxy asks for
 // authentication and the stored user name or password is empty, it calls the
-// prompt that the update process installed. The prompt asks the user through
-// the dialog service (it is called on the task's thread and must wait together
-// with the task's cancel signal) and returns what was entered, or nothing when
-// the user cancelled. In the hidden mode no dialog is ever shown: the prompt
-// made for that mode answers "no" at once.
+// question that was installed. It is called on the transfer's thread with a
+// cancel signal that CInternet::Abort cancels; the run's question asks the
+// update process by message and waits for the answer together with that
+// signal (proxy_question.h), and returns what was entered, or nothing when the
+// user said no. In the hidden mode nobody is asked: the question made for that
+// mode answers "no" at once.
 
 #include <cstddef>
 #include <functional>
@@ -17,6 +18,7 @@
 #include <utility>
 
 #include "updater/core/text.h"
+#include "updater/tasks/cancel_signal.h"
 
 struct ProxyCredentials {
   std::string user_name;
@@ -38,6 +40,9 @@ inline ProxyCredentials BoundedCredentials(std::string_view user_name, std::stri
 
 // Asks the user for proxy credentials; nullopt when none were given.
 using ProxyCredentialsPrompt = std::function<std::optional<ProxyCredentials>()>;
+// The same, waiting for the answer together with cancel (a cancel answers no).
+using ProxyCredentialsQuestion =
+    std::function<std::optional<ProxyCredentials>(CCancelSignal& cancel)>;
 
 // The prompt for a run mode: in the hidden mode it never asks and answers no;
 // otherwise it asks through ask (an empty ask answers no as well).
