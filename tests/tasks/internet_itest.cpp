@@ -5,11 +5,13 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <future>
 #include <set>
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/process_thread_answers.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_http_server.h"
@@ -18,6 +20,7 @@
 #include "updater/tasks/download/download_rules.h"
 #include "updater/tasks/net/http_request.h"
 #include "updater/tasks/net/internet.h"
+#include "updater/tasks/net/proxy_question.h"
 
 namespace {
 
@@ -564,6 +567,47 @@ TEST_F(InternetProxyTest, TheUserIsAskedWhenCredentialsAreMissing) {
   EXPECT_EQ(net().GetProxyCredentials(), (ProxyCredentials{"velmora", "s3cret"}));
   EXPECT_EQ(net().GetRemoteFileDate(server_.Url("/p.bin")).size(), 10u);
   EXPECT_EQ(asked, 1) << "kept for the next requests";
+}
+
+// The run's question: the transfer posts it to the process queue and waits;
+// this thread plays the process and its mode.
+class InternetProxyQuestionTest : public InternetProxyTest {
+ protected:
+  static constexpr std::int64_t kBoundMs = 30000;
+  void SetUp() override {
+    InternetProxyTest::SetUp();
+    if (IsSkipped()) return;
+    net().SetProxyCredentialsQuestion(MakeProxyQuestion("full", process_queue_, kBoundMs));
+  }
+  std::future<std::int64_t> SizeFromTheTransfer() {
+    return std::async(std::launch::async,
+                      [this] { return net().GetRemoteFileSize(server_.Url("/p.bin")); });
+  }
+
+  std::shared_ptr<CMessageQueue> process_queue_ = std::make_shared<CMessageQueue>();
+  ProcessThreadAnswers process_{process_queue_};
+};
+
+TEST_F(InternetProxyQuestionTest, TheAnswerOfTheModeReachesTheTransfer) {
+  auto size = SizeFromTheTransfer();
+  auto question = process_.TakeQuestion(kBoundMs);
+  ASSERT_TRUE(question);
+  EXPECT_EQ(CodeOf<QuestionId>(*question), QuestionId::kProxyCredentials);
+  EXPECT_TRUE(process_.Answer(*question, true, "velmora", "s3cret"));
+  EXPECT_EQ(size.get(), 6000);
+  EXPECT_EQ(net().GetProxyCredentials(), (ProxyCredentials{"velmora", "s3cret"}));
+}
+
+TEST_F(InternetProxyQuestionTest, AbortEndsTheWaitForTheAnswer) {
+  auto size = SizeFromTheTransfer();
+  auto question = process_.TakeQuestion(kBoundMs);
+  ASSERT_TRUE(question);
+  net().Abort();
+  // Well before the question's own bound: the abort ended the wait.
+  EXPECT_EQ(size.wait_for(std::chrono::milliseconds(kBoundMs / 3)), std::future_status::ready);
+  EXPECT_EQ(size.get(), -1);
+  EXPECT_FALSE(net().GetProxyCredentials().Complete());
+  EXPECT_EQ(server_.Requests("/p.bin"), 0);
 }
 
 }  // namespace

@@ -8,54 +8,36 @@
 #include <memory>
 #include <string>
 
-#include "updater/process/ask_user.h"
+#include "tests/support/process_thread_answers.h"
 
 namespace {
 
 // A bound no test reaches: the answers and cancels end the waits.
 constexpr std::int64_t kLongBoundMs = 60000;
 
-class QuietServices : public IProcessServices {
- public:
-  bool FileExists(const std::string&) override { return false; }
-  void StartProgram(const std::string&, const std::string&, const std::string&) override {}
-  bool IsProcessRunning(const std::string&) override { return false; }
-  bool CloseApplication(const std::string&, const std::string&) override { return true; }
-  bool Confirm(const std::string&, const std::string&, const std::string&, const std::string&,
-               const std::string&) override {
-    return false;
-  }
-};
-
 class ProxyQuestionTest : public ::testing::Test {
  protected:
-  // The process thread's part: takes the question from the queue and opens it.
+  std::future<std::optional<ProxyCredentials>> AskFromAnotherThread() {
+    return std::async(std::launch::async, [this] {
+      return AskProcessForProxyCredentials(*queue_, cancel_, kLongBoundMs);
+    });
+  }
   Message TakeQuestion() {
-    auto question = queue_->TakeFor(kLongBoundMs);
+    auto question = process_.TakeQuestion(kLongBoundMs);
     EXPECT_TRUE(question);
     if (!question) return {};
-    EXPECT_EQ(question->id, MessageId::kQuestion);
     EXPECT_EQ(CodeOf<QuestionId>(*question), QuestionId::kProxyCredentials);
-    Message for_mode = ask_.Open(*question, 1);
-    for_mode.interface_generation = 1;
-    return for_mode;
+    return *question;
   }
 
   std::shared_ptr<CMessageQueue> queue_ = std::make_shared<CMessageQueue>();
-  QuietServices services_;
-  CAskUser ask_{CAskUser::Deps{.dialogs = DialogService(),
-                               .services = services_,
-                               .show_about = nullptr,
-                               .answer_task = nullptr}};
+  ProcessThreadAnswers process_{queue_};
   CCancelSignal cancel_;
 };
 
 TEST_F(ProxyQuestionTest, TheModesAnswerReachesTheTransfer) {
-  auto transfer = std::async(std::launch::async, [this] {
-    return AskProcessForProxyCredentials(*queue_, cancel_, kLongBoundMs);
-  });
-  Message question = TakeQuestion();
-  EXPECT_TRUE(ask_.Answer(MakeAnswer(question, true, "user", std::string(2000, 'p')), 1));
+  auto transfer = AskFromAnotherThread();
+  EXPECT_TRUE(process_.Answer(TakeQuestion(), true, "user", std::string(2000, 'p')));
   auto credentials = transfer.get();
   ASSERT_TRUE(credentials);
   EXPECT_EQ(credentials->user_name, "user");
@@ -63,29 +45,23 @@ TEST_F(ProxyQuestionTest, TheModesAnswerReachesTheTransfer) {
 }
 
 TEST_F(ProxyQuestionTest, ANoGivesNoCredentials) {
-  auto transfer = std::async(std::launch::async, [this] {
-    return AskProcessForProxyCredentials(*queue_, cancel_, kLongBoundMs);
-  });
-  EXPECT_TRUE(ask_.Answer(MakeAnswer(TakeQuestion(), false), 1));
+  auto transfer = AskFromAnotherThread();
+  EXPECT_TRUE(process_.Answer(TakeQuestion(), false));
   EXPECT_FALSE(transfer.get());
 }
 
 TEST_F(ProxyQuestionTest, TheCancelSignalEndsTheWaitAndTheLaterAnswerChangesNothing) {
-  auto transfer = std::async(std::launch::async, [this] {
-    return AskProcessForProxyCredentials(*queue_, cancel_, kLongBoundMs);
-  });
+  auto transfer = AskFromAnotherThread();
   Message question = TakeQuestion();
   cancel_.Cancel();
   EXPECT_FALSE(transfer.get());
-  ask_.Answer(MakeAnswer(question, true, "user", "secret"), 1);  // too late: nobody waits
+  process_.Answer(question, true, "user", "secret");  // too late: nobody waits
 }
 
 TEST_F(ProxyQuestionTest, TheEndOfTheRunAnswersNo) {
-  auto transfer = std::async(std::launch::async, [this] {
-    return AskProcessForProxyCredentials(*queue_, cancel_, kLongBoundMs);
-  });
+  auto transfer = AskFromAnotherThread();
   TakeQuestion();
-  ask_.AnswerAllNo();
+  process_.Ask().AnswerAllNo();
   EXPECT_FALSE(transfer.get());
 }
 
