@@ -1,7 +1,9 @@
 #pragma once
 // The contract between the update process and a user-interface mode. The mode
 // lives on the process thread; the process posts it the messages of the
-// protocol, and the mode answers only by posting to the process.
+// protocol, and the mode answers only by posting to the process. Modes derive
+// from CModeBase (updater/ui/mode_base.h), which decodes the messages into
+// typed handlers and answers a question with its ticket (QuestionTicket).
 
 #include <cstdint>
 #include <memory>
