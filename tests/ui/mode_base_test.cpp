@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,8 @@ struct DecodeCase {
   Message message;
   std::string call;  // "" : no handler
 };
+
+void PrintTo(const DecodeCase& c, std::ostream* out) { *out << c.name; }
 
 std::vector<DecodeCase> DecodeCases() {
   return {
