@@ -265,6 +265,8 @@ std::string UpdaterInstallation::SettingsValue(std::string_view group, std::stri
   return settings.GetValue(group, key, "");
 }
 
+std::string UpdaterInstallation::SettingsText() const { return ReadAll(SettingsFile()); }
+
 std::string UpdaterInstallation::Log() const {
   return DecodeTextFile(ReadAll(private_temp_ + "/" + LogFileName(kAppName)));
 }

@@ -108,6 +108,8 @@ class UpdaterInstallation {
   // A value of the installation's settings.ini.
   std::string SettingsValue(std::string_view group, std::string_view key) const;
   std::string Log() const;
+  // The bytes of settings.ini as they are now.
+  std::string SettingsText() const;
 
  private:
   TempFolder folder_;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "platform/file_system.h"
+#include "tests/support/scoped_env.h"
 
 namespace {
 
@@ -74,20 +75,38 @@ bool XvfbFixture::TryDisplay(int number) {
   return false;
 }
 
-std::string XvfbFixture::Screenshot(const std::string& png_path) const {
-  const auto import = FindProgram("import");
-  if (!import) return "ImageMagick's import is not installed";
-  auto started =
-      platform::StartProgram(*import, {"-display", Display(), "-window", "root", png_path}, "/");
-  if (!started.status) return "import does not start: " + started.status.message();
-  const auto code = platform::WaitForProcess(started.pid, 20000);
+namespace {
+
+// Runs a tool on the display and waits for it, bounded; an error text.
+std::string RunTool(const char* name, const std::vector<std::string>& arguments,
+                    const std::string& display, std::int64_t bound_ms) {
+  const auto program = FindProgram(name);
+  if (!program) return std::string(name) + " is not installed";
+  platform::StartResult started;
+  {
+    ScopedEnv environment("DISPLAY", display);
+    started = platform::StartProgram(*program, arguments, "/");
+  }
+  if (!started.status) return std::string(name) + " does not start: " + started.status.message();
+  const auto code = platform::WaitForProcess(started.pid, bound_ms);
   if (!code) {
     (void)platform::TerminateProcess(started.pid, true);
     platform::WaitForProcess(started.pid, 5000);
-    return "import does not end";
+    return std::string(name) + " does not end";
   }
-  if (*code != 0) return "import ended with code " + std::to_string(*code);
+  if (*code != 0) return std::string(name) + " ended with code " + std::to_string(*code);
   return {};
+}
+
+}  // namespace
+
+std::string XvfbFixture::Screenshot(const std::string& png_path) const {
+  return RunTool("import", {"-window", "root", png_path}, Display(), 20000);
+}
+
+std::string XvfbFixture::Xdotool(const std::vector<std::string>& arguments,
+                                 std::int64_t bound_ms) const {
+  return RunTool("xdotool", arguments, Display(), bound_ms);
 }
 
 void XvfbFixture::Stop() {

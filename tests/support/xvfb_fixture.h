@@ -3,7 +3,9 @@
 // tests of real windows; stopped at the end. Screenshots of the whole screen
 // go to PNG files (ImageMagick's import), for a person to look at.
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/process.h"
 
@@ -22,6 +24,10 @@ class XvfbFixture {
   std::string Display() const { return ":" + std::to_string(number_); }
   // Writes a PNG of the whole screen; an error text, empty on success.
   std::string Screenshot(const std::string& png_path) const;
+  // Runs xdotool with the arguments on this display, as a person's keys and
+  // clicks; waits at most bound_ms for it. An error text, empty on success.
+  std::string Xdotool(const std::vector<std::string>& arguments,
+                      std::int64_t bound_ms = 20000) const;
   void Stop();
 
  private:
