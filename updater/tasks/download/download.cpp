@@ -15,6 +15,7 @@
 #include "updater/process/temporary_update_files.h"
 #include "updater/tasks/download/download_rules.h"
 #include "updater/tasks/net/internet.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 
@@ -41,8 +42,8 @@ bool IsTemporaryLocation(const std::string& path) {
 }
 
 int Percent(std::int64_t part, std::int64_t whole) {
-  if (whole <= 0) return 100;
-  return static_cast<int>(std::clamp<std::int64_t>(part * 100 / whole, 0, 100));
+  if (whole <= 0) return kFullPercent;
+  return PercentOf(part, whole);
 }
 
 }  // namespace
@@ -279,8 +280,8 @@ void CDownload::PostProgress(int item_percent, int total_percent) {
 }
 
 void CDownload::Complete() {
-  PostToOwner(MakeMessage(MessageId::kItemProgress, 100, 0, item_text_));
-  PostToOwner(MakeMessage(MessageId::kTotalProgress, 100));
+  PostToOwner(MakeMessage(MessageId::kItemProgress, kFullPercent, 0, item_text_));
+  PostToOwner(MakeMessage(MessageId::kTotalProgress, kFullPercent));
   Finish(MakeMessage(MessageId::kTaskComplete, TaskId::kDownload));
 }
 

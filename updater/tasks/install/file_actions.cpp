@@ -7,8 +7,8 @@
 #include "updater/core/text.h"
 #include "updater/core/updater_settings.h"
 #include "updater/process/system_process_services.h"
-#include "updater/tasks/download/download_rules.h"
 #include "updater/tasks/install/zip_extractor.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 
@@ -42,9 +42,11 @@ std::int32_t ActionUnits(const CFileAction& action, bool rollback) {
     return ArchiveEntries(unzip.location) +
            (rollback ? SizeWeight(PathSize(unzip.destination)) : 0);
   }
-  if (type == kFileActionDelete || type == kFileActionRegister) return 1 + (rollback ? 1 : 0);
-  if (type == kFileActionRun || type == kFileActionSetFileAttr) return 1;
-  return 0;
+  if (type == kFileActionDelete) return kDeleteUnits + (rollback ? kDeleteBackupUnits : 0);
+  if (type == kFileActionRegister) return kRegisterUnits + (rollback ? kRegisterBackupUnits : 0);
+  if (type == kFileActionRun) return kRunUnits;
+  if (type == kFileActionSetFileAttr) return kSetFileAttrUnits;
+  return kDownloadActionUnits;
 }
 
 std::int32_t TotalFileUnits(const CUpdateFileData& data) {
