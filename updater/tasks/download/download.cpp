@@ -114,9 +114,10 @@ void CDownload::StartWork() {
   resume_ = data.resume_downloads;
   for (const CFileData& file : data.files) {
     if (!file.update_needed) continue;
-    for (const auto& action : file.actions) {
-      if (!action || action->type != kFileActionDownload) continue;
-      const auto& download = static_cast<const CFileActionDownload&>(*action);
+    for (const FileAction& action : file.actions) {
+      const auto* found = std::get_if<CFileActionDownload>(&action);
+      if (!found) continue;
+      const CFileActionDownload& download = *found;
       if (candidates_.size() >= kMaxDownloadEntries) {
         Log("CDownload: more than " + std::to_string(kMaxDownloadEntries) +
             " downloads are refused");

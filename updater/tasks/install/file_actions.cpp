@@ -4,6 +4,7 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "updater/core/overloaded.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_settings.h"
 #include "updater/process/system_process_services.h"
@@ -30,30 +31,35 @@ std::int32_t ArchiveEntries(const std::string& location) {
 
 }  // namespace
 
-std::int32_t ActionUnits(const CFileAction& action, bool rollback) {
-  const std::string& type = action.type;
-  if (type == kFileActionCopy) {
-    const auto& copy = static_cast<const CFileActionCopy&>(action);
-    return SizeWeight(PathSize(copy.old_location)) +
-           (rollback ? SizeWeight(PathSize(copy.new_location)) : 0);
-  }
-  if (type == kFileActionUnzip) {
-    const auto& unzip = static_cast<const CFileActionUnzip&>(action);
-    return ArchiveEntries(unzip.location) +
-           (rollback ? SizeWeight(PathSize(unzip.destination)) : 0);
-  }
-  if (type == kFileActionDelete) return kDeleteUnits + (rollback ? kDeleteBackupUnits : 0);
-  if (type == kFileActionRegister) return kRegisterUnits + (rollback ? kRegisterBackupUnits : 0);
-  if (type == kFileActionRun) return kRunUnits;
-  if (type == kFileActionSetFileAttr) return kSetFileAttrUnits;
-  return kDownloadActionUnits;
+std::int32_t ActionUnits(const FileAction& action, bool rollback) {
+  return std::visit(Overloaded{
+                        [](const CFileActionDownload&) { return kDownloadActionUnits; },
+                        [rollback](const CFileActionCopy& copy) {
+                          return SizeWeight(PathSize(copy.old_location)) +
+                                 (rollback ? SizeWeight(PathSize(copy.new_location)) : 0);
+                        },
+                        [rollback](const CFileActionDelete&) {
+                          return kDeleteUnits + (rollback ? kDeleteBackupUnits : 0);
+                        },
+                        [](const CFileActionRun&) { return kRunUnits; },
+                        [rollback](const CFileActionUnzip& unzip) {
+                          return ArchiveEntries(unzip.location) +
+                                 (rollback ? SizeWeight(PathSize(unzip.destination)) : 0);
+                        },
+                        [](const CFileActionSetFileAttr&) { return kSetFileAttrUnits; },
+                        [rollback](const CFileActionRegister&) {
+                          return kRegisterUnits + (rollback ? kRegisterBackupUnits : 0);
+                        },
+                    },
+                    action);
 }
 
 std::int32_t TotalFileUnits(const CUpdateFileData& data) {
   std::int64_t total = 0;
   for (const CFileData& file : data.files) {
     if (!file.update_needed) continue;
-    for (const auto& action : file.actions) total += ActionUnits(*action, data.enable_rollback);
+    for (const FileAction& action : file.actions)
+      total += ActionUnits(action, data.enable_rollback);
   }
   return static_cast<std::int32_t>(
       std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max()));

@@ -21,7 +21,7 @@
 // download none. With rollback the backup work is added: an unzip the size
 // weight of its destination, a copy that of its new location, a delete and a
 // register their backup units.
-std::int32_t ActionUnits(const CFileAction& action, bool rollback);
+std::int32_t ActionUnits(const FileAction& action, bool rollback);
 // The sum over every file that needs an update, saturated at the int32 limit.
 std::int32_t TotalFileUnits(const CUpdateFileData& data);
 
