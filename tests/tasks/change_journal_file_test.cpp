@@ -79,8 +79,8 @@ TEST_F(ChangeJournalFileTest, AKilledRunIsUndoneByTheNextStart) {
     ASSERT_TRUE(writer.Write("half of the new"));
     recorded = Encoded(run.Changes());
     ASSERT_TRUE(platform::FileExists(JournalFile()));
-    temporary = run.Changes().back().path;
-    EXPECT_EQ(run.Changes().back().kind, ChangeKind::kTemporaryFile);
+    ASSERT_EQ(KindOf(run.Changes().back()), ChangeKind::kTemporaryFile);
+    temporary = std::get<TemporaryFileChange>(run.Changes().back()).path;
     EXPECT_TRUE(platform::FileExists(temporary));
   }
   // A killed process would have left the part written; the writer object of
@@ -115,7 +115,8 @@ TEST_F(ChangeJournalFileTest, ASuccessfulRunRemovesItsJournalAndTheNextStartItsC
     CChangeJournal run(registry_);
     ASSERT_TRUE(run.Open(JournalFolder()));
     ASSERT_TRUE(run.RecordFileReplace(program));
-    const std::string backup = run.Changes().front().backup;
+    ASSERT_EQ(KindOf(run.Changes().front()), ChangeKind::kFileReplaced);
+    const std::string backup = std::get<FileReplacedChange>(run.Changes().front()).backup;
     EXPECT_EQ(backup, Backups() + "/00001_program");
     run.Clear();
     EXPECT_FALSE(platform::PathExists(JournalFile()));
@@ -133,15 +134,9 @@ TEST_F(ChangeJournalFileTest, ASuccessfulRunRemovesItsJournalAndTheNextStartItsC
 // A journal file is outside input at start-up: only whole records that check
 // out are taken, in order, up to the first that does not.
 TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
-  ChangeRecord created;
-  created.kind = ChangeKind::kFileCreated;
-  created.path = "/opt/app/new.txt";
-  ChangeRecord replaced;
-  replaced.kind = ChangeKind::kFileReplaced;
-  replaced.path = "/opt/app/program";
-  replaced.backup = "/state/backups/00001_program";
-  ChangeRecord value;
-  value.kind = ChangeKind::kRegistryValue;
+  FileCreatedChange created{"/opt/app/new.txt"};
+  FileReplacedChange replaced{"/opt/app/program", "/state/backups/00001_program"};
+  RegistryValueChange value;
   value.root = RegistryRoot::kLocalMachine;
   value.subkey = "S\\K";
   value.value_name = "line\nbreak";
@@ -149,9 +144,9 @@ TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
   const std::string good =
       EncodeChangeRecord(created) + EncodeChangeRecord(replaced) + EncodeChangeRecord(value);
 
-  ChangeRecord outside = replaced;
+  FileReplacedChange outside = replaced;
   outside.backup = "/state/backups/../../etc/passwd";
-  ChangeRecord relative = created;
+  FileCreatedChange relative = created;
   relative.path = "opt/app/new.txt";
   std::string bad_dword = EncodeChangeRecord(value);
   bad_dword.replace(bad_dword.find(" 1:3 "), 5, " 1:4 ");
