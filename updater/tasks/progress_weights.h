@@ -34,7 +34,7 @@ inline constexpr int kLargestSizeWeight = 50;  // above 10 MiB
 inline constexpr std::int64_t kUnknownSizeProgressBytes = 64 * 1024;
 
 // Units of the file actions of the installation. A copy weighs the size
-// weight of its source and an unzip the number of its archive's entries;
+// weight of its source and an unzip kUnzipEntryUnits per entry of its archive;
 // with rollback, the backup adds the size weight of the copy's new location
 // or the unzip's destination.
 inline constexpr std::int32_t kDeleteUnits = 1;
@@ -42,6 +42,8 @@ inline constexpr std::int32_t kRegisterUnits = 1;
 inline constexpr std::int32_t kRunUnits = 1;
 inline constexpr std::int32_t kSetFileAttrUnits = 1;
 inline constexpr std::int32_t kDownloadActionUnits = 0;  // done by the download task
+// An unzip: each entry of its archive as it is extracted.
+inline constexpr std::int32_t kUnzipEntryUnits = 1;
 // The backup of a deleted file and the record of a registration, with rollback.
 inline constexpr std::int32_t kDeleteBackupUnits = 1;
 inline constexpr std::int32_t kRegisterBackupUnits = 1;

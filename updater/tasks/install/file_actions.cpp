@@ -22,11 +22,11 @@ std::int64_t PathSize(const std::string& location) {
       std::min<std::uint64_t>(size, std::numeric_limits<std::int64_t>::max()));
 }
 
-std::int32_t ArchiveEntries(const std::string& location) {
+std::int32_t ArchiveUnits(const std::string& location) {
   CZipExtractor zip;
   if (!zip.Open(platform::NormalizeSeparators(location))) return 0;
-  return static_cast<std::int32_t>(
-      std::min<std::uint64_t>(zip.EntryCount(), std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(std::min<std::uint64_t>(
+      zip.EntryCount() * kUnzipEntryUnits, std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace
@@ -43,7 +43,7 @@ std::int32_t ActionUnits(const FileAction& action, bool rollback) {
                         },
                         [](const CFileActionRun&) { return kRunUnits; },
                         [rollback](const CFileActionUnzip& unzip) {
-                          return ArchiveEntries(unzip.location) +
+                          return ArchiveUnits(unzip.location) +
                                  (rollback ? SizeWeight(PathSize(unzip.destination)) : 0);
                         },
                         [](const CFileActionSetFileAttr&) { return kSetFileAttrUnits; },

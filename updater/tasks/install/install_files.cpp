@@ -13,6 +13,7 @@
 #include "updater/description/update_file_data.h"
 #include "updater/tasks/install/component_registration.h"
 #include "updater/tasks/install/zip_extractor.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 
@@ -327,9 +328,11 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
     return;
   }
   platform::Status extracted = zip.ExtractAll(destination, [this](std::uint64_t, std::uint64_t) {
-    if (progress_.item_done >= progress_.item_total) return;
-    ++progress_.item_done;
-    ++progress_.cumulative_done;
+    const std::int32_t units =
+        std::min(kUnzipEntryUnits, progress_.item_total - progress_.item_done);
+    if (units <= 0) return;
+    progress_.item_done += units;
+    progress_.cumulative_done += units;
     PostProgress();
   });
   zip.Close();
