@@ -58,7 +58,7 @@ std::string DescribeRecords() {
   for (const auto& f : data.files) {
     out << "file " << f.name << "|" << f.location << "|" << f.version << "|" << f.hash << "|"
         << f.check << "|" << f.section << "|";
-    for (const auto& a : f.actions) out << a->type << ",";
+    for (const auto& a : f.actions) out << FileActionTypeName(a) << ",";
     out << "\n";
   }
   for (const auto& i : data.ini_items)

@@ -70,10 +70,10 @@ const T& ActionAt(const CFileData& file, std::size_t index) {
     ADD_FAILURE() << "no action " << index << " in " << file.name;
     return kNone;
   }
-  const T* action = dynamic_cast<const T*>(file.actions[index].get());
+  const T* action = std::get_if<T>(&file.actions[index]);
   if (!action) {
     ADD_FAILURE() << "action " << index << " of " << file.name << " is "
-                  << file.actions[index]->type;
+                  << FileActionTypeName(file.actions[index]);
     return kNone;
   }
   return *action;
@@ -260,36 +260,36 @@ TEST_F(UpdateFileParserTest, CompleteFileIsReadIntoEveryRecord) {
   const CFileData& program = data.files[0];
   ASSERT_EQ(program.actions.size(), 7u);
   const auto& download = ActionAt<CFileActionDownload>(program, 0);
-  EXPECT_EQ(download.type, "download");
+  EXPECT_EQ(FileActionTypeName(program.actions[0]), "download");
   EXPECT_EQ(download.locations,
             (std::vector<std::string>{files + "/velmora.exe",
                                       "https://mirror.example.test/velmora.exe?user=alice"}));
   EXPECT_EQ(download.destination, updater_temp_ + "velmora.exe");
   EXPECT_TRUE(download.temporary);
   const auto& copy = ActionAt<CFileActionCopy>(program, 1);
-  EXPECT_EQ(copy.type, "copy");
+  EXPECT_EQ(FileActionTypeName(program.actions[1]), "copy");
   EXPECT_EQ(copy.old_location, updater_temp_ + "velmora.exe");
   EXPECT_EQ(copy.new_location, app_ + "bin/velmora.exe");
   EXPECT_FALSE(copy.overwrite);
   const auto& remove = ActionAt<CFileActionDelete>(program, 2);
-  EXPECT_EQ(remove.type, "delete");
+  EXPECT_EQ(FileActionTypeName(program.actions[2]), "delete");
   EXPECT_EQ(remove.location, app_ + "bin/old.dll");
   EXPECT_TRUE(remove.ask_user);
   const auto& run = ActionAt<CFileActionRun>(program, 3);
-  EXPECT_EQ(run.type, "run");
+  EXPECT_EQ(FileActionTypeName(program.actions[3]), "run");
   EXPECT_EQ(run.location, app_ + "bin/velmora.exe");
   EXPECT_EQ(run.parameters, "-register C:\\x");
   EXPECT_TRUE(run.wait);
   const auto& unzip = ActionAt<CFileActionUnzip>(program, 4);
-  EXPECT_EQ(unzip.type, "unzip");
+  EXPECT_EQ(FileActionTypeName(program.actions[4]), "unzip");
   EXPECT_EQ(unzip.location, updater_temp_ + "plugins.zip");
   EXPECT_EQ(unzip.destination, app_ + "plugins");
   const auto& attributes = ActionAt<CFileActionSetFileAttr>(program, 5);
-  EXPECT_EQ(attributes.type, "setfileattr");
+  EXPECT_EQ(FileActionTypeName(program.actions[5]), "setfileattr");
   EXPECT_EQ(attributes.location, app_ + "bin/velmora.exe");
   EXPECT_EQ(attributes.attributes, 0x23u);
   const auto& reg = ActionAt<CFileActionRegister>(program, 6);
-  EXPECT_EQ(reg.type, "register");
+  EXPECT_EQ(FileActionTypeName(program.actions[6]), "register");
   EXPECT_EQ(reg.location, app_ + "bin/shell.dll");
   EXPECT_TRUE(reg.ask_user);  // ASKUSER stood before LOCATION
 
@@ -792,8 +792,8 @@ TEST_F(UpdateFileParserTest, ActionTypesAreLowerCasedAndUnknownOnesIgnored) {
            "</FILE></FILES><CONSTANTS><CONSTANT name=\"kind\" value=\"Delete\"/></CONSTANTS>")));
   ASSERT_EQ(Data().files.size(), 1u);
   ASSERT_EQ(Data().files[0].actions.size(), 2u);
-  EXPECT_EQ(Data().files[0].actions[0]->type, "download");
-  EXPECT_EQ(Data().files[0].actions[1]->type, "delete");
+  EXPECT_EQ(FileActionTypeName(Data().files[0].actions[0]), "download");
+  EXPECT_EQ(FileActionTypeName(Data().files[0].actions[1]), "delete");
 }
 
 TEST_F(UpdateFileParserTest, MissingRequiredChildrenFailTheParse) {

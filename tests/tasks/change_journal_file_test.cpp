@@ -79,8 +79,8 @@ TEST_F(ChangeJournalFileTest, AKilledRunIsUndoneByTheNextStart) {
     ASSERT_TRUE(writer.Write("half of the new"));
     recorded = Encoded(run.Changes());
     ASSERT_TRUE(platform::FileExists(JournalFile()));
-    temporary = run.Changes().back().path;
-    EXPECT_EQ(run.Changes().back().kind, ChangeKind::kTemporaryFile);
+    ASSERT_EQ(KindOf(run.Changes().back()), ChangeKind::kTemporaryFile);
+    temporary = std::get<TemporaryFileChange>(run.Changes().back()).path;
     EXPECT_TRUE(platform::FileExists(temporary));
   }
   // A killed process would have left the part written; the writer object of
@@ -115,7 +115,8 @@ TEST_F(ChangeJournalFileTest, ASuccessfulRunRemovesItsJournalAndTheNextStartItsC
     CChangeJournal run(registry_);
     ASSERT_TRUE(run.Open(JournalFolder()));
     ASSERT_TRUE(run.RecordFileReplace(program));
-    const std::string backup = run.Changes().front().backup;
+    ASSERT_EQ(KindOf(run.Changes().front()), ChangeKind::kFileReplaced);
+    const std::string backup = std::get<FileReplacedChange>(run.Changes().front()).backup;
     EXPECT_EQ(backup, Backups() + "/00001_program");
     run.Clear();
     EXPECT_FALSE(platform::PathExists(JournalFile()));
@@ -133,15 +134,9 @@ TEST_F(ChangeJournalFileTest, ASuccessfulRunRemovesItsJournalAndTheNextStartItsC
 // A journal file is outside input at start-up: only whole records that check
 // out are taken, in order, up to the first that does not.
 TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
-  ChangeRecord created;
-  created.kind = ChangeKind::kFileCreated;
-  created.path = "/opt/app/new.txt";
-  ChangeRecord replaced;
-  replaced.kind = ChangeKind::kFileReplaced;
-  replaced.path = "/opt/app/program";
-  replaced.backup = "/state/backups/00001_program";
-  ChangeRecord value;
-  value.kind = ChangeKind::kRegistryValue;
+  FileCreatedChange created{"/opt/app/new.txt"};
+  FileReplacedChange replaced{"/opt/app/program", "/state/backups/00001_program"};
+  RegistryValueChange value;
   value.root = RegistryRoot::kLocalMachine;
   value.subkey = "S\\K";
   value.value_name = "line\nbreak";
@@ -149,9 +144,9 @@ TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
   const std::string good =
       EncodeChangeRecord(created) + EncodeChangeRecord(replaced) + EncodeChangeRecord(value);
 
-  ChangeRecord outside = replaced;
+  FileReplacedChange outside = replaced;
   outside.backup = "/state/backups/../../etc/passwd";
-  ChangeRecord relative = created;
+  FileCreatedChange relative = created;
   relative.path = "opt/app/new.txt";
   std::string bad_dword = EncodeChangeRecord(value);
   bad_dword.replace(bad_dword.find(" 1:3 "), 5, " 1:4 ");
@@ -185,6 +180,46 @@ TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
   EXPECT_EQ(DecodeChangeJournal(std::string(kChangeJournalHeader) + good, "/state/backups", 2)
                 .changes.size(),
             2u);
+}
+
+// A journal as this version writes it, byte for byte, one record of every
+// kind: it reads back into the changes it describes, and writing them again
+// gives the same bytes.
+TEST(ChangeJournalFormatTest, AJournalOfThisVersionReadsBackAndWritesTheSameBytes) {
+  struct Record {
+    std::string line;
+    const char* described;
+  };
+  const Record records[] = {
+      {"0 16:/opt/app/program 28:/state/backups/00001_program 0: 0: - 1:1 0: 0: - -\n",
+       "file replaced: /opt/app/program"},
+      {"1 16:/opt/app/new.txt 0: 0: 0: - 1:1 0: 0: - -\n", "file created: /opt/app/new.txt"},
+      {"2 16:/opt/app/plugins 0: 0: 0: - 1:1 0: 0: - -\n", "folder created: /opt/app/plugins"},
+      {"3 16:/opt/app/app.ini 0: 4:Main 4:Path 9:Old value 1:1 0: 0: - -\n",
+       "ini value: /opt/app/app.ini [Main] Path"},
+      {"3 16:/opt/app/app.ini 0: 4:Main 3:New - 1:1 0: 0: - -\n",
+       "ini value: /opt/app/app.ini [Main] New"},
+      {"4 0: 0: 0: 0: - 1:2 15:Software\\Vendor 0: - -\n",
+       "registry key created: HKEY_LOCAL_MACHINE\\Software\\Vendor"},
+      {std::string("5 0: 0: 0: 0: - 1:2 3:S\\K 10:line\nbreak 1:3 3:\0\n\xff\n", 50),
+       "registry value: HKEY_LOCAL_MACHINE\\S\\K\\line\nbreak"},
+      {"5 0: 0: 0: 0: - 1:1 8:Software 5:Count - -\n",
+       "registry value: HKEY_CURRENT_USER\\Software\\Count"},
+      {"6 13:/opt/app/c.so 0: 0: 0: - 1:1 0: 0: - -\n", "component registered: /opt/app/c.so"},
+      {"7 26:/opt/app/.velmora-ab12.tmp 0: 0: 0: - 1:1 0: 0: - -\n",
+       "temporary file: /opt/app/.velmora-ab12.tmp"},
+  };
+  std::string bytes = "velmora change journal 1\n";
+  for (const Record& record : records) bytes += record.line;
+
+  DecodedChangeJournal read = DecodeChangeJournal(bytes, "/state/backups", 1000);
+  EXPECT_TRUE(read.header_ok);
+  EXPECT_EQ(read.ignored_bytes, 0u);
+  ASSERT_EQ(read.changes.size(), std::size(records));
+  for (std::size_t i = 0; i < std::size(records); ++i) {
+    EXPECT_EQ(DescribeChange(read.changes[i]), records[i].described) << i;
+    EXPECT_EQ(EncodeChangeRecord(read.changes[i]), records[i].line) << i;
+  }
 }
 
 }  // namespace

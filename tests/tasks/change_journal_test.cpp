@@ -22,6 +22,18 @@ namespace {
 constexpr RegistryRoot kUser = RegistryRoot::kCurrentUser;
 constexpr std::uint64_t kMaxRead = 1 << 24;
 
+// The change as the record of its kind; fails the test when it is another.
+template <typename T>
+const T& As(const ChangeRecord& change) {
+  static const T kNone{};
+  const T* record = std::get_if<T>(&change);
+  if (!record) {
+    ADD_FAILURE() << "the change is " << DescribeChange(change);
+    return kNone;
+  }
+  return *record;
+}
+
 // The bytes of a literal, NULs included.
 template <std::size_t N>
 std::string Bytes(const char (&text)[N]) {
@@ -54,10 +66,10 @@ TEST_F(ChangeJournalTest, ReplacedFilesComeBackWithTheirBytesAndMode) {
   ASSERT_TRUE(journal_.RecordFileReplace(path));
   auto changes = journal_.Changes();
   ASSERT_EQ(changes.size(), 1u);
-  EXPECT_EQ(changes[0].kind, ChangeKind::kFileReplaced);
-  EXPECT_EQ(changes[0].path, path);
-  EXPECT_EQ(changes[0].backup, folder_ / "temp/rollback/00001_tool");
-  EXPECT_EQ(Read(changes[0].backup), binary);
+  EXPECT_EQ(KindOf(changes[0]), ChangeKind::kFileReplaced);
+  EXPECT_EQ(As<FileReplacedChange>(changes[0]).path, path);
+  EXPECT_EQ(As<FileReplacedChange>(changes[0]).backup, folder_ / "temp/rollback/00001_tool");
+  EXPECT_EQ(Read(As<FileReplacedChange>(changes[0]).backup), binary);
 
   // A second record of the same file keeps the first copy, the original.
   ASSERT_TRUE(platform::WriteFileAtomic(path, "new version"));
@@ -87,11 +99,12 @@ TEST_F(ChangeJournalTest, CreatedFilesAndFoldersAreRemovedInReverseOrder) {
 
   auto changes = journal_.Changes();
   ASSERT_EQ(changes.size(), 4u);
-  EXPECT_EQ(changes[0].kind, ChangeKind::kFolderCreated);
-  EXPECT_EQ(changes[0].path, folder_ / "app/plugins");  // the outermost first
-  EXPECT_EQ(changes[1].path, folder);
-  EXPECT_EQ(changes[2].kind, ChangeKind::kFileCreated);
-  EXPECT_EQ(changes[3].kind, ChangeKind::kFileCreated);
+  EXPECT_EQ(KindOf(changes[0]), ChangeKind::kFolderCreated);
+  EXPECT_EQ(As<FolderCreatedChange>(changes[0]).path,
+            folder_ / "app/plugins");  // the outermost first
+  EXPECT_EQ(As<FolderCreatedChange>(changes[1]).path, folder);
+  EXPECT_EQ(KindOf(changes[2]), ChangeKind::kFileCreated);
+  EXPECT_EQ(KindOf(changes[3]), ChangeKind::kFileCreated);
 
   EXPECT_TRUE(journal_.Rollback().empty());
   EXPECT_FALSE(platform::PathExists(folder_ / "app/plugins"));
@@ -110,8 +123,8 @@ TEST_F(ChangeJournalTest, WhatCannotBeUndoneIsReportedAndTheRestIsUndone) {
 
   auto failures = journal_.Rollback();
   ASSERT_EQ(failures.size(), 2u);
-  EXPECT_EQ(failures[0].change.kind, ChangeKind::kRegistration);  // no way to unregister
-  EXPECT_EQ(failures[1].change.kind, ChangeKind::kFolderCreated);
+  EXPECT_EQ(KindOf(failures[0].change), ChangeKind::kRegistration);  // no way to unregister
+  EXPECT_EQ(KindOf(failures[1].change), ChangeKind::kFolderCreated);
   EXPECT_EQ(failures[1].message, "the folder is not empty; it is kept");
   EXPECT_FALSE(platform::PathExists(folder + "/mine.txt"));
   EXPECT_EQ(folder_.Read("made/theirs.txt"), "someone else's");
@@ -129,7 +142,7 @@ TEST_F(ChangeJournalTest, RegistrationsAreUnregisteredLastFirst) {
   });
   EXPECT_EQ(calls, (std::vector<std::string>{"/opt/app/b.so", "/opt/app/a.so"}));
   ASSERT_EQ(failures.size(), 1u);
-  EXPECT_EQ(failures[0].change.path, "/opt/app/a.so");
+  EXPECT_EQ(As<RegistrationChange>(failures[0].change).path, "/opt/app/a.so");
 }
 
 TEST_F(ChangeJournalTest, IniFilesComeBackByteForByte) {
@@ -172,10 +185,10 @@ TEST_F(ChangeJournalTest, IniEntriesKeepTheOldValue) {
   ASSERT_TRUE(journal_.RecordIniValue(path, "General", "Missing"));
   auto changes = journal_.Changes();
   ASSERT_EQ(changes.size(), 3u);  // the file once, then one entry per value
-  EXPECT_EQ(changes[0].kind, ChangeKind::kFileReplaced);
-  EXPECT_EQ(changes[1].kind, ChangeKind::kIniValue);
-  EXPECT_EQ(changes[1].old_text, "Old");
-  EXPECT_EQ(changes[2].old_text, std::nullopt);
+  EXPECT_EQ(KindOf(changes[0]), ChangeKind::kFileReplaced);
+  EXPECT_EQ(KindOf(changes[1]), ChangeKind::kIniValue);
+  EXPECT_EQ(As<IniValueChange>(changes[1]).old_text, "Old");
+  EXPECT_EQ(As<IniValueChange>(changes[2]).old_text, std::nullopt);
   EXPECT_EQ(DescribeChange(changes[2]), "ini value: " + path + " [General] Missing");
 
   // An INI file that cannot be read is not changed.
@@ -209,12 +222,12 @@ TEST_F(ChangeJournalTest, TheRegistryStoreComesBackByteForByte) {
 
   auto changes = journal_.Changes();
   ASSERT_EQ(changes.size(), 6u);
-  EXPECT_EQ(changes[0].old_value, RegistryValue::String("/opt/app"));
-  EXPECT_EQ(changes[1].old_value, std::nullopt);
-  EXPECT_EQ(changes[2].kind, ChangeKind::kRegistryKeyCreated);
-  EXPECT_EQ(changes[2].subkey, "Software\\Vendor\\App\\Sub");
-  EXPECT_EQ(changes[3].subkey, "Software\\Vendor\\App\\Sub\\Deeper");
-  EXPECT_EQ(changes[5].old_value, RegistryValue::String("n"));
+  EXPECT_EQ(As<RegistryValueChange>(changes[0]).old_value, RegistryValue::String("/opt/app"));
+  EXPECT_EQ(As<RegistryValueChange>(changes[1]).old_value, std::nullopt);
+  EXPECT_EQ(KindOf(changes[2]), ChangeKind::kRegistryKeyCreated);
+  EXPECT_EQ(As<RegistryKeyCreatedChange>(changes[2]).subkey, "Software\\Vendor\\App\\Sub");
+  EXPECT_EQ(As<RegistryKeyCreatedChange>(changes[3]).subkey, "Software\\Vendor\\App\\Sub\\Deeper");
+  EXPECT_EQ(As<RegistryValueChange>(changes[5]).old_value, RegistryValue::String("n"));
 
   EXPECT_TRUE(journal_.Rollback().empty());
   EXPECT_EQ(Read(StoreFile()), before);
@@ -236,9 +249,9 @@ TEST_F(ChangeJournalTest, KeysOthersFilledAreKept) {
   // The created key keeps their value, and its parent keeps it.
   auto failures = journal_.Rollback();
   ASSERT_EQ(failures.size(), 2u);
-  EXPECT_EQ(failures[0].change.subkey, "Software\\Shared");
+  EXPECT_EQ(As<RegistryKeyCreatedChange>(failures[0].change).subkey, "Software\\Shared");
   EXPECT_EQ(failures[0].message, "the key is not empty; it is kept");
-  EXPECT_EQ(failures[1].change.subkey, "Software");
+  EXPECT_EQ(As<RegistryKeyCreatedChange>(failures[1].change).subkey, "Software");
   EXPECT_EQ(registry_.QueryValue(kUser, "Software\\Shared", "theirs").value,
             RegistryValue::Dword(1));
 }
@@ -275,14 +288,14 @@ TEST_F(ChangeJournalTest, ADeepKeyIsRecordedWithOneReadOfTheStore) {
   EXPECT_EQ(registry.reads, 1);
   auto changes = journal.Changes();
   ASSERT_EQ(changes.size(), 500u);
-  EXPECT_EQ(changes.front().subkey, "Software\\Vendor\\k0");
-  EXPECT_EQ(changes.back().subkey, deep);
+  EXPECT_EQ(As<RegistryKeyCreatedChange>(changes.front()).subkey, "Software\\Vendor\\k0");
+  EXPECT_EQ(As<RegistryKeyCreatedChange>(changes.back()).subkey, deep);
 
   ASSERT_TRUE(registry.CreateKey(kUser, deep));
   registry.reads = 0;
   ASSERT_TRUE(journal.RecordRegistryValue(kUser, deep, "v"));
   EXPECT_EQ(registry.reads, 1);
-  EXPECT_EQ(journal.Changes().back().subkey, deep);
+  EXPECT_EQ(As<RegistryValueChange>(journal.Changes().back()).subkey, deep);
 }
 
 TEST_F(ChangeJournalTest, RefusesWhatItCannotRecord) {
@@ -307,23 +320,19 @@ TEST_F(ChangeJournalTest, RefusesWhatItCannotRecord) {
 }
 
 TEST_F(ChangeJournalTest, DescribesEveryKind) {
-  ChangeRecord change;
-  change.path = "/p";
-  change.subkey = "S\\K";
-  change.value_name = "v";
-  const std::pair<ChangeKind, const char*> cases[] = {
-      {ChangeKind::kFileReplaced, "file replaced: /p"},
-      {ChangeKind::kFileCreated, "file created: /p"},
-      {ChangeKind::kFolderCreated, "folder created: /p"},
-      {ChangeKind::kRegistryKeyCreated, "registry key created: HKEY_CURRENT_USER\\S\\K"},
-      {ChangeKind::kRegistryValue, "registry value: HKEY_CURRENT_USER\\S\\K\\v"},
-      {ChangeKind::kRegistration, "component registered: /p"},
-      {ChangeKind::kTemporaryFile, "temporary file: /p"},
+  const std::pair<ChangeRecord, const char*> cases[] = {
+      {FileReplacedChange{"/p", "/b"}, "file replaced: /p"},
+      {FileCreatedChange{"/p"}, "file created: /p"},
+      {FolderCreatedChange{"/p"}, "folder created: /p"},
+      {IniValueChange{"/p", "G", "k", std::nullopt}, "ini value: /p [G] k"},
+      {RegistryKeyCreatedChange{kUser, "S\\K"}, "registry key created: HKEY_CURRENT_USER\\S\\K"},
+      {RegistryValueChange{kUser, "S\\K", "v", std::nullopt},
+       "registry value: HKEY_CURRENT_USER\\S\\K\\v"},
+      {RegistrationChange{"/p"}, "component registered: /p"},
+      {TemporaryFileChange{"/p"}, "temporary file: /p"},
   };
-  for (const auto& [kind, text] : cases) {
-    change.kind = kind;
-    EXPECT_EQ(DescribeChange(change), text);
-  }
+  ASSERT_EQ(std::size(cases), std::variant_size_v<ChangeRecord>);
+  for (const auto& [change, text] : cases) EXPECT_EQ(DescribeChange(change), text);
 }
 
 // Entries of an archive are all recorded before any is extracted: a new folder

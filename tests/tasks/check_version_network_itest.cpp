@@ -389,7 +389,7 @@ class CheckVersionQueryNetworkTest : public CheckVersionNetworkTest {
 
   static std::string FirstLocation() {
     const auto& download =
-        static_cast<const CFileActionDownload&>(*CUpdateFileData::Instance().files[0].actions[0]);
+        std::get<CFileActionDownload>(CUpdateFileData::Instance().files[0].actions[0]);
     return download.locations.front();
   }
 

@@ -554,7 +554,7 @@ TEST_P(CheckVersionQueryTest, AnswerChangesTheUpdateFile) {
             std::vector<std::string>{"https://api.test/app/getUpdate/browser2/win?v=1.0"});
   EXPECT_EQ(CUpdateFileData::Instance().version, c.version_after);
   const auto& download =
-      static_cast<const CFileActionDownload&>(*CUpdateFileData::Instance().files[0].actions[0]);
+      std::get<CFileActionDownload>(CUpdateFileData::Instance().files[0].actions[0]);
   EXPECT_EQ(download.locations.front(), c.first_location_after);
   if (c.new_version) {
     ExpectNewVersion(report);

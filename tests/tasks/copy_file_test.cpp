@@ -67,8 +67,9 @@ TEST_F(CopyFileTest, CopiesIntoNewFoldersWithProgressAndTheSourceTime) {
   std::vector<std::string> kinds;
   for (const ChangeRecord& change : journal_.Changes()) {
     kinds.push_back(DescribeChange(change).substr(0, DescribeChange(change).find(':')));
-    if (change.kind == ChangeKind::kTemporaryFile) {
-      EXPECT_EQ(change.path.rfind(folder_ / "app/bin/deep/.velmora-", 0), 0u) << change.path;
+    if (const auto* temporary = std::get_if<TemporaryFileChange>(&change)) {
+      EXPECT_EQ(temporary->path.rfind(folder_ / "app/bin/deep/.velmora-", 0), 0u)
+          << temporary->path;
     }
   }
   EXPECT_EQ(kinds, (std::vector<std::string>{"folder created", "folder created", "file created",

@@ -36,7 +36,7 @@ TEST_F(DownloadTest, NothingToDownloadCompletesAtOnce) {
        [] {
          CFileData file;
          file.name = "b.bin";
-         file.actions.push_back(std::make_unique<CFileActionDelete>());
+         file.actions.push_back(CFileActionDelete{});
          Data().files.push_back(std::move(file));
        }},
   };

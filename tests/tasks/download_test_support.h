@@ -92,16 +92,16 @@ class DownloadTest : public ::testing::Test {
     file.location = "/opt/app/" + name;
     file.hash = hash;
     file.update_needed = needed;
-    auto action = std::make_unique<CFileActionDownload>();
-    action->locations = std::move(locations);
-    action->destination = InTemp(FileNameOf(name));
-    action->temporary = true;
+    CFileActionDownload action;
+    action.locations = std::move(locations);
+    action.destination = InTemp(FileNameOf(name));
+    action.temporary = true;
     file.actions.push_back(std::move(action));
     Data().files.push_back(std::move(file));
     return Data().files.back();
   }
   static CFileActionDownload& DownloadOf(CFileData& file) {
-    return static_cast<CFileActionDownload&>(*file.actions.front());
+    return std::get<CFileActionDownload>(file.actions.front());
   }
 
   // Starts the task as the update process does.

@@ -266,9 +266,10 @@ TEST_F(InstallFilesTest, UnzipsWithOneUnitPerEntry) {
   // Each entry's temporary file was recorded before it was made.
   std::size_t temporary = 0;
   for (const ChangeRecord& change : journal_.Changes()) {
-    if (change.kind != ChangeKind::kTemporaryFile) continue;
+    const auto* made = std::get_if<TemporaryFileChange>(&change);
+    if (!made) continue;
     ++temporary;
-    EXPECT_EQ(change.path.rfind(folder_ / "app/docs/.velmora-", 0), 0u) << change.path;
+    EXPECT_EQ(made->path.rfind(folder_ / "app/docs/.velmora-", 0), 0u) << made->path;
   }
   EXPECT_EQ(temporary, 6u);
 
@@ -290,7 +291,8 @@ TEST_F(InstallFilesTest, AFailedUnzipIsUndoneWithoutFailures) {
 
   std::vector<std::string> folders;
   for (const ChangeRecord& change : journal_.Changes())
-    if (change.kind == ChangeKind::kFolderCreated) folders.push_back(change.path);
+    if (const auto* folder = std::get_if<FolderCreatedChange>(&change))
+      folders.push_back(folder->path);
   EXPECT_EQ(folders, std::vector<std::string>{folder_ / "app/bz"});
   EXPECT_TRUE(journal_.Rollback().empty());
   EXPECT_EQ(Snapshot(folder_ / "app"), before);

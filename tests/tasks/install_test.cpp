@@ -438,10 +438,10 @@ TEST_F(InstallRollbackTest, ACancelledInstallationIsRolledBack) {
   };
   // The installer waits for a program after it has copied the files.
   auto& actions = CUpdateFileData::Instance().files[0].actions;
-  auto run = std::make_unique<CFileActionRun>();
-  run->location = "/bin/sleep";
-  run->parameters = "30";
-  run->wait = true;
+  CFileActionRun run;
+  run.location = "/bin/sleep";
+  run.parameters = "30";
+  run.wait = true;
   actions.insert(actions.begin() + 3, std::move(run));
   const Tree before = Machine();
 

@@ -120,8 +120,8 @@ inline CFileData& AddFile(const std::string& name, bool needed = true) {
 
 template <typename Action>
 Action& AddAction(CFileData& file) {
-  file.actions.push_back(std::make_unique<Action>());
-  return static_cast<Action&>(*file.actions.back());
+  file.actions.push_back(Action{});
+  return std::get<Action>(file.actions.back());
 }
 
 inline void AddCopy(CFileData& file, const std::string& from, const std::string& to,

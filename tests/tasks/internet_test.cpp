@@ -17,6 +17,7 @@
 #include "updater/tasks/net/http_request.h"
 #include "updater/tasks/net/proxy_credentials.h"
 #include "updater/tasks/net/proxy_resolver.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 

@@ -15,14 +15,6 @@
 
 namespace {
 
-ChangeRecord Change(ChangeKind kind, std::string path, std::string backup = {}) {
-  ChangeRecord change;
-  change.kind = kind;
-  change.path = std::move(path);
-  change.backup = std::move(backup);
-  return change;
-}
-
 std::string ReadUtf16File(const std::string& path) {
   std::string bytes = platform::ReadFile(path, 1 << 20).value_or("");
   if (bytes.size() < 2 || bytes.substr(0, 2) != "\xff\xfe") return "<no byte-order mark>";
@@ -37,10 +29,10 @@ TEST(RestoreInfo, WritesTheFormatByteForByte) {
   info.version = "1.2";
   info.sections = {{"app", "1.2"}, {"plug & play", "0.9"}};
   info.actions = {
-      {RestoreActionKind::kCopy, "/tmp/rollback/00001_app", "/opt/app/app"},
-      {RestoreActionKind::kDelete, "/opt/app/new \"quoted\".txt", ""},
-      {RestoreActionKind::kRegistry, "HKEY_CURRENT_USER\\Software\\A<B>\\Path", "sz \"/opt\""},
-      {RestoreActionKind::kUnregister, "/opt/app/c.so", ""},
+      RestoreCopy{"/tmp/rollback/00001_app", "/opt/app/app"},
+      RestoreDelete{"/opt/app/new \"quoted\".txt"},
+      RestoreRegistry{"HKEY_CURRENT_USER\\Software\\A<B>\\Path", "sz \"/opt\""},
+      RestoreUnregister{"/opt/app/c.so"},
   };
   const std::string expected =
       "<RESTOREINFO version=\"1.2\">\r\n"
@@ -92,26 +84,18 @@ TEST(RestoreInfo, AnEmptyJournalGivesAnEmptyActionsElement) {
 }
 
 TEST(RestoreInfo, EveryRecordedChangeHasItsAction) {
-  ChangeRecord replaced = Change(ChangeKind::kFileReplaced, "/opt/app/app", "/tmp/rb/00001_app");
-  ChangeRecord created = Change(ChangeKind::kFileCreated, "/opt/app/new");
-  ChangeRecord folder = Change(ChangeKind::kFolderCreated, "/opt/app/plugins");
-  ChangeRecord ini = Change(ChangeKind::kIniValue, "/opt/app/app.ini");
-  ChangeRecord key;
-  key.kind = ChangeKind::kRegistryKeyCreated;
-  key.subkey = "Software\\Vendor";
-  ChangeRecord value = key;
-  value.kind = ChangeKind::kRegistryValue;
-  value.value_name = "Count";
-  value.old_value = platform::RegistryValue::Dword(12);
-  ChangeRecord new_value = value;
-  new_value.old_value.reset();
-  new_value.root = platform::RegistryRoot::kLocalMachine;
-  new_value.subkey = "";
-  new_value.value_name = "";
-  ChangeRecord registration = Change(ChangeKind::kRegistration, "/opt/app/c.so");
+  FileReplacedChange replaced{"/opt/app/app", "/tmp/rb/00001_app"};
+  FileCreatedChange created{"/opt/app/new"};
+  FolderCreatedChange folder{"/opt/app/plugins"};
+  IniValueChange ini{"/opt/app/app.ini", {}, {}, std::nullopt};
+  RegistryKeyCreatedChange key{platform::RegistryRoot::kCurrentUser, "Software\\Vendor"};
+  RegistryValueChange value{key.root, key.subkey, "Count", platform::RegistryValue::Dword(12)};
+  RegistryValueChange new_value{platform::RegistryRoot::kLocalMachine, "", "", std::nullopt};
+  RegistrationChange registration{"/opt/app/c.so"};
+  TemporaryFileChange temporary{"/opt/app/.velmora-1.tmp"};
 
-  auto actions =
-      RestoreActionsOf({replaced, created, folder, ini, key, value, new_value, registration});
+  auto actions = RestoreActionsOf(
+      {replaced, created, folder, ini, key, value, new_value, registration, temporary});
   std::string lines;
   for (const auto& action : actions) lines += RestoreActionLine(action);
   EXPECT_EQ(lines,
@@ -139,7 +123,7 @@ TEST(RestoreInfo, IsBuiltFromTheSettingsTheSectionsAndTheJournal) {
   EXPECT_EQ(info.version, "3.1");
   EXPECT_EQ(info.sections, (std::vector<InstalledSection>{{"core", "3.1"}, {"help", "1.0"}}));
   ASSERT_EQ(info.actions.size(), 1u);
-  EXPECT_EQ(info.actions[0].first, folder / "made.txt");
+  EXPECT_EQ(std::get<RestoreDelete>(info.actions[0]).location, folder / "made.txt");
 
   ASSERT_TRUE(WriteRestoreInfo(info, folder / "restoreinfo.xml"));
   std::string text = ReadUtf16File(folder / "restoreinfo.xml");

@@ -152,15 +152,15 @@ TEST_F(SelfUpdateTest, AddsTheRecordAfterTheFilesAndTheActionAfterTheUpdateFiles
   EXPECT_EQ(record.hash, kDigest);
   EXPECT_TRUE(record.update_needed);
   ASSERT_EQ(record.actions.size(), 2u);
-  ASSERT_EQ(record.actions[0]->type, kFileActionDownload);
-  const auto& download = static_cast<const CFileActionDownload&>(*record.actions[0]);
+  ASSERT_EQ(FileActionTypeName(record.actions[0]), kFileActionDownload);
+  const auto& download = std::get<CFileActionDownload>(record.actions[0]);
   EXPECT_EQ(download.locations, std::vector<std::string>{kLocation});
   EXPECT_EQ(download.destination, folder_ / "tmp/updater_temp_App/1.0/new_updater.exe");
   // The digest is that of the download itself, which is copied unchanged.
   EXPECT_EQ(download.md5, kDigest);
   EXPECT_TRUE(download.temporary);
-  ASSERT_EQ(record.actions[1]->type, kFileActionCopy);
-  const auto& copy = static_cast<const CFileActionCopy&>(*record.actions[1]);
+  ASSERT_EQ(FileActionTypeName(record.actions[1]), kFileActionCopy);
+  const auto& copy = std::get<CFileActionCopy>(record.actions[1]);
   EXPECT_EQ(copy.old_location, download.destination);
   EXPECT_EQ(copy.new_location, Staged());
   EXPECT_TRUE(copy.overwrite);
@@ -187,7 +187,7 @@ TEST_F(SelfUpdateTest, ALaterCallReplacesTheEarlierRecordAndAction) {
   ASSERT_EQ(Prepare(Offer("0.8.1.7", "https://other.example/u2")), SelfUpdateOutcome::kPrepared);
   ASSERT_EQ(SelfUpdateRecords(), 1u);
   ASSERT_EQ(OnClose().size(), 1u);
-  const auto& download = static_cast<const CFileActionDownload&>(*data_.files[0].actions[0]);
+  const auto& download = std::get<CFileActionDownload>(data_.files[0].actions[0]);
   EXPECT_EQ(download.locations, std::vector<std::string>{"https://other.example/u2"});
 }
 
@@ -196,7 +196,7 @@ TEST_F(SelfUpdateTest, AValueTheDescriptionLeavesOutKeepsTheEarlierOne) {
   // A LOCATION before VERSION is not read: the earlier location stays.
   ASSERT_EQ(Prepare(Description("<LOCATION>https://ignored/</LOCATION><VERSION>0.9</VERSION>")),
             SelfUpdateOutcome::kPrepared);
-  const auto& download = static_cast<const CFileActionDownload&>(*data_.files[0].actions[0]);
+  const auto& download = std::get<CFileActionDownload>(data_.files[0].actions[0]);
   EXPECT_EQ(download.locations, std::vector<std::string>{kLocation});
 }
 
@@ -323,8 +323,8 @@ TEST_P(SelfUpdateDownloadNameTest, StaysAFreeNameInTheUpdatersTemporaryFolder) {
   CUpdateFileData data;
   for (const std::string& other : c.other_downloads) {
     CFileData& file = data.files.emplace_back();
-    auto download = std::make_unique<CFileActionDownload>();
-    download->destination = updater_temp + other;
+    CFileActionDownload download;
+    download.destination = updater_temp + other;
     file.actions.push_back(std::move(download));
   }
   EXPECT_EQ(SelfUpdateDownloadName(c.location, data, updater_temp), c.expected);

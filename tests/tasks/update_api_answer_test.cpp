@@ -167,18 +167,18 @@ INSTANTIATE_TEST_SUITE_P(
 CFileData FileWithDownload(bool needed, std::vector<std::string> locations) {
   CFileData file;
   file.update_needed = needed;
-  file.actions.push_back(std::make_unique<CFileActionCopy>());
-  auto first = std::make_unique<CFileActionDownload>();
-  first->locations = std::move(locations);
+  file.actions.push_back(CFileActionCopy{});
+  CFileActionDownload first;
+  first.locations = std::move(locations);
   file.actions.push_back(std::move(first));
-  auto second = std::make_unique<CFileActionDownload>();
-  second->locations = {"https://second.test/f"};
+  CFileActionDownload second;
+  second.locations = {"https://second.test/f"};
   file.actions.push_back(std::move(second));
   return file;
 }
 
 const std::vector<std::string>& Locations(const CFileData& file, std::size_t action) {
-  return static_cast<const CFileActionDownload&>(*file.actions[action]).locations;
+  return std::get<CFileActionDownload>(file.actions[action]).locations;
 }
 
 TEST(ApplyUpdateApiAnswerTest, HasUpdateTrueSetsVersionAndFirstLocationOfNeededFiles) {

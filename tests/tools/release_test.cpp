@@ -348,13 +348,13 @@ class ReleaseBuilderTest : public ::testing::Test {
       out << "file " << f.name << "|" << f.location << "|" << f.version << "|" << f.date << "|"
           << f.hash << "|" << f.check << "|" << f.section << "\n";
       for (const auto& a : f.actions) {
-        out << "  " << a->type;
-        if (auto* d = dynamic_cast<const CFileActionDownload*>(a.get())) {
+        out << "  " << FileActionTypeName(a);
+        if (auto* d = std::get_if<CFileActionDownload>(&a)) {
           for (const auto& l : d->locations) out << " " << l;
           out << " -> " << d->destination << " " << d->temporary;
-        } else if (auto* c = dynamic_cast<const CFileActionCopy*>(a.get())) {
+        } else if (auto* c = std::get_if<CFileActionCopy>(&a)) {
           out << " " << c->old_location << " -> " << c->new_location << " " << c->overwrite;
-        } else if (auto* r = dynamic_cast<const CFileActionDelete*>(a.get())) {
+        } else if (auto* r = std::get_if<CFileActionDelete>(&a)) {
           out << " " << r->location << " " << r->ask_user;
         }
         out << "\n";
@@ -379,8 +379,8 @@ class ReleaseBuilderTest : public ::testing::Test {
     EXPECT_EQ(file->date, "");
     EXPECT_EQ(file->section, section);
     ASSERT_EQ(file->actions.size(), 2u);
-    auto* download = dynamic_cast<const CFileActionDownload*>(file->actions[0].get());
-    auto* copy = dynamic_cast<const CFileActionCopy*>(file->actions[1].get());
+    auto* download = std::get_if<CFileActionDownload>(&file->actions[0]);
+    auto* copy = std::get_if<CFileActionCopy>(&file->actions[1]);
     ASSERT_NE(download, nullptr);
     ASSERT_NE(copy, nullptr);
     ASSERT_EQ(download->locations.size(), 1u);
@@ -405,7 +405,7 @@ class ReleaseBuilderTest : public ::testing::Test {
     EXPECT_EQ(file->check, "hash");
     EXPECT_EQ(file->section, section);
     ASSERT_EQ(file->actions.size(), 1u);
-    auto* remove = dynamic_cast<const CFileActionDelete*>(file->actions[0].get());
+    auto* remove = std::get_if<CFileActionDelete>(&file->actions[0]);
     ASSERT_NE(remove, nullptr);
     EXPECT_EQ(remove->location, app_ + relative);
     EXPECT_FALSE(remove->ask_user);
@@ -454,8 +454,8 @@ TEST_F(ReleaseBuilderTest, WritesAnUpdateFileTheUpdaterReadsBack) {
 
   ASSERT_EQ(data.files.size(), 8u);
   // Deletions come first.
-  EXPECT_EQ(data.files[0].actions.at(0)->type, "delete");
-  EXPECT_EQ(data.files[1].actions.at(0)->type, "delete");
+  EXPECT_EQ(FileActionTypeName(data.files[0].actions.at(0)), "delete");
+  EXPECT_EQ(FileActionTypeName(data.files[1].actions.at(0)), "delete");
   ExpectRemoved("bin/old.dll", "bin");
   ExpectRemoved("docs/guide/gone.html", "docs");
   std::set<std::string> destinations;
@@ -504,7 +504,7 @@ TEST_F(ReleaseBuilderTest, GeneralChoicesSectionsAndFileChecks) {
   for (const CFileData& file : data.files) {
     SCOPED_TRACE(file.name);
     EXPECT_EQ(file.section, "Velmora");
-    if (file.actions.at(0)->type == "delete") continue;
+    if (FileActionTypeName(file.actions.at(0)) == "delete") continue;
     EXPECT_EQ(file.check, "date");
     EXPECT_EQ(file.date, GetFileDate(next_ + "/" + file.name));
   }

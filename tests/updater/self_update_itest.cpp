@@ -250,7 +250,7 @@ TEST(SelfUpdateHandOff, TheCarriedCopyProgramReplacesOrLeavesTheOldProgram) {
     // What the install leaves: the copy program and, after its copy action,
     // the staged program.
     ASSERT_TRUE(WriteCopyProgram(temp, EmbeddedCopyProgram()).ok());
-    const auto& copy = static_cast<const CFileActionCopy&>(*data.files.back().actions[1]);
+    const auto& copy = std::get<CFileActionCopy>(data.files.back().actions[1]);
     if (c.staged) platform::WriteFileAtomic(copy.new_location, "new build");
 
     // The ONCLOSE action, started as the update process starts it.

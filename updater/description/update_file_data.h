@@ -8,7 +8,9 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 // Capacities of the lists. The reader refuses an update file that would
@@ -57,19 +59,7 @@ inline constexpr char kFileActionUnzip[] = "unzip";
 inline constexpr char kFileActionSetFileAttr[] = "setfileattr";
 inline constexpr char kFileActionRegister[] = "register";
 
-// The start of every file action: its type name. Look at `type`, then cast to
-// the record of that type.
-struct CFileAction {
-  explicit CFileAction(std::string type_name) : type(std::move(type_name)) {}
-  virtual ~CFileAction() = default;
-  CFileAction(const CFileAction&) = default;
-  CFileAction& operator=(const CFileAction&) = default;
-
-  std::string type;
-};
-
-struct CFileActionDownload : CFileAction {
-  CFileActionDownload() : CFileAction(kFileActionDownload) {}
+struct CFileActionDownload {
   std::vector<std::string> locations;  // at most kMaxDownloadLocations, in document order
   std::string destination;             // "" when there is no location
   bool temporary = false;              // the reader sets it on every download
@@ -79,28 +69,24 @@ struct CFileActionDownload : CFileAction {
   std::string md5;
 };
 
-struct CFileActionCopy : CFileAction {
-  CFileActionCopy() : CFileAction(kFileActionCopy) {}
+struct CFileActionCopy {
   std::string old_location;
   std::string new_location;
   bool overwrite = false;
 };
 
-struct CFileActionDelete : CFileAction {
-  CFileActionDelete() : CFileAction(kFileActionDelete) {}
+struct CFileActionDelete {
   std::string location;
   bool ask_user = false;
 };
 
-struct CFileActionRun : CFileAction {
-  CFileActionRun() : CFileAction(kFileActionRun) {}
+struct CFileActionRun {
   std::string location;
   std::string parameters;
   bool wait = false;
 };
 
-struct CFileActionUnzip : CFileAction {
-  CFileActionUnzip() : CFileAction(kFileActionUnzip) {}
+struct CFileActionUnzip {
   std::string location;
   std::string destination;
 };
@@ -113,17 +99,24 @@ inline constexpr std::uint32_t kFileAttributeArchive = 0x20;
 inline constexpr std::uint32_t kFileAttributeNormal = 0x80;
 inline constexpr std::uint32_t kFileAttributeCompressed = 0x800;
 
-struct CFileActionSetFileAttr : CFileAction {
-  CFileActionSetFileAttr() : CFileAction(kFileActionSetFileAttr) {}
+struct CFileActionSetFileAttr {
   std::string location;
   std::uint32_t attributes = kFileAttributeNormal;
 };
 
-struct CFileActionRegister : CFileAction {
-  CFileActionRegister() : CFileAction(kFileActionRegister) {}
+struct CFileActionRegister {
   std::string location;
   bool ask_user = true;
 };
+
+// One ACTION of a FILE. Handle it with std::visit and an Overloaded set
+// (updater/core/overloaded.h), so that every kind is handled.
+using FileAction =
+    std::variant<CFileActionDownload, CFileActionCopy, CFileActionDelete, CFileActionRun,
+                 CFileActionUnzip, CFileActionSetFileAttr, CFileActionRegister>;
+
+// The type name of an action as the update file writes it ("copy").
+std::string_view FileActionTypeName(const FileAction& action);
 
 // One FILE: the installed file, how it is found out of date, and its actions.
 struct CFileData {
@@ -132,10 +125,10 @@ struct CFileData {
   std::string version;
   std::string date;
   std::string hash;
-  std::string check;                                  // "version", "date", "datetime" or "hash"
-  std::string section;                                // name of the section the file belongs to
-  std::vector<std::unique_ptr<CFileAction>> actions;  // at most kMaxFileActions
-  bool update_needed = true;                          // set by the check-version task
+  std::string check;                // "version", "date", "datetime" or "hash"
+  std::string section;              // name of the section the file belongs to
+  std::vector<FileAction> actions;  // at most kMaxFileActions
+  bool update_needed = true;        // set by the check-version task
 };
 
 // One INI item: a value to write into an INI file.

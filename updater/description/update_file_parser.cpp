@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <utility>
 
 #include "platform/file_system.h"
@@ -378,10 +379,10 @@ class UpdateFileReader {
       if (item.bitmap.empty()) continue;
       std::string file_name = FileNameOf(item.bitmap);
       if (!IsUsableFileName(file_name)) return Fail("popup bitmap has no usable file name");
-      auto download = std::make_unique<CFileActionDownload>();
-      download->locations.push_back(item.bitmap);
-      download->destination = InUpdaterTemp(file_name);
-      download->temporary = true;
+      CFileActionDownload download;
+      download.locations.push_back(item.bitmap);
+      download.destination = InUpdaterTemp(file_name);
+      download.temporary = true;
       bitmaps.actions.push_back(std::move(download));
     }
     if (data_.files.size() >= kMaxFiles) return Fail("too many files");
@@ -502,74 +503,72 @@ class UpdateFileReader {
 
   // Reads one file ACTION into the file; an ACTION of another type is ignored.
   bool ReadFileAction(const std::string& type, CFileData& file) {
-    std::unique_ptr<CFileAction> action;
-    bool known = true;
+    std::optional<FileAction> action;
     doc_.EnterElement();
     bool ok = true;
     if (type == kFileActionDownload) {
-      ok = ReadDownload(action);
+      CFileActionDownload download;
+      ok = ReadDownload(download);
+      action = std::move(download);
     } else if (type == kFileActionCopy) {
-      auto copy = std::make_unique<CFileActionCopy>();
-      ok = Required("OLDLOCATION", Kind::kPath, copy->old_location,
+      CFileActionCopy copy;
+      ok = Required("OLDLOCATION", Kind::kPath, copy.old_location,
                     "file copy old location not found") &&
-           Required("NEWLOCATION", Kind::kPath, copy->new_location,
+           Required("NEWLOCATION", Kind::kPath, copy.new_location,
                     "file copy new location not found") &&
-           Boolean("OVERWRITE", "false", true, copy->overwrite);
+           Boolean("OVERWRITE", "false", true, copy.overwrite);
       action = std::move(copy);
     } else if (type == kFileActionDelete) {
-      auto remove = std::make_unique<CFileActionDelete>();
-      ok = Required("LOCATION", Kind::kPath, remove->location, "file delete location not found") &&
-           Boolean("ASKUSER", "false", true, remove->ask_user);
+      CFileActionDelete remove;
+      ok = Required("LOCATION", Kind::kPath, remove.location, "file delete location not found") &&
+           Boolean("ASKUSER", "false", true, remove.ask_user);
       action = std::move(remove);
     } else if (type == kFileActionRun) {
-      auto run = std::make_unique<CFileActionRun>();
-      ok = Required("LOCATION", Kind::kPath, run->location,
+      CFileActionRun run;
+      ok = Required("LOCATION", Kind::kPath, run.location,
                     "file run (execute) location not found") &&
-           Child("PARAMETERS", Kind::kText, run->parameters) &&
-           Boolean("WAIT", "false", false, run->wait);
+           Child("PARAMETERS", Kind::kText, run.parameters) &&
+           Boolean("WAIT", "false", false, run.wait);
       action = std::move(run);
     } else if (type == kFileActionUnzip) {
-      auto unzip = std::make_unique<CFileActionUnzip>();
-      ok = Required("LOCATION", Kind::kPath, unzip->location, "file unzip location not found") &&
-           Required("DESTINATION", Kind::kPath, unzip->destination,
+      CFileActionUnzip unzip;
+      ok = Required("LOCATION", Kind::kPath, unzip.location, "file unzip location not found") &&
+           Required("DESTINATION", Kind::kPath, unzip.destination,
                     "file unzip destination not found");
       action = std::move(unzip);
     } else if (type == kFileActionSetFileAttr) {
-      auto attr = std::make_unique<CFileActionSetFileAttr>();
+      CFileActionSetFileAttr attr;
       bool has_attributes = false;
       std::string attributes;
-      ok = Required("LOCATION", Kind::kPath, attr->location,
+      ok = Required("LOCATION", Kind::kPath, attr.location,
                     "file set attributes location not found") &&
            Child("ATTRIBUTES", Kind::kText, attributes, &has_attributes);
-      if (has_attributes) attr->attributes = AttributesOf(ToLower(attributes));
+      if (has_attributes) attr.attributes = AttributesOf(ToLower(attributes));
       action = std::move(attr);
     } else if (type == kFileActionRegister) {
-      auto reg = std::make_unique<CFileActionRegister>();
-      ok = Required("LOCATION", Kind::kPath, reg->location, "file register location not found") &&
-           Boolean("ASKUSER", "true", false, reg->ask_user, From::kPrevious);
+      CFileActionRegister reg;
+      ok = Required("LOCATION", Kind::kPath, reg.location, "file register location not found") &&
+           Boolean("ASKUSER", "true", false, reg.ask_user, From::kPrevious);
       action = std::move(reg);
-    } else {
-      known = false;
     }
     doc_.LeaveElement();
-    if (!ok || !known) return ok;
+    if (!ok || !action) return ok;
     if (file.actions.size() >= kMaxFileActions) return Fail("too many file actions");
-    file.actions.push_back(std::move(action));
+    file.actions.push_back(std::move(*action));
     return true;
   }
 
-  bool ReadDownload(std::unique_ptr<CFileAction>& out) {
-    auto download = std::make_unique<CFileActionDownload>();
+  bool ReadDownload(CFileActionDownload& download) {
     while (doc_.FindElement("LOCATION")) {
-      if (download->locations.size() >= kMaxDownloadLocations)
+      if (download.locations.size() >= kMaxDownloadLocations)
         return Fail("too many download locations");
       std::string location;
       if (!Substitute(doc_.GetContentText(), Kind::kLocation, location)) return false;
-      download->locations.push_back(std::move(location));
+      download.locations.push_back(std::move(location));
     }
     // Without a location there is nothing to download and no destination.
-    if (!download->locations.empty()) {
-      const std::string file_name = FileNameOf(download->locations.front());
+    if (!download.locations.empty()) {
+      const std::string file_name = FileNameOf(download.locations.front());
       bool has_destination = false;
       std::string destination;
       if (!Child("DESTINATION", Kind::kPath, destination, &has_destination)) return false;
@@ -590,10 +589,9 @@ class UpdateFileReader {
         if (!IsUsableFileName(file_name)) return Fail("download location has no usable file name");
         destination = InUpdaterTemp(file_name);
       }
-      download->destination = std::move(destination);
+      download.destination = std::move(destination);
     }
-    download->temporary = true;
-    out = std::move(download);
+    download.temporary = true;
     return true;
   }
 

@@ -13,6 +13,7 @@
 #include "updater/description/installed_sections.h"
 #include "updater/description/update_file_data.h"
 #include "updater/process/event_loop.h"
+#include "updater/process/task_steps.h"
 
 namespace {
 
@@ -292,64 +293,20 @@ void CUpdateProcess::StartTask(TaskId task, bool next) {
     PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kFinish, 0));
     return;
   }
-  const CUpdateFileData& data = CUpdateFileData::Instance();
-  switch (task_) {
-    case TaskId::kCheckVersion:
-      Log("starting task: TASK_CHECKVERSION");
-      Announce(task_);
-      StartTaskThread(task_);
-      break;
-    case TaskId::kHtmlMessage:
-      Log("starting task: TASK_HTMLMESSAGE");
-      if (data.html_message_url.empty()) {
-        PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kHtmlMessage, 0));
-      } else {
-        HandleEvents("BEFOREHTMLMESSAGE");
-        Announce(task_);
-      }
-      break;
-    case TaskId::kLicense:
-      Log("starting task: TASK_LICENSE");
-      if (data.license.empty()) {
-        PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kLicense, 0));
-      } else {
-        HandleEvents("BEFORELICENSE");
-        Announce(task_);
-      }
-      break;
-    case TaskId::kSelectUpdate:
-      Log("starting task: TASK_SELECTUPDATE");
-      if (data.sections.empty()) {
-        PostToProcess(MakeMessage(MessageId::kTaskComplete, TaskId::kSelectUpdate, 0));
-      } else {
-        HandleEvents("BEFORESELECTUPDATE");
-        Announce(task_);
-      }
-      break;
-    case TaskId::kDownload:
-      Log("starting task: TASK_DOWNLOAD");
-      HandleEvents("BEFOREDOWNLOAD");
-      Announce(task_);
-      StartTaskThread(task_);
-      break;
-    case TaskId::kInstall:
-      Log("starting task: TASK_INSTALL");
-      HandleEvents("BEFOREINSTALL");
-      Announce(task_);
-      StartTaskThread(task_);
-      break;
-    case TaskId::kRollback:
-      // The rollback is a real task: it undoes what the installation did and
-      // completes like the others, so every mode can end the run after it.
-      Log("starting task: TASK_ROLLBACK");
-      install_done_ = false;
-      HandleEvents("BEFOREROLLBACK");
-      Announce(task_);
-      StartTaskThread(task_);
-      break;
-    default:
-      break;
+  const TaskStep* step = FindTaskStep(task_);
+  if (!step || !step->started) return;
+  Log(std::string("starting task: ") + step->log_name);
+  // The rollback is a real task: it undoes what the installation did and
+  // completes like the others, so every mode can end the run after it.
+  if (task_ == TaskId::kRollback) install_done_ = false;
+  if (step->Interactive() && !step->shows(CUpdateFileData::Instance())) {
+    // Nothing to show: the page is passed over.
+    PostToProcess(MakeMessage(MessageId::kTaskComplete, task_, 0));
+    return;
   }
+  if (step->before_event) HandleEvents(step->before_event);
+  Announce(task_);
+  if (step->has_thread) StartTaskThread(task_);
 }
 
 void CUpdateProcess::StartTaskThread(TaskId task) {
@@ -403,9 +360,23 @@ void CUpdateProcess::OnTaskComplete(TaskId task, std::int64_t result) {
       abandoned_tasks_.push_back(std::move(task_thread_));
     }
   }
+  const TaskStep* step = FindTaskStep(task);
+  if (!step) {
+    Forward(MakeMessage(MessageId::kTaskComplete, task, result));
+    return;
+  }
+  if (task == TaskId::kSelectUpdate) CheckSelectedSections();
+  if (task == TaskId::kInstall && install_error_) {
+    // Some workers go on after an error and complete the task anyway. The
+    // installation is not finished: the interface already has the error and
+    // chooses what follows (the rollback), so the completion is not passed on
+    // and the events after the installation do not run.
+    Log("task ended after an error: TASK_INSTALL");
+    return;
+  }
+  Log(std::string("task ready: ") + step->log_name);
   switch (task) {
     case TaskId::kInit:
-      Log("task ready: TASK_INIT");
       ChangeMode(CUpdaterSettings::Instance().Values().run_mode);
       if (!interface_) {
         // Nothing would drive the tasks: end the run in order.
@@ -415,53 +386,19 @@ void CUpdateProcess::OnTaskComplete(TaskId task, std::int64_t result) {
         PostToProcess(MakeMessage(MessageId::kQuit));
       }
       break;
-    case TaskId::kCheckVersion:
-      Log("task ready: TASK_CHECKVERSION");
-      HandleEvents("ONNEWVERSION");
-      break;
-    case TaskId::kHtmlMessage:
-      Log("task ready: TASK_HTMLMESSAGE");
-      HandleEvents("AFTERHTMLMESSAGE");
-      StartNextTask();
-      break;
-    case TaskId::kLicense:
-      Log("task ready: TASK_LICENSE");
-      HandleEvents("AFTERLICENSE");
-      StartNextTask();
-      break;
-    case TaskId::kSelectUpdate:
-      CheckSelectedSections();
-      Log("task ready: TASK_SELECTUPDATE");
-      HandleEvents("AFTERSELECTUPDATE");
-      StartNextTask();
-      break;
-    case TaskId::kDownload:
-      Log("task ready: TASK_DOWNLOAD");
-      HandleEvents("AFTERDOWNLOAD");
-      break;
     case TaskId::kInstall:
-      if (install_error_) {
-        // Some workers go on after an error and complete the task anyway. The
-        // installation is not finished: the interface already has the error
-        // and chooses what follows (the rollback), so the completion is not
-        // passed on and the events after the installation do not run.
-        Log("task ended after an error: TASK_INSTALL");
-        return;
-      }
-      Log("task ready: TASK_INSTALL");
       install_done_ = true;
-      HandleEvents("AFTERINSTALL");
       break;
     case TaskId::kRollback:
-      Log("task ready: TASK_ROLLBACK");
       install_done_ = false;
       rollback_done_ = true;
       rollback_failures_ = result;
-      HandleEvents("AFTERROLLBACK");
       break;
     default:
       break;
   }
+  if (step->after_event) HandleEvents(step->after_event);
+  if (step->moves_on) StartNextTask();
   Forward(MakeMessage(MessageId::kTaskComplete, task, result));
 }
 

@@ -10,9 +10,8 @@
 namespace {
 
 const CFileActionDownload* FirstDownload(const CFileData& file) {
-  for (const auto& action : file.actions)
-    if (action->type == kFileActionDownload)
-      return static_cast<const CFileActionDownload*>(action.get());
+  for (const FileAction& action : file.actions)
+    if (const auto* download = std::get_if<CFileActionDownload>(&action)) return download;
   return nullptr;
 }
 

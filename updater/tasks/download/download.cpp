@@ -15,6 +15,7 @@
 #include "updater/process/temporary_update_files.h"
 #include "updater/tasks/download/download_rules.h"
 #include "updater/tasks/net/internet.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 
@@ -41,8 +42,8 @@ bool IsTemporaryLocation(const std::string& path) {
 }
 
 int Percent(std::int64_t part, std::int64_t whole) {
-  if (whole <= 0) return 100;
-  return static_cast<int>(std::clamp<std::int64_t>(part * 100 / whole, 0, 100));
+  if (whole <= 0) return kFullPercent;
+  return PercentOf(part, whole);
 }
 
 }  // namespace
@@ -113,9 +114,10 @@ void CDownload::StartWork() {
   resume_ = data.resume_downloads;
   for (const CFileData& file : data.files) {
     if (!file.update_needed) continue;
-    for (const auto& action : file.actions) {
-      if (!action || action->type != kFileActionDownload) continue;
-      const auto& download = static_cast<const CFileActionDownload&>(*action);
+    for (const FileAction& action : file.actions) {
+      const auto* found = std::get_if<CFileActionDownload>(&action);
+      if (!found) continue;
+      const CFileActionDownload& download = *found;
       if (candidates_.size() >= kMaxDownloadEntries) {
         Log("CDownload: more than " + std::to_string(kMaxDownloadEntries) +
             " downloads are refused");
@@ -279,8 +281,8 @@ void CDownload::PostProgress(int item_percent, int total_percent) {
 }
 
 void CDownload::Complete() {
-  PostToOwner(MakeMessage(MessageId::kItemProgress, 100, 0, item_text_));
-  PostToOwner(MakeMessage(MessageId::kTotalProgress, 100));
+  PostToOwner(MakeMessage(MessageId::kItemProgress, kFullPercent, 0, item_text_));
+  PostToOwner(MakeMessage(MessageId::kTotalProgress, kFullPercent));
   Finish(MakeMessage(MessageId::kTaskComplete, TaskId::kDownload));
 }
 

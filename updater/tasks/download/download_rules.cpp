@@ -6,25 +6,6 @@
 #include "platform/clock.h"
 #include "platform/file_system.h"
 
-int SizeWeight(std::int64_t length) {
-  if (length <= 0) return 0;
-  if (length <= 1048576) return 10;
-  if (length <= 2621440) return 20;
-  if (length <= 5242880) return 30;
-  if (length <= 10485760) return 40;
-  return 50;
-}
-
-int ProgressUnits(std::int64_t done, std::int64_t length, int weight) {
-  if (length <= 0 || done <= 0 || weight <= 0) return 0;
-  // done * 100 cannot overflow for any length a file system holds; clamp first.
-  std::int64_t clamped = std::min(done, length);
-  std::int64_t percent =
-      clamped >= (INT64_MAX / 100) ? clamped / (length / 100) : clamped * 100 / length;
-  percent = std::min<std::int64_t>(percent, 100);
-  return static_cast<int>(weight * percent / 100);
-}
-
 namespace {
 
 std::optional<platform::LocalTime> LocalTimeOf(std::int64_t modified) {

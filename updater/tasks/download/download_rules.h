@@ -1,18 +1,13 @@
 #pragma once
-// Small rules of downloads: progress weights and units, the time stamp of
-// resume files, and names taken from URLs.
+// Small rules of downloads: the time stamp of resume files and names taken
+// from URLs. The progress weights are in progress_weights.h.
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
 
-// Size weight of a file of the given length: 0 (no length), 10, 20, 30, 40, 50.
-int SizeWeight(std::int64_t length);
-
-// Progress units of a transfer: weight * min(percent done, 100) / 100, where
-// percent = done * 100 / length. 0 when the length is unknown or not positive.
-int ProgressUnits(std::int64_t done, std::int64_t length, int weight);
+#include "updater/tasks/progress_weights.h"
 
 // The stamp of an unknown modification time.
 inline constexpr std::string_view kUnknownResumeStamp = "19700101000000";

@@ -9,7 +9,7 @@
 #include "platform/file_system.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
-#include "updater/tasks/download/download_rules.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 

@@ -4,11 +4,12 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
+#include "updater/core/overloaded.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_settings.h"
 #include "updater/process/system_process_services.h"
-#include "updater/tasks/download/download_rules.h"
 #include "updater/tasks/install/zip_extractor.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 
@@ -21,37 +22,44 @@ std::int64_t PathSize(const std::string& location) {
       std::min<std::uint64_t>(size, std::numeric_limits<std::int64_t>::max()));
 }
 
-std::int32_t ArchiveEntries(const std::string& location) {
+std::int32_t ArchiveUnits(const std::string& location) {
   CZipExtractor zip;
   if (!zip.Open(platform::NormalizeSeparators(location))) return 0;
-  return static_cast<std::int32_t>(
-      std::min<std::uint64_t>(zip.EntryCount(), std::numeric_limits<std::int32_t>::max()));
+  return static_cast<std::int32_t>(std::min<std::uint64_t>(
+      zip.EntryCount() * kUnzipEntryUnits, std::numeric_limits<std::int32_t>::max()));
 }
 
 }  // namespace
 
-std::int32_t ActionUnits(const CFileAction& action, bool rollback) {
-  const std::string& type = action.type;
-  if (type == kFileActionCopy) {
-    const auto& copy = static_cast<const CFileActionCopy&>(action);
-    return SizeWeight(PathSize(copy.old_location)) +
-           (rollback ? SizeWeight(PathSize(copy.new_location)) : 0);
-  }
-  if (type == kFileActionUnzip) {
-    const auto& unzip = static_cast<const CFileActionUnzip&>(action);
-    return ArchiveEntries(unzip.location) +
-           (rollback ? SizeWeight(PathSize(unzip.destination)) : 0);
-  }
-  if (type == kFileActionDelete || type == kFileActionRegister) return 1 + (rollback ? 1 : 0);
-  if (type == kFileActionRun || type == kFileActionSetFileAttr) return 1;
-  return 0;
+std::int32_t ActionUnits(const FileAction& action, bool rollback) {
+  return std::visit(Overloaded{
+                        [](const CFileActionDownload&) { return kDownloadActionUnits; },
+                        [rollback](const CFileActionCopy& copy) {
+                          return SizeWeight(PathSize(copy.old_location)) +
+                                 (rollback ? SizeWeight(PathSize(copy.new_location)) : 0);
+                        },
+                        [rollback](const CFileActionDelete&) {
+                          return kDeleteUnits + (rollback ? kDeleteBackupUnits : 0);
+                        },
+                        [](const CFileActionRun&) { return kRunUnits; },
+                        [rollback](const CFileActionUnzip& unzip) {
+                          return ArchiveUnits(unzip.location) +
+                                 (rollback ? SizeWeight(PathSize(unzip.destination)) : 0);
+                        },
+                        [](const CFileActionSetFileAttr&) { return kSetFileAttrUnits; },
+                        [rollback](const CFileActionRegister&) {
+                          return kRegisterUnits + (rollback ? kRegisterBackupUnits : 0);
+                        },
+                    },
+                    action);
 }
 
 std::int32_t TotalFileUnits(const CUpdateFileData& data) {
   std::int64_t total = 0;
   for (const CFileData& file : data.files) {
     if (!file.update_needed) continue;
-    for (const auto& action : file.actions) total += ActionUnits(*action, data.enable_rollback);
+    for (const FileAction& action : file.actions)
+      total += ActionUnits(action, data.enable_rollback);
   }
   return static_cast<std::int32_t>(
       std::min<std::int64_t>(total, std::numeric_limits<std::int32_t>::max()));

@@ -14,13 +14,14 @@
 #include "updater/description/update_file_data.h"
 #include "updater/tasks/rollback/change_journal.h"
 
-// Progress units of an action: a copy the size weight of its source (a folder
-// counts with the files below it; 0 when missing), an unzip the number of
-// entries of its archive (0 when it cannot be opened), delete, run,
-// setfileattr and register 1, other types 0. With rollback the backup work
-// is added: an unzip the size weight of its destination, a copy that of its
-// new location, a delete and a register 1 each.
-std::int32_t ActionUnits(const CFileAction& action, bool rollback);
+// Progress units of an action (the weights are in progress_weights.h): a copy
+// the size weight of its source (a folder counts with the files below it; 0
+// when missing), an unzip the number of entries of its archive (0 when it
+// cannot be opened), delete, run, setfileattr and register their units, a
+// download none. With rollback the backup work is added: an unzip the size
+// weight of its destination, a copy that of its new location, a delete and a
+// register their backup units.
+std::int32_t ActionUnits(const FileAction& action, bool rollback);
 // The sum over every file that needs an update, saturated at the int32 limit.
 std::int32_t TotalFileUnits(const CUpdateFileData& data);
 

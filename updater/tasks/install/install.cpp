@@ -13,6 +13,7 @@
 #include "updater/tasks/install/install_files.h"
 #include "updater/tasks/install/install_ini.h"
 #include "updater/tasks/install/install_registry.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 
@@ -252,8 +253,8 @@ void CInstall::OnPartDone(int part) {
     return;
   }
   part_ = part + 1;
-  PostToOwner(MakeMessage(MessageId::kItemProgress, 100, 0, item_));
-  PostToOwner(MakeMessage(MessageId::kTotalProgress, 100, 0));
+  PostToOwner(MakeMessage(MessageId::kItemProgress, kFullPercent, 0, item_));
+  PostToOwner(MakeMessage(MessageId::kTotalProgress, kFullPercent, 0));
   PostToOwner(MakeMessage(MessageId::kTaskComplete, TaskId::kInstall, 0));
   EndThread();
 }
@@ -267,8 +268,7 @@ void CInstall::OnProgress(const InstallProgress& progress) {
   last_worker_progress_ = progress.cumulative_done;
 
   auto percent = [](std::int64_t part, std::int64_t whole) {
-    if (whole <= 0) return 0;
-    return static_cast<int>(std::clamp<std::int64_t>(part * 100 / whole, 0, 100));
+    return whole <= 0 ? 0 : PercentOf(part, whole);
   };
   const int item_percent = percent(progress.item_done, progress.item_total);
   const int total_percent = percent(done_, total);

@@ -5,6 +5,7 @@
 
 #include "platform/file_system.h"
 #include "updater/core/language.h"
+#include "updater/core/overloaded.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
@@ -12,6 +13,7 @@
 #include "updater/description/update_file_data.h"
 #include "updater/tasks/install/component_registration.h"
 #include "updater/tasks/install/zip_extractor.h"
+#include "updater/tasks/progress_weights.h"
 
 namespace {
 
@@ -136,29 +138,28 @@ void CInstallFiles::NextAction() {
 }
 
 void CInstallFiles::RunAction() {
-  const CFileAction& action = *Data().files[file_].actions[action_];
-  const std::string& type = action.type;
-  if (type == kFileActionCopy) {
-    DoCopy(static_cast<const CFileActionCopy&>(action));
-  } else if (type == kFileActionDelete) {
-    DoDelete(static_cast<const CFileActionDelete&>(action));
-  } else if (type == kFileActionRun) {
-    DoRun(static_cast<const CFileActionRun&>(action));
-  } else if (type == kFileActionUnzip) {
-    DoUnzip(static_cast<const CFileActionUnzip&>(action));
-  } else if (type == kFileActionSetFileAttr) {
-    DoSetFileAttr(static_cast<const CFileActionSetFileAttr&>(action));
-  } else if (type == kFileActionRegister) {
-    DoRegister(static_cast<const CFileActionRegister&>(action));
-  } else {
-    PostToSelf(MakeMessage(MessageId::kNextAction));
-  }
+  std::visit(
+      Overloaded{
+          // Done by the download task.
+          [this](const CFileActionDownload&) { PostToSelf(MakeMessage(MessageId::kNextAction)); },
+          [this](const CFileActionCopy& action) { DoCopy(action); },
+          [this](const CFileActionDelete& action) { DoDelete(action); },
+          [this](const CFileActionRun& action) { DoRun(action); },
+          [this](const CFileActionUnzip& action) { DoUnzip(action); },
+          [this](const CFileActionSetFileAttr& action) { DoSetFileAttr(action); },
+          [this](const CFileActionRegister& action) { DoRegister(action); },
+      },
+      CurrentAction());
 }
 
-void CInstallFiles::Begin(std::string_view text_key, const CFileAction& action) {
+const FileAction& CInstallFiles::CurrentAction() const {
+  return Data().files[file_].actions[action_];
+}
+
+void CInstallFiles::Begin(std::string_view text_key) {
   progress_.item =
       FillPlaceholders(CLanguage::Instance().GetText(text_key), {Data().files[file_].name});
-  progress_.item_total = ActionUnits(action, Data().enable_rollback);
+  progress_.item_total = ActionUnits(CurrentAction(), Data().enable_rollback);
   progress_.item_done = 0;
   PostProgress();
 }
@@ -182,7 +183,7 @@ void CInstallFiles::PostProgress() {
 }
 
 void CInstallFiles::DoCopy(const CFileActionCopy& action) {
-  Begin("IDS_ACTION_COPY", action);
+  Begin("IDS_ACTION_COPY");
   copy_ = std::make_unique<CCopyFile>(&journal_);
   copy_->Start();
   Message set_owner = MakeMessage(MessageId::kSetOwner);
@@ -193,7 +194,7 @@ void CInstallFiles::DoCopy(const CFileActionCopy& action) {
 }
 
 void CInstallFiles::DoDelete(const CFileActionDelete& action) {
-  Begin("IDS_ACTION_DELETE", action);
+  Begin("IDS_ACTION_DELETE");
   if (action.ask_user) {
     question_ = QuestionId::kDeleteFile;
     waiting_ = Waiting::kAnswer;
@@ -205,7 +206,7 @@ void CInstallFiles::DoDelete(const CFileActionDelete& action) {
 }
 
 void CInstallFiles::DoRegister(const CFileActionRegister& action) {
-  Begin("IDS_ACTION_REGISTER", action);
+  Begin("IDS_ACTION_REGISTER");
   if (action.ask_user) {
     question_ = QuestionId::kRegisterFile;
     waiting_ = Waiting::kAnswer;
@@ -217,20 +218,26 @@ void CInstallFiles::DoRegister(const CFileActionRegister& action) {
 }
 
 void CInstallFiles::OnAnswer(QuestionId question, bool yes) {
-  const CFileAction& action = *Data().files[file_].actions[action_];
   if (!yes) {
     FinishAction();
     return;
   }
   if (question == QuestionId::kDeleteFile) {
-    const std::string path = Path(static_cast<const CFileActionDelete&>(action).location);
-    platform::Status deleted = DeleteRecordedFile(journal_, path);
-    if (!deleted) Log("delete: " + path + " not deleted: " + deleted.message());
+    if (const auto* remove = std::get_if<CFileActionDelete>(&CurrentAction())) {
+      const std::string path = Path(remove->location);
+      platform::Status deleted = DeleteRecordedFile(journal_, path);
+      if (!deleted) Log("delete: " + path + " not deleted: " + deleted.message());
+    }
     FinishAction();
     return;
   }
   // QuestionId::kRegisterFile
-  const std::string path = Path(static_cast<const CFileActionRegister&>(action).location);
+  const auto* reg = std::get_if<CFileActionRegister>(&CurrentAction());
+  if (!reg) {
+    FinishAction();
+    return;
+  }
+  const std::string path = Path(reg->location);
   platform::Status recorded = journal_.RecordRegistration(path);
   bool registered = false;
   if (recorded)
@@ -246,7 +253,7 @@ void CInstallFiles::OnAnswer(QuestionId question, bool yes) {
 }
 
 void CInstallFiles::DoRun(const CFileActionRun& action) {
-  Begin("IDS_ACTION_RUN", action);
+  Begin("IDS_ACTION_RUN");
   const bool web = IsWebLocation(action.location);
   const std::string location = web ? action.location : Path(action.location);
   if (!web && !platform::FileExists(location)) {
@@ -276,7 +283,7 @@ void CInstallFiles::DoRun(const CFileActionRun& action) {
 }
 
 void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
-  Begin("IDS_ACTION_UNZIP", action);
+  Begin("IDS_ACTION_UNZIP");
   const std::string archive = Path(action.location);
   const std::string destination = Path(action.destination);
   CZipExtractor zip;
@@ -321,9 +328,11 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
     return;
   }
   platform::Status extracted = zip.ExtractAll(destination, [this](std::uint64_t, std::uint64_t) {
-    if (progress_.item_done >= progress_.item_total) return;
-    ++progress_.item_done;
-    ++progress_.cumulative_done;
+    const std::int32_t units =
+        std::min(kUnzipEntryUnits, progress_.item_total - progress_.item_done);
+    if (units <= 0) return;
+    progress_.item_done += units;
+    progress_.cumulative_done += units;
     PostProgress();
   });
   zip.Close();
@@ -340,7 +349,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
 }
 
 void CInstallFiles::DoSetFileAttr(const CFileActionSetFileAttr& action) {
-  Begin("IDS_ACTION_SETFILEATTR", action);
+  Begin("IDS_ACTION_SETFILEATTR");
   const std::string path = Path(action.location);
   platform::Status set = SetRecordedFileAttributes(journal_, path, action.attributes);
   if (!set) Log("setfileattr: " + path + ": " + set.message());

@@ -67,7 +67,9 @@ class CInstallFiles : public CTaskThread {
   void StartFile();
   void NextAction();
   void RunAction();
-  void Begin(std::string_view text_key, const CFileAction& action);
+  const FileAction& CurrentAction() const;
+  // Starts the current action's progress under the text of the key.
+  void Begin(std::string_view text_key);
   void FinishAction();
   void Fail(UpdateError code, const std::string& text, const std::string& reason);
   void PostProgress();

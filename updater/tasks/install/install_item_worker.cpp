@@ -2,6 +2,7 @@
 
 #include "updater/core/language.h"
 #include "updater/core/updater_log.h"
+#include "updater/tasks/progress_weights.h"
 
 CInstallItemWorker::CInstallItemWorker(CChangeJournal* journal, std::string name, InstallPart part,
                                        std::int32_t label_id, std::size_t item_count)
@@ -10,7 +11,7 @@ CInstallItemWorker::CInstallItemWorker(CChangeJournal* journal, std::string name
       name_(std::move(name)),
       part_(part),
       label_id_(label_id),
-      total_units_(static_cast<std::int32_t>(item_count)) {}
+      total_units_(static_cast<std::int32_t>(item_count) * kInstallItemUnits) {}
 
 void CInstallItemWorker::Start() {
   CUpdaterLog::Instance().WriteLine(name_ + "::InitInstance()");
@@ -39,7 +40,7 @@ void CInstallItemWorker::OnMessage(const Message& message) {
 
 void CInstallItemWorker::ProcessItem() {
   progress_.item = CLanguage::Instance().GetText(label_id_);
-  progress_.item_total = 1;
+  progress_.item_total = kInstallItemUnits;
   progress_.item_done = 0;
   PostProgress();
 
@@ -47,8 +48,8 @@ void CInstallItemWorker::ProcessItem() {
   if (!error.empty())
     PostToOwner(MakeError(UpdateError::kWriteFailed, error, ErrorDetail{0, error, {}}));
 
-  progress_.cumulative_done += 1;
-  progress_.item_done = 1;
+  progress_.cumulative_done += kInstallItemUnits;
+  progress_.item_done = kInstallItemUnits;
   PostProgress();
   PostToSelf(MakeMessage(MessageId::kNextSection));
 }

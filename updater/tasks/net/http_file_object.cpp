@@ -8,6 +8,7 @@
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/tasks/download/download_rules.h"
+#include "updater/tasks/progress_weights.h"
 
 void CAbortSignal::Abort() {
   std::uint64_t target = issued_.load();

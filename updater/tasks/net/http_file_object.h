@@ -86,9 +86,6 @@ struct TransferJob {
 // 200 answer leaves the local file alone.
 TransferJob PrepareLocalFile(OpenedRequest request, const std::string& path, bool resume);
 
-// How often the bytes of a transfer of unknown size are reported.
-inline constexpr std::int64_t kUnknownSizeProgressBytes = 64 * 1024;
-
 class CHttpFileObject : public CTaskThread {
  public:
   explicit CHttpFileObject(std::shared_ptr<CAbortSignal> abort);

@@ -186,9 +186,10 @@ void ApplyUpdateApiAnswer(const UpdateApiAnswer& answer, CUpdateFileData& data) 
   if (!answer.url) return;
   for (CFileData& file : data.files) {
     if (!file.update_needed) continue;
-    for (auto& action : file.actions) {
-      if (action->type != kFileActionDownload) continue;
-      auto& download = static_cast<CFileActionDownload&>(*action);
+    for (FileAction& action : file.actions) {
+      auto* found = std::get_if<CFileActionDownload>(&action);
+      if (!found) continue;
+      CFileActionDownload& download = *found;
       // An action without a location has no destination either: left alone.
       if (!download.locations.empty()) download.locations.front() = *answer.url;
       break;

@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 #include "platform/system_paths.h"
 #include "updater/core/ini_file.h"
+#include "updater/core/overloaded.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/tasks/rollback/change_journal_file.h"
@@ -15,9 +16,9 @@ using platform::Status;
 
 namespace {
 
-std::string RegistryPathText(const ChangeRecord& change) {
-  std::string text = platform::RegistryRootName(change.root);
-  if (!change.subkey.empty()) text += "\\" + change.subkey;
+std::string RegistryPathText(platform::RegistryRoot root, const std::string& subkey) {
+  std::string text = platform::RegistryRootName(root);
+  if (!subkey.empty()) text += "\\" + subkey;
   return text;
 }
 
@@ -30,25 +31,24 @@ std::string ParentFolder(const std::string& path) {
 }  // namespace
 
 std::string DescribeChange(const ChangeRecord& change) {
-  switch (change.kind) {
-    case ChangeKind::kFileReplaced:
-      return "file replaced: " + change.path;
-    case ChangeKind::kFileCreated:
-      return "file created: " + change.path;
-    case ChangeKind::kFolderCreated:
-      return "folder created: " + change.path;
-    case ChangeKind::kIniValue:
-      return "ini value: " + change.path + " [" + change.group + "] " + change.key;
-    case ChangeKind::kRegistryKeyCreated:
-      return "registry key created: " + RegistryPathText(change);
-    case ChangeKind::kRegistryValue:
-      return "registry value: " + RegistryPathText(change) + "\\" + change.value_name;
-    case ChangeKind::kRegistration:
-      return "component registered: " + change.path;
-    case ChangeKind::kTemporaryFile:
-      return "temporary file: " + change.path;
-  }
-  return {};
+  return std::visit(
+      Overloaded{
+          [](const FileReplacedChange& c) { return "file replaced: " + c.path; },
+          [](const FileCreatedChange& c) { return "file created: " + c.path; },
+          [](const FolderCreatedChange& c) { return "folder created: " + c.path; },
+          [](const IniValueChange& c) {
+            return "ini value: " + c.path + " [" + c.group + "] " + c.key;
+          },
+          [](const RegistryKeyCreatedChange& c) {
+            return "registry key created: " + RegistryPathText(c.root, c.subkey);
+          },
+          [](const RegistryValueChange& c) {
+            return "registry value: " + RegistryPathText(c.root, c.subkey) + "\\" + c.value_name;
+          },
+          [](const RegistrationChange& c) { return "component registered: " + c.path; },
+          [](const TemporaryFileChange& c) { return "temporary file: " + c.path; },
+      },
+      change);
 }
 
 std::string JournalPath(std::string_view path) {
@@ -123,7 +123,7 @@ Status CChangeJournal::Open(const std::string& folder) {
   changes_ = std::move(decoded.changes);
   for (const ChangeRecord& change : changes_) {
     Index(change);
-    if (change.kind == ChangeKind::kFileReplaced) ++backups_;
+    if (std::holds_alternative<FileReplacedChange>(change)) ++backups_;
   }
   if (changes_.empty()) return platform::RemoveFile(path);
   return file_.Open(path, false);
@@ -146,7 +146,7 @@ Status CChangeJournal::Persist(const ChangeRecord& change) {
   // end of the process finds; it is not forced to the disk on its own (one
   // lost to a power cut leaves at most a stray temporary file, and an archive
   // makes one per entry).
-  const bool force = change.kind != ChangeKind::kTemporaryFile;
+  const bool force = !std::holds_alternative<TemporaryFileChange>(change);
   if (folder_.empty()) return Status::Ok();
   if (!file_.is_open()) {
     const std::string path = FilePath(folder_);
@@ -163,10 +163,12 @@ Status CChangeJournal::Persist(const ChangeRecord& change) {
 }
 
 void CChangeJournal::Index(const ChangeRecord& change) {
-  if (change.kind == ChangeKind::kFileReplaced || change.kind == ChangeKind::kFileCreated)
-    files_.insert(change.path);
-  else if (change.kind == ChangeKind::kFolderCreated)
-    folders_.insert(change.path);
+  if (const auto* replaced = std::get_if<FileReplacedChange>(&change))
+    files_.insert(replaced->path);
+  else if (const auto* created = std::get_if<FileCreatedChange>(&change))
+    files_.insert(created->path);
+  else if (const auto* folder = std::get_if<FolderCreatedChange>(&change))
+    folders_.insert(folder->path);
 }
 
 Status CChangeJournal::Append(ChangeRecord change) {
@@ -187,12 +189,7 @@ Status CChangeJournal::RecordFileLocked(const std::string& recorded_path) {
   if (recorded_path.empty()) return Status::Fail("no file to record");
   const std::string path = JournalPath(recorded_path);
   if (CoversFileLocked(path)) return Status::Ok();
-  ChangeRecord change;
-  change.path = path;
-  if (!platform::PathExists(path)) {
-    change.kind = ChangeKind::kFileCreated;
-    return Append(std::move(change));
-  }
+  if (!platform::PathExists(path)) return Append(FileCreatedChange{path});
   if (!platform::FileExists(path) || platform::IsSymbolicLink(path))
     return Status::Fail("not a regular file, cannot keep it: '" + path + "'");
   if (changes_.size() >= kMaxChanges) return Status::Fail("the change journal is full");
@@ -202,8 +199,7 @@ Status CChangeJournal::RecordFileLocked(const std::string& recorded_path) {
   if (!created) return created;
   char number[16];
   std::snprintf(number, sizeof number, "%05zu_", ++backups_);
-  change.kind = ChangeKind::kFileReplaced;
-  change.backup = folder + platform::PathSeparator() + number + FileNameOf(path);
+  FileReplacedChange change{path, folder + platform::PathSeparator() + number + FileNameOf(path)};
   Status copied = platform::DuplicateFile(path, change.backup);
   if (copied && !folder_.empty()) copied = platform::SyncFolder(folder);
   if (!copied) return copied;
@@ -232,10 +228,7 @@ Status CChangeJournal::RecordFolderCreate(const std::string& folder) {
   if (changes_.size() + missing.size() > kMaxChanges)
     return Status::Fail("the change journal is full");
   for (auto it = missing.rbegin(); it != missing.rend(); ++it) {
-    ChangeRecord change;
-    change.kind = ChangeKind::kFolderCreated;
-    change.path = *it;
-    Status appended = Append(std::move(change));
+    Status appended = Append(FolderCreatedChange{*it});
     if (!appended) return appended;
   }
   return Status::Ok();
@@ -248,8 +241,7 @@ Status CChangeJournal::RecordIniValue(const std::string& file, std::string_view 
   CIniFile ini;
   Status loaded = ini.Load(file);
   if (!loaded) return loaded;
-  ChangeRecord change;
-  change.kind = ChangeKind::kIniValue;
+  IniValueChange change;
   change.path = JournalPath(file);
   change.group = std::string(group);
   change.key = std::string(key);
@@ -273,11 +265,7 @@ Status CChangeJournal::RecordRegistryKeyCreate(platform::RegistryRoot root,
   for (std::size_t k = 0; k < parts->size(); ++k) {
     path += (path.empty() ? "" : "\\") + (*parts)[k];
     if (k < existing.depth) continue;
-    ChangeRecord change;
-    change.kind = ChangeKind::kRegistryKeyCreated;
-    change.root = root;
-    change.subkey = path;
-    created.push_back(std::move(change));
+    created.push_back(RegistryKeyCreatedChange{root, path});
   }
   if (changes_.size() + created.size() > kMaxChanges)
     return Status::Fail("the change journal is full");
@@ -293,8 +281,7 @@ Status CChangeJournal::RecordRegistryValue(platform::RegistryRoot root, std::str
   std::lock_guard<std::mutex> lock(mutex_);
   auto read = registry_.QueryValue(root, subkey, name);
   if (!read.status) return read.status;
-  ChangeRecord change;
-  change.kind = ChangeKind::kRegistryValue;
+  RegistryValueChange change;
   change.root = root;
   change.subkey = std::string(subkey);
   change.value_name = std::string(name);
@@ -304,71 +291,68 @@ Status CChangeJournal::RecordRegistryValue(platform::RegistryRoot root, std::str
 
 Status CChangeJournal::RecordRegistration(const std::string& file) {
   std::lock_guard<std::mutex> lock(mutex_);
-  ChangeRecord change;
-  change.kind = ChangeKind::kRegistration;
-  change.path = file;
-  return Append(std::move(change));
+  return Append(RegistrationChange{file});
 }
 
 Status CChangeJournal::RecordTemporaryFile(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   if (path.empty()) return Status::Fail("no temporary file to record");
-  ChangeRecord change;
-  change.kind = ChangeKind::kTemporaryFile;
-  change.path = JournalPath(path);
-  return Append(std::move(change));
+  return Append(TemporaryFileChange{JournalPath(path)});
 }
 
 Status CChangeJournal::Undo(const ChangeRecord& change, const Unregister& unregister) {
-  switch (change.kind) {
-    case ChangeKind::kFileReplaced: {
-      std::string folder = ParentFolder(change.path);
-      if (!folder.empty()) {
-        Status created = platform::CreateFolders(folder);
-        if (!created) return created;
-      }
-      return platform::DuplicateFile(change.backup, change.path);
-    }
-    case ChangeKind::kFileCreated:
-      if (platform::FolderExists(change.path) && !platform::IsSymbolicLink(change.path))
-        return Status::Fail("a folder is in the place of the file");
-      return platform::RemoveFile(change.path);
-    case ChangeKind::kFolderCreated: {
-      if (!platform::PathExists(change.path)) return Status::Ok();
-      auto entries = platform::ListFolder(change.path);
-      if (!entries) return Status::Fail("not a folder any more");
-      if (!entries->empty()) return Status::Fail("the folder is not empty; it is kept");
-      return platform::RemoveFile(change.path);
-    }
-    case ChangeKind::kIniValue:
-      // The file entry recorded before this one puts the whole file back.
-      return Status::Ok();
-    case ChangeKind::kRegistryKeyCreated: {
-      auto read = registry_.QueryKey(change.root, change.subkey);
-      if (!read.status) return read.status;
-      if (!read.info) return Status::Ok();
-      if (read.info->values > 0 || read.info->subkeys > 0)
-        return Status::Fail("the key is not empty; it is kept");
-      return registry_.DeleteKey(change.root, change.subkey);
-    }
-    case ChangeKind::kRegistryValue: {
-      if (!change.old_value)
-        return registry_.DeleteValue(change.root, change.subkey, change.value_name);
-      Status key = registry_.CreateKey(change.root, change.subkey);
-      if (!key) return key;
-      return registry_.SetValue(change.root, change.subkey, change.value_name, *change.old_value);
-    }
-    case ChangeKind::kRegistration:
-      if (!unregister) return Status::Fail("no way to unregister components");
-      if (!unregister(change.path)) return Status::Fail("unregistering failed");
-      return Status::Ok();
-    case ChangeKind::kTemporaryFile:
-      // Gone already when the file it became was renamed into place.
-      if (platform::FolderExists(change.path) && !platform::IsSymbolicLink(change.path))
-        return Status::Ok();
-      return platform::RemoveFile(change.path);
-  }
-  return Status::Fail("unknown change");
+  return std::visit(Overloaded{
+                        [](const FileReplacedChange& c) {
+                          std::string folder = ParentFolder(c.path);
+                          if (!folder.empty()) {
+                            Status created = platform::CreateFolders(folder);
+                            if (!created) return created;
+                          }
+                          return platform::DuplicateFile(c.backup, c.path);
+                        },
+                        [](const FileCreatedChange& c) {
+                          if (platform::FolderExists(c.path) && !platform::IsSymbolicLink(c.path))
+                            return Status::Fail("a folder is in the place of the file");
+                          return platform::RemoveFile(c.path);
+                        },
+                        [](const FolderCreatedChange& c) {
+                          if (!platform::PathExists(c.path)) return Status::Ok();
+                          auto entries = platform::ListFolder(c.path);
+                          if (!entries) return Status::Fail("not a folder any more");
+                          if (!entries->empty())
+                            return Status::Fail("the folder is not empty; it is kept");
+                          return platform::RemoveFile(c.path);
+                        },
+                        // The file entry recorded before this one puts the whole file back.
+                        [](const IniValueChange&) { return Status::Ok(); },
+                        [this](const RegistryKeyCreatedChange& c) {
+                          auto read = registry_.QueryKey(c.root, c.subkey);
+                          if (!read.status) return read.status;
+                          if (!read.info) return Status::Ok();
+                          if (read.info->values > 0 || read.info->subkeys > 0)
+                            return Status::Fail("the key is not empty; it is kept");
+                          return registry_.DeleteKey(c.root, c.subkey);
+                        },
+                        [this](const RegistryValueChange& c) {
+                          if (!c.old_value)
+                            return registry_.DeleteValue(c.root, c.subkey, c.value_name);
+                          Status key = registry_.CreateKey(c.root, c.subkey);
+                          if (!key) return key;
+                          return registry_.SetValue(c.root, c.subkey, c.value_name, *c.old_value);
+                        },
+                        [&unregister](const RegistrationChange& c) {
+                          if (!unregister) return Status::Fail("no way to unregister components");
+                          if (!unregister(c.path)) return Status::Fail("unregistering failed");
+                          return Status::Ok();
+                        },
+                        [](const TemporaryFileChange& c) {
+                          // Gone already when the file it became was renamed into place.
+                          if (platform::FolderExists(c.path) && !platform::IsSymbolicLink(c.path))
+                            return Status::Ok();
+                          return platform::RemoveFile(c.path);
+                        },
+                    },
+                    change);
 }
 
 std::vector<RollbackFailure> CChangeJournal::Rollback(const Unregister& unregister) {

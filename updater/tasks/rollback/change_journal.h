@@ -42,37 +42,68 @@
 #include <string>
 #include <string_view>
 #include <unordered_set>
+#include <variant>
 #include <vector>
 
 #include "platform/append_only_file.h"
 #include "platform/registry.h"
 #include "platform/status.h"
 
-enum class ChangeKind {
-  kFileReplaced,        // path; backup holds the old content
-  kFileCreated,         // path did not exist; undone by removing it
-  kFolderCreated,       // path did not exist; undone by removing it when empty
-  kIniValue,            // path, group, key, old_text (nullopt: the key was absent)
-  kRegistryKeyCreated,  // root, subkey; undone by removing it when empty
-  kRegistryValue,       // root, subkey, value_name, old_value (nullopt: absent)
-  kRegistration,        // path of the registered component; undone by unregistering it
-  kTemporaryFile,       // path of a temporary file about to be made; undone by removing it
-};
-// The numbers of the kinds are stored in the journal file: new kinds go last.
-
-// One recorded change; the fields its kind does not use stay empty.
-struct ChangeRecord {
-  ChangeKind kind = ChangeKind::kFileCreated;
+// One recorded change: a plain struct per kind. Handle a ChangeRecord with
+// std::visit and an Overloaded set (updater/core/overloaded.h), so that every
+// kind is handled.
+struct FileReplacedChange {  // the backup holds the old content
   std::string path;
   std::string backup;
+};
+struct FileCreatedChange {  // the path did not exist; undone by removing it
+  std::string path;
+};
+struct FolderCreatedChange {  // the path did not exist; undone by removing it when empty
+  std::string path;
+};
+struct IniValueChange {  // undone by the file record before it, which keeps the whole file
+  std::string path;
   std::string group;
   std::string key;
-  std::optional<std::string> old_text;
+  std::optional<std::string> old_text;  // nullopt: the key was absent
+};
+struct RegistryKeyCreatedChange {  // undone by removing the key when empty
+  platform::RegistryRoot root = platform::RegistryRoot::kCurrentUser;
+  std::string subkey;
+};
+struct RegistryValueChange {
   platform::RegistryRoot root = platform::RegistryRoot::kCurrentUser;
   std::string subkey;
   std::string value_name;
-  std::optional<platform::RegistryValue> old_value;
+  std::optional<platform::RegistryValue> old_value;  // nullopt: the value was absent
 };
+struct RegistrationChange {  // the registered component; undone by unregistering it
+  std::string path;
+};
+struct TemporaryFileChange {  // a temporary file about to be made; undone by removing it
+  std::string path;
+};
+
+using ChangeRecord = std::variant<FileReplacedChange, FileCreatedChange, FolderCreatedChange,
+                                  IniValueChange, RegistryKeyCreatedChange, RegistryValueChange,
+                                  RegistrationChange, TemporaryFileChange>;
+
+// The kinds of changes, numbered as the journal file stores them: the number
+// of a kind is the index of its struct in ChangeRecord. New kinds go last.
+enum class ChangeKind {
+  kFileReplaced = 0,
+  kFileCreated = 1,
+  kFolderCreated = 2,
+  kIniValue = 3,
+  kRegistryKeyCreated = 4,
+  kRegistryValue = 5,
+  kRegistration = 6,
+  kTemporaryFile = 7,
+};
+inline ChangeKind KindOf(const ChangeRecord& change) {
+  return static_cast<ChangeKind>(change.index());
+}
 
 // A change Rollback() could not undo, with the reason.
 struct RollbackFailure {

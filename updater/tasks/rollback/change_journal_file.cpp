@@ -2,15 +2,101 @@
 
 #include <charconv>
 #include <optional>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 #include "platform/file_system.h"
+#include "updater/core/overloaded.h"
 
 namespace {
 
 constexpr std::size_t kFields = 10;
 // A path, INI text or registry name longer than this is not one of ours.
 constexpr std::size_t kMaxTextField = 64 * 1024;
-constexpr int kLastKind = static_cast<int>(ChangeKind::kTemporaryFile);
+constexpr int kLastKind = static_cast<int>(std::variant_size_v<ChangeRecord>) - 1;
+static_assert(std::is_same_v<std::variant_alternative_t<0, ChangeRecord>, FileReplacedChange>);
+static_assert(std::is_same_v<std::variant_alternative_t<1, ChangeRecord>, FileCreatedChange>);
+static_assert(std::is_same_v<std::variant_alternative_t<2, ChangeRecord>, FolderCreatedChange>);
+static_assert(std::is_same_v<std::variant_alternative_t<3, ChangeRecord>, IniValueChange>);
+static_assert(
+    std::is_same_v<std::variant_alternative_t<4, ChangeRecord>, RegistryKeyCreatedChange>);
+static_assert(std::is_same_v<std::variant_alternative_t<5, ChangeRecord>, RegistryValueChange>);
+static_assert(std::is_same_v<std::variant_alternative_t<6, ChangeRecord>, RegistrationChange>);
+static_assert(std::is_same_v<std::variant_alternative_t<7, ChangeRecord>, TemporaryFileChange>);
+static_assert(kLastKind == static_cast<int>(ChangeKind::kTemporaryFile));
+
+// The ten fields of a record, whatever its kind; a kind leaves the fields it
+// does not use empty (the root at the current user).
+struct RecordFields {
+  std::string path;
+  std::string backup;
+  std::string group;
+  std::string key;
+  std::optional<std::string> old_text;
+  platform::RegistryRoot root = platform::RegistryRoot::kCurrentUser;
+  std::string subkey;
+  std::string value_name;
+  std::optional<platform::RegistryValue> old_value;
+};
+
+RecordFields FieldsOf(const ChangeRecord& change) {
+  RecordFields f;
+  std::visit(Overloaded{
+                 [&f](const FileReplacedChange& c) {
+                   f.path = c.path;
+                   f.backup = c.backup;
+                 },
+                 [&f](const FileCreatedChange& c) { f.path = c.path; },
+                 [&f](const FolderCreatedChange& c) { f.path = c.path; },
+                 [&f](const IniValueChange& c) {
+                   f.path = c.path;
+                   f.group = c.group;
+                   f.key = c.key;
+                   f.old_text = c.old_text;
+                 },
+                 [&f](const RegistryKeyCreatedChange& c) {
+                   f.root = c.root;
+                   f.subkey = c.subkey;
+                 },
+                 [&f](const RegistryValueChange& c) {
+                   f.root = c.root;
+                   f.subkey = c.subkey;
+                   f.value_name = c.value_name;
+                   f.old_value = c.old_value;
+                 },
+                 [&f](const RegistrationChange& c) { f.path = c.path; },
+                 [&f](const TemporaryFileChange& c) { f.path = c.path; },
+             },
+             change);
+  return f;
+}
+
+// The change of a kind from its record's fields; the fields the kind does not
+// use are dropped.
+ChangeRecord ChangeOf(ChangeKind kind, RecordFields f) {
+  switch (kind) {
+    case ChangeKind::kFileReplaced:
+      return FileReplacedChange{std::move(f.path), std::move(f.backup)};
+    case ChangeKind::kFileCreated:
+      return FileCreatedChange{std::move(f.path)};
+    case ChangeKind::kFolderCreated:
+      return FolderCreatedChange{std::move(f.path)};
+    case ChangeKind::kIniValue:
+      return IniValueChange{std::move(f.path), std::move(f.group), std::move(f.key),
+                            std::move(f.old_text)};
+    case ChangeKind::kRegistryKeyCreated:
+      return RegistryKeyCreatedChange{f.root, std::move(f.subkey)};
+    case ChangeKind::kRegistryValue:
+      return RegistryValueChange{f.root, std::move(f.subkey), std::move(f.value_name),
+                                 std::move(f.old_value)};
+    case ChangeKind::kRegistration:
+      return RegistrationChange{std::move(f.path)};
+    case ChangeKind::kTemporaryFile:
+      return TemporaryFileChange{std::move(f.path)};
+  }
+  return TemporaryFileChange{std::move(f.path)};  // not reached: the kind was checked
+}
 constexpr int kLastRoot = static_cast<int>(platform::RegistryRoot::kCurrentConfig);
 
 void AppendField(std::string& line, const std::optional<std::string_view>& field) {
@@ -92,8 +178,8 @@ std::optional<std::pair<ChangeRecord, std::size_t>> DecodeRecord(std::string_vie
   }
   if (!reader.AtLineEnd()) return std::nullopt;
 
-  ChangeRecord change;
-  change.kind = static_cast<ChangeKind>(*kind);
+  const auto change_kind = static_cast<ChangeKind>(*kind);
+  RecordFields change;
   change.path = fields[0].value_or("");
   change.backup = fields[1].value_or("");
   change.group = fields[2].value_or("");
@@ -123,22 +209,23 @@ std::optional<std::pair<ChangeRecord, std::size_t>> DecodeRecord(std::string_vie
   }
 
   // Paths that the undoing removes or writes must be absolute.
-  const bool file_kind = change.kind != ChangeKind::kRegistryKeyCreated &&
-                         change.kind != ChangeKind::kRegistryValue &&
-                         change.kind != ChangeKind::kRegistration;
+  const bool file_kind = change_kind != ChangeKind::kRegistryKeyCreated &&
+                         change_kind != ChangeKind::kRegistryValue &&
+                         change_kind != ChangeKind::kRegistration;
   if (file_kind && (change.path.empty() || !platform::IsPathSeparator(change.path.front()) ||
                     change.path.find('\0') != std::string::npos))
     return std::nullopt;
-  if (change.kind == ChangeKind::kFileReplaced && !IsKeptCopyOf(change.backup, backups))
+  if (change_kind == ChangeKind::kFileReplaced && !IsKeptCopyOf(change.backup, backups))
     return std::nullopt;
-  if (change.kind != ChangeKind::kFileReplaced && !change.backup.empty()) return std::nullopt;
-  return std::make_pair(std::move(change), reader.Position() + 1);
+  if (change_kind != ChangeKind::kFileReplaced && !change.backup.empty()) return std::nullopt;
+  return std::make_pair(ChangeOf(change_kind, std::move(change)), reader.Position() + 1);
 }
 
 }  // namespace
 
-std::string EncodeChangeRecord(const ChangeRecord& change) {
-  std::string line = std::to_string(static_cast<int>(change.kind));
+std::string EncodeChangeRecord(const ChangeRecord& record) {
+  const RecordFields change = FieldsOf(record);
+  std::string line = std::to_string(record.index());
   AppendField(line, change.path);
   AppendField(line, change.backup);
   AppendField(line, change.group);

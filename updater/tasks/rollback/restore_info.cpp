@@ -1,6 +1,7 @@
 #include "updater/tasks/rollback/restore_info.h"
 
 #include "platform/file_system.h"
+#include "updater/core/overloaded.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_settings.h"
 #include "updater/description/xml_text.h"
@@ -16,31 +17,28 @@ std::string Attribute(const char* name, const std::string& value) {
 std::vector<RestoreAction> RestoreActionsOf(const std::vector<ChangeRecord>& changes) {
   std::vector<RestoreAction> actions;
   for (const auto& change : changes) {
-    switch (change.kind) {
-      case ChangeKind::kFileReplaced:
-        actions.push_back({RestoreActionKind::kCopy, change.backup, change.path});
-        break;
-      case ChangeKind::kFileCreated:
-      case ChangeKind::kFolderCreated:
-        actions.push_back({RestoreActionKind::kDelete, change.path, {}});
-        break;
-      case ChangeKind::kRegistryValue: {
-        std::string key = platform::RegistryRootName(change.root);
-        if (!change.subkey.empty()) key += "\\" + change.subkey;
-        key += "\\" + change.value_name;
-        actions.push_back(
-            {RestoreActionKind::kRegistry, key,
-             change.old_value ? platform::RegistryValueToText(*change.old_value) : std::string()});
-        break;
-      }
-      case ChangeKind::kRegistration:
-        actions.push_back({RestoreActionKind::kUnregister, change.path, {}});
-        break;
-      case ChangeKind::kIniValue:
-      case ChangeKind::kRegistryKeyCreated:
-      case ChangeKind::kTemporaryFile:
-        break;
-    }
+    std::visit(
+        Overloaded{
+            [&](const FileReplacedChange& c) {
+              actions.push_back(RestoreCopy{c.backup, c.path});
+            },
+            [&](const FileCreatedChange& c) { actions.push_back(RestoreDelete{c.path}); },
+            [&](const FolderCreatedChange& c) { actions.push_back(RestoreDelete{c.path}); },
+            [&](const RegistryValueChange& c) {
+              std::string key = platform::RegistryRootName(c.root);
+              if (!c.subkey.empty()) key += "\\" + c.subkey;
+              key += "\\" + c.value_name;
+              actions.push_back(RestoreRegistry{
+                  key, c.old_value ? platform::RegistryValueToText(*c.old_value) : std::string()});
+            },
+            [&](const RegistrationChange& c) { actions.push_back(RestoreUnregister{c.path}); },
+            // An INI file is restored whole by its file's action; created
+            // keys and temporary files have no action.
+            [](const IniValueChange&) {},
+            [](const RegistryKeyCreatedChange&) {},
+            [](const TemporaryFileChange&) {},
+        },
+        change);
   }
   return actions;
 }
@@ -55,22 +53,23 @@ RestoreInfo BuildRestoreInfo() {
 
 std::string RestoreActionLine(const RestoreAction& action) {
   std::string line = "    <ACTION ";
-  switch (action.kind) {
-    case RestoreActionKind::kCopy:
-      line +=
-          "type=\"copy\" " + Attribute("old", action.first) + " " + Attribute("new", action.second);
-      break;
-    case RestoreActionKind::kDelete:
-      line += "type=\"delete\" " + Attribute("location", action.first);
-      break;
-    case RestoreActionKind::kRegistry:
-      line += "type=\"registry\" " + Attribute("key", action.first) + " " +
-              Attribute("value", action.second);
-      break;
-    case RestoreActionKind::kUnregister:
-      line += "type=\"unregister\" " + Attribute("file", action.first);
-      break;
-  }
+  line += std::visit(Overloaded{
+                         [](const RestoreCopy& a) {
+                           return "type=\"copy\" " + Attribute("old", a.kept_copy) + " " +
+                                  Attribute("new", a.location);
+                         },
+                         [](const RestoreDelete& a) {
+                           return "type=\"delete\" " + Attribute("location", a.location);
+                         },
+                         [](const RestoreRegistry& a) {
+                           return "type=\"registry\" " + Attribute("key", a.key) + " " +
+                                  Attribute("value", a.value);
+                         },
+                         [](const RestoreUnregister& a) {
+                           return "type=\"unregister\" " + Attribute("file", a.file);
+                         },
+                     },
+                     action);
   return line + " />\r\n";
 }
 

@@ -30,24 +30,30 @@
 
 #include <cstdint>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "platform/status.h"
 #include "updater/description/installed_sections.h"
 #include "updater/tasks/rollback/change_journal.h"
 
-enum class RestoreActionKind : std::int32_t {
-  kCopy = 0,        // first: the kept copy (old), second: where it goes back (new)
-  kDelete = 1,      // first: the location to remove
-  kRegistry = 2,    // first: the full key text with the value name, second: the old value
-  kUnregister = 3,  // first: the component to unregister
+// The restore actions, one plain struct per type; handle a RestoreAction with
+// std::visit and an Overloaded set (updater/core/overloaded.h).
+struct RestoreCopy {
+  std::string kept_copy;  // "old"
+  std::string location;   // "new": where the copy goes back
 };
-
-struct RestoreAction {
-  RestoreActionKind kind = RestoreActionKind::kDelete;
-  std::string first;
-  std::string second;
+struct RestoreDelete {
+  std::string location;  // the created file or folder to remove
 };
+struct RestoreRegistry {
+  std::string key;    // the full key text with the value name
+  std::string value;  // the old value in the store's notation; "": remove it
+};
+struct RestoreUnregister {
+  std::string file;  // the component to unregister
+};
+using RestoreAction = std::variant<RestoreCopy, RestoreDelete, RestoreRegistry, RestoreUnregister>;
 
 struct RestoreInfo {
   std::string version;

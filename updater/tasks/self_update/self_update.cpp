@@ -48,9 +48,10 @@ bool IsHexDigest(std::string_view text) {
 std::vector<std::string> TakenDownloadPaths(const CUpdateFileData& data) {
   std::vector<std::string> taken;
   for (const CFileData& file : data.files) {
-    for (const auto& action : file.actions) {
-      if (action->type != kFileActionDownload) continue;
-      const auto& download = static_cast<const CFileActionDownload&>(*action);
+    for (const FileAction& action : file.actions) {
+      const auto* found = std::get_if<CFileActionDownload>(&action);
+      if (!found) continue;
+      const CFileActionDownload& download = *found;
       if (download.destination.empty()) continue;
       const std::string path = platform::NormalizeSeparators(download.destination);
       taken.push_back(path);
@@ -73,9 +74,10 @@ bool IsTaken(const std::string& name, const std::string& updater_temp,
 
 bool IsSelfUpdateRecord(const CFileData& file, const SelfUpdateFiles& files) {
   if (file.name != kSelfUpdateRecordName || !file.section.empty() || !file.location.empty() ||
-      file.actions.size() != 2 || file.actions[1]->type != kFileActionCopy)
+      file.actions.size() != 2)
     return false;
-  return static_cast<const CFileActionCopy&>(*file.actions[1]).new_location == files.staged;
+  const auto* copy = std::get_if<CFileActionCopy>(&file.actions[1]);
+  return copy && copy->new_location == files.staged;
 }
 
 bool IsSelfUpdateCloseAction(const CEventAction& action, const SelfUpdateFiles& files) {
@@ -157,17 +159,17 @@ CFileData MakeSelfUpdateRecord(const std::string& location, const std::string& d
   record.name = kSelfUpdateRecordName;
   record.hash = digest;
   record.update_needed = true;
-  auto download = std::make_unique<CFileActionDownload>();
-  download->locations.push_back(location);
-  download->destination = files.download;
-  download->temporary = true;
+  CFileActionDownload download;
+  download.locations.push_back(location);
+  download.destination = files.download;
+  download.temporary = true;
   // The description's digest is that of the download, which is copied as it is.
-  download->md5 = digest;
+  download.md5 = digest;
   record.actions.push_back(std::move(download));
-  auto copy = std::make_unique<CFileActionCopy>();
-  copy->old_location = files.download;
-  copy->new_location = files.staged;
-  copy->overwrite = true;
+  CFileActionCopy copy;
+  copy.old_location = files.download;
+  copy.new_location = files.staged;
+  copy.overwrite = true;
   record.actions.push_back(std::move(copy));
   return record;
 }
