@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "updater/ui/mode_factory.h"
+#include "updater/ui/mode_windows_hidden.h"
 #include "updater/ui/window_module.h"
 
 namespace {
@@ -276,6 +277,12 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
   platform::Status Start() override { return platform::Status::Ok(); }
   IEventLoop& Loop() override { return *this; }
   bool Serve(CMessageQueue&, const std::function<bool()>&) override { return false; }
+  std::optional<TypedCredentials> AskProxyCredentials() override {
+    ++asked;
+    return typed;
+  }
+  std::optional<TypedCredentials> typed;  // what the person types; nullopt: Cancel
+  int asked = 0;
 };
 
 TEST(ModeFactory, ModesWithWindowsAskForTheModuleAndRunInItsLoop) {
@@ -302,6 +309,43 @@ TEST(ModeFactory, ModesWithWindowsAskForTheModuleAndRunInItsLoop) {
     ASSERT_NE(mode, nullptr);
     EXPECT_EQ(asked, c.asks ? 1 : 0);
     EXPECT_EQ(mode->EventLoop(), c.in_loop ? static_cast<IEventLoop*>(&module) : nullptr);
+  }
+}
+
+TEST(WindowsHiddenMode, AsksThePersonForTheProxyCredentialsOnly) {
+  struct Case {
+    const char* name;
+    QuestionId question;
+    std::optional<TypedCredentials> typed;
+    int asked;              // times the dialog was shown
+    std::int64_t answer;    // 0 yes, 1 no
+    std::string user_name;  // what travels back with the answer
+    std::string password;
+  } cases[] = {
+      {"credentials typed", QuestionId::kProxyCredentials, TypedCredentials{"ann", "s3cret"}, 1, 0,
+       "ann", "s3cret"},
+      {"dialog cancelled", QuestionId::kProxyCredentials, std::nullopt, 1, 1, "", ""},
+      {"other questions as hidden", QuestionId::kCloseApplication, std::nullopt, 0, 0, "", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    FakeWindowModule module;
+    module.typed = c.typed;
+    RecordingHost host;
+    CModeWindowsHidden mode(host, TaskId::kCheckVersion, module);
+    EXPECT_EQ(mode.EventLoop(), static_cast<IEventLoop*>(&module));
+    Message question = MakeMessage(MessageId::kQuestion, c.question);
+    question.payload =
+        QuestionTicket{.serial = 3, .generation = 1, .user_name = {}, .password = {}};
+    question.interface_generation = 1;
+    mode.OnMessage(question);
+    EXPECT_EQ(module.asked, c.asked);
+    EXPECT_EQ(host.posts, (std::vector<Post>{ToProcess(MessageId::kAnswer, c.question, c.answer)}));
+    const auto* ticket = TicketOf(host.last);
+    ASSERT_TRUE(ticket);
+    EXPECT_EQ(ticket->serial, 3u);
+    EXPECT_EQ(ticket->user_name, c.user_name);
+    EXPECT_EQ(ticket->password, c.password);
   }
 }
 

@@ -16,7 +16,7 @@ std::unique_ptr<CMode> CModeFactory::CreateMode(const std::string& name, IModeHo
     // The wizard and the tray are still to come: until then these modes answer
     // like the hidden mode, inside the toolkit's loop when there are windows.
     if (IWindowModule* module = windows_ ? windows_() : nullptr)
-      return std::make_unique<CModeWindowsHidden>(host, current_task, module->Loop());
+      return std::make_unique<CModeWindowsHidden>(host, current_task, *module);
     return std::make_unique<CModeHidden>(host, current_task);
   }
   return nullptr;

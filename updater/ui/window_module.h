@@ -7,9 +7,17 @@
 // the program's own objects (log, language texts, queue) and not copies.
 
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "platform/status.h"
 #include "updater/process/event_loop.h"
+
+// A user name and password that a person typed.
+struct TypedCredentials {
+  std::string user_name;
+  std::string password;
+};
 
 class IWindowModule {
  public:
@@ -20,6 +28,10 @@ class IWindowModule {
   virtual platform::Status Start() = 0;
   // The toolkit's loop, for a started module.
   virtual IEventLoop& Loop() = 0;
+  // Shows the proxy-authentication dialog and waits for the person; what was
+  // typed on OK (kept for this run, and in settings.ini when asked to), or
+  // nullopt on Cancel, Escape or the close box.
+  virtual std::optional<TypedCredentials> AskProxyCredentials() = 0;
 };
 
 // The module's base name (platform::SharedLibraryFileName gives the file) and

@@ -95,3 +95,8 @@ bool CWxWindowModule::Serve(CMessageQueue& queue, const std::function<bool()>& p
   timer.Stop();
   return ended;
 }
+
+std::optional<TypedCredentials> CWxWindowModule::AskProxyCredentials() {
+  // The authentication dialog comes with the dialogs; until then nobody is asked.
+  return std::nullopt;
+}

@@ -16,6 +16,7 @@ class CWxWindowModule : public IWindowModule, private IEventLoop {
 
   platform::Status Start() override;
   IEventLoop& Loop() override { return *this; }
+  std::optional<TypedCredentials> AskProxyCredentials() override;
 
  private:
   bool Serve(CMessageQueue& queue, const std::function<bool()>& pump) override;
