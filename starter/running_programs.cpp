@@ -4,17 +4,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
-
-namespace {
-
-std::string_view FileNameOf(std::string_view path) {
-  std::size_t end = path.size();
-  std::size_t pos = end;
-  while (pos > 0 && !platform::IsPathSeparator(path[pos - 1])) --pos;
-  return path.substr(pos, end - pos);
-}
-
-}  // namespace
+#include "platform/path.h"
 
 bool IsProgramNameRunning(const std::vector<platform::ProcessInfo>& processes,
                           const std::string& file_name) {
@@ -23,7 +13,7 @@ bool IsProgramNameRunning(const std::vector<platform::ProcessInfo>& processes,
                      [&file_name](const platform::ProcessInfo& process) {
                        const std::string& program =
                            process.executable.empty() ? process.first_word : process.executable;
-                       return !program.empty() && FileNameOf(program) == file_name;
+                       return !program.empty() && platform::FileNameOf(program) == file_name;
                      });
 }
 

@@ -16,13 +16,6 @@ std::string ErrnoText(const std::string& what, const std::string& path, int erro
   return what + " '" + path + "': " + std::strerror(error);
 }
 
-std::string FolderOfPath(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
-}
-
 }  // namespace
 
 AppendOnlyFile::AppendOnlyFile() = default;
@@ -41,7 +34,7 @@ Status AppendOnlyFile::Open(const std::string& path, bool create) {
   file_ = std::make_unique<NativeFile>(fd);
   path_ = path;
   if (create) {
-    Status synced = SyncFolder(FolderOfPath(path));
+    Status synced = SyncFolder(FolderToOpen(path));
     if (!synced) {
       Close();
       return synced;

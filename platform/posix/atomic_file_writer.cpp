@@ -18,13 +18,6 @@ std::string ErrnoText(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
 }
 
-std::string FolderOf(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
-}
-
 }  // namespace
 
 AtomicFileWriter::AtomicFileWriter() = default;
@@ -37,7 +30,7 @@ Status AtomicFileWriter::Open(const std::string& path,
   static thread_local std::mt19937_64 rng{std::random_device{}()};
   // A short name of its own, so that a target name near the length limit
   // still leaves room for the temporary one.
-  std::string folder = FolderOf(path);
+  std::string folder = FolderToOpen(path);
   for (int attempt = 0; attempt < 16; ++attempt) {
     char name[40];
     std::snprintf(name, sizeof name, "/.velmora-%016llx.tmp",

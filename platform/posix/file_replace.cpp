@@ -9,18 +9,13 @@
 #include <cstring>
 #include <random>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 namespace {
 
 std::string ErrnoText(const std::string& what, const std::string& path, int error) {
   return what + " '" + path + "': " + std::strerror(error);
-}
-
-std::string FolderOf(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
 }
 
 // Closes a descriptor when it goes out of scope.
@@ -72,7 +67,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 // Creates the temporary file beside destination, exclusively and never through a link.
 int CreateTemporary(const std::string& destination, std::string& temp) {
   static thread_local std::mt19937_64 rng{std::random_device{}()};
-  const std::string folder = FolderOf(destination);
+  const std::string folder = FolderToOpen(destination);
   for (int attempt = 0; attempt < 16; ++attempt) {
     char name[40];
     std::snprintf(name, sizeof name, "/.velmora-%016llx.tmp",
@@ -143,7 +138,7 @@ Status ReplaceFileWithCopy(const std::string& source, const std::string& destina
   temp.path.clear();
 
   // The rename itself reaches the disk with the folder.
-  Descriptor folder(::open(FolderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  Descriptor folder(::open(FolderToOpen(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) ::fsync(folder.get());
   return Status::Ok();
 }

@@ -18,13 +18,6 @@ std::string ErrnoText(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
 }
 
-std::string ParentOf(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -73,8 +66,8 @@ bool IsSymbolicLink(const std::string& path) {
 Status CreateFolders(const std::string& path) {
   if (path.empty()) return Status::Fail("cannot create a folder with an empty name");
   if (FolderExists(path)) return Status::Ok();
-  std::string parent = ParentOf(path);
-  if (parent != path && !FolderExists(parent)) {
+  std::string parent = FolderOf(path);
+  if (!parent.empty() && parent != path && !FolderExists(parent)) {
     Status s = CreateFolders(parent);
     if (!s) return s;
   }

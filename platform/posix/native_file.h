@@ -6,7 +6,10 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <string>
+
 #include "platform/file_permissions.h"
+#include "platform/path.h"
 
 namespace platform {
 
@@ -35,6 +38,13 @@ class NativeFile {
  private:
   int fd_;
 };
+
+// The folder to open or to create a file beside: the folder of path, or "."
+// (the current folder) for a bare name.
+inline std::string FolderToOpen(const std::string& path) {
+  std::string folder = FolderOf(path);
+  return folder.empty() ? std::string(".") : folder;
+}
 
 // The permission bits of an intent: 0644, 0600, 0755, 0744, 0444, 0555, 0544.
 constexpr mode_t PermissionBits(FilePermissions permissions) {

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/posix/desktop_entry.h"
 #include "platform/process.h"
 
@@ -25,12 +26,6 @@ bool EndsWithNoCase(const std::string& text, const std::string& ending) {
 std::string FileNameOfPath(const std::string& path) {
   const std::size_t separator = path.find_last_of("/\\");
   return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
-std::string FolderOfPath(const std::string& path) {
-  const std::size_t separator = path.find_last_of('/');
-  if (separator == std::string::npos) return {};
-  return separator == 0 ? "/" : path.substr(0, separator);
 }
 
 }  // namespace
@@ -70,7 +65,7 @@ Status CreateShortcut(const ShortcutDefinition& definition) {
   const std::string path = ShortcutFilePath(definition.link_file);
   if (FileNameOfPath(path) == kDesktopEnding)
     return Status::Fail("the shortcut '" + definition.link_file + "' has no name");
-  const std::string folder = FolderOfPath(path);
+  const std::string folder = FolderOf(path);
   if (!folder.empty()) {
     if (Status status = CreateFolders(folder); !status) return status;
   }

@@ -670,6 +670,20 @@ TEST_F(UpdateProcessTest, StartSpecificTaskIgnoresEarlierTasks) {
   EXPECT_EQ(LinesWith({"starting task: TASK_DOWNLOAD"}).size(), 1u);
 }
 
+// The working folder of a run action is the folder of its location: the root
+// for a program in the root, the current folder ("") for a bare name; never
+// the location itself.
+TEST_F(UpdateProcessTest, RunActionStartsInTheFolderOfItsLocation) {
+  for (const char* location : {"/opt/app/helper", "/helper", "helper"}) {
+    auto run = std::make_unique<CEventActionRun>();
+    run->location = location;
+    AddEvent("AFTERDOWNLOAD", std::move(run));
+  }
+  RunToEnd();
+  EXPECT_EQ(recorder_.programs_started,
+            (std::vector<std::string>{"/opt/app/helper||/opt/app", "/helper||/", "helper||"}));
+}
+
 TEST_F(UpdateProcessTest, EventActions) {
   auto run_missing = std::make_unique<CEventActionRun>();
   run_missing->location = "/opt/missing/tool";

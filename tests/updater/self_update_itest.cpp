@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
 #include "tests/support/scoped_env.h"
@@ -258,7 +259,7 @@ TEST(SelfUpdateHandOff, TheCarriedCopyProgramReplacesOrLeavesTheOldProgram) {
     ASSERT_TRUE(platform::FileExists(run.location));
     started.push_back(
         {platform::StartProgram(run.location, platform::SplitCommandLine(run.parameters),
-                                FolderOf(run.location)),
+                                platform::FolderOf(run.location)),
          target});
     ASSERT_TRUE(started.back().result.status.ok()) << started.back().result.status.message();
   }

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/language.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
@@ -115,9 +116,7 @@ std::string Separator() { return std::string(1, platform::PathSeparator()); }
 
 // True when the last component of the path holds a ".".
 bool HasExtension(std::string_view path) {
-  std::size_t last = path.find_last_of("/\\");
-  std::string_view component = last == std::string_view::npos ? path : path.substr(last + 1);
-  return component.find('.') != std::string_view::npos;
+  return platform::FileNameOf(path).find('.') != std::string::npos;
 }
 
 // A file name taken from a location that may become the last component of a
@@ -377,7 +376,7 @@ class UpdateFileReader {
     bitmaps.check = "hash";
     for (const CPopupItemData& item : data_.popup_items) {
       if (item.bitmap.empty()) continue;
-      std::string file_name = FileNameOf(item.bitmap);
+      std::string file_name = platform::FileNameOf(item.bitmap);
       if (!IsUsableFileName(file_name)) return Fail("popup bitmap has no usable file name");
       CFileActionDownload download;
       download.locations.push_back(item.bitmap);
@@ -568,7 +567,7 @@ class UpdateFileReader {
     }
     // Without a location there is nothing to download and no destination.
     if (!download.locations.empty()) {
-      const std::string file_name = FileNameOf(download.locations.front());
+      const std::string file_name = platform::FileNameOf(download.locations.front());
       bool has_destination = false;
       std::string destination;
       if (!Child("DESTINATION", Kind::kPath, destination, &has_destination)) return false;

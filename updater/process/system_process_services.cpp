@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 #include "updater/core/dialog_service.h"
 #include "updater/core/text.h"
@@ -24,11 +25,11 @@ std::string ComparablePath(const std::string& path) {
 // names the wanted program.
 bool PathMatches(const std::string& program, const std::string& wanted, bool wanted_is_path) {
   if (program.empty()) return false;
-  if (!EqualsNoCase(FileNameOf(program), FileNameOf(wanted))) return false;
+  if (!EqualsNoCase(platform::FileNameOf(program), platform::FileNameOf(wanted))) return false;
   if (!wanted_is_path) return true;
   // A relative first word ("./app") says nothing about the folder.
   if (!platform::IsPathSeparator(program[0])) return false;
-  return FolderOf(ComparablePath(program)) == FolderOf(ComparablePath(wanted));
+  return platform::FolderOf(ComparablePath(program)) == platform::FolderOf(ComparablePath(wanted));
 }
 
 }  // namespace
@@ -57,7 +58,7 @@ platform::StartResult StartLocation(const std::string& location, const std::stri
 }
 
 bool ProcessMatches(const platform::ProcessInfo& process, const std::string& file_name) {
-  if (file_name.empty() || FileNameOf(file_name).empty()) return false;
+  if (file_name.empty() || platform::FileNameOf(file_name).empty()) return false;
   const bool is_path = HasSeparator(file_name);
   return PathMatches(process.executable, file_name, is_path) ||
          PathMatches(process.first_word, file_name, is_path);

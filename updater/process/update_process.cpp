@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "platform/path.h"
 #include "updater/core/exit_status.h"
 #include "updater/core/language.h"
 #include "updater/core/language_ids.h"
@@ -529,7 +530,7 @@ void CUpdateProcess::HandleEvents(const std::string& event) {
       const auto& run = static_cast<const CEventActionRun&>(*action);
       if (!IsWebLocation(run.location) && !deps_.services.FileExists(run.location)) return;
       Log("handle eventaction RUN (" + run.location + ")");
-      deps_.services.StartProgram(run.location, run.parameters, FolderOf(run.location));
+      deps_.services.StartProgram(run.location, run.parameters, platform::FolderOf(run.location));
     } else if (type == kEventActionSetMode) {
       Log("handle eventaction SETMODE");
       ChangeMode(static_cast<const CEventActionSetMode&>(*action).mode);

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/language.h"
 #include "updater/core/overloaded.h"
 #include "updater/core/text.h"
@@ -24,11 +25,6 @@ const CUpdateFileData& Data() { return CUpdateFileData::Instance(); }
 std::string Path(const std::string& location) { return platform::NormalizeSeparators(location); }
 
 // The folder that holds the file, or "" when the path names none.
-std::string FolderOfFile(const std::string& path) {
-  std::string folder = FolderOf(path);
-  return folder == path ? std::string() : folder;
-}
-
 }  // namespace
 
 CInstallFiles::CInstallFiles(InstallFilesDeps deps)
@@ -262,7 +258,7 @@ void CInstallFiles::DoRun(const CFileActionRun& action) {
     return;
   }
   platform::StartResult started =
-      start_(location, action.parameters, web ? std::string() : FolderOfFile(location));
+      start_(location, action.parameters, web ? std::string() : platform::FolderOf(location));
   if (!started.status) {
     Log("run: " + started.status.message());
     Fail(UpdateError::kRunFailed, location, started.status.message());
@@ -316,7 +312,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
     if (entry->is_folder) {
       recorded = journal_.RecordFolderCreate(target);
     } else {
-      recorded = journal_.RecordFolderCreate(FolderOfFile(target));
+      recorded = journal_.RecordFolderCreate(platform::FolderOf(target));
       if (recorded) recorded = journal_.RecordFileReplace(target);
     }
   }

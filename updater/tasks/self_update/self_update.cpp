@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
@@ -28,13 +29,8 @@ SelfUpdateOutcome Refuse(const std::string& why) {
   return SelfUpdateOutcome::kRefused;
 }
 
-std::string WithoutTrailingSeparators(std::string folder) {
-  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
-  return folder;
-}
-
 std::string InFolder(const std::string& folder, const std::string& name) {
-  return WithoutTrailingSeparators(folder) + platform::PathSeparator() + name;
+  return platform::WithoutTrailingSeparators(folder) + platform::PathSeparator() + name;
 }
 
 bool IsHexDigest(std::string_view text) {
@@ -124,7 +120,7 @@ std::string SelfUpdateDownloadName(std::string_view location, const CUpdateFileD
                                    const std::string& updater_temp) {
   std::string_view path = location;
   path = path.substr(0, path.find_first_of("?#"));
-  std::string name = FileNameOf(std::string(path));
+  std::string name = platform::FileNameOf(std::string(path));
   if (name.empty() || name == "." || name == ".." || name.size() > kMaxDownloadNameBytes ||
       HasControlCharacter(name) || name.find('"') != std::string::npos)
     name = kFallbackDownloadName;
