@@ -24,14 +24,12 @@ AppendOnlyFile::~AppendOnlyFile() { Close(); }
 Status AppendOnlyFile::Open(const std::string& path, bool create) {
   Close();
   int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
-  int fd = ::open(path.c_str(), flags, PermissionBits(FilePermissions::kPrivate));
-  if (fd < 0) return Status::Fail(ErrnoText("cannot open", path, errno));
+  NativeFile fd(::open(path.c_str(), flags, PermissionBits(FilePermissions::kPrivate)));
+  if (!fd.valid()) return Status::Fail(ErrnoText("cannot open", path, errno));
   struct stat state {};
-  if (::fstat(fd, &state) != 0 || !S_ISREG(state.st_mode)) {
-    ::close(fd);
+  if (::fstat(fd.get(), &state) != 0 || !S_ISREG(state.st_mode))
     return Status::Fail("not a regular file: '" + path + "'");
-  }
-  file_ = std::make_unique<NativeFile>(fd);
+  file_ = std::make_unique<NativeFile>(std::move(fd));
   path_ = path;
   if (create) {
     Status synced = SyncFolder(FolderToOpen(path));

@@ -95,9 +95,9 @@ Status AtomicFileWriter::Finish(std::optional<std::int64_t> modification_time) {
     if (::futimens(file_->get(), times) != 0)
       return Status::Fail(ErrnoText("cannot set the time of", temp_));
   }
-  const int fd = file_->release();
+  const bool closed = file_->close();
   file_.reset();
-  if (::close(fd) != 0) {
+  if (!closed) {
     std::string message = ErrnoText("cannot write", temp_);
     Discard();
     return Status::Fail(message);

@@ -154,8 +154,7 @@ Status WriteFileAtomic(const std::string& path, std::string_view bytes, FilePerm
   if (fd.get() < 0) return Status::Fail("cannot create a temporary file beside '" + path + "'");
   bool ok =
       WriteAll(fd.get(), bytes) && ::fchmod(fd.get(), final_mode) == 0 && ::fsync(fd.get()) == 0;
-  int raw = fd.release();
-  ok = (::close(raw) == 0) && ok;
+  ok = fd.close() && ok;
   if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
     std::string message = ErrnoText("cannot write", path);
     ::unlink(temp.c_str());

@@ -13,11 +13,18 @@
 
 namespace platform {
 
-// An open file descriptor, closed when the object goes away.
+// An owned descriptor (a file, a pipe end, a process handle), closed when the
+// object goes away. The one descriptor owner of platform/posix/: it moves, it
+// never copies.
 class NativeFile {
  public:
-  explicit NativeFile(int fd = -1) : fd_(fd) {}
+  explicit NativeFile(int fd = -1) noexcept : fd_(fd) {}
   ~NativeFile() { reset(); }
+  NativeFile(NativeFile&& other) noexcept : fd_(other.release()) {}
+  NativeFile& operator=(NativeFile&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
   NativeFile(const NativeFile&) = delete;
   NativeFile& operator=(const NativeFile&) = delete;
 
@@ -29,10 +36,16 @@ class NativeFile {
     fd_ = fd;
   }
   // Gives up the descriptor without closing it.
-  int release() {
+  int release() noexcept {
     int fd = fd_;
     fd_ = -1;
     return fd;
+  }
+  // Closes the descriptor now and says whether the close succeeded (a late
+  // write error shows here); true when none is held.
+  bool close() {
+    if (fd_ < 0) return true;
+    return ::close(release()) == 0;
   }
 
  private:
