@@ -672,16 +672,17 @@ TEST_F(UpdateProcessTest, StartSpecificTaskIgnoresEarlierTasks) {
 
 // The working folder of a run action is the folder of its location: the root
 // for a program in the root, the current folder ("") for a bare name; never
-// the location itself.
+// the location itself; a web location is opened and has none.
 TEST_F(UpdateProcessTest, RunActionStartsInTheFolderOfItsLocation) {
-  for (const char* location : {"/opt/app/helper", "/helper", "helper"}) {
+  for (const char* location : {"/opt/app/helper", "/helper", "helper", "https://example.com/a"}) {
     auto run = std::make_unique<CEventActionRun>();
     run->location = location;
     AddEvent("AFTERDOWNLOAD", std::move(run));
   }
   RunToEnd();
   EXPECT_EQ(recorder_.programs_started,
-            (std::vector<std::string>{"/opt/app/helper||/opt/app", "/helper||/", "helper||"}));
+            (std::vector<std::string>{"/opt/app/helper||/opt/app", "/helper||/", "helper||",
+                                      "https://example.com/a||"}));
 }
 
 TEST_F(UpdateProcessTest, EventActions) {

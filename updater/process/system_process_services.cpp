@@ -34,29 +34,6 @@ bool PathMatches(const std::string& program, const std::string& wanted, bool wan
 
 }  // namespace
 
-bool OpensWithDesktop(const std::string& location) {
-  return IsWebLocation(location) ||
-         (!platform::IsProgramFile(location) && !platform::IsExecutableFile(location));
-}
-
-platform::StartResult StartLocation(const std::string& location, const std::string& parameters,
-                                    const std::string& working_folder) {
-  platform::StartResult result;
-  if (OpensWithDesktop(location)) {
-    // The opener wants a full address; "www.example.com" alone would be taken for a file.
-    std::string target = location;
-    if (IsWebLocation(location) && !StartsWith(location, "http")) target = "https://" + location;
-    result.status = platform::OpenWithDesktop(target);
-    return result;
-  }
-  // A downloaded program arrives without the execute bit.
-  if (!platform::IsExecutableFile(location)) {
-    result.status = platform::MakeExecutableForOwner(location);
-    if (!result.status) return result;
-  }
-  return platform::StartProgram(location, platform::SplitCommandLine(parameters), working_folder);
-}
-
 bool ProcessMatches(const platform::ProcessInfo& process, const std::string& file_name) {
   if (file_name.empty() || platform::FileNameOf(file_name).empty()) return false;
   const bool is_path = HasSeparator(file_name);

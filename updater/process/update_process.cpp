@@ -2,7 +2,6 @@
 
 #include <string>
 
-#include "platform/path.h"
 #include "updater/core/exit_status.h"
 #include "updater/core/language.h"
 #include "updater/core/language_ids.h"
@@ -15,6 +14,7 @@
 #include "updater/description/update_file_data.h"
 #include "updater/process/event_loop.h"
 #include "updater/process/task_steps.h"
+#include "updater/process/start_location.h"
 
 namespace {
 
@@ -528,9 +528,10 @@ void CUpdateProcess::HandleEvents(const std::string& event) {
           install_done_ || finish_requested_ ? CommandCode::kFinish : CommandCode::kCancel, 0));
     } else if (type == kEventActionRun) {
       const auto& run = static_cast<const CEventActionRun&>(*action);
-      if (!IsWebLocation(run.location) && !deps_.services.FileExists(run.location)) return;
-      Log("handle eventaction RUN (" + run.location + ")");
-      deps_.services.StartProgram(run.location, run.parameters, platform::FolderOf(run.location));
+      const RunTarget target = RunTargetOf(run.location);
+      if (!target.web && !deps_.services.FileExists(target.location)) return;
+      Log("handle eventaction RUN (" + target.location + ")");
+      deps_.services.StartProgram(target.location, run.parameters, target.working_folder);
     } else if (type == kEventActionSetMode) {
       Log("handle eventaction SETMODE");
       ChangeMode(static_cast<const CEventActionSetMode&>(*action).mode);

@@ -12,6 +12,7 @@
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
 #include "updater/description/update_file_data.h"
+#include "updater/process/start_location.h"
 #include "updater/tasks/install/component_registration.h"
 #include "updater/tasks/install/zip_extractor.h"
 #include "updater/tasks/progress_weights.h"
@@ -30,7 +31,7 @@ std::string Path(const std::string& location) { return platform::NormalizeSepara
 CInstallFiles::CInstallFiles(InstallFilesDeps deps)
     : CTaskThread(TaskId::kInstall),
       journal_(deps.journal ? *deps.journal : CChangeJournal::Instance()),
-      start_(deps.start ? std::move(deps.start) : ProgramStarter(StartRunLocation)),
+      start_(deps.start ? std::move(deps.start) : ProgramStarter(StartLocation)),
       free_space_(std::move(deps.free_space)),
       total_units_(TotalFileUnits(Data())) {}
 
@@ -250,15 +251,14 @@ void CInstallFiles::OnAnswer(QuestionId question, bool yes) {
 
 void CInstallFiles::DoRun(const CFileActionRun& action) {
   Begin("IDS_ACTION_RUN");
-  const bool web = IsWebLocation(action.location);
-  const std::string location = web ? action.location : Path(action.location);
-  if (!web && !platform::FileExists(location)) {
+  const RunTarget target = RunTargetOf(action.location);
+  const std::string& location = target.location;
+  if (!target.web && !platform::FileExists(location)) {
     Log("run: " + location + " not found");
     Fail(UpdateError::kFileNotFound, location, "the file does not exist");
     return;
   }
-  platform::StartResult started =
-      start_(location, action.parameters, web ? std::string() : platform::FolderOf(location));
+  platform::StartResult started = start_(location, action.parameters, target.working_folder);
   if (!started.status) {
     Log("run: " + started.status.message());
     Fail(UpdateError::kRunFailed, location, started.status.message());
