@@ -1,5 +1,7 @@
 #include "platform/utf8.h"
 
+#include "platform/unicode_case.h"
+
 namespace platform {
 
 Utf8Sequence DecodeUtf8At(std::string_view text, std::size_t at) {
@@ -44,6 +46,21 @@ void AppendUtf8(std::string& out, char32_t code_point) {
     out += static_cast<char>(0x80 | ((code_point >> 6) & 0x3F));
     out += static_cast<char>(0x80 | (code_point & 0x3F));
   }
+}
+
+std::string FoldCase(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) {
+    const Utf8Sequence sequence = DecodeUtf8At(text, i);
+    if (sequence.length == 0) {
+      out += text[i++];  // a stray byte stays as it is
+      continue;
+    }
+    AppendUtf8(out, LowerCodePoint(sequence.code_point));
+    i += sequence.length;
+  }
+  return out;
 }
 
 }  // namespace platform

@@ -23,4 +23,8 @@ Utf8Sequence DecodeUtf8At(std::string_view text, std::size_t at);
 // Appends the UTF-8 bytes of a code point (at most U+10FFFF).
 void AppendUtf8(std::string& out, char32_t code_point);
 
+// The text with every letter lower-cased (platform::LowerCodePoint); bytes
+// that are not valid UTF-8 stay as they are.
+std::string FoldCase(std::string_view text);
+
 }  // namespace platform

@@ -53,6 +53,7 @@ struct FakeWorld {
 platform::ProcessInfo Process(const std::string& executable) {
   platform::ProcessInfo process;
   process.pid = 4242;
+  process.own = true;  // the starter looks at this user's processes only
   process.executable = executable;
   return process;
 }

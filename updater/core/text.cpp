@@ -194,21 +194,7 @@ std::string TruncateUtf16(std::string_view text, std::size_t max_units) {
   return std::string(text.substr(0, i));
 }
 
-std::string ToLower(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t start = i;
-    bool valid = true;
-    char32_t cp = DecodeUtf8(text, i, &valid);
-    if (!valid) {
-      out.append(text.substr(start, i - start));  // keep stray bytes as they are
-      continue;
-    }
-    AppendUtf8(out, platform::LowerCodePoint(cp));
-  }
-  return out;
-}
+std::string ToLower(std::string_view text) { return platform::FoldCase(text); }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() == b.size() && a == b) return true;

@@ -10,37 +10,6 @@
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
 
-namespace {
-
-bool HasSeparator(const std::string& text) {
-  return std::any_of(text.begin(), text.end(), [](char c) { return platform::IsPathSeparator(c); });
-}
-
-// The comparable form of a path: platform separators, absolute, no doubled separators.
-std::string ComparablePath(const std::string& path) {
-  return CollapseSeparators(platform::FullPath(platform::NormalizeSeparators(path)));
-}
-
-// Whether a program path (the executable, or the first word of a command line)
-// names the wanted program.
-bool PathMatches(const std::string& program, const std::string& wanted, bool wanted_is_path) {
-  if (program.empty()) return false;
-  if (!EqualsNoCase(platform::FileNameOf(program), platform::FileNameOf(wanted))) return false;
-  if (!wanted_is_path) return true;
-  // A relative first word ("./app") says nothing about the folder.
-  if (!platform::IsPathSeparator(program[0])) return false;
-  return platform::FolderOf(ComparablePath(program)) == platform::FolderOf(ComparablePath(wanted));
-}
-
-}  // namespace
-
-bool ProcessMatches(const platform::ProcessInfo& process, const std::string& file_name) {
-  if (file_name.empty() || platform::FileNameOf(file_name).empty()) return false;
-  const bool is_path = HasSeparator(file_name);
-  return PathMatches(process.executable, file_name, is_path) ||
-         PathMatches(process.first_word, file_name, is_path);
-}
-
 CSystemProcessServices::CSystemProcessServices(platform::IProcessControl& processes,
                                                CloseTimeouts timeouts)
     : processes_(processes), timeouts_(timeouts) {}
@@ -64,13 +33,8 @@ void CSystemProcessServices::StartProgram(const std::string& location,
 
 std::vector<platform::ProcessInfo> CSystemProcessServices::MatchingProcesses(
     const std::string& file_name) {
-  std::vector<platform::ProcessInfo> matching;
-  const platform::ProcessId self = processes_.CurrentProcessId();
-  for (platform::ProcessInfo& process : processes_.ListProcesses()) {
-    if (!process.own || process.pid == self) continue;
-    if (ProcessMatches(process, file_name)) matching.push_back(std::move(process));
-  }
-  return matching;
+  return platform::UsersProcessesRunning(processes_.ListProcesses(), processes_.CurrentProcessId(),
+                                         file_name);
 }
 
 bool CSystemProcessServices::IsProcessRunning(const std::string& file_name) {

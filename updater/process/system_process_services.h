@@ -17,13 +17,6 @@ struct CloseTimeouts {
   std::int64_t after_kill_ms = 2000;       // after SIGKILL
 };
 
-// True when the process runs the program named by file_name: with a path
-// (one that holds a separator) its full path must match, otherwise its file
-// name; the file name ignores letter case. The executable's path is compared
-// first; the first word of the command line is the fall-back (a program file
-// that cannot be read, or a Windows program run by a loader).
-bool ProcessMatches(const platform::ProcessInfo& process, const std::string& file_name);
-
 class CSystemProcessServices : public IProcessServices {
  public:
   explicit CSystemProcessServices(
