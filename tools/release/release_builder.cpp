@@ -11,7 +11,7 @@
 #include "tools/release/release_diff.h"
 #include "tools/release/release_text.h"
 #include "tools/release/release_tree.h"
-#include "tools/release/update_file_encryptor.h"
+#include "updater/description/aes_encryptor.h"
 #include "updater/description/md5.h"
 #include "updater/description/update_file_data.h"
 #include "updater/description/versions.h"
