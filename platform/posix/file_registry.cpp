@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/posix/native_file.h"
 #include "platform/posix/registry_store.h"
 #include "platform/system_paths.h"
@@ -57,10 +58,9 @@ class LockFile {
 Status PrepareFolder(const std::string& folder) {
   if (folder.empty()) return Status::Fail("no folder for the registry store");
   if (FolderExists(folder)) return Status::Ok();
-  auto slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) {
-    Status parent = CreateFolders(folder.substr(0, slash));
-    if (!parent) return parent;
+  if (const std::string parent = FolderOf(folder); !parent.empty() && parent != folder) {
+    Status created = CreateFolders(parent);
+    if (!created) return created;
   }
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
     return Status::Fail(ErrnoText("cannot create folder", folder));

@@ -23,11 +23,6 @@ bool EndsWithNoCase(const std::string& text, const std::string& ending) {
   return true;
 }
 
-std::string FileNameOfPath(const std::string& path) {
-  const std::size_t separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
 }  // namespace
 
 std::string ShortcutFilePath(const std::string& link_file) {
@@ -41,7 +36,7 @@ std::optional<std::string> FormatShortcutEntry(const ShortcutDefinition& definit
   if (definition.target.empty()) return std::nullopt;
   std::string name = definition.description;
   if (name.empty()) {
-    name = FileNameOfPath(ShortcutFilePath(definition.link_file));
+    name = FileNameOf(ShortcutFilePath(definition.link_file));
     name.resize(name.size() - (sizeof(kDesktopEnding) - 1));
   }
   std::vector<std::string> exec = SplitCommandLine(definition.parameters);
@@ -63,7 +58,7 @@ Status CreateShortcut(const ShortcutDefinition& definition) {
   std::optional<std::string> text = FormatShortcutEntry(definition);
   if (!text) return Status::Fail("the shortcut '" + definition.link_file + "' cannot be written");
   const std::string path = ShortcutFilePath(definition.link_file);
-  if (FileNameOfPath(path) == kDesktopEnding)
+  if (FileNameOf(path) == kDesktopEnding)
     return Status::Fail("the shortcut '" + definition.link_file + "' has no name");
   const std::string folder = FolderOf(path);
   if (!folder.empty()) {

@@ -144,6 +144,16 @@ TEST(Starter, NoArgumentsAndFailedStartsAreLogged) {
   EXPECT_EQ(world.starts.size(), 2u);  // the updater is tried although the browser failed
 }
 
+// A starter in the root folder names its programs with one separator, so
+// that the running updater is recognised by its path.
+TEST(Starter, InTheRootFolderProgramsHaveOneSeparator) {
+  FakeWorld world;
+  world.processes = {Process("/Velmora Updater")};
+  CStarter("/", world.Deps()).Run({"x"});
+  EXPECT_TRUE(world.Logged("isUpdaterRuning = 1, isChromiumRuning = 0"));
+  EXPECT_EQ(world.starts, (std::vector<StartCall>{{"/Browser/chrome", {"x"}}}));
+}
+
 TEST(Starter, JoinArgumentsPutsOneBlankAfterEach) {
   EXPECT_EQ(CStarter::JoinArguments({"a", "b", "c"}), "a b c ");
   EXPECT_EQ(CStarter::JoinArguments({}), "");

@@ -391,10 +391,7 @@ bool CZipExtractor::SeekName(std::string_view name, bool first) {
     }
     if (name.empty()) return true;
     if (entry && !entry->is_folder) {
-      auto slash = entry->name.find_last_of('/');
-      std::string_view file_name(entry->name);
-      if (slash != std::string::npos) file_name.remove_prefix(slash + 1);
-      if (EqualsNoCase(file_name, name)) return true;
+      if (EqualsNoCase(platform::FileNameOf(entry->name), name)) return true;
     }
     rc = unzGoToNextFile(archive_.get());
   }

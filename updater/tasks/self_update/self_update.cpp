@@ -30,7 +30,7 @@ SelfUpdateOutcome Refuse(const std::string& why) {
 }
 
 std::string InFolder(const std::string& folder, const std::string& name) {
-  return platform::WithoutTrailingSeparators(folder) + platform::PathSeparator() + name;
+  return platform::JoinPath(platform::WithoutTrailingSeparators(folder), name);
 }
 
 bool IsHexDigest(std::string_view text) {
