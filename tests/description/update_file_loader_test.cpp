@@ -67,7 +67,8 @@ std::string DescribeRecords() {
     out << "section " << s.name << "|" << s.title << "|" << s.version << "|" << s.parent << "\n";
   for (std::size_t e = 0; e < kEventNames.size(); ++e) {
     const CEventData& event = CEventTable::Instance().At(e);
-    for (const auto& a : event.actions) out << "event " << kEventNames[e] << " " << a->type << "\n";
+    for (const auto& a : event.actions)
+      out << "event " << kEventNames[e] << " " << EventActionTypeName(a) << "\n";
   }
   return out.str();
 }

@@ -255,7 +255,7 @@ TEST(SelfUpdateHandOff, TheCarriedCopyProgramReplacesOrLeavesTheOldProgram) {
     if (c.staged) platform::WriteFileAtomic(copy.new_location, "new build");
 
     // The ONCLOSE action, started as the update process starts it.
-    const auto& run = static_cast<const CEventActionRun&>(*events.Find("ONCLOSE")->actions.back());
+    const auto& run = std::get<CEventActionRun>(events.Find("ONCLOSE")->actions.back());
     ASSERT_TRUE(platform::FileExists(run.location));
     started.push_back(
         {platform::StartProgram(run.location, platform::SplitCommandLine(run.parameters),

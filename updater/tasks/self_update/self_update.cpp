@@ -76,9 +76,9 @@ bool IsSelfUpdateRecord(const CFileData& file, const SelfUpdateFiles& files) {
   return copy && copy->new_location == files.staged;
 }
 
-bool IsSelfUpdateCloseAction(const CEventAction& action, const SelfUpdateFiles& files) {
-  return action.type == kEventActionRun &&
-         static_cast<const CEventActionRun&>(action).location == files.copy_program;
+bool IsSelfUpdateCloseAction(const EventAction& action, const SelfUpdateFiles& files) {
+  const auto* run = std::get_if<CEventActionRun>(&action);
+  return run && run->location == files.copy_program;
 }
 
 // Why the files cannot make a hand-off; "" when they can.
@@ -170,10 +170,10 @@ CFileData MakeSelfUpdateRecord(const std::string& location, const std::string& d
   return record;
 }
 
-std::unique_ptr<CEventActionRun> MakeSelfUpdateCloseAction(const SelfUpdateFiles& files) {
-  auto run = std::make_unique<CEventActionRun>();
-  run->location = files.copy_program;
-  run->parameters = CopyProgramParameters(files);
+CEventActionRun MakeSelfUpdateCloseAction(const SelfUpdateFiles& files) {
+  CEventActionRun run;
+  run.location = files.copy_program;
+  run.parameters = CopyProgramParameters(files);
   return run;
 }
 
@@ -209,8 +209,8 @@ SelfUpdateOutcome PrepareSelfUpdate(const std::string& description_path,
                 [&files](const CFileData& file) { return IsSelfUpdateRecord(file, files); });
   CEventData* on_close = context.events.Find(kSelfUpdateEvent);
   if (!on_close) return Refuse("the event table has no ONCLOSE");
-  std::erase_if(on_close->actions, [&files](const std::unique_ptr<CEventAction>& action) {
-    return IsSelfUpdateCloseAction(*action, files);
+  std::erase_if(on_close->actions, [&files](const EventAction& action) {
+    return IsSelfUpdateCloseAction(action, files);
   });
   if (context.data.files.size() >= kMaxFiles) return Refuse("the list of files is full");
   if (on_close->actions.size() >= kMaxEventActions)
