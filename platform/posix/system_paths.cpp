@@ -129,3 +129,23 @@ std::optional<std::string> GetEnv(const std::string& name) {
 }
 
 }  // namespace platform
+
+namespace platform {
+
+std::string LogonUserName() {
+  // The account database's name for the real user, bounded like the
+  // system's own login names.
+  const long size_hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size_hint > 0 && size_hint < 65536 ? static_cast<std::size_t>(size_hint)
+                                                              : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+      !found->pw_name)
+    return {};
+  std::string name = found->pw_name;
+  if (name.size() > 256) return {};
+  return name;
+}
+
+}  // namespace platform

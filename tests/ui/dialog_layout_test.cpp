@@ -36,7 +36,9 @@ TEST(WrapText, BreaksAtSpacesKeepsParagraphsAndBreaksLongWords) {
       {"one two three", 48, {"one two", "three"}},
       {"a\n\nb", 60, {"a", "", "b"}},
       {"abcdefghijkl", 36, {"abcdef", "ghijkl"}},
-      {"\xC3\xA9\xC3\xA9\xC3\xA9", 12, {"\xC3\xA9", "\xC3\xA9", "\xC3\xA9"}},  // never mid-character
+      {"\xC3\xA9\xC3\xA9\xC3\xA9",
+       12,
+       {"\xC3\xA9", "\xC3\xA9", "\xC3\xA9"}},  // never mid-character
   };
   for (const Case& c : cases) {
     const WrappedText wrapped = WrapText(c.text, c.width, FixedMetrics());
@@ -86,7 +88,8 @@ TEST(ErrorDialogLayout, CollapsedEndsUnderTheButtonsExpandedUnderTheDetails) {
 }
 
 TEST(ErrorDialogLayout, EmptyDetailsDisableTheButtonAndEndUnderTheButtons) {
-  const ErrorDialogLayout layout = LayoutErrorDialog(ErrorFrame(), kShort, "", false, FixedMetrics());
+  const ErrorDialogLayout layout =
+      LayoutErrorDialog(ErrorFrame(), kShort, "", false, FixedMetrics());
   EXPECT_FALSE(DetailsButtonEnabled(""));
   EXPECT_TRUE(DetailsButtonEnabled("x"));
   EXPECT_EQ(layout.client_height, layout.message.buttons[0].Bottom() + 13);
@@ -104,7 +107,8 @@ TEST(ErrorDialogLayout, DetailsButtonTogglesBetweenMoreAndLess) {
   const auto height = [&](bool open) {
     return LayoutErrorDialog(ErrorFrame(), kShort, "x", open, FixedMetrics()).client_height;
   };
-  EXPECT_EQ(height(false), LayoutErrorDialog(ErrorFrame(), kShort, "", false, FixedMetrics()).client_height);
+  EXPECT_EQ(height(false),
+            LayoutErrorDialog(ErrorFrame(), kShort, "", false, FixedMetrics()).client_height);
   EXPECT_GT(height(true), height(false));
 }
 

@@ -51,7 +51,8 @@ ErrorDialogLayout LayoutErrorDialog(const ErrorDialogFrame& frame, std::string_v
   layout.details = {frame.details_x, buttons_bottom + kDetailsTextGap, frame.details_width,
                     layout.details_text.height};
   layout.details_shown = expanded;
-  layout.client_height = expanded ? layout.details.Bottom() + kDialogGap : buttons_bottom + kDialogGap;
+  layout.client_height =
+      expanded ? layout.details.Bottom() + kDialogGap : buttons_bottom + kDialogGap;
   return layout;
 }
 
@@ -64,8 +65,8 @@ CloseApplicationLayout LayoutCloseApplicationDialog(const CloseApplicationFrame&
                                                     const TextMetrics& metrics) {
   CloseApplicationLayout layout;
   layout.message = MeasureExplanation(frame.message, text, metrics);
-  const int button_height = frame.message.buttons.empty() ? frame.progress.height
-                                                          : frame.message.buttons.front().height;
+  const int button_height =
+      frame.message.buttons.empty() ? frame.progress.height : frame.message.buttons.front().height;
   layout.progress = {frame.progress.x, layout.message.explanation.Bottom() + kDialogGap,
                      frame.progress.width, button_height};
   MoveButtons(layout.message.buttons, layout.progress.Bottom() + kDialogGap);
@@ -77,8 +78,7 @@ CloseApplicationLayout LayoutCloseApplicationDialog(const CloseApplicationFrame&
 }
 
 AuthenticationLayout LayoutAuthenticationDialog(const AuthenticationFrame& frame,
-                                                std::string_view text,
-                                                const TextMetrics& metrics) {
+                                                std::string_view text, const TextMetrics& metrics) {
   AuthenticationLayout layout;
   layout.text = WrapText(text, frame.explanation.width, metrics);
   layout.explanation = frame.explanation;

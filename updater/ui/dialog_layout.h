@@ -30,8 +30,8 @@ struct PixelRect {
   bool operator==(const PixelRect&) const = default;
 };
 
-inline constexpr int kDialogGap = 13;           // text to buttons, buttons to bottom
-inline constexpr int kDetailsTextGap = 27;      // buttons to the details text
+inline constexpr int kDialogGap = 13;            // text to buttons, buttons to bottom
+inline constexpr int kDetailsTextGap = 27;       // buttons to the details text
 inline constexpr int kAuthenticationSlack = 10;  // the template's room for the explanation
 inline constexpr int kCloseIconSize = 40;
 inline constexpr int kCloseIconTop = 9;
@@ -116,5 +116,4 @@ struct AuthenticationLayout {
 };
 
 AuthenticationLayout LayoutAuthenticationDialog(const AuthenticationFrame& frame,
-                                                std::string_view text,
-                                                const TextMetrics& metrics);
+                                                std::string_view text, const TextMetrics& metrics);

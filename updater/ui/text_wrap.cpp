@@ -74,7 +74,8 @@ WrappedText WrapText(std::string_view text, int width, const TextMetrics& metric
   std::size_t start = 0;
   while (true) {
     const std::size_t end = text.find('\n', start);
-    std::string_view paragraph = text.substr(start, end == std::string_view::npos ? end : end - start);
+    std::string_view paragraph =
+        text.substr(start, end == std::string_view::npos ? end : end - start);
     if (!paragraph.empty() && paragraph.back() == '\r') paragraph.remove_suffix(1);
     WrapParagraph(paragraph, width, metrics, wrapped.lines);
     if (end == std::string_view::npos) break;
