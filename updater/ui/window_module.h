@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/status.h"
+#include "updater/core/dialog_service.h"
 #include "updater/process/event_loop.h"
 
 class IWindowModule {
@@ -20,6 +21,9 @@ class IWindowModule {
   virtual platform::Status Start() = 0;
   // The toolkit's loop, for a started module.
   virtual IEventLoop& Loop() = 0;
+  // The dialogs with windows, for a started module; shown on the thread that
+  // started it.
+  virtual IDialogService& Dialogs() = 0;
 };
 
 // The module's base name (platform::SharedLibraryFileName gives the file) and
