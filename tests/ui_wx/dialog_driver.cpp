@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <wx/app.h>
 #include <wx/timer.h>
+#include <wx/toplevel.h>
 
 #include <memory>
 
@@ -95,7 +96,7 @@ DialogDriver& DialogDriver::Key(const std::string& key, std::function<bool()> re
       [this, key] {
         const std::string caption = "^" + dialog_.GetTitle().utf8_string() + "$";
         RunXdotool({"search", "--sync", "--onlyvisible", "--name", caption, "windowfocus", "--sync",
-                    "%1", "key", "--clearmodifiers", key});
+                    "%1", "key", key});
       },
       std::move(ready));
 }
@@ -203,4 +204,90 @@ int DialogDriver::Run() {
   WaitForXdotool();
   if (state->next < steps_.size()) errors_ += "not every step ran\n";
   return result;
+}
+
+struct BackgroundAnswer::Bound {
+  wxTimer bound;
+  wxTimer watch;  // looks for the dialog until it is on the screen
+  std::shared_ptr<bool> painted = std::make_shared<bool>(false);
+  wxDialog* seen = nullptr;
+  wxWindow* header = nullptr;
+  bool timed_out = false;
+};
+
+BackgroundAnswer::BackgroundAnswer(const std::string& caption, const std::string& key)
+    : bound_(new Bound) {
+  const wxString title = wxString::FromUTF8(caption);
+  bound_->watch.Bind(wxEVT_TIMER, [this, title, caption, key](wxTimerEvent&) {
+    wxDialog* dialog = nullptr;
+    for (wxWindow* window : wxTopLevelWindows) {
+      if (auto* shown = dynamic_cast<wxDialog*>(window);
+          shown && shown->IsModal() && shown->GetTitle() == title)
+        dialog = shown;
+    }
+    if (!dialog) return;
+    if (dialog != bound_->seen) {
+      bound_->seen = dialog;
+      *bound_->painted = false;
+      for (wxWindow* child : dialog->GetChildren()) {
+        if (auto* header = dynamic_cast<CWxDialogHeader*>(child)) {
+          header->Bind(wxEVT_PAINT, [painted = bound_->painted](wxPaintEvent& event) {
+            *painted = true;
+            event.Skip();
+          });
+          bound_->header = header;
+        }
+      }
+    }
+    if (!*bound_->painted || !dialog->IsShownOnScreen()) {
+      // It may have been painted before it was seen: once more.
+      if (bound_->header) bound_->header->Refresh();
+      return;
+    }
+    bound_->watch.Stop();
+    const std::vector<std::string> args = {
+        "search", "--sync", "--onlyvisible", "--name", "^" + caption + "$", "windowfocus",
+        "--sync", "%1",     "key",           key};
+    auto started = platform::StartProgram(Xdotool(), args, "/");
+    if (started.status)
+      pid_ = started.pid;
+    else
+      error_ = "xdotool: " + started.status.message();
+  });
+  bound_->watch.Start(20);
+  bound_->bound.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
+    for (wxWindow* window : wxTopLevelWindows) {
+      if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal()) {
+        bound_->timed_out = true;
+        dialog->EndModal(kDialogTimedOut);
+      }
+    }
+  });
+  bound_->bound.StartOnce(kDialogBoundMs);
+}
+
+BackgroundAnswer::~BackgroundAnswer() {
+  Finish();
+  delete bound_;
+}
+
+std::string BackgroundAnswer::Finish() {
+  bound_->bound.Stop();
+  bound_->watch.Stop();
+  if (bound_->timed_out) {
+    error_ += "the dialog was still open after the bound";
+    bound_->timed_out = false;
+  }
+  if (pid_ > 0) {
+    const auto code = platform::WaitForProcess(pid_, kXdotoolBoundMs);
+    if (!code) {
+      (void)platform::TerminateProcess(pid_, true);
+      platform::WaitForProcess(pid_, kXdotoolBoundMs);
+      error_ += "xdotool did not end";
+    } else if (*code != 0) {
+      error_ += "xdotool ended with " + std::to_string(*code);
+    }
+    pid_ = 0;
+  }
+  return error_;
 }

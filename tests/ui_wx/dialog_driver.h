@@ -57,3 +57,21 @@ class DialogDriver {
   std::string errors_;
   std::vector<long> xdotool_;
 };
+
+// For dialogs that a call makes and shows itself (the dialog service): once
+// the modal dialog with this caption is painted on the screen, xdotool answers
+// it with a key; every modal dialog still open after the bound ends with
+// kDialogTimedOut, and Finish reports it.
+class BackgroundAnswer {
+ public:
+  BackgroundAnswer(const std::string& caption, const std::string& key);
+  ~BackgroundAnswer();
+  // Waits (bounded) for xdotool; an error text, empty when it answered.
+  std::string Finish();
+
+ private:
+  long pid_ = 0;
+  std::string error_;
+  struct Bound;
+  Bound* bound_;
+};

@@ -18,6 +18,7 @@
 #include "updater/ui/wx/wx_about_dialog.h"
 #include "updater/ui/wx/wx_authentication_dialog.h"
 #include "updater/ui/wx/wx_close_application_dialog.h"
+#include "updater/ui/wx/wx_dialog_service.h"
 #include "updater/ui/wx/wx_message_dialog.h"
 
 namespace dialogs_gtest {
@@ -268,6 +269,66 @@ TEST_F(Dialogs, AboutShowsTheVersionsAndEndsWithOkOrCancel) {
     driver.Key("Escape");
     EXPECT_EQ(driver.Run(), kDialogCancel);
     ExpectClean(driver, 0);
+  }
+}
+
+TEST_F(Dialogs, ServiceAnswersYesOnlyForYes) {
+  CWxDialogService service;
+  MessageBoxRequest question;
+  question.kind = MessageBoxKind::kQuestion;
+  question.caption = "Service question";
+  question.text = "Go on?";
+  question.yes_no = true;
+  {
+    BackgroundAnswer answer("Service question", "Escape");
+    EXPECT_EQ(service.ShowMessageBox(question), MessageBoxAnswer::kNo);
+    EXPECT_EQ(answer.Finish(), "");
+  }
+  {
+    question.caption = "Service question two";
+    BackgroundAnswer answer("Service question two", "Return");
+    EXPECT_EQ(service.ShowMessageBox(question), MessageBoxAnswer::kYes);
+    EXPECT_EQ(answer.Finish(), "");
+  }
+  {
+    BackgroundAnswer answer("Service confirmation", "Escape");
+    EXPECT_FALSE(service.Confirm("Service confirmation", "Confirmation", "Go on?", "Yes", "No"));
+    EXPECT_EQ(answer.Finish(), "");
+  }
+}
+
+TEST_F(Dialogs, ServiceShowsErrorsInformationAndWarnings) {
+  CWxDialogService service;
+  {
+    BackgroundAnswer answer("Service error", "Escape");
+    service.ShowError({"Service error", "Error", "It failed.", "The details.", "OK", "More"});
+    EXPECT_EQ(answer.Finish(), "");
+  }
+  {
+    BackgroundAnswer answer("Service information", "Return");
+    service.ShowInformation({"Service information", "Information", "Done.", "OK"});
+    EXPECT_EQ(answer.Finish(), "");
+  }
+  {
+    MessageBoxRequest warning;
+    warning.kind = MessageBoxKind::kWarning;
+    warning.caption = "Service warning";
+    warning.text = "Careful.";
+    BackgroundAnswer answer("Service warning", "Escape");
+    EXPECT_EQ(service.ShowMessageBox(warning), MessageBoxAnswer::kCancel);
+    EXPECT_EQ(answer.Finish(), "");
+  }
+}
+
+// A dialog that ends while Escape is still held must not leave the next one
+// deaf to its first Escape.
+TEST_F(Dialogs, EscapeAnswersEachOfSeveralDialogsInARow) {
+  for (int i = 0; i < 4; ++i) {
+    const std::string caption = "In a row " + std::to_string(i);
+    CWxConfirmationDialog dialog(caption, "Confirmation", "Go on?", "Yes", "No");
+    BackgroundAnswer answer(caption, "Escape");
+    EXPECT_EQ(dialog.ShowModal(), kDialogNo) << i;
+    EXPECT_EQ(answer.Finish(), "") << i;
   }
 }
 

@@ -26,21 +26,9 @@ CWxCloseApplicationDialog::CWxCloseApplicationDialog(CCloseApplicationController
   end_now_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndWith(controller_.EndNow()); });
   cancel_->Bind(wxEVT_BUTTON, [this](wxCommandEvent&) { EndWith(controller_.Cancel()); });
   Bind(wxEVT_TIMER, &CWxCloseApplicationDialog::OnTick, this, timer_.GetId());
-  Bind(wxEVT_CHAR_HOOK, [this](wxKeyEvent& event) {
-    if (event.GetKeyCode() == WXK_ESCAPE && IsModal()) {
-      EndWith(controller_.Cancel());
-      return;
-    }
-    event.Skip();
-  });
-  // No close box; a window manager's close request still cancels.
-  Bind(wxEVT_CLOSE_WINDOW, [this](wxCloseEvent& event) {
-    if (IsModal()) {
-      EndWith(controller_.Cancel());
-      return;
-    }
-    event.Skip();
-  });
+  // Escape cancels; there is no close box, but a window manager's close
+  // request cancels as well.
+  OnEscapeOrClose(*this, [this] { EndWith(controller_.Cancel()); });
   LayOut();
   end_now_->SetDefault();
   end_now_->SetFocus();

@@ -68,8 +68,8 @@ void DrawBadge(wxGraphicsContext& gc, HeaderArt art, const wxRect2DDouble& box,
       break;
     case HeaderArt::kInformation:
     case HeaderArt::kAbout:
-      gc.DrawEllipse(cx - 2.5, cy - r * 0.55, 5, 5);
-      gc.StrokeLine(cx, cy - r * 0.15, cx, cy + r * 0.52);
+      gc.DrawEllipse(cx - 3.5, cy - r * 0.62, 7, 7);
+      gc.StrokeLine(cx, cy - r * 0.1, cx, cy + r * 0.52);
       break;
     case HeaderArt::kKey:
       gc.SetBrush(*wxTRANSPARENT_BRUSH);

@@ -3,6 +3,8 @@
 #include <wx/control.h>
 
 #include <algorithm>
+#include <memory>
+#include <set>
 
 wxString PlainLabel(const std::string& text) {
   return wxControl::EscapeMnemonics(wxString::FromUTF8(text));
@@ -27,21 +29,41 @@ PixelRect RectOf(const wxWindow& window) {
   return {rect.x, rect.y, rect.width, rect.height};
 }
 
-void AnswerEscapeAndCloseWith(wxDialog& dialog, int result) {
-  dialog.Bind(wxEVT_CHAR_HOOK, [&dialog, result](wxKeyEvent& event) {
-    if (event.GetKeyCode() == WXK_ESCAPE && dialog.IsModal()) {
-      dialog.EndModal(result);
+void OnEscapeOrClose(wxDialog& dialog, std::function<void()> answer) {
+  // Escape ends the dialog when it is let go, not when it is pressed: a
+  // dialog gone before the key's release leaves the toolkit waiting for it,
+  // and the next dialog would miss its first Escape.
+  struct State {
+    bool pressed = false;
+    std::set<wxWindow*> listening;
+  };
+  auto state = std::make_shared<State>();
+  dialog.Bind(wxEVT_CHAR_HOOK, [&dialog, state, answer](wxKeyEvent& event) {
+    if (event.GetKeyCode() != WXK_ESCAPE || !dialog.IsModal()) {
+      event.Skip();
       return;
     }
-    event.Skip();
+    state->pressed = true;
+    auto* focused = dynamic_cast<wxWindow*>(event.GetEventObject());
+    if (!focused || !state->listening.insert(focused).second) return;
+    focused->Bind(wxEVT_KEY_UP, [&dialog, state, answer](wxKeyEvent& up) {
+      up.Skip();
+      if (up.GetKeyCode() != WXK_ESCAPE || !state->pressed) return;
+      state->pressed = false;
+      if (dialog.IsModal()) answer();
+    });
   });
-  dialog.Bind(wxEVT_CLOSE_WINDOW, [&dialog, result](wxCloseEvent& event) {
+  dialog.Bind(wxEVT_CLOSE_WINDOW, [&dialog, answer](wxCloseEvent& event) {
     if (dialog.IsModal()) {
-      dialog.EndModal(result);
+      answer();
       return;
     }
     event.Skip();
   });
+}
+
+void AnswerEscapeAndCloseWith(wxDialog& dialog, int result) {
+  OnEscapeOrClose(dialog, [&dialog, result] { dialog.EndModal(result); });
 }
 
 wxSize ButtonSize(wxWindow& button) {

@@ -6,6 +6,7 @@
 #include <wx/dialog.h>
 #include <wx/window.h>
 
+#include <functional>
 #include <string>
 
 #include "updater/ui/dialog_layout.h"
@@ -21,6 +22,9 @@ TextMetrics MetricsOf(wxWindow& window);
 void PlaceAt(wxWindow& window, const PixelRect& rect);
 PixelRect RectOf(const wxWindow& window);
 
+// Escape (once let go) and the window's close box call answer while the
+// dialog is modal.
+void OnEscapeOrClose(wxDialog& dialog, std::function<void()> answer);
 // Escape and the window's close box end the dialog with result: never yes.
 void AnswerEscapeAndCloseWith(wxDialog& dialog, int result);
 
