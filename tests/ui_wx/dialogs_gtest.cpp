@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -208,6 +209,30 @@ TEST_F(Dialogs, CloseApplicationEndsByItselfWhenTheProgramHasGoneAndEscapeCancel
     ExpectClean(driver, 0);
     EXPECT_EQ(processes.requests, (std::vector<bool>{false}));
   }
+}
+
+TEST_F(Dialogs, CloseApplicationCountsDownUntilCancelled) {
+  FakeProcesses processes;
+  CCloseApplicationController controller("Sample", "/opt/sample/sample", processes);
+  CWxCloseApplicationDialog dialog(controller, /*tick_ms=*/100);
+  std::string explanation;
+  int position = 0;
+  DialogDriver driver(dialog);
+  driver.Screenshot("counting_down", [&] { return controller.ProgressPosition() >= 10; })
+      .Then([&] {
+        // The shown lines, joined again where they were wrapped.
+        explanation = dialog.Explanation().GetLabelText().utf8_string();
+        std::replace(explanation.begin(), explanation.end(), '\n', ' ');
+        position = controller.ProgressPosition();
+        EXPECT_EQ(dialog.Progress().GetValue(), position);
+      })
+      .Click(dialog.CancelButton());
+  EXPECT_EQ(driver.Run(), kDialogCancel);
+  ExpectClean(driver, 1);
+  EXPECT_NE(explanation.find("in " + std::to_string(60 - position) + " seconds"),
+            std::string::npos)
+      << explanation;
+  EXPECT_EQ(processes.requests, (std::vector<bool>{false}));
 }
 
 TEST_F(Dialogs, AuthenticationTypesThePasswordAndKeepsItForTheRun) {
