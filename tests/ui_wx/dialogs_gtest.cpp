@@ -2,6 +2,7 @@
 // photographed, and answered with the keyboard or the mouse through xdotool.
 
 #include <gtest/gtest.h>
+#include <wx/image.h>
 
 #include <algorithm>
 #include <string>
@@ -229,8 +230,7 @@ TEST_F(Dialogs, CloseApplicationCountsDownUntilCancelled) {
       .Click(dialog.CancelButton());
   EXPECT_EQ(driver.Run(), kDialogCancel);
   ExpectClean(driver, 1);
-  EXPECT_NE(explanation.find("in " + std::to_string(60 - position) + " seconds"),
-            std::string::npos)
+  EXPECT_NE(explanation.find("in " + std::to_string(60 - position) + " seconds"), std::string::npos)
       << explanation;
   EXPECT_EQ(processes.requests, (std::vector<bool>{false}));
 }
@@ -277,6 +277,27 @@ TEST_F(Dialogs, AuthenticationSavesWhenCheckedAndEscapeStoresNothing) {
     ExpectClean(driver, 0);
     EXPECT_EQ(CUpdaterSettings::Instance().Values().proxy_username, "");
     EXPECT_FALSE(platform::PathExists(folder / "other.ini"));
+  }
+}
+
+TEST_F(Dialogs, WindowIconIsTheSettingsIconFileElseTheBadge) {
+  TempFolder folder;
+  // A 16 by 16 red PNG, and a file that is no picture.
+  wxImage red(16, 16);
+  red.SetRGB(wxRect(0, 0, 16, 16), 255, 0, 0);
+  ASSERT_TRUE(red.SaveFile(wxString::FromUTF8(folder / "icon.png"), wxBITMAP_TYPE_PNG));
+  folder.Write("broken.png", "not a picture");
+  for (const std::string& icon :
+       {folder / "icon.png", folder / "broken.png", folder / "missing.png", std::string()}) {
+    CUpdaterSettings::Instance().MutableValues().icon = icon;
+    CWxAboutDialog dialog(MakeAboutTexts());
+    ASSERT_EQ(dialog.GetIcons().GetIconCount(), 1u) << icon;
+    const wxIcon shown = dialog.GetIcons().GetIconByIndex(0);
+    ASSERT_TRUE(shown.IsOk()) << icon;
+    EXPECT_EQ(shown.GetWidth(), 64) << icon;
+    const wxImage image = wxBitmap(shown).ConvertToImage();
+    const bool red_icon = image.GetRed(32, 32) == 255 && image.GetGreen(32, 32) == 0;
+    EXPECT_EQ(red_icon, icon == folder / "icon.png") << icon;
   }
 }
 

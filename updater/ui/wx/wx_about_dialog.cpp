@@ -30,6 +30,7 @@ constexpr char kDeveloperLine[] = "Velmora Updater, by the Velmora team";
 CWxAboutDialog::CWxAboutDialog(const AboutTexts& texts)
     : wxDialog(nullptr, wxID_ANY, wxString::FromUTF8(texts.caption), wxDefaultPosition,
                wxDefaultSize, wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU) {
+  ApplyWindowIcon(*this, HeaderArt::kAbout);
   SetClientSize(kDialogClientWidth, 300);
   auto* header = new CWxDialogHeader(this, HeaderArt::kAbout, texts.caption);
   PlaceAt(*header, {0, 0, kDialogClientWidth, kDialogHeaderHeight});

@@ -20,6 +20,7 @@ CWxAuthenticationDialog::CWxAuthenticationDialog(CAuthenticationController& cont
                wxDefaultSize, wxCAPTION | wxCLOSE_BOX | wxSYSTEM_MENU),
       controller_(controller) {
   const AuthenticationTexts texts = controller.Texts();
+  ApplyWindowIcon(*this, HeaderArt::kKey);
   SetClientSize(kDialogClientWidth, 200);
   auto* header = new CWxDialogHeader(this, HeaderArt::kKey, texts.caption);
   PlaceAt(*header, {0, 0, kDialogClientWidth, kDialogHeaderHeight});

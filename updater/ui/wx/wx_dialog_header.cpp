@@ -2,8 +2,11 @@
 
 #include <wx/control.h>
 #include <wx/dcbuffer.h>
+#include <wx/dcmemory.h>
 #include <wx/graphics.h>
+#include <wx/image.h>
 
+#include <algorithm>
 #include <memory>
 #include <numbers>
 
@@ -81,6 +84,23 @@ void DrawBadge(wxGraphicsContext& gc, HeaderArt art, const wxRect2DDouble& box,
 }
 
 }  // namespace
+
+wxBitmap BadgeBitmap(HeaderArt art, int size) {
+  wxImage image(size, size);
+  image.InitAlpha();
+  std::fill_n(image.GetAlpha(), size * size, 0);
+  wxBitmap bitmap(image);
+  wxMemoryDC dc(bitmap);
+  std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(dc));
+  if (gc) {
+    gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
+    const double margin = size / 16.0;
+    DrawBadge(*gc, art, wxRect2DDouble(margin, margin, size - 2 * margin, size - 2 * margin),
+              PaletteOf(art).badge);
+  }
+  dc.SelectObject(wxNullBitmap);
+  return bitmap;
+}
 
 CWxDialogHeader::CWxDialogHeader(wxWindow* parent, HeaderArt art, const std::string& heading)
     : wxWindow(parent, wxID_ANY, wxDefaultPosition, wxSize(-1, kDialogHeaderHeight)),

@@ -4,6 +4,7 @@
 // it. The artwork is drawn at run time; no picture file is used. The heading
 // is drawn as plain text: no mnemonic, no markup.
 
+#include <wx/bitmap.h>
 #include <wx/window.h>
 
 #include <string>
@@ -11,6 +12,10 @@
 enum class HeaderArt { kQuestion, kError, kInformation, kWarning, kCloseApplication, kKey, kAbout };
 
 inline constexpr int kDialogHeaderHeight = 58;
+
+// The badge alone, as a picture of size by size pixels on a transparent
+// ground (the window icon when no icon file is set).
+wxBitmap BadgeBitmap(HeaderArt art, int size);
 
 class CWxDialogHeader : public wxWindow {
  public:

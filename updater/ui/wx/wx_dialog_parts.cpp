@@ -1,10 +1,16 @@
 #include "updater/ui/wx/wx_dialog_parts.h"
 
 #include <wx/control.h>
+#include <wx/icon.h>
+#include <wx/image.h>
+#include <wx/log.h>
 
 #include <algorithm>
 #include <memory>
 #include <set>
+
+#include "platform/file_system.h"
+#include "updater/core/updater_settings.h"
 
 wxString PlainLabel(const std::string& text) {
   return wxControl::EscapeMnemonics(wxString::FromUTF8(text));
@@ -64,6 +70,24 @@ void OnEscapeOrClose(wxDialog& dialog, std::function<void()> answer) {
 
 void AnswerEscapeAndCloseWith(wxDialog& dialog, int result) {
   OnEscapeOrClose(dialog, [&dialog, result] { dialog.EndModal(result); });
+}
+
+void ApplyWindowIcon(wxTopLevelWindow& window, HeaderArt art) {
+  const std::string& path = CUpdaterSettings::Instance().Values().icon;
+  if (!path.empty() && platform::FileExists(path)) {
+    // A file that does not load is no error for the user: the badge stands in.
+    wxLogNull quiet;
+    wxImage image;
+    if (image.LoadFile(wxString::FromUTF8(path), wxBITMAP_TYPE_ANY) && image.IsOk()) {
+      wxIcon icon;
+      icon.CopyFromBitmap(wxBitmap(image.Rescale(64, 64, wxIMAGE_QUALITY_HIGH)));
+      window.SetIcon(icon);
+      return;
+    }
+  }
+  wxIcon icon;
+  icon.CopyFromBitmap(BadgeBitmap(art, 64));
+  window.SetIcon(icon);
 }
 
 wxSize ButtonSize(wxWindow& button) {

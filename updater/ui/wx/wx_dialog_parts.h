@@ -4,6 +4,7 @@
 // toolkit-free layout, and the answer of Escape and the close box.
 
 #include <wx/dialog.h>
+#include <wx/toplevel.h>
 #include <wx/window.h>
 
 #include <functional>
@@ -27,6 +28,10 @@ PixelRect RectOf(const wxWindow& window);
 void OnEscapeOrClose(wxDialog& dialog, std::function<void()> answer);
 // Escape and the window's close box end the dialog with result: never yes.
 void AnswerEscapeAndCloseWith(wxDialog& dialog, int result);
+
+// The window icon: the settings' ICON file when it names one that loads, else
+// the dialog's badge at 64 by 64 pixels.
+void ApplyWindowIcon(wxTopLevelWindow& window, HeaderArt art);
 
 // A button's size: its best size, at least 88 by 27 pixels.
 wxSize ButtonSize(wxWindow& button);
