@@ -7,7 +7,7 @@
 namespace dialog_layout_test {
 
 // Fixed-width metrics: 6 pixels a byte, 13 pixels a line.
-TextMetrics FixedMetrics() {
+PlainTextMetrics FixedMetrics() {
   return {[](std::string_view text) { return static_cast<int>(text.size()) * 6; }, 13};
 }
 

@@ -15,7 +15,7 @@ int LowestBottom(const std::vector<PixelRect>& rects, int fallback) {
 // Step 1: the explanation keeps its left, top and width and takes the height
 // of its word-wrapped text.
 MessageDialogLayout MeasureExplanation(const MessageDialogFrame& frame, std::string_view text,
-                                       const TextMetrics& metrics) {
+                                       const PlainTextMetrics& metrics) {
   MessageDialogLayout layout;
   layout.text = WrapText(text, frame.explanation.width, metrics);
   layout.explanation = frame.explanation;
@@ -32,7 +32,7 @@ void MoveButtons(std::vector<PixelRect>& buttons, int y) {
 }  // namespace
 
 MessageDialogLayout LayoutMessageDialog(const MessageDialogFrame& frame, std::string_view text,
-                                        const TextMetrics& metrics) {
+                                        const PlainTextMetrics& metrics) {
   MessageDialogLayout layout = MeasureExplanation(frame, text, metrics);
   MoveButtons(layout.buttons, layout.explanation.Bottom() + kDialogGap);
   layout.client_height = LowestBottom(layout.buttons, layout.explanation.Bottom()) + kDialogGap;
@@ -41,7 +41,7 @@ MessageDialogLayout LayoutMessageDialog(const MessageDialogFrame& frame, std::st
 
 ErrorDialogLayout LayoutErrorDialog(const ErrorDialogFrame& frame, std::string_view explanation,
                                     std::string_view details, bool expanded,
-                                    const TextMetrics& metrics) {
+                                    const PlainTextMetrics& metrics) {
   ErrorDialogLayout layout;
   layout.message = LayoutMessageDialog(frame.message, explanation, metrics);
   const int buttons_bottom =
@@ -62,7 +62,7 @@ std::string DetailsButtonText(std::string_view label, bool expanded) {
 
 CloseApplicationLayout LayoutCloseApplicationDialog(const CloseApplicationFrame& frame,
                                                     std::string_view text,
-                                                    const TextMetrics& metrics) {
+                                                    const PlainTextMetrics& metrics) {
   CloseApplicationLayout layout;
   layout.message = MeasureExplanation(frame.message, text, metrics);
   const int button_height =
@@ -78,7 +78,8 @@ CloseApplicationLayout LayoutCloseApplicationDialog(const CloseApplicationFrame&
 }
 
 AuthenticationLayout LayoutAuthenticationDialog(const AuthenticationFrame& frame,
-                                                std::string_view text, const TextMetrics& metrics) {
+                                                std::string_view text,
+                                                const PlainTextMetrics& metrics) {
   AuthenticationLayout layout;
   layout.text = WrapText(text, frame.explanation.width, metrics);
   layout.explanation = frame.explanation;

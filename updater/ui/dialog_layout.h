@@ -54,7 +54,7 @@ struct MessageDialogLayout {
 };
 
 MessageDialogLayout LayoutMessageDialog(const MessageDialogFrame& frame, std::string_view text,
-                                        const TextMetrics& metrics);
+                                        const PlainTextMetrics& metrics);
 
 // The error dialog's template: a message dialog (OK and the details button)
 // and the details text's horizontal place.
@@ -75,7 +75,7 @@ struct ErrorDialogLayout {
 
 ErrorDialogLayout LayoutErrorDialog(const ErrorDialogFrame& frame, std::string_view explanation,
                                     std::string_view details, bool expanded,
-                                    const TextMetrics& metrics);
+                                    const PlainTextMetrics& metrics);
 
 // The details button's text: "label >>" collapsed, "<< label" expanded.
 std::string DetailsButtonText(std::string_view label, bool expanded);
@@ -97,7 +97,7 @@ struct CloseApplicationLayout {
 
 CloseApplicationLayout LayoutCloseApplicationDialog(const CloseApplicationFrame& frame,
                                                     std::string_view text,
-                                                    const TextMetrics& metrics);
+                                                    const PlainTextMetrics& metrics);
 
 // The authentication dialog's template: the explanation, and every control
 // under it (labels, fields, check box, buttons) in any order.
@@ -116,4 +116,5 @@ struct AuthenticationLayout {
 };
 
 AuthenticationLayout LayoutAuthenticationDialog(const AuthenticationFrame& frame,
-                                                std::string_view text, const TextMetrics& metrics);
+                                                std::string_view text,
+                                                const PlainTextMetrics& metrics);

@@ -8,7 +8,7 @@ bool IsContinuationByte(char c) { return (static_cast<unsigned char>(c) & 0xC0) 
 
 // The length of the longest start of word (whole characters, at least one)
 // that fits the width.
-std::size_t FittingPrefix(std::string_view word, int width, const TextMetrics& metrics) {
+std::size_t FittingPrefix(std::string_view word, int width, const PlainTextMetrics& metrics) {
   std::size_t fitting = 0;
   std::size_t end = 0;
   while (end < word.size()) {
@@ -21,7 +21,7 @@ std::size_t FittingPrefix(std::string_view word, int width, const TextMetrics& m
   return fitting;
 }
 
-void WrapParagraph(std::string_view paragraph, int width, const TextMetrics& metrics,
+void WrapParagraph(std::string_view paragraph, int width, const PlainTextMetrics& metrics,
                    std::vector<std::string>& lines) {
   std::string line;
   std::size_t position = 0;
@@ -68,7 +68,7 @@ std::string WrappedText::Joined() const {
   return joined;
 }
 
-WrappedText WrapText(std::string_view text, int width, const TextMetrics& metrics) {
+WrappedText WrapText(std::string_view text, int width, const PlainTextMetrics& metrics) {
   WrappedText wrapped;
   if (text.empty()) return wrapped;
   std::size_t start = 0;

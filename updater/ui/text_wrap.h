@@ -1,5 +1,6 @@
 #pragma once
-// Word-wrapping of a text at a width, with the measuring injected: the windows
+// Word-wrapping of a text in one font at a width, with the measuring injected
+// (the rich-text label, with its many fonts, has ITextMetrics): the windows
 // measure with the toolkit's font, the tests with fixed-width metrics. The
 // lines are kept, so that a window shows exactly the lines it was measured with.
 
@@ -8,7 +9,7 @@
 #include <string_view>
 #include <vector>
 
-struct TextMetrics {
+struct PlainTextMetrics {
   // The width in pixels of one line of text.
   std::function<int(std::string_view)> width_of;
   // The height in pixels of one line.
@@ -27,4 +28,4 @@ struct WrappedText {
 // fits the width; a word wider than the width is broken between characters
 // (never inside a UTF-8 sequence). An empty paragraph is an empty line; an
 // empty text has no line and no height.
-WrappedText WrapText(std::string_view text, int width, const TextMetrics& metrics);
+WrappedText WrapText(std::string_view text, int width, const PlainTextMetrics& metrics);

@@ -16,8 +16,8 @@ wxString PlainLabel(const std::string& text) {
   return wxControl::EscapeMnemonics(wxString::FromUTF8(text));
 }
 
-TextMetrics MetricsOf(wxWindow& window) {
-  TextMetrics metrics;
+PlainTextMetrics MetricsOf(wxWindow& window) {
+  PlainTextMetrics metrics;
   wxWindow* const measured = &window;
   metrics.width_of = [measured](std::string_view text) {
     return measured->GetTextExtent(wxString::FromUTF8(text.data(), text.size())).x;

@@ -18,7 +18,7 @@
 wxString PlainLabel(const std::string& text);
 
 // Measures lines in the window's font.
-TextMetrics MetricsOf(wxWindow& window);
+PlainTextMetrics MetricsOf(wxWindow& window);
 
 void PlaceAt(wxWindow& window, const PixelRect& rect);
 PixelRect RectOf(const wxWindow& window);
