@@ -2,27 +2,30 @@
 
 #include <utility>
 
+#include "platform/path.h"
 #include "updater/core/language.h"
 #include "updater/core/language_ids.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
-#include "updater/core/updater_paths.h"
-#include "updater/process/system_process_services.h"
 #include "updater/ui/dialog_results.h"
 
 CSystemCloseApplicationProcesses::CSystemCloseApplicationProcesses(
     platform::IProcessControl& processes)
     : processes_(processes) {}
 
+std::vector<platform::ProcessInfo> CSystemCloseApplicationProcesses::Running(
+    const std::string& file_name) {
+  return platform::UsersProcessesRunning(processes_.ListProcesses(), processes_.CurrentProcessId(),
+                                         file_name);
+}
+
 bool CSystemCloseApplicationProcesses::IsProcessRunning(const std::string& file_name) {
-  return CSystemProcessServices(processes_).IsProcessRunning(file_name);
+  return !Running(file_name).empty();
 }
 
 void CSystemCloseApplicationProcesses::CloseProcesses(const std::string& file_name,
                                                       bool terminate) {
-  const platform::ProcessId self = processes_.CurrentProcessId();
-  for (const platform::ProcessInfo& process : processes_.ListProcesses()) {
-    if (!process.own || process.pid == self || !ProcessMatches(process, file_name)) continue;
+  for (const platform::ProcessInfo& process : Running(file_name)) {
     if (platform::Status sent = processes_.TerminateProcess(process, terminate); !sent)
       CUpdaterLog::Instance().WriteLine("close application: " + sent.message());
   }
@@ -33,7 +36,7 @@ CCloseApplicationController::CCloseApplicationController(std::string title,
                                                          ICloseApplicationProcesses& processes)
     : processes_(processes),
       title_(std::move(title)),
-      executable_name_(FileNameOf(executable_path)) {
+      executable_name_(platform::FileNameOf(executable_path)) {
   const CLanguage& language = CLanguage::Instance();
   if (title_.empty()) title_ = language.GetText(IDS_CLOSEAPPLICATION_APPLICATION);
   caption_ = FillPlaceholders(language.GetText(IDS_CLOSEAPPLICATION_TITLE), {title_});

@@ -7,6 +7,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "platform/process.h"
 
@@ -29,6 +30,8 @@ class CSystemCloseApplicationProcesses : public ICloseApplicationProcesses {
   void CloseProcesses(const std::string& file_name, bool terminate) override;
 
  private:
+  std::vector<platform::ProcessInfo> Running(const std::string& file_name);
+
   platform::IProcessControl& processes_;
 };
 
