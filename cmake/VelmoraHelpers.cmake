@@ -11,18 +11,22 @@ endfunction()
 
 # velmora_tests(DEPS ...): one test program per folder and label: every
 # *_test.cpp of the calling folder goes into test_<folder>_unit (label unit),
-# every *_itest.cpp into test_<folder>_integration (label integration). The
-# program targets are returned in the caller's variables VELMORA_UNIT_TESTS and
-# VELMORA_INTEGRATION_TESTS (empty when the folder has no such file), so that
-# the folder can add what its tests need.
+# every *_itest.cpp into test_<folder>_integration (label integration), every
+# *_gtest.cpp into test_<folder>_gui (label gui: real windows on a private X
+# server). The program targets are returned in the caller's variables
+# VELMORA_UNIT_TESTS, VELMORA_INTEGRATION_TESTS and VELMORA_GUI_TESTS (empty
+# when the folder has no such file), so that the folder can add what its tests
+# need.
 function(velmora_tests)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
   file(GLOB unit_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp)
   file(GLOB integration_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_itest.cpp)
+  file(GLOB gui_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_gtest.cpp)
   get_filename_component(folder ${CMAKE_CURRENT_SOURCE_DIR} NAME)
   set(VELMORA_UNIT_TESTS "" PARENT_SCOPE)
   set(VELMORA_INTEGRATION_TESTS "" PARENT_SCOPE)
-  foreach(kind unit integration)
+  set(VELMORA_GUI_TESTS "" PARENT_SCOPE)
+  foreach(kind unit integration gui)
     if(NOT ${kind}_sources)
       continue()
     endif()
@@ -37,6 +41,11 @@ function(velmora_tests)
       gtest_discover_tests(${target} PROPERTIES LABELS ${kind} RESOURCE_LOCK velmora_programs
                            DISCOVERY_TIMEOUT 60)
       set(VELMORA_INTEGRATION_TESTS ${target} PARENT_SCOPE)
+    elseif(kind STREQUAL "gui")
+      # Each test starts its own X server; the screenshots stay in
+      # build/tests/screenshots for a person to look at.
+      gtest_discover_tests(${target} PROPERTIES LABELS ${kind} DISCOVERY_TIMEOUT 60 TIMEOUT 120)
+      set(VELMORA_GUI_TESTS ${target} PARENT_SCOPE)
     else()
       gtest_discover_tests(${target} PROPERTIES LABELS ${kind} DISCOVERY_TIMEOUT 60)
       set(VELMORA_UNIT_TESTS ${target} PARENT_SCOPE)

@@ -2,7 +2,52 @@
 
 #include "platform/process.h"
 
+#include <algorithm>
+
+#include "platform/file_system.h"
+#include "platform/path.h"
+#include "platform/system_paths.h"
+#include "platform/utf8.h"
+
 namespace platform {
+namespace {
+
+bool SameFileName(std::string_view a, std::string_view b, bool ignore_case) {
+  return a == b || (ignore_case && FoldCase(a) == FoldCase(b));
+}
+
+// The comparable form of a path: platform separators, absolute, no "." or "..".
+std::string ComparablePath(const std::string& path) { return FullPath(NormalizeSeparators(path)); }
+
+// Whether a program path (the executable, or the first word of a command line)
+// names the wanted program.
+bool PathNames(const std::string& program, const std::string& wanted, bool wanted_is_path,
+               bool ignore_case) {
+  if (program.empty()) return false;
+  if (!SameFileName(FileNameOf(program), FileNameOf(wanted), ignore_case)) return false;
+  if (!wanted_is_path) return true;
+  if (!IsAnyPathSeparator(program[0])) return false;
+  return FolderOf(ComparablePath(program)) == FolderOf(ComparablePath(wanted));
+}
+
+}  // namespace
+
+bool ProcessRunsProgram(const ProcessInfo& process, const std::string& program,
+                        ProgramLookup lookup) {
+  if (program.empty() || FileNameOf(program).empty()) return false;
+  const bool is_path = std::any_of(program.begin(), program.end(), IsAnyPathSeparator);
+  return PathNames(process.executable, program, is_path, lookup.ignore_case) ||
+         (lookup.command_line_too &&
+          PathNames(process.first_word, program, is_path, lookup.ignore_case));
+}
+
+std::vector<ProcessInfo> UsersProcessesRunning(std::vector<ProcessInfo> processes, ProcessId self,
+                                               const std::string& program, ProgramLookup lookup) {
+  std::erase_if(processes, [&](const ProcessInfo& process) {
+    return !process.own || process.pid == self || !ProcessRunsProgram(process, program, lookup);
+  });
+  return processes;
+}
 
 std::vector<std::string> SplitCommandLine(std::string_view parameters) {
   std::vector<std::string> arguments;

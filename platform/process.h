@@ -90,6 +90,27 @@ Status TerminateProcess(const ProcessInfo& process, bool force);
 // when all have ended (a zombie counts as ended).
 bool WaitForProcessesToEnd(const std::vector<ProcessId>& pids, std::int64_t timeout_ms);
 
+// How a program is looked for among processes.
+struct ProgramLookup {
+  bool ignore_case = true;       // file names compared without regard to letter case
+  bool command_line_too = true;  // the first word of the command line counts as well as
+                                 // the executable (a program file that cannot be read,
+                                 // a Windows program run by a loader)
+};
+
+// True when the process runs the program. A program named with a path (one
+// that holds a separator) matches a process whose program file has the same
+// file name in the same folder (both made absolute; a relative first word
+// says nothing about its folder and never matches a path); a bare name
+// matches the file name in any folder. An empty name never matches.
+bool ProcessRunsProgram(const ProcessInfo& process, const std::string& program,
+                        ProgramLookup lookup = {});
+
+// This user's processes (own ones, self excluded) that run the program.
+std::vector<ProcessInfo> UsersProcessesRunning(std::vector<ProcessInfo> processes, ProcessId self,
+                                               const std::string& program,
+                                               ProgramLookup lookup = {});
+
 // The process list and the signals behind one interface, so that the logic that
 // closes an application can be tested with a fake list.
 class IProcessControl {

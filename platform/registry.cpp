@@ -8,6 +8,7 @@
 #include <limits>
 
 #include "platform/unicode_case.h"
+#include "platform/utf8.h"
 
 namespace platform {
 namespace {
@@ -40,31 +41,10 @@ constexpr std::array<TypeEntry, 6> kTypes = {{
 // Decodes one UTF-8 sequence at text[i] and advances i; false for bytes that
 // are not valid UTF-8.
 bool NextCodePoint(std::string_view text, std::size_t& i, char32_t& cp) {
-  auto c = static_cast<unsigned char>(text[i]);
-  if (c < 0x80) {
-    cp = c;
-    ++i;
-    return true;
-  }
-  std::size_t extra = 0;
-  char32_t min = 0;
-  if ((c & 0xE0) == 0xC0) {
-    extra = 1, cp = c & 0x1F, min = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    extra = 2, cp = c & 0x0F, min = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    extra = 3, cp = c & 0x07, min = 0x10000;
-  } else {
-    return false;
-  }
-  if (i + extra >= text.size()) return false;
-  for (std::size_t k = 1; k <= extra; ++k) {
-    auto cc = static_cast<unsigned char>(text[i + k]);
-    if ((cc & 0xC0) != 0x80) return false;
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return false;
-  i += extra + 1;
+  const Utf8Sequence sequence = DecodeUtf8At(text, i);
+  if (sequence.length == 0) return false;
+  cp = sequence.code_point;
+  i += sequence.length;
   return true;
 }
 
@@ -91,24 +71,6 @@ bool SameName(std::string_view a, std::string_view b) {
     if (platform::LowerCodePoint(x) != platform::LowerCodePoint(y)) return false;
   }
   return i == a.size() && j == b.size();
-}
-
-void AppendUtf8(std::string& text, char32_t cp) {
-  if (cp < 0x80) {
-    text += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    text += static_cast<char>(0xC0 | (cp >> 6));
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    text += static_cast<char>(0xE0 | (cp >> 12));
-    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (cp >> 18));
-    text += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (cp & 0x3F));
-  }
 }
 
 }  // namespace

@@ -43,6 +43,10 @@ std::optional<std::string> PrivateTempFolder(std::string* error = nullptr);
 // exist yet.
 std::string UserStateFolder();
 
+// The logon name of the user the process runs as; empty when the system names
+// none. No domain on Linux: the account is local.
+std::string LogonUserName();
+
 // The value of an environment variable, or nullopt when it is not set.
 std::optional<std::string> GetEnv(const std::string& name);
 

@@ -5,25 +5,16 @@
 #include <string>
 #include <vector>
 
+#include "platform/path.h"
 #include "platform/process.h"
 #include "platform/session.h"
 #include "platform/system_paths.h"
 #include "starter/starter.h"
 #include "starter/starter_log.h"
 
-namespace {
-
-std::string FolderOf(const std::string& path) {
-  std::size_t end = path.find_last_of('/');
-  if (end == std::string::npos) return {};
-  return end == 0 ? "/" : path.substr(0, end);
-}
-
-}  // namespace
-
 int main(int argc, char** argv) {
   ConfigureStarterLog();
-  const std::string folder = FolderOf(platform::ExecutablePath());
+  const std::string folder = platform::FolderOf(platform::ExecutablePath());
   if (folder.empty()) {
     WriteStarterLog("cannot find the starter's own folder");
     return 1;

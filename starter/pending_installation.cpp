@@ -7,6 +7,7 @@
 #include "platform/file_lock.h"
 #include "platform/file_replace.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "starter/program_names.h"
 #include "updater/core/ini_file.h"
 
@@ -34,7 +35,7 @@ CPendingInstallation::CPendingInstallation(std::string starter_folder, StarterLo
       lock_timeout_ms_(lock_timeout_ms) {}
 
 std::string CPendingInstallation::Path(const std::string& folder, const std::string& name) const {
-  return folder + platform::PathSeparator() + name;
+  return platform::JoinPath(folder, name);
 }
 
 CPendingInstallation::Outcome CPendingInstallation::Apply() {

@@ -4,33 +4,33 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace {
 
-std::string_view FileNameOf(std::string_view path) {
-  std::size_t end = path.size();
-  std::size_t pos = end;
-  while (pos > 0 && !platform::IsPathSeparator(path[pos - 1])) --pos;
-  return path.substr(pos, end - pos);
+// The starter compares names exactly, letter case included, and a path with
+// the executable only: a process whose program file cannot be read is not
+// known to run it.
+bool IsRunning(const std::vector<platform::ProcessInfo>& processes, const std::string& program,
+               bool command_line_too) {
+  constexpr platform::ProcessId kNoSelf = 0;  // the starter is neither of its programs
+  return !platform::UsersProcessesRunning(
+              processes, kNoSelf, program,
+              {.ignore_case = false, .command_line_too = command_line_too})
+              .empty();
 }
 
 }  // namespace
 
 bool IsProgramNameRunning(const std::vector<platform::ProcessInfo>& processes,
                           const std::string& file_name) {
-  if (file_name.empty()) return false;
-  return std::any_of(processes.begin(), processes.end(),
-                     [&file_name](const platform::ProcessInfo& process) {
-                       const std::string& program =
-                           process.executable.empty() ? process.first_word : process.executable;
-                       return !program.empty() && FileNameOf(program) == file_name;
-                     });
+  // A bare name: a path would be looked for as a path.
+  if (file_name.empty() || platform::FileNameOf(file_name) != file_name) return false;
+  return IsRunning(processes, file_name, true);
 }
 
 bool IsProgramPathRunning(const std::vector<platform::ProcessInfo>& processes,
                           const std::string& path) {
-  if (path.empty()) return false;
-  return std::any_of(
-      processes.begin(), processes.end(),
-      [&path](const platform::ProcessInfo& process) { return process.executable == path; });
+  if (path.empty() || !platform::IsAnyPathSeparator(path[0])) return false;
+  return IsRunning(processes, path, false);
 }

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "starter/program_names.h"
 #include "starter/running_programs.h"
 
@@ -21,8 +22,8 @@ void CStarter::Run(const std::vector<std::string>& arguments) {
     return;
   }
 
-  const std::string updater = starter_folder_ + platform::PathSeparator() + UpdaterProgramName();
-  const std::string browser = starter_folder_ + platform::PathSeparator() + BrowserRelativePath();
+  const std::string updater = platform::JoinPath(starter_folder_, UpdaterProgramName());
+  const std::string browser = platform::JoinPath(starter_folder_, BrowserRelativePath());
   const std::vector<platform::ProcessInfo> processes = deps_.list_processes();
   // Both by full path: a program of the same name from another installation
   // (or another user's) is not this installation's.

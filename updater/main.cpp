@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/path.h"
 #include "platform/restart.h"
 #include "platform/session.h"
 #include "platform/system_paths.h"
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
   CTaskFactory tasks({}, std::move(install));
   // The windows are loaded from beside the program when a mode with windows
   // first starts.
-  CWindowModuleLoader windows(FolderOf(platform::ExecutablePath()));
+  CWindowModuleLoader windows(platform::FolderOf(platform::ExecutablePath()));
   CModeFactory modes([&windows] { return windows.Get(); });
 
   UpdaterAppDeps deps;

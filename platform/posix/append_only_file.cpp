@@ -16,13 +16,6 @@ std::string ErrnoText(const std::string& what, const std::string& path, int erro
   return what + " '" + path + "': " + std::strerror(error);
 }
 
-std::string FolderOfPath(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
-}
-
 }  // namespace
 
 AppendOnlyFile::AppendOnlyFile() = default;
@@ -31,17 +24,15 @@ AppendOnlyFile::~AppendOnlyFile() { Close(); }
 Status AppendOnlyFile::Open(const std::string& path, bool create) {
   Close();
   int flags = O_WRONLY | O_APPEND | O_CLOEXEC | O_NOFOLLOW | (create ? O_CREAT : 0);
-  int fd = ::open(path.c_str(), flags, PermissionBits(FilePermissions::kPrivate));
-  if (fd < 0) return Status::Fail(ErrnoText("cannot open", path, errno));
+  NativeFile fd(::open(path.c_str(), flags, PermissionBits(FilePermissions::kPrivate)));
+  if (!fd.valid()) return Status::Fail(ErrnoText("cannot open", path, errno));
   struct stat state {};
-  if (::fstat(fd, &state) != 0 || !S_ISREG(state.st_mode)) {
-    ::close(fd);
+  if (::fstat(fd.get(), &state) != 0 || !S_ISREG(state.st_mode))
     return Status::Fail("not a regular file: '" + path + "'");
-  }
-  file_ = std::make_unique<NativeFile>(fd);
+  file_ = std::make_unique<NativeFile>(std::move(fd));
   path_ = path;
   if (create) {
-    Status synced = SyncFolder(FolderOfPath(path));
+    Status synced = SyncFolder(FolderToOpen(path));
     if (!synced) {
       Close();
       return synced;

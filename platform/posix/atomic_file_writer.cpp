@@ -18,13 +18,6 @@ std::string ErrnoText(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
 }
 
-std::string FolderOf(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
-}
-
 }  // namespace
 
 AtomicFileWriter::AtomicFileWriter() = default;
@@ -37,7 +30,7 @@ Status AtomicFileWriter::Open(const std::string& path,
   static thread_local std::mt19937_64 rng{std::random_device{}()};
   // A short name of its own, so that a target name near the length limit
   // still leaves room for the temporary one.
-  std::string folder = FolderOf(path);
+  std::string folder = FolderToOpen(path);
   for (int attempt = 0; attempt < 16; ++attempt) {
     char name[40];
     std::snprintf(name, sizeof name, "/.velmora-%016llx.tmp",
@@ -102,9 +95,9 @@ Status AtomicFileWriter::Finish(std::optional<std::int64_t> modification_time) {
     if (::futimens(file_->get(), times) != 0)
       return Status::Fail(ErrnoText("cannot set the time of", temp_));
   }
-  const int fd = file_->release();
+  const bool closed = file_->close();
   file_.reset();
-  if (::close(fd) != 0) {
+  if (!closed) {
     std::string message = ErrnoText("cannot write", temp_);
     Discard();
     return Status::Fail(message);

@@ -2,39 +2,10 @@
 
 #include <utility>
 
+#include "platform/utf8.h"
+
 namespace platform {
 namespace {
-
-// Length of the UTF-8 sequence that starts at text[i], or 0 when it is invalid.
-std::size_t Utf8SequenceLength(std::string_view text, std::size_t i) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  std::size_t length = 0;
-  unsigned code = 0;
-  if (lead < 0x80) return 1;
-  if (lead >= 0xC2 && lead <= 0xDF) {
-    length = 2;
-    code = lead & 0x1F;
-  } else if (lead >= 0xE0 && lead <= 0xEF) {
-    length = 3;
-    code = lead & 0x0F;
-  } else if (lead >= 0xF0 && lead <= 0xF4) {
-    length = 4;
-    code = lead & 0x07;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (byte(i + k) & 0x3F);
-  }
-  // Overlong forms, surrogates and values beyond U+10FFFF.
-  if ((length == 3 && code < 0x800) || (length == 4 && (code < 0x10000 || code > 0x10FFFF)) ||
-      (code >= 0xD800 && code <= 0xDFFF))
-    return 0;
-  return length;
-}
 
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -51,7 +22,7 @@ std::optional<std::string> EscapeDesktopValue(std::string_view value) {
   std::size_t i = 0;
   while (i < value.size()) {
     const char c = value[i];
-    const std::size_t length = Utf8SequenceLength(value, i);
+    const std::size_t length = DecodeUtf8At(value, i).length;
     if (length == 0) return std::nullopt;
     if (length > 1) {
       out.append(value.substr(i, length));

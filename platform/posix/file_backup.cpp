@@ -8,35 +8,14 @@
 #include <cstring>
 #include <random>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 namespace {
 
 std::string ErrnoText(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
 }
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() { Close(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  void reset(int fd) {
-    Close();
-    fd_ = fd;
-  }
-  bool Close() {
-    if (fd_ < 0) return true;
-    int rc = ::close(fd_);
-    fd_ = -1;
-    return rc == 0;
-  }
-
- private:
-  int fd_;
-};
 
 bool CopyBytes(int from, int to) {
   char buffer[65536];
@@ -63,7 +42,7 @@ bool CopyBytes(int from, int to) {
 }  // namespace
 
 Status DuplicateFile(const std::string& source, const std::string& destination) {
-  Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
+  NativeFile in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
   if (in.get() < 0) return Status::Fail(ErrnoText("cannot open", source));
   struct stat st {};
   if (::fstat(in.get(), &st) != 0 || !S_ISREG(st.st_mode))
@@ -71,7 +50,7 @@ Status DuplicateFile(const std::string& source, const std::string& destination) 
 
   static thread_local std::mt19937_64 rng{std::random_device{}()};
   std::string temp;
-  Descriptor out;
+  NativeFile out;
   for (int attempt = 0; attempt < 16 && out.get() < 0; ++attempt) {
     temp = destination + ".tmp" + std::to_string(rng() % 1000000000ULL);
     out.reset(::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0600));
@@ -85,7 +64,7 @@ Status DuplicateFile(const std::string& source, const std::string& destination) 
   times[1] = st.st_mtim;
   bool ok = CopyBytes(in.get(), out.get()) && ::fchmod(out.get(), st.st_mode & 07777) == 0 &&
             ::futimens(out.get(), times) == 0 && ::fsync(out.get()) == 0;
-  ok = out.Close() && ok;
+  ok = out.close() && ok;
   if (!ok || ::rename(temp.c_str(), destination.c_str()) != 0) {
     std::string message = ErrnoText("cannot write", destination);
     ::unlink(temp.c_str());

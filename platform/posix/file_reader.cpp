@@ -17,14 +17,12 @@ FileReader::~FileReader() { Close(); }
 
 Status FileReader::Open(const std::string& path) {
   Close();
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Status::Fail("cannot open '" + path + "': " + std::strerror(errno));
+  NativeFile fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  if (!fd.valid()) return Status::Fail("cannot open '" + path + "': " + std::strerror(errno));
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    ::close(fd);
+  if (::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode))
     return Status::Fail("not a regular file: '" + path + "'");
-  }
-  file_ = std::make_unique<NativeFile>(fd);
+  file_ = std::make_unique<NativeFile>(std::move(fd));
   size_ = static_cast<std::uint64_t>(st.st_size);
   return Status::Ok();
 }

@@ -13,6 +13,8 @@
 #include <functional>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
+#include "platform/posix/native_file.h"
 #include "platform/posix/registry_store.h"
 #include "platform/system_paths.h"
 
@@ -26,43 +28,39 @@ std::string ErrnoText(const std::string& what, const std::string& path) {
 // Holds an exclusive flock on a lock file while it lives.
 class LockFile {
  public:
-  explicit LockFile(const std::string& path) : path_(path) {
-    fd_ = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (fd_ < 0) {
+  // Closing the descriptor releases the lock.
+  explicit LockFile(const std::string& path)
+      : path_(path), fd_(::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600)) {
+    if (!fd_.valid()) {
       error_ = ErrnoText("cannot open lock file", path);
       return;
     }
-    while (::flock(fd_, LOCK_EX) != 0) {
+    while (::flock(fd_.get(), LOCK_EX) != 0) {
       if (errno == EINTR) continue;
       error_ = ErrnoText("cannot lock", path);
-      ::close(fd_);
-      fd_ = -1;
+      fd_.reset();
       return;
     }
-  }
-  ~LockFile() {
-    if (fd_ >= 0) ::close(fd_);  // closing the descriptor releases the lock
   }
   LockFile(const LockFile&) = delete;
   LockFile& operator=(const LockFile&) = delete;
 
-  bool locked() const { return fd_ >= 0; }
+  bool locked() const { return fd_.valid(); }
   const std::string& error() const { return error_; }
 
  private:
   std::string path_;
   std::string error_;
-  int fd_ = -1;
+  NativeFile fd_;
 };
 
 // The folder of the store, created private to the user when missing.
 Status PrepareFolder(const std::string& folder) {
   if (folder.empty()) return Status::Fail("no folder for the registry store");
   if (FolderExists(folder)) return Status::Ok();
-  auto slash = folder.find_last_of('/');
-  if (slash != std::string::npos && slash > 0) {
-    Status parent = CreateFolders(folder.substr(0, slash));
-    if (!parent) return parent;
+  if (const std::string parent = FolderOf(folder); !parent.empty() && parent != folder) {
+    Status created = CreateFolders(parent);
+    if (!created) return created;
   }
   if (::mkdir(folder.c_str(), 0700) != 0 && errno != EEXIST)
     return Status::Fail(ErrnoText("cannot create folder", folder));

@@ -9,43 +9,14 @@
 #include <cstring>
 #include <random>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 namespace {
 
 std::string ErrnoText(const std::string& what, const std::string& path, int error) {
   return what + " '" + path + "': " + std::strerror(error);
 }
-
-std::string FolderOf(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
-}
-
-// Closes a descriptor when it goes out of scope.
-class Descriptor {
- public:
-  explicit Descriptor(int fd = -1) : fd_(fd) {}
-  ~Descriptor() { Close(); }
-  Descriptor(const Descriptor&) = delete;
-  Descriptor& operator=(const Descriptor&) = delete;
-  int get() const { return fd_; }
-  void Reset(int fd) {
-    Close();
-    fd_ = fd;
-  }
-  // Closes and reports whether the close succeeded (a late write error shows here).
-  bool Close() {
-    if (fd_ < 0) return true;
-    int fd = fd_;
-    fd_ = -1;
-    return ::close(fd) == 0;
-  }
-
- private:
-  int fd_;
-};
 
 // Removes the temporary file unless it was renamed into place.
 class TemporaryName {
@@ -72,7 +43,7 @@ bool WriteAll(int fd, const char* data, std::size_t size) {
 // Creates the temporary file beside destination, exclusively and never through a link.
 int CreateTemporary(const std::string& destination, std::string& temp) {
   static thread_local std::mt19937_64 rng{std::random_device{}()};
-  const std::string folder = FolderOf(destination);
+  const std::string folder = FolderToOpen(destination);
   for (int attempt = 0; attempt < 16; ++attempt) {
     char name[40];
     std::snprintf(name, sizeof name, "/.velmora-%016llx.tmp",
@@ -94,7 +65,7 @@ Status ReplaceFileWithCopy(const std::string& source, const std::string& destina
 
   // O_NONBLOCK keeps a named pipe at the source from blocking the open; it is
   // refused below like every file that is not regular.
-  Descriptor in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  NativeFile in(::open(source.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
   if (in.get() < 0) {
     int error = errno;
     if (error == ELOOP) return Status::Fail("the source is a symbolic link: '" + source + "'");
@@ -116,7 +87,7 @@ Status ReplaceFileWithCopy(const std::string& source, const std::string& destina
   }
 
   TemporaryName temp;
-  Descriptor out(CreateTemporary(destination, temp.path));
+  NativeFile out(CreateTemporary(destination, temp.path));
   if (out.get() < 0) {
     int error = errno;
     temp.path.clear();
@@ -137,13 +108,13 @@ Status ReplaceFileWithCopy(const std::string& source, const std::string& destina
   if (::fchmod(out.get(), mode) != 0)
     return Status::Fail(ErrnoText("cannot set the mode of", temp.path, errno));
   if (::fsync(out.get()) != 0) return Status::Fail(ErrnoText("cannot flush", temp.path, errno));
-  if (!out.Close()) return Status::Fail(ErrnoText("cannot write", temp.path, errno));
+  if (!out.close()) return Status::Fail(ErrnoText("cannot write", temp.path, errno));
   if (::rename(temp.path.c_str(), destination.c_str()) != 0)
     return Status::Fail(ErrnoText("cannot replace", destination, errno));
   temp.path.clear();
 
   // The rename itself reaches the disk with the folder.
-  Descriptor folder(::open(FolderOf(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  NativeFile folder(::open(FolderToOpen(destination).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (folder.get() >= 0) ::fsync(folder.get());
   return Status::Ok();
 }

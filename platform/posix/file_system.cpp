@@ -18,13 +18,6 @@ std::string ErrnoText(const std::string& what, const std::string& path) {
   return what + " '" + path + "': " + std::strerror(errno);
 }
 
-std::string ParentOf(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
-}
-
 bool WriteAll(int fd, std::string_view bytes) {
   while (!bytes.empty()) {
     ssize_t n = ::write(fd, bytes.data(), bytes.size());
@@ -73,8 +66,8 @@ bool IsSymbolicLink(const std::string& path) {
 Status CreateFolders(const std::string& path) {
   if (path.empty()) return Status::Fail("cannot create a folder with an empty name");
   if (FolderExists(path)) return Status::Ok();
-  std::string parent = ParentOf(path);
-  if (parent != path && !FolderExists(parent)) {
+  std::string parent = FolderOf(path);
+  if (!parent.empty() && parent != path && !FolderExists(parent)) {
     Status s = CreateFolders(parent);
     if (!s) return s;
   }
@@ -161,8 +154,7 @@ Status WriteFileAtomic(const std::string& path, std::string_view bytes, FilePerm
   if (fd.get() < 0) return Status::Fail("cannot create a temporary file beside '" + path + "'");
   bool ok =
       WriteAll(fd.get(), bytes) && ::fchmod(fd.get(), final_mode) == 0 && ::fsync(fd.get()) == 0;
-  int raw = fd.release();
-  ok = (::close(raw) == 0) && ok;
+  ok = fd.close() && ok;
   if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
     std::string message = ErrnoText("cannot write", path);
     ::unlink(temp.c_str());

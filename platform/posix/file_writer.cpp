@@ -52,9 +52,9 @@ Status FileWriter::Write(std::string_view bytes) {
 
 Status FileWriter::Close() {
   if (!file_) return Status::Ok();
-  const int fd = file_->release();
+  const bool closed = file_->close();
   file_.reset();
-  if (::close(fd) != 0) return Status::Fail(ErrnoText("cannot write", path_));
+  if (!closed) return Status::Fail(ErrnoText("cannot write", path_));
   path_.clear();
   return Status::Ok();
 }

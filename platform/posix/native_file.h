@@ -6,15 +6,25 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <string>
+
 #include "platform/file_permissions.h"
+#include "platform/path.h"
 
 namespace platform {
 
-// An open file descriptor, closed when the object goes away.
+// An owned descriptor (a file, a pipe end, a process handle), closed when the
+// object goes away. The one descriptor owner of platform/posix/: it moves, it
+// never copies.
 class NativeFile {
  public:
-  explicit NativeFile(int fd = -1) : fd_(fd) {}
+  explicit NativeFile(int fd = -1) noexcept : fd_(fd) {}
   ~NativeFile() { reset(); }
+  NativeFile(NativeFile&& other) noexcept : fd_(other.release()) {}
+  NativeFile& operator=(NativeFile&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
   NativeFile(const NativeFile&) = delete;
   NativeFile& operator=(const NativeFile&) = delete;
 
@@ -26,15 +36,28 @@ class NativeFile {
     fd_ = fd;
   }
   // Gives up the descriptor without closing it.
-  int release() {
+  int release() noexcept {
     int fd = fd_;
     fd_ = -1;
     return fd;
+  }
+  // Closes the descriptor now and says whether the close succeeded (a late
+  // write error shows here); true when none is held.
+  bool close() {
+    if (fd_ < 0) return true;
+    return ::close(release()) == 0;
   }
 
  private:
   int fd_;
 };
+
+// The folder to open or to create a file beside: the folder of path, or "."
+// (the current folder) for a bare name.
+inline std::string FolderToOpen(const std::string& path) {
+  std::string folder = FolderOf(path);
+  return folder.empty() ? std::string(".") : folder;
+}
 
 // The permission bits of an intent: 0644, 0600, 0755, 0744, 0444, 0555, 0544.
 constexpr mode_t PermissionBits(FilePermissions permissions) {

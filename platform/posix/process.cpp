@@ -19,6 +19,7 @@
 #include <cstring>
 #include <thread>
 
+#include "platform/posix/native_file.h"
 #include "platform/system_paths.h"
 
 extern char** environ;
@@ -39,30 +40,6 @@ constexpr std::int64_t kPollStepMs = 20;
 std::string ErrnoText(const std::string& what, int error) {
   return what + ": " + std::strerror(error);
 }
-
-class Fd {
- public:
-  explicit Fd(int fd = -1) : fd_(fd) {}
-  ~Fd() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Fd(Fd&& other) noexcept : fd_(other.fd_) { other.fd_ = -1; }
-  Fd& operator=(Fd&& other) noexcept {
-    if (this != &other) {
-      if (fd_ >= 0) ::close(fd_);
-      fd_ = other.fd_;
-      other.fd_ = -1;
-    }
-    return *this;
-  }
-  Fd(const Fd&) = delete;
-  Fd& operator=(const Fd&) = delete;
-  int get() const { return fd_; }
-  bool valid() const { return fd_ >= 0; }
-
- private:
-  int fd_;
-};
 
 // A process handle; -1 with errno set when the kernel has none (ENOSYS) or the
 // process is gone (ESRCH).
@@ -95,7 +72,7 @@ std::string ProcPath(ProcessId pid, const char* entry) {
 // the bound is on what is read). *truncated tells whether more was there.
 std::optional<std::string> ReadBounded(const std::string& path, std::size_t max_bytes,
                                        bool* truncated = nullptr) {
-  Fd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
+  NativeFile fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
   if (!fd.valid()) return std::nullopt;
   std::string content(max_bytes + 1, '\0');
   std::size_t filled = 0;
@@ -289,7 +266,7 @@ std::optional<int> WaitForProcess(ProcessId pid, std::int64_t timeout_ms) {
   if (pid <= 0) return std::nullopt;
   const auto deadline =
       SteadyClock::now() + std::chrono::milliseconds(std::max<std::int64_t>(0, timeout_ms));
-  Fd pidfd(PidfdOpen(pid));
+  NativeFile pidfd(PidfdOpen(pid));
   while (true) {
     int status = 0;
     pid_t done = ::waitpid(static_cast<pid_t>(pid), &status, WNOHANG);
@@ -323,17 +300,17 @@ bool IsExecutableFile(const std::string& path) {
 
 bool IsProgramFile(const std::string& path) {
   if (path.empty()) return false;
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0) return false;
+  NativeFile fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+  if (!fd.valid()) return false;
   struct stat st {};
   std::array<char, 4> head{};
   ssize_t got = -1;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
+  if (::fstat(fd.get(), &st) == 0 && S_ISREG(st.st_mode)) {
     do {
-      got = ::read(fd, head.data(), head.size());
+      got = ::read(fd.get(), head.data(), head.size());
     } while (got < 0 && errno == EINTR);
   }
-  ::close(fd);
+  fd.reset();
   if (got >= 4 && std::memcmp(head.data(),
                               "\x7f"
                               "ELF",
@@ -392,7 +369,7 @@ Status TerminateProcess(const ProcessInfo& process, bool force) {
   // With a handle opened first, a successful signal through it proves that the
   // process checked below is the one signalled: had it ended in between, the
   // signal would fail, and while it lives its id cannot name another process.
-  Fd pidfd(PidfdOpen(pid));
+  NativeFile pidfd(PidfdOpen(pid));
   if (!pidfd.valid() && errno == ESRCH) return Status::Fail(name + " has ended");
   auto ids = ReadUserIds(pid);
   if (!ids || HasEnded(ReadState(pid))) return Status::Fail(name + " has ended");
@@ -408,11 +385,11 @@ Status TerminateProcess(const ProcessInfo& process, bool force) {
 bool WaitForProcessesToEnd(const std::vector<ProcessId>& pids, std::int64_t timeout_ms) {
   const auto deadline =
       SteadyClock::now() + std::chrono::milliseconds(std::max<std::int64_t>(0, timeout_ms));
-  std::vector<Fd> handles;      // processes watched through a handle
-  std::vector<ProcessId> bare;  // processes looked at again and again
+  std::vector<NativeFile> handles;  // processes watched through a handle
+  std::vector<ProcessId> bare;      // processes looked at again and again
   for (ProcessId pid : pids) {
     if (pid <= 0) continue;
-    Fd handle(PidfdOpen(pid));
+    NativeFile handle(PidfdOpen(pid));
     if (handle.valid()) {
       handles.push_back(std::move(handle));
     } else if (errno != ESRCH) {
@@ -422,10 +399,10 @@ bool WaitForProcessesToEnd(const std::vector<ProcessId>& pids, std::int64_t time
   while (true) {
     // A handle becomes readable when its process has ended.
     std::vector<pollfd> entries;
-    for (const Fd& handle : handles) entries.push_back(pollfd{handle.get(), POLLIN, 0});
+    for (const NativeFile& handle : handles) entries.push_back(pollfd{handle.get(), POLLIN, 0});
     if (!entries.empty()) {
       ::poll(entries.data(), entries.size(), 0);
-      std::vector<Fd> running;
+      std::vector<NativeFile> running;
       for (std::size_t i = 0; i < entries.size(); ++i) {
         if ((entries[i].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) == 0)
           running.push_back(std::move(handles[i]));
@@ -440,7 +417,7 @@ bool WaitForProcessesToEnd(const std::vector<ProcessId>& pids, std::int64_t time
         bare.empty() ? std::min<std::int64_t>(left, 60'000) : std::min(left, kPollStepMs);
     if (!handles.empty()) {
       entries.clear();
-      for (const Fd& handle : handles) entries.push_back(pollfd{handle.get(), POLLIN, 0});
+      for (const NativeFile& handle : handles) entries.push_back(pollfd{handle.get(), POLLIN, 0});
       ::poll(entries.data(), entries.size(), static_cast<int>(step));
     } else {
       std::this_thread::sleep_for(std::chrono::milliseconds(step));

@@ -1,6 +1,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/posix/desktop_entry.h"
 #include "platform/posix/restart_entry.h"
 #include "platform/process.h"
@@ -20,12 +21,6 @@ std::optional<std::string> FindSystemProgram(const std::string& name) {
     if (IsExecutableFile(path)) return path;
   }
   return std::nullopt;
-}
-
-std::string FolderOfPath(const std::string& path) {
-  const std::size_t separator = path.find_last_of('/');
-  if (separator == std::string::npos) return {};
-  return separator == 0 ? "/" : path.substr(0, separator);
 }
 
 }  // namespace
@@ -53,7 +48,7 @@ Status WriteRestartEntry(const std::string& application, const std::string& entr
                          const std::string& program) {
   std::optional<std::string> text = FormatRestartEntry(program, NormalizeSeparators(application));
   if (!text) return Status::Fail("the restart entry for '" + application + "' cannot be written");
-  if (Status status = CreateFolders(FolderOfPath(entry_path)); !status) return status;
+  if (Status status = CreateFolders(FolderOf(entry_path)); !status) return status;
   return WriteFileAtomic(entry_path, *text, FilePermissions::kPrivate,
                          ExistingPermissions::kReplace);
 }
@@ -78,7 +73,7 @@ int RunRestartEntry() {
   std::optional<std::string> application = TakeRestartEntry(RestartEntryPath());
   if (!application) return 1;
   if (IsExecutableFile(*application)) {
-    StartResult result = StartProgram(*application, {}, FolderOfPath(FullPath(*application)));
+    StartResult result = StartProgram(*application, {}, FolderOf(FullPath(*application)));
     if (!result.status) return 1;
     ReleaseChild(result.pid);
     return 0;

@@ -14,6 +14,8 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/posix/native_file.h"
+
 namespace platform {
 
 namespace {
@@ -58,22 +60,6 @@ int RemainingMs(SteadyClock::time_point deadline) {
   return static_cast<int>(left.count());
 }
 
-class FileDescriptor {
- public:
-  explicit FileDescriptor(int fd = -1) : fd_(fd) {}
-  ~FileDescriptor() { Reset(); }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
-  int get() const { return fd_; }
-  void Reset(int fd = -1) {
-    if (fd_ >= 0) ::close(fd_);
-    fd_ = fd;
-  }
-
- private:
-  int fd_;
-};
-
 // Reads at most kMaxAnswerBytes from the pipe until its end or the deadline.
 // False when the deadline passed before the end.
 bool ReadBounded(int fd, std::string& out, SteadyClock::time_point deadline) {
@@ -102,9 +88,9 @@ bool ReadBounded(int fd, std::string& out, SteadyClock::time_point deadline) {
 std::optional<int> WaitBounded(pid_t pid, SteadyClock::time_point deadline) {
   int status = 0;
 #ifdef SYS_pidfd_open
-  FileDescriptor pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
+  NativeFile pidfd(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)));
 #else
-  FileDescriptor pidfd;
+  NativeFile pidfd;
 #endif
   for (;;) {
     pid_t done = ::waitpid(pid, &status, WNOHANG);
@@ -180,8 +166,8 @@ std::optional<std::string> QueryLoginSessionProperty(const std::string& session_
 
   int fds[2];
   if (::pipe2(fds, O_CLOEXEC) != 0) return std::nullopt;
-  FileDescriptor read_end(fds[0]);
-  FileDescriptor write_end(fds[1]);
+  NativeFile read_end(fds[0]);
+  NativeFile write_end(fds[1]);
 
   posix_spawn_file_actions_t actions;
   if (posix_spawn_file_actions_init(&actions) != 0) return std::nullopt;
@@ -215,13 +201,13 @@ std::optional<std::string> QueryLoginSessionProperty(const std::string& session_
   int spawned = posix_spawn(&pid, loginctl, &actions, &attributes, argv.data(), envp);
   posix_spawn_file_actions_destroy(&actions);
   posix_spawnattr_destroy(&attributes);
-  write_end.Reset();
+  write_end.reset();
   if (spawned != 0) return std::nullopt;
 
   const SteadyClock::time_point deadline = SteadyClock::now() + timeout;
   std::string answer;
   bool complete = ReadBounded(read_end.get(), answer, deadline);
-  read_end.Reset();
+  read_end.reset();
   std::optional<int> status = WaitBounded(pid, deadline);
   if (!complete || !status || !WIFEXITED(*status) || WEXITSTATUS(*status) != 0) return std::nullopt;
   return FirstLineTrimmed(answer);

@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/posix/desktop_entry.h"
 #include "platform/process.h"
 
@@ -22,17 +23,6 @@ bool EndsWithNoCase(const std::string& text, const std::string& ending) {
   return true;
 }
 
-std::string FileNameOfPath(const std::string& path) {
-  const std::size_t separator = path.find_last_of("/\\");
-  return separator == std::string::npos ? path : path.substr(separator + 1);
-}
-
-std::string FolderOfPath(const std::string& path) {
-  const std::size_t separator = path.find_last_of('/');
-  if (separator == std::string::npos) return {};
-  return separator == 0 ? "/" : path.substr(0, separator);
-}
-
 }  // namespace
 
 std::string ShortcutFilePath(const std::string& link_file) {
@@ -46,7 +36,7 @@ std::optional<std::string> FormatShortcutEntry(const ShortcutDefinition& definit
   if (definition.target.empty()) return std::nullopt;
   std::string name = definition.description;
   if (name.empty()) {
-    name = FileNameOfPath(ShortcutFilePath(definition.link_file));
+    name = FileNameOf(ShortcutFilePath(definition.link_file));
     name.resize(name.size() - (sizeof(kDesktopEnding) - 1));
   }
   std::vector<std::string> exec = SplitCommandLine(definition.parameters);
@@ -68,9 +58,9 @@ Status CreateShortcut(const ShortcutDefinition& definition) {
   std::optional<std::string> text = FormatShortcutEntry(definition);
   if (!text) return Status::Fail("the shortcut '" + definition.link_file + "' cannot be written");
   const std::string path = ShortcutFilePath(definition.link_file);
-  if (FileNameOfPath(path) == kDesktopEnding)
+  if (FileNameOf(path) == kDesktopEnding)
     return Status::Fail("the shortcut '" + definition.link_file + "' has no name");
-  const std::string folder = FolderOfPath(path);
+  const std::string folder = FolderOf(path);
   if (!folder.empty()) {
     if (Status status = CreateFolders(folder); !status) return status;
   }

@@ -69,14 +69,15 @@ void StopSignalWatcher::Stop() {
   if (!reader_) return;
   for (std::size_t i = 0; i < kStopSignals.size(); ++i)
     ::sigaction(kStopSignals[i], &g_previous[i], nullptr);
-  const int write_fd = g_write_fd.exchange(-1);
+  NativeFile writer(g_write_fd.exchange(-1));
+  const int write_fd = writer.get();
   const unsigned char end = kEndWatching;
   // Blocking write of the end mark: the thread reads until it sees it.
   ::fcntl(write_fd, F_SETFL, ::fcntl(write_fd, F_GETFL) & ~O_NONBLOCK);
   while (::write(write_fd, &end, 1) < 0 && errno == EINTR) {
   }
   if (thread_.joinable()) thread_.join();
-  ::close(write_fd);
+  writer.reset();
   reader_.reset();
 }
 

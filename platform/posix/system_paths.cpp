@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace platform {
 namespace {
@@ -28,15 +29,10 @@ std::string XdgFolder(const char* variable, const std::string& fallback) {
   return fallback;
 }
 
-std::string StripTrailingSeparators(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  return path;
-}
-
 // The desktop folder from user-dirs.dirs (XDG_DESKTOP_DIR="$HOME/Desktop"), else ~/Desktop.
 std::string DesktopFolder(const std::string& home, const std::string& config) {
   if (auto value = GetEnv("XDG_DESKTOP_DIR"); value && !value->empty() && (*value)[0] == '/')
-    return StripTrailingSeparators(*value);
+    return WithoutTrailingSeparators(*value);
   if (auto text = ReadFile(config + "/user-dirs.dirs", 64 * 1024)) {
     size_t start = 0;
     while (start < text->size()) {
@@ -50,7 +46,7 @@ std::string DesktopFolder(const std::string& home, const std::string& config) {
       if (close == std::string::npos) continue;
       std::string value = line.substr(key.size(), close - key.size());
       if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
-      if (!value.empty() && value[0] == '/') return StripTrailingSeparators(value);
+      if (!value.empty() && value[0] == '/') return WithoutTrailingSeparators(value);
     }
   }
   return home + "/Desktop";
@@ -80,38 +76,18 @@ std::string CurrentFolder() {
 
 std::string FullPath(const std::string& path) {
   if (path.empty()) return path;
-  std::string absolute = path[0] == '/' ? path : CurrentFolder() + "/" + path;
-  bool trailing = absolute.size() > 1 && absolute.back() == '/';
-  std::vector<std::string> parts;
-  size_t start = 0;
-  while (start <= absolute.size()) {
-    size_t end = absolute.find('/', start);
-    if (end == std::string::npos) end = absolute.size();
-    std::string part = absolute.substr(start, end - start);
-    start = end + 1;
-    if (part.empty() || part == ".") continue;
-    if (part == "..") {
-      if (!parts.empty()) parts.pop_back();
-      continue;
-    }
-    parts.push_back(std::move(part));
-  }
-  std::string out;
-  for (const auto& part : parts) out += "/" + part;
-  if (out.empty()) return "/";
-  if (trailing) out += "/";
-  return out;
+  return CollapseDots(path[0] == '/' ? path : CurrentFolder() + "/" + path);
 }
 
 std::string UserStateFolder() {
-  std::string home = StripTrailingSeparators(HomeFolder());
-  return StripTrailingSeparators(XdgFolder("XDG_STATE_HOME", home + "/.local/state"));
+  std::string home = WithoutTrailingSeparators(HomeFolder());
+  return WithoutTrailingSeparators(XdgFolder("XDG_STATE_HOME", home + "/.local/state"));
 }
 
 SpecialFolders GetSpecialFolders() {
-  std::string home = StripTrailingSeparators(HomeFolder());
-  std::string config = StripTrailingSeparators(XdgFolder("XDG_CONFIG_HOME", home + "/.config"));
-  std::string data = StripTrailingSeparators(XdgFolder("XDG_DATA_HOME", home + "/.local/share"));
+  std::string home = WithoutTrailingSeparators(HomeFolder());
+  std::string config = WithoutTrailingSeparators(XdgFolder("XDG_CONFIG_HOME", home + "/.config"));
+  std::string data = WithoutTrailingSeparators(XdgFolder("XDG_DATA_HOME", home + "/.local/share"));
   SpecialFolders f;
   f.program_files = "/opt";
   f.system = "/usr/lib";
@@ -128,7 +104,7 @@ SpecialFolders GetSpecialFolders() {
 
 std::optional<std::string> PrivateTempFolder(std::string* error) {
   std::string base = XdgFolder("TMPDIR", "/tmp");
-  base = StripTrailingSeparators(base);
+  base = WithoutTrailingSeparators(base);
   uid_t uid = ::getuid();
   std::string folder = base + "/velmora-" + std::to_string(uid);
   auto fail = [&](const std::string& why) -> std::optional<std::string> {
@@ -150,6 +126,26 @@ std::optional<std::string> GetEnv(const std::string& name) {
   const char* value = std::getenv(name.c_str());
   if (!value) return std::nullopt;
   return std::string(value);
+}
+
+}  // namespace platform
+
+namespace platform {
+
+std::string LogonUserName() {
+  // The account database's name for the real user, bounded like the
+  // system's own login names.
+  const long size_hint = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+  std::vector<char> buffer(size_hint > 0 && size_hint < 65536 ? static_cast<std::size_t>(size_hint)
+                                                              : 16384);
+  passwd entry{};
+  passwd* found = nullptr;
+  if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) != 0 || !found ||
+      !found->pw_name)
+    return {};
+  std::string name = found->pw_name;
+  if (name.size() > 256) return {};
+  return name;
 }
 
 }  // namespace platform

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/updater_settings.h"
@@ -273,8 +274,8 @@ TEST(UpdaterPathsHelpers, FolderOfFileNameOfAndCollapse) {
       {"/", "/", "", "/"},
       {"//", "/", "", "//"},
       {"///x", "//", "x", "//x"},
-      {"a", "a", "a", "a"},
-      {"/a", "/a", "a", "/a"},
+      {"a", "", "a", "a"},
+      {"/a", "/", "a", "/a"},
       {"a//b", "a/", "b", "a/b"},
       {"/a/b/c.txt", "/a/b", "c.txt", "/a/b/c.txt"},
       {"/a//b//", "/a//b/", "", "/a/b/"},
@@ -292,8 +293,8 @@ TEST(UpdaterPathsHelpers, FolderOfFileNameOfAndCollapse) {
       {"C://x//y", "C://x/", "y", "C://x/y"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
-    EXPECT_EQ(FileNameOf(c.path), c.file_name) << c.path;
+    EXPECT_EQ(platform::FolderOf(c.path), c.folder) << c.path;
+    EXPECT_EQ(platform::FileNameOf(c.path), c.file_name) << c.path;
     EXPECT_EQ(CollapseSeparators(c.path), c.collapsed) << c.path;
   }
 }

@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "tests/support/temp_folder.h"
-#include "tests/support/update_file_encryptor.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_version.h"
+#include "updater/description/aes_encryptor.h"
 
 namespace {
 
@@ -69,9 +69,8 @@ TEST(SelfUpdateInfo, ReadsVersionAndTheLocationThatFollowsIt) {
       {"empty file", "", "old-version", "old-location"},
       {"UTF-16 with byte-order mark", Utf16WithBom("<SELFUPDATE><VERSION>3</VERSION></SELFUPDATE>"),
        "3", "old-location"},
-      {"encrypted form",
-       test_aes::EncryptedFileOf(u"<SELFUPDATE><VERSION>7.0</VERSION></SELFUPDATE>"), "old-version",
-       "old-location"},
+      {"encrypted form", EncryptUpdateFile("<SELFUPDATE><VERSION>7.0</VERSION></SELFUPDATE>"),
+       "old-version", "old-location"},
   };
   TempFolder folder;
   for (const Case& c : cases) {
@@ -108,9 +107,8 @@ TEST(SelfUpdateInfo, IsDueWhenTheVersionTextDiffersAtAll) {
 TEST(SelfUpdateInfo, AnEncryptedDescriptionCausesNoSelfUpdateOnTheFirstCheck) {
   TempFolder folder;
   CSelfUpdateInfo::ResetInstance();
-  std::string path =
-      folder.Write("selfupdate.xml",
-                   test_aes::EncryptedFileOf(u"<SELFUPDATE><VERSION>9.0</VERSION></SELFUPDATE>"));
+  std::string path = folder.Write(
+      "selfupdate.xml", EncryptUpdateFile("<SELFUPDATE><VERSION>9.0</VERSION></SELFUPDATE>"));
   ReadSelfUpdateFile(path, CSelfUpdateInfo::Instance());
   EXPECT_FALSE(IsSelfUpdateDue(CSelfUpdateInfo::Instance()));
   CSelfUpdateInfo::ResetInstance();

@@ -9,9 +9,9 @@
 
 #include "platform/file_system.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/update_file_encryptor.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
+#include "updater/description/aes_encryptor.h"
 #include "updater/description/event_table.h"
 #include "updater/description/rijndael.h"
 #include "updater/description/update_file_data.h"
@@ -67,7 +67,8 @@ std::string DescribeRecords() {
     out << "section " << s.name << "|" << s.title << "|" << s.version << "|" << s.parent << "\n";
   for (std::size_t e = 0; e < kEventNames.size(); ++e) {
     const CEventData& event = CEventTable::Instance().At(e);
-    for (const auto& a : event.actions) out << "event " << kEventNames[e] << " " << a->type << "\n";
+    for (const auto& a : event.actions)
+      out << "event " << kEventNames[e] << " " << EventActionTypeName(a) << "\n";
   }
   return out.str();
 }
@@ -112,14 +113,16 @@ class UpdateFileLoaderTest : public ::testing::Test {
 
 TEST(TestEncryptor, MatchesTheStandardVectorAndTheProgramsDecryption) {
   // FIPS-197 appendix C.1.
-  EXPECT_EQ(test_aes::EncryptBlock(FromHex("000102030405060708090a0b0c0d0e0f"),
-                                   FromHex("00112233445566778899aabbccddeeff")),
+  CAesEncryptor aes;
+  ASSERT_TRUE(aes.SetKey(FromHex("000102030405060708090a0b0c0d0e0f")));
+  EXPECT_EQ(aes.EncryptEcb(FromHex("00112233445566778899aabbccddeeff")),
             FromHex("69c4e0d86a7b0430d8cdb78070b4c55a"));
   CRijndael cipher;
   cipher.SetKey();
   std::string plain = "0041003C20AC000A0042";
-  std::string encrypted = test_aes::EncryptedFileOfPlaintext(plain);
+  std::string encrypted = EncryptedUpdateFileOf(plain);
   ASSERT_EQ(encrypted.size(), 3u + 32u);
+  EXPECT_EQ(EncryptedUpdateFileOf(plain, "short key"), "");
   std::string decrypted = cipher.DecryptEcb(std::string_view(encrypted).substr(3));
   EXPECT_EQ(decrypted, plain + std::string(12, '\0'));
 }
@@ -146,7 +149,7 @@ TEST_F(UpdateFileLoaderTest, EveryFormOfTheFileGivesTheSameRecords) {
       {"utf16.xml", Utf16File(plain, true), UpdateFileForm::kUtf16},
       {"utf16be.xml", Utf16File(plain, true, true), UpdateFileForm::kUtf16},
       {"windows1252.xml", Utf8ToWindows1252(plain), UpdateFileForm::kNarrow},
-      {"encrypted.xml", test_aes::EncryptedFileOf(Utf8ToUtf16(plain)), UpdateFileForm::kEncrypted},
+      {"encrypted.xml", EncryptUpdateFile(plain), UpdateFileForm::kEncrypted},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -170,9 +173,9 @@ TEST_F(UpdateFileLoaderTest, SuccessWritesExactlyTwoLines) {
 TEST_F(UpdateFileLoaderTest, EncryptedTextEndsAtTheFirstZeroByte) {
   // 28 hex digits and four zero bytes: 32 bytes of ciphertext, seven characters.
   const std::u16string text = u"<A>\u20AC</A";
-  const std::string hex = test_aes::HexOfUnits(text);
+  const std::string hex = HexOfCodeUnits(text);
   ASSERT_EQ(hex.size(), 28u);
-  std::string file = test_aes::EncryptedFileOfPlaintext(hex);
+  std::string file = EncryptedUpdateFileOf(hex);
   ASSERT_EQ(file.size(), 3u + 32u);
   CXmlDocument document;
   UpdateFileText result = ReadUpdateFileText(folder_.Write("seven.xml", file), document);
@@ -181,7 +184,7 @@ TEST_F(UpdateFileLoaderTest, EncryptedTextEndsAtTheFirstZeroByte) {
 
   // A text that fills its blocks exactly needs no zero byte.
   const std::u16string full = u"<A>12345</A>";  // 12 units, 48 digits
-  file = test_aes::EncryptedFileOf(full);
+  file = EncryptedUpdateFileOf(HexOfCodeUnits(full));
   ASSERT_EQ(file.size(), 3u + 48u);
   result = ReadUpdateFileText(folder_.Write("full.xml", file), document);
   EXPECT_EQ(result.error, "");
@@ -212,7 +215,7 @@ TEST_F(UpdateFileLoaderTest, FailuresEndAsAFailedLoadWithTheirLogLines) {
   const std::string kPartialGroup =
       "UPDATEFILE READ ERROR: hex text is not a whole number of groups of four digits";
   const std::string plain = Fixture();
-  std::string lower_case_hex = test_aes::HexOfUnits(Utf8ToUtf16(plain));
+  std::string lower_case_hex = HexOfCodeUnits(plain);
   for (char& c : lower_case_hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
 
   struct Case {
@@ -226,11 +229,11 @@ TEST_F(UpdateFileLoaderTest, FailuresEndAsAFailedLoadWithTheirLogLines) {
       {"shorter than the prefix", "en", kNoRoot},
       {"prefix only", "enc", kBlockSize},
       {"ciphertext of 15 bytes", "enc" + std::string(15, 'x'), kBlockSize},
-      {"ciphertext of 17 bytes", test_aes::EncryptedFileOf(u"<A/>") + "x", kBlockSize},
+      {"ciphertext of 17 bytes", EncryptedUpdateFileOf(HexOfCodeUnits(u"<A/>")) + "x", kBlockSize},
       {"plain text that starts with enc", "encoding=\"x\"<UPDATEINFO/>", kBlockSize},
-      {"wrong key", test_aes::EncryptedFileOf(Utf8ToUtf16(plain), "another_key_1234"), kBadHex},
-      {"lower-case hex", test_aes::EncryptedFileOfPlaintext(lower_case_hex), kBadHex},
-      {"incomplete hex group", test_aes::EncryptedFileOfPlaintext("003C0041003"), kPartialGroup},
+      {"wrong key", EncryptedUpdateFileOf(HexOfCodeUnits(plain), "another_key_1234"), kBadHex},
+      {"lower-case hex", EncryptedUpdateFileOf(lower_case_hex), kBadHex},
+      {"incomplete hex group", EncryptedUpdateFileOf("003C0041003"), kPartialGroup},
       {"UTF-16 without byte-order mark", Utf16File(plain, false), kNoRoot},
       {"no GENERAL", "<UPDATEINFO><CONSTANTS/></UPDATEINFO>",
        "UPDATEFILE PARSE ERROR: general information node not found"},

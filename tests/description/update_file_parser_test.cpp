@@ -87,9 +87,10 @@ const T& EventActionAt(std::string_view event, std::size_t index) {
     ADD_FAILURE() << "no action " << index << " in " << event;
     return kNone;
   }
-  const T* action = dynamic_cast<const T*>(data->actions[index].get());
+  const T* action = std::get_if<T>(&data->actions[index]);
   if (!action) {
-    ADD_FAILURE() << "action " << index << " of " << event << " is " << data->actions[index]->type;
+    ADD_FAILURE() << "action " << index << " of " << event << " is "
+                  << EventActionTypeName(data->actions[index]);
     return kNone;
   }
   return *action;
@@ -98,7 +99,7 @@ const T& EventActionAt(std::string_view event, std::size_t index) {
 std::vector<std::string> EventTypes(std::string_view event) {
   std::vector<std::string> types;
   for (const auto& action : CEventTable::Instance().Find(event)->actions)
-    types.push_back(action->type);
+    types.push_back(EventActionTypeName(action));
   return types;
 }
 

@@ -8,10 +8,10 @@
 
 #include "platform/file_system.h"
 #include "tests/support/temp_folder.h"
-#include "tests/support/update_file_encryptor.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_settings.h"
+#include "updater/description/aes_encryptor.h"
 
 namespace {
 
@@ -77,7 +77,7 @@ TEST(GetSequenceLocation, RedirectsApplicationsOlderThanTheMinimum) {
 TEST(GetSequenceLocation, ReadsEncryptedFilesAndTheSettingsVersion) {
   TempFolder folder;
   const std::string file = UpdateFile(Sequence("2.0", "https://host/\xE2\x82\xAC.xml"));
-  std::string path = folder.Write("enc.xml", test_aes::EncryptedFileOf(Utf8ToUtf16(file)));
+  std::string path = folder.Write("enc.xml", EncryptUpdateFile(file));
   EXPECT_EQ(GetSequenceLocation(path, "1.0"), "https://host/\xE2\x82\xAC.xml");
 
   CUpdaterSettings::ResetInstance();

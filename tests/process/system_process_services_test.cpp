@@ -30,7 +30,8 @@ struct MatchCase {
 class ProcessMatchCase : public ::testing::TestWithParam<MatchCase> {};
 
 TEST_P(ProcessMatchCase, MatchesByNameOrPath) {
-  EXPECT_EQ(ProcessMatches(GetParam().process, GetParam().wanted), GetParam().matches);
+  EXPECT_EQ(platform::ProcessRunsProgram(GetParam().process, GetParam().wanted),
+            GetParam().matches);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -252,7 +252,7 @@ class UpdateProcessTest : public ::testing::Test {
     return out;
   }
 
-  void AddEvent(const std::string& event, std::unique_ptr<CEventAction> action) {
+  void AddEvent(const std::string& event, EventAction action) {
     CEventTable::Instance().Find(event)->actions.push_back(std::move(action));
   }
 
@@ -670,19 +670,34 @@ TEST_F(UpdateProcessTest, StartSpecificTaskIgnoresEarlierTasks) {
   EXPECT_EQ(LinesWith({"starting task: TASK_DOWNLOAD"}).size(), 1u);
 }
 
+// The working folder of a run action is the folder of its location: the root
+// for a program in the root, the current folder ("") for a bare name; never
+// the location itself; a web location is opened and has none.
+TEST_F(UpdateProcessTest, RunActionStartsInTheFolderOfItsLocation) {
+  for (const char* location : {"/opt/app/helper", "/helper", "helper", "https://example.com/a"}) {
+    CEventActionRun run;
+    run.location = location;
+    AddEvent("AFTERDOWNLOAD", std::move(run));
+  }
+  RunToEnd();
+  EXPECT_EQ(recorder_.programs_started,
+            (std::vector<std::string>{"/opt/app/helper||/opt/app", "/helper||/", "helper||",
+                                      "https://example.com/a||"}));
+}
+
 TEST_F(UpdateProcessTest, EventActions) {
-  auto run_missing = std::make_unique<CEventActionRun>();
-  run_missing->location = "/opt/missing/tool";
+  CEventActionRun run_missing;
+  run_missing.location = "/opt/missing/tool";
   AddEvent("ONNEWVERSION", std::move(run_missing));
-  auto setmode = std::make_unique<CEventActionSetMode>();
-  setmode->mode = "silent";
+  CEventActionSetMode setmode;
+  setmode.mode = "silent";
   AddEvent("ONNEWVERSION", std::move(setmode));
 
-  auto run = std::make_unique<CEventActionRun>();
-  run->location = "/opt/app/helper";
-  run->parameters = "--quiet \"a b\"";
+  CEventActionRun run;
+  run.location = "/opt/app/helper";
+  run.parameters = "--quiet \"a b\"";
   AddEvent("AFTERDOWNLOAD", std::move(run));
-  AddEvent("AFTERDOWNLOAD", std::make_unique<CEventAction>(kEventActionSkipNextTask));
+  AddEvent("AFTERDOWNLOAD", CEventActionSkipNextTask{});
 
   RunToEnd();
   // The missing program stops the event: no mode change.
@@ -698,9 +713,9 @@ TEST_F(UpdateProcessTest, EventActions) {
 }
 
 TEST_F(UpdateProcessTest, CloseActionFinishesAfterInstallAndLocksTheMode) {
-  AddEvent("AFTERINSTALL", std::make_unique<CEventAction>(kEventActionClose));
-  auto setmode = std::make_unique<CEventActionSetMode>();
-  setmode->mode = "full";
+  AddEvent("AFTERINSTALL", CEventActionClose{});
+  CEventActionSetMode setmode;
+  setmode.mode = "full";
   AddEvent("AFTERINSTALL", std::move(setmode));
   RunToEnd();
   EXPECT_TRUE(log_.Contains("handle eventaction CLOSE"));
@@ -710,7 +725,7 @@ TEST_F(UpdateProcessTest, CloseActionFinishesAfterInstallAndLocksTheMode) {
 }
 
 TEST_F(UpdateProcessTest, CloseActionBeforeInstallCancels) {
-  AddEvent("ONNEWVERSION", std::make_unique<CEventAction>(kEventActionClose));
+  AddEvent("ONNEWVERSION", CEventActionClose{});
   RunToEnd();
   EXPECT_TRUE(log_.Contains("CUpdateProcess::OnThreadMessage -> cancel update process"));
   EXPECT_FALSE(log_.Contains("starting task: TASK_DOWNLOAD"));
@@ -732,10 +747,10 @@ TEST_F(UpdateProcessTest, CloseApplicationAction) {
     SetUp();
     recorder_ = Recorder{};
     LogCapture log;
-    auto close = std::make_unique<CEventActionCloseApplication>();
-    close->title = "Tool";
-    close->file_name = "app";
-    close->ask_user = c.ask;
+    CEventActionCloseApplication close;
+    close.title = "Tool";
+    close.file_name = "app";
+    close.ask_user = c.ask;
     AddEvent("BEFOREINSTALL", std::move(close));
     services_.running = c.running;
     services_.confirm_answer = c.answer;
@@ -756,11 +771,11 @@ TEST_F(UpdateProcessTest, ShowNotifierOnlyInSilentModeAndStopsTheEventOtherwise)
     recorder_ = Recorder{};
     LogCapture log;
     CUpdaterSettings::Instance().MutableValues().run_mode = mode;
-    auto notify = std::make_unique<CEventActionShowNotifier>();
-    notify->title = "New";
-    notify->description = "Version 2";
+    CEventActionShowNotifier notify;
+    notify.title = "New";
+    notify.description = "Version 2";
     AddEvent("ONNEWVERSION", std::move(notify));
-    AddEvent("ONNEWVERSION", std::make_unique<CEventAction>(kEventActionStartNextTask));
+    AddEvent("ONNEWVERSION", CEventActionStartNextTask{});
     RunToEnd();
     bool silent = std::string(mode) == "silent";
     EXPECT_EQ(recorder_.Has("mode silent got " +

@@ -11,6 +11,7 @@ namespace {
 platform::ProcessInfo Process(std::string executable, std::string first_word = "") {
   platform::ProcessInfo process;
   process.pid = 100;
+  process.own = true;
   process.executable = std::move(executable);
   process.first_word = std::move(first_word);
   return process;
@@ -54,6 +55,19 @@ INSTANTIATE_TEST_SUITE_P(
         RunningCase{"BrowserPathDiffersInCase", {Process("/opt/app/browser/chrome")}, false, false},
         RunningCase{"BrowserUnreadableNeverMatches",
                     {Process("", "/opt/app/Browser/chrome")},
+                    false,
+                    false},
+        RunningCase{"AnotherUsersProgramsDoNotCount",
+                    {[] {
+                       platform::ProcessInfo process = Process("/opt/app/Browser/chrome");
+                       process.own = false;
+                       return process;
+                     }(),
+                     [] {
+                       platform::ProcessInfo process = Process("/opt/app/Velmora Updater");
+                       process.own = false;
+                       return process;
+                     }()},
                     false,
                     false},
         RunningCase{"Both",

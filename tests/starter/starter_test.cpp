@@ -53,6 +53,7 @@ struct FakeWorld {
 platform::ProcessInfo Process(const std::string& executable) {
   platform::ProcessInfo process;
   process.pid = 4242;
+  process.own = true;  // the starter looks at this user's processes only
   process.executable = executable;
   return process;
 }
@@ -141,6 +142,16 @@ TEST(Starter, NoArgumentsAndFailedStartsAreLogged) {
                            "Start failed: cannot start '" + starter.path() + "/Velmora Updater'",
                        }));
   EXPECT_EQ(world.starts.size(), 2u);  // the updater is tried although the browser failed
+}
+
+// A starter in the root folder names its programs with one separator, so
+// that the running updater is recognised by its path.
+TEST(Starter, InTheRootFolderProgramsHaveOneSeparator) {
+  FakeWorld world;
+  world.processes = {Process("/Velmora Updater")};
+  CStarter("/", world.Deps()).Run({"x"});
+  EXPECT_TRUE(world.Logged("isUpdaterRuning = 1, isChromiumRuning = 0"));
+  EXPECT_EQ(world.starts, (std::vector<StartCall>{{"/Browser/chrome", {"x"}}}));
 }
 
 TEST(Starter, JoinArgumentsPutsOneBlankAfterEach) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/updater_paths.h"
@@ -94,7 +95,7 @@ class DownloadTest : public ::testing::Test {
     file.update_needed = needed;
     CFileActionDownload action;
     action.locations = std::move(locations);
-    action.destination = InTemp(FileNameOf(name));
+    action.destination = InTemp(platform::FileNameOf(name));
     action.temporary = true;
     file.actions.push_back(std::move(action));
     Data().files.push_back(std::move(file));

@@ -21,6 +21,7 @@
 #include "tests/support/zip_writer.h"
 #include "tests/tasks/install_test_support.h"
 #include "updater/core/language.h"
+#include "updater/process/start_location.h"
 
 using namespace install_test;
 
@@ -222,7 +223,7 @@ TEST_F(InstallFilesTest, AWaitedRunEndsAtOnceWhenStopped) {
   platform::ProcessId child = 0;
   starter_ = [&](const std::string& location, const std::string& parameters,
                  const std::string& folder) {
-    auto result = StartRunLocation(location, parameters, folder);
+    auto result = StartLocation(location, parameters, folder);
     child = result.pid;
     return result;
   };

@@ -9,6 +9,7 @@
 
 #include "platform/file_backup.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/posix/file_registry.h"
 #include "platform/process.h"
 #include "platform/registry.h"
@@ -37,7 +38,7 @@ class ApplicationCloserTest : public ::testing::Test {
   std::string StartAs(const std::string& system_program, const std::string& name,
                       const std::vector<std::string>& arguments) {
     const std::string program = folder_ / name;
-    EXPECT_TRUE(platform::CreateFolders(FolderOfPath(program)));
+    EXPECT_TRUE(platform::CreateFolders(platform::FolderOf(program)));
     EXPECT_TRUE(platform::DuplicateFile(system_program, program));
     auto started = platform::StartProgram(program, arguments, folder_.path());
     EXPECT_TRUE(started.status) << started.status.message();
@@ -46,9 +47,6 @@ class ApplicationCloserTest : public ::testing::Test {
     for (int i = 0; i < 1000 && !closer_.IsRunning(program); ++i)
       platform::WaitForProcess(started.pid, 10);
     return program;
-  }
-  static std::string FolderOfPath(const std::string& path) {
-    return path.substr(0, path.find_last_of('/'));
   }
 
   TempFolder folder_;

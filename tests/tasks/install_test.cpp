@@ -21,6 +21,7 @@
 #include "tests/tasks/install_test_support.h"
 #include "updater/core/language.h"
 #include "updater/core/updater_settings.h"
+#include "updater/process/start_location.h"
 #include "updater/tasks/rollback/rollback.h"
 
 using namespace install_test;
@@ -432,7 +433,7 @@ TEST_F(InstallRollbackTest, ACancelledInstallationIsRolledBack) {
   platform::ProcessId child = 0;
   deps_.start = [&](const std::string& location, const std::string& parameters,
                     const std::string& folder) {
-    auto result = StartRunLocation(location, parameters, folder);
+    auto result = StartLocation(location, parameters, folder);
     child = result.pid;
     return result;
   };

@@ -62,7 +62,7 @@ class SelfUpdateTest : public ::testing::Test {
 
   std::string Staged() const { return folder_ / "tmp/Velmora Updater"; }
   std::string CopyProgram() const { return folder_ / "tmp/Tolvaric"; }
-  std::vector<std::unique_ptr<CEventAction>>& OnClose() { return events_.Find("ONCLOSE")->actions; }
+  std::vector<EventAction>& OnClose() { return events_.Find("ONCLOSE")->actions; }
   std::size_t SelfUpdateRecords() const {
     std::size_t count = 0;
     for (const CFileData& file : data_.files) count += file.name == kSelfUpdateRecordName;
@@ -137,7 +137,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST_F(SelfUpdateTest, AddsTheRecordAfterTheFilesAndTheActionAfterTheUpdateFilesOwn) {
   data_.files.emplace_back().name = "app.bin";
-  OnClose().push_back(std::make_unique<CEventAction>(kEventActionClose));
+  OnClose().push_back(CEventActionClose{});
   ASSERT_EQ(Prepare(Offer("0.8.1.6", kLocation, "<HASH> 5D41402ABC4B2A76B9719D911017C592 </HASH>")),
             SelfUpdateOutcome::kPrepared);
 
@@ -166,9 +166,9 @@ TEST_F(SelfUpdateTest, AddsTheRecordAfterTheFilesAndTheActionAfterTheUpdateFiles
   EXPECT_TRUE(copy.overwrite);
 
   ASSERT_EQ(OnClose().size(), 2u);
-  EXPECT_EQ(OnClose()[0]->type, kEventActionClose);
-  ASSERT_EQ(OnClose()[1]->type, kEventActionRun);
-  const auto& run = static_cast<const CEventActionRun&>(*OnClose()[1]);
+  EXPECT_TRUE(std::holds_alternative<CEventActionClose>(OnClose()[0]));
+  ASSERT_TRUE(std::holds_alternative<CEventActionRun>(OnClose()[1]));
+  const auto& run = std::get<CEventActionRun>(OnClose()[1]);
   EXPECT_EQ(run.location, CopyProgram());
   EXPECT_EQ(run.location, folder_ / "tmp/" + CopyProgramFileName());
   EXPECT_EQ(run.parameters, "\"" + Staged() + "\" \"" + folders_.running_updater + "\"");

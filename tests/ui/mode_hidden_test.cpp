@@ -276,6 +276,7 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
  public:
   platform::Status Start() override { return platform::Status::Ok(); }
   IEventLoop& Loop() override { return *this; }
+  IDialogService& Dialogs() override { return DialogService(); }
   bool Serve(CMessageQueue&, const std::function<bool()>&) override { return false; }
   std::optional<TypedCredentials> AskProxyCredentials() override {
     ++asked;

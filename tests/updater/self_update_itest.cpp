@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
 #include "tests/support/scoped_env.h"
@@ -254,11 +255,11 @@ TEST(SelfUpdateHandOff, TheCarriedCopyProgramReplacesOrLeavesTheOldProgram) {
     if (c.staged) platform::WriteFileAtomic(copy.new_location, "new build");
 
     // The ONCLOSE action, started as the update process starts it.
-    const auto& run = static_cast<const CEventActionRun&>(*events.Find("ONCLOSE")->actions.back());
+    const auto& run = std::get<CEventActionRun>(events.Find("ONCLOSE")->actions.back());
     ASSERT_TRUE(platform::FileExists(run.location));
     started.push_back(
         {platform::StartProgram(run.location, platform::SplitCommandLine(run.parameters),
-                                FolderOf(run.location)),
+                                platform::FolderOf(run.location)),
          target});
     ASSERT_TRUE(started.back().result.status.ok()) << started.back().result.status.message();
   }

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 
 #ifndef VELMORA_SAMPLE_VERSION
@@ -20,16 +21,10 @@ namespace {
 
 constexpr std::uint64_t kMaxStartPageBytes = 4096;
 
-std::string FolderOf(const std::string& path) {
-  std::size_t end = path.size();
-  while (end > 0 && !platform::IsPathSeparator(path[end - 1])) --end;
-  return path.substr(0, end);
-}
-
 // The first line of the start page, or a note when it cannot be read.
 std::string StartPageGreeting() {
-  const std::string path =
-      FolderOf(platform::ExecutablePath()) + "data" + platform::PathSeparator() + "startpage.txt";
+  const std::string path = platform::JoinPath(
+      platform::JoinPath(platform::FolderOf(platform::ExecutablePath()), "data"), "startpage.txt");
   std::optional<std::string> text = platform::ReadFile(path, kMaxStartPageBytes);
   if (!text) return "(no start page)";
   std::string line = text->substr(0, text->find('\n'));

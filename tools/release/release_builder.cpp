@@ -6,11 +6,12 @@
 
 #include "platform/file_replace.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 #include "tools/release/release_diff.h"
 #include "tools/release/release_text.h"
 #include "tools/release/release_tree.h"
-#include "tools/release/update_file_encryptor.h"
+#include "updater/description/aes_encryptor.h"
 #include "updater/description/md5.h"
 #include "updater/description/update_file_data.h"
 #include "updater/description/versions.h"
@@ -18,12 +19,7 @@
 namespace {
 
 std::string Join(const std::string& folder, const std::string& relative) {
-  return folder + platform::PathSeparator() + platform::NormalizeSeparators(relative);
-}
-
-std::string FolderPart(const std::string& path) {
-  std::size_t last = path.find_last_of(platform::PathSeparator());
-  return last == std::string::npos ? std::string() : path.substr(0, last);
+  return platform::JoinPath(folder, platform::NormalizeSeparators(relative));
 }
 
 // True when `inner` is `outer` or lies below it (lexically, full paths).
@@ -211,7 +207,7 @@ class ReleaseBuilder {
   bool CopyPublished(const ReleaseDiff& diff, const std::string& published_root) {
     for (const PublishedFile& file : diff.published) {
       const std::string destination = Join(published_root, file.relative);
-      if (platform::Status made = platform::CreateFolders(FolderPart(destination)); !made) {
+      if (platform::Status made = platform::CreateFolders(platform::FolderOf(destination)); !made) {
         Error("cannot create the folder of \"" + destination + "\": " + made.message());
         return false;
       }

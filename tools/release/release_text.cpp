@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "platform/path.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_paths.h"
 
@@ -161,9 +162,7 @@ std::string ApplyTextConstants(std::string_view value) {
 
 std::string TemporaryDownloadName(std::size_t index, std::string_view relative) {
   constexpr std::size_t kMaxNameChars = 64;
-  std::size_t slash = relative.rfind('/');
-  std::string_view file_name =
-      slash == std::string_view::npos ? relative : relative.substr(slash + 1);
+  const std::string file_name = platform::FileNameOf(relative);
   std::string safe;
   for (char c : file_name) {
     if (safe.size() == kMaxNameChars) break;

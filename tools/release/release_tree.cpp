@@ -5,12 +5,9 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace {
-
-std::string Join(const std::string& folder, const std::string& name) {
-  return folder + platform::PathSeparator() + name;
-}
 
 std::string JoinRelative(const std::string& folder, const std::string& name) {
   return folder.empty() ? name : folder + "/" + name;
@@ -29,7 +26,8 @@ TreeScan ScanReleaseTree(const std::string& root, const std::string& label) {
   while (!pending.empty()) {
     Pending folder = std::move(pending.back());
     pending.pop_back();
-    const std::string full_folder = folder.relative.empty() ? root : Join(root, folder.relative);
+    const std::string full_folder =
+        folder.relative.empty() ? root : platform::JoinPath(root, folder.relative);
     std::optional<std::vector<std::string>> names = platform::ListFolder(full_folder);
     if (!names) {
       scan.problems.push_back(label + " folder \"" + full_folder + "\" cannot be listed");
@@ -43,7 +41,7 @@ TreeScan ScanReleaseTree(const std::string& root, const std::string& label) {
         return scan;
       }
       const std::string relative = JoinRelative(folder.relative, name);
-      const std::string full = Join(root, relative);
+      const std::string full = platform::JoinPath(root, relative);
       if (platform::IsSymbolicLink(full)) {
         scan.problems.push_back(label + " \"" + relative +
                                 "\" is a symbolic link; links are not followed");

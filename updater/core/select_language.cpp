@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/language.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_settings.h"
@@ -21,8 +22,7 @@ bool IsLanguageFileName(const std::string& name) {
 }  // namespace
 
 std::string LanguageFileTitle(const std::string& path) {
-  std::string title = path;
-  if (auto sep = title.find_last_of("/\\"); sep != std::string::npos) title.erase(0, sep + 1);
+  std::string title = platform::FileNameOf(path);
   if (auto dot = title.rfind('.'); dot != std::string::npos) title.erase(dot);
   return title;
 }

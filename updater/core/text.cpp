@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/unicode_case.h"
+#include "platform/utf8.h"
 
 namespace {
 
@@ -13,57 +14,17 @@ constexpr char32_t kReplacement = 0xFFFD;
 // Decodes one UTF-8 sequence at text[i]; advances i. Invalid input gives U+FFFD
 // and advances by one byte.
 char32_t DecodeUtf8(std::string_view text, std::size_t& i, bool* valid = nullptr) {
-  auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  unsigned char c = byte(i);
-  auto bad = [&]() {
+  const platform::Utf8Sequence sequence = platform::DecodeUtf8At(text, i);
+  if (sequence.length == 0) {
     if (valid) *valid = false;
     ++i;
     return kReplacement;
-  };
-  if (c < 0x80) {
-    ++i;
-    return c;
   }
-  int extra = 0;
-  char32_t cp = 0;
-  char32_t min = 0;
-  if ((c & 0xE0) == 0xC0) {
-    extra = 1, cp = c & 0x1F, min = 0x80;
-  } else if ((c & 0xF0) == 0xE0) {
-    extra = 2, cp = c & 0x0F, min = 0x800;
-  } else if ((c & 0xF8) == 0xF0) {
-    extra = 3, cp = c & 0x07, min = 0x10000;
-  } else {
-    return bad();
-  }
-  if (i + extra >= text.size()) return bad();
-  for (int k = 1; k <= extra; ++k) {
-    unsigned char cc = byte(i + k);
-    if ((cc & 0xC0) != 0x80) return bad();
-    cp = (cp << 6) | (cc & 0x3F);
-  }
-  if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return bad();
-  i += extra + 1;
-  return cp;
+  i += sequence.length;
+  return sequence.code_point;
 }
 
-void AppendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out += static_cast<char>(cp);
-  } else if (cp < 0x800) {
-    out += static_cast<char>(0xC0 | (cp >> 6));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else if (cp < 0x10000) {
-    out += static_cast<char>(0xE0 | (cp >> 12));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (cp >> 18));
-    out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (cp & 0x3F));
-  }
-}
+using platform::AppendUtf8;
 
 // Code points of Windows-1252 bytes 0x80 to 0x9F (0 where the byte is unassigned;
 // those bytes map to the C1 control of the same number, as Windows does).
@@ -233,21 +194,7 @@ std::string TruncateUtf16(std::string_view text, std::size_t max_units) {
   return std::string(text.substr(0, i));
 }
 
-std::string ToLower(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (std::size_t i = 0; i < text.size();) {
-    std::size_t start = i;
-    bool valid = true;
-    char32_t cp = DecodeUtf8(text, i, &valid);
-    if (!valid) {
-      out.append(text.substr(start, i - start));  // keep stray bytes as they are
-      continue;
-    }
-    AppendUtf8(out, platform::LowerCodePoint(cp));
-  }
-  return out;
-}
+std::string ToLower(std::string_view text) { return platform::FoldCase(text); }
 
 bool EqualsNoCase(std::string_view a, std::string_view b) {
   if (a.size() == b.size() && a == b) return true;

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/session.h"
 #include "platform/system_paths.h"
 #include "updater/core/command_line_parser.h"
@@ -15,11 +16,6 @@
 #include "updater/core/updater_settings.h"
 
 namespace {
-
-std::string WithoutTrailingSeparators(std::string folder) {
-  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
-  return folder;
-}
 
 // Closes the log when the update run leaves by an exception.
 class LogCloser {
@@ -184,7 +180,7 @@ void CUpdaterApp::RunUpdate(const std::string& command_line) {
   // at once, so that the tasks find them.
   const std::string temp_folder = paths.Entry(kPathTemp);
   DeleteFolderContents(temp_folder + "updater_temp_" + FolderComponent(values.name));
-  platform::CreateFolders(WithoutTrailingSeparators(paths.Entry(kPathRollback)));
+  platform::CreateFolders(platform::WithoutTrailingSeparators(paths.Entry(kPathRollback)));
 
   const std::int64_t start_ms = clock.MonotonicMs();
   CUpdaterLog& log = CUpdaterLog::Instance();
@@ -204,7 +200,8 @@ void CUpdaterApp::DeleteFolderContents(const std::string& folder) {
   if (folder.empty() || platform::IsSymbolicLink(folder) || !platform::FolderExists(folder)) return;
   std::optional<std::vector<std::string>> names = platform::ListFolder(folder);
   if (!names) return;
-  const std::string prefix = WithoutTrailingSeparators(folder) + platform::PathSeparator();
+  const std::string prefix =
+      platform::WithoutTrailingSeparators(folder) + platform::PathSeparator();
   for (const std::string& name : *names) {
     if (name == "." || name == "..") continue;
     // Removes files, links (as links) and whole folders; failures are ignored.

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_settings.h"
 
@@ -15,11 +16,6 @@ std::string Separator() { return std::string(1, platform::PathSeparator()); }
 std::string WithSeparator(const std::string& folder) {
   if (!folder.empty() && platform::IsPathSeparator(folder.back())) return folder;
   return folder + Separator();
-}
-
-std::string WithoutTrailingSeparators(std::string folder) {
-  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
-  return folder;
 }
 
 // True for a folder that is a file-system root: only separators, or a drive
@@ -102,10 +98,11 @@ bool CUpdaterPaths::InitUpdaterTemp() {
   entries_[kPathApp] =
       ApplicationFolderOf(platform::FullPath(settings.location), app_problem_).value_or("");
   entries_[kPathUpdateServerPath] = settings.url;
-  entries_[kPathUpdateServerFile] = FileNameOf(settings.url);
+  entries_[kPathUpdateServerFile] = platform::FileNameOf(settings.url);
 
-  if (!platform::CreateFolders(WithoutTrailingSeparators(entries_[kPathUpdaterTemp]))) return false;
-  return platform::CreateFolders(WithoutTrailingSeparators(entries_[kPathRollback])).ok();
+  if (!platform::CreateFolders(platform::WithoutTrailingSeparators(entries_[kPathUpdaterTemp])))
+    return false;
+  return platform::CreateFolders(platform::WithoutTrailingSeparators(entries_[kPathRollback])).ok();
 }
 
 std::array<const std::string*, kFolderPlaceholders.size()> CUpdaterPaths::PlaceholderValues()
@@ -208,21 +205,6 @@ std::string ReplaceCredentialPlaceholders(const std::string& text, const Setting
     }
   }
   return out;
-}
-
-std::string FolderOf(const std::string& path) {
-  std::size_t last = std::string::npos;
-  for (std::size_t i = 0; i < path.size(); ++i)
-    if (platform::IsPathSeparator(path[i])) last = i;
-  if (last == std::string::npos || last == 0) return path;
-  return path.substr(0, last);
-}
-
-std::string FileNameOf(const std::string& path) {
-  std::string name = path;
-  if (std::size_t pos = name.rfind('\\'); pos != std::string::npos) name = name.substr(pos + 1);
-  if (std::size_t pos = name.rfind('/'); pos != std::string::npos) name = name.substr(pos + 1);
-  return name;
 }
 
 namespace {

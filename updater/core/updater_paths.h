@@ -121,11 +121,6 @@ std::string ReplaceCredentialPlaceholders(const std::string& text);
 // The same with the credentials of the given values (the settings reader uses
 // the values it has just read).
 std::string ReplaceCredentialPlaceholders(const std::string& text, const SettingsValues& values);
-// The text before the last separator; unchanged when there is none or the only
-// one is the first character.
-std::string FolderOf(const std::string& path);
-// The text after the last separator (backslash or slash).
-std::string FileNameOf(const std::string& path);
 // Removes one of every two consecutive separators, except a pair at the start
 // (a network path) and, where the separator is "/", the run after a ":".
 // Web addresses ("scheme://" with a scheme of two or more characters, up to

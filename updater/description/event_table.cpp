@@ -1,5 +1,7 @@
 #include "updater/description/event_table.h"
 
+#include "updater/core/overloaded.h"
+
 CEventTable& CEventTable::Instance() {
   static CEventTable instance;
   return instance;
@@ -26,4 +28,18 @@ CEventData* CEventTable::Find(std::string_view event_name) {
 const CEventData* CEventTable::Find(std::string_view event_name) const {
   std::size_t index = IndexOf(event_name);
   return index < events_.size() ? &events_[index] : nullptr;
+}
+
+const char* EventActionTypeName(const EventAction& action) {
+  return std::visit(
+      Overloaded{
+          [](const CEventActionRun&) { return kEventActionRun; },
+          [](const CEventActionClose&) { return kEventActionClose; },
+          [](const CEventActionSetMode&) { return kEventActionSetMode; },
+          [](const CEventActionSkipNextTask&) { return kEventActionSkipNextTask; },
+          [](const CEventActionStartNextTask&) { return kEventActionStartNextTask; },
+          [](const CEventActionCloseApplication&) { return kEventActionCloseApplication; },
+          [](const CEventActionShowNotifier&) { return kEventActionShowNotifier; },
+      },
+      action);
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <variant>
 #include <vector>
 
 // Most actions of one event; the reader refuses an update file with more.
@@ -22,44 +23,42 @@ inline constexpr char kEventActionStartNextTask[] = "startnexttask";
 inline constexpr char kEventActionCloseApplication[] = "closeapplication";
 inline constexpr char kEventActionShowNotifier[] = "shownotifier";
 
-// An event action: its type name. "close", "skipnexttask" and "startnexttask"
-// are this record alone; the other kinds are the records below.
-struct CEventAction {
-  explicit CEventAction(std::string type_name) : type(std::move(type_name)) {}
-  virtual ~CEventAction() = default;
-  CEventAction(const CEventAction&) = default;
-  CEventAction& operator=(const CEventAction&) = default;
+// The kinds of event action, one plain record each. EventAction holds one of
+// them, so that a std::visit over an action must handle every kind.
+struct CEventActionClose {};
+struct CEventActionSkipNextTask {};
+struct CEventActionStartNextTask {};
 
-  std::string type;
-};
-
-struct CEventActionRun : CEventAction {
-  CEventActionRun() : CEventAction(kEventActionRun) {}
+struct CEventActionRun {
   std::string location;    // path variables expanded
   std::string parameters;  // path variables expanded
 };
 
-struct CEventActionSetMode : CEventAction {
-  CEventActionSetMode() : CEventAction(kEventActionSetMode) {}
+struct CEventActionSetMode {
   std::string mode;
 };
 
-struct CEventActionCloseApplication : CEventAction {
-  CEventActionCloseApplication() : CEventAction(kEventActionCloseApplication) {}
+struct CEventActionCloseApplication {
   std::string title;
   std::string file_name;
   bool ask_user = true;
 };
 
-struct CEventActionShowNotifier : CEventAction {
-  CEventActionShowNotifier() : CEventAction(kEventActionShowNotifier) {}
+struct CEventActionShowNotifier {
   std::string title;
   std::string description;
 };
 
+using EventAction =
+    std::variant<CEventActionRun, CEventActionClose, CEventActionSetMode, CEventActionSkipNextTask,
+                 CEventActionStartNextTask, CEventActionCloseApplication, CEventActionShowNotifier>;
+
+// The type name of an action as the update file writes it.
+const char* EventActionTypeName(const EventAction& action);
+
 // The actions of one event, in document order.
 struct CEventData {
-  std::vector<std::unique_ptr<CEventAction>> actions;  // at most kMaxEventActions
+  std::vector<EventAction> actions;  // at most kMaxEventActions
 };
 
 // Every event name, in table order.

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
@@ -88,7 +89,7 @@ UpdateFileText ReadUpdateFileText(const std::string& path, CXmlDocument& documen
 
 bool LoadUpdateFile(const std::string& path) {
   CUpdaterLog& log = CUpdaterLog::Instance();
-  const std::string name = FileNameOf(path);
+  const std::string name = platform::FileNameOf(path);
   log.WriteLine("Start parsing " + name);
   CXmlDocument document;
   UpdateFileText text = ReadUpdateFileText(path, document);

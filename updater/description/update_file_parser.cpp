@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/language.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
@@ -115,9 +116,7 @@ std::string Separator() { return std::string(1, platform::PathSeparator()); }
 
 // True when the last component of the path holds a ".".
 bool HasExtension(std::string_view path) {
-  std::size_t last = path.find_last_of("/\\");
-  std::string_view component = last == std::string_view::npos ? path : path.substr(last + 1);
-  return component.find('.') != std::string_view::npos;
+  return platform::FileNameOf(path).find('.') != std::string::npos;
 }
 
 // A file name taken from a location that may become the last component of a
@@ -377,7 +376,7 @@ class UpdateFileReader {
     bitmaps.check = "hash";
     for (const CPopupItemData& item : data_.popup_items) {
       if (item.bitmap.empty()) continue;
-      std::string file_name = FileNameOf(item.bitmap);
+      std::string file_name = platform::FileNameOf(item.bitmap);
       if (!IsUsableFileName(file_name)) return Fail("popup bitmap has no usable file name");
       CFileActionDownload download;
       download.locations.push_back(item.bitmap);
@@ -408,26 +407,26 @@ class UpdateFileReader {
   bool ReadEventActions(CEventData& event) {
     doc_.EnterElement();
     while (doc_.FindElement("ACTION")) {
-      std::unique_ptr<CEventAction> action = ReadEventAction(doc_.GetAttribute("type"));
+      std::optional<EventAction> action = ReadEventAction(doc_.GetAttribute("type"));
       if (!action) {
         if (failed_) return false;
         continue;
       }
       if (event.actions.size() >= kMaxEventActions) return Fail("too many event actions");
-      event.actions.push_back(std::move(action));
+      event.actions.push_back(std::move(*action));
     }
     doc_.LeaveElement();
     return true;
   }
 
-  // The record of one event ACTION; nullptr for an unknown type, or with
+  // The record of one event ACTION; nullopt for an unknown type, or with
   // failed_ set when a value is too long.
-  std::unique_ptr<CEventAction> ReadEventAction(const std::string& type) {
-    if (type == kEventActionClose || type == kEventActionSkipNextTask ||
-        type == kEventActionStartNextTask)
-      return std::make_unique<CEventAction>(type);
+  std::optional<EventAction> ReadEventAction(const std::string& type) {
+    if (type == kEventActionClose) return CEventActionClose{};
+    if (type == kEventActionSkipNextTask) return CEventActionSkipNextTask{};
+    if (type == kEventActionStartNextTask) return CEventActionStartNextTask{};
     if (type == kEventActionRun) {
-      auto run = std::make_unique<CEventActionRun>();
+      CEventActionRun run;
       doc_.EnterElement();
       std::string location = RawChild("LOCATION", From::kStart);
       std::string parameters = RawChild("PARAMETERS", From::kPrevious);
@@ -439,38 +438,38 @@ class UpdateFileReader {
       if (!expanded_location || !expanded_parameters) {
         failed_ = true;
         Fail(problem);
-        return nullptr;
+        return std::nullopt;
       }
-      run->location = std::move(*expanded_location);
-      run->parameters = std::move(*expanded_parameters);
+      run.location = std::move(*expanded_location);
+      run.parameters = std::move(*expanded_parameters);
       return run;
     }
     if (type == kEventActionSetMode) {
-      auto set_mode = std::make_unique<CEventActionSetMode>();
+      CEventActionSetMode set_mode;
       doc_.EnterElement();
-      set_mode->mode = RawChild("MODE");
+      set_mode.mode = RawChild("MODE");
       doc_.LeaveElement();
       return set_mode;
     }
     if (type == kEventActionCloseApplication) {
-      auto close = std::make_unique<CEventActionCloseApplication>();
+      CEventActionCloseApplication close;
       doc_.EnterElement();
-      close->title = RawChild("TITLE");
-      close->file_name = RawChild("FILENAME");
+      close.title = RawChild("TITLE");
+      close.file_name = RawChild("FILENAME");
       if (FindChild("ASKUSER", From::kStart))
-        close->ask_user = ToLower(doc_.GetContentText()) != "false";
+        close.ask_user = ToLower(doc_.GetContentText()) != "false";
       doc_.LeaveElement();
       return close;
     }
     if (type == kEventActionShowNotifier) {
-      auto notifier = std::make_unique<CEventActionShowNotifier>();
+      CEventActionShowNotifier notifier;
       doc_.EnterElement();
-      notifier->title = RawChild("TITLE");
-      notifier->description = RawChild("DESCRIPTION");
+      notifier.title = RawChild("TITLE");
+      notifier.description = RawChild("DESCRIPTION");
       doc_.LeaveElement();
       return notifier;
     }
-    return nullptr;
+    return std::nullopt;
   }
 
   // FILES ----------------------------------------------------------------------
@@ -568,7 +567,7 @@ class UpdateFileReader {
     }
     // Without a location there is nothing to download and no destination.
     if (!download.locations.empty()) {
-      const std::string file_name = FileNameOf(download.locations.front());
+      const std::string file_name = platform::FileNameOf(download.locations.front());
       bool has_destination = false;
       std::string destination;
       if (!Child("DESTINATION", Kind::kPath, destination, &has_destination)) return false;

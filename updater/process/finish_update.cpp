@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/restart.h"
 #include "platform/system_paths.h"
 #include "updater/core/dialog_service.h"
@@ -130,7 +131,7 @@ void CFinishUpdate::Restart() {
       Log("restart application (" + location + ")");
       if (services_.FileExists(location) && services_.ApplicationClosed() &&
           !services_.IsProcessRunning(location))
-        services_.StartApplication(location, FolderOf(location));
+        services_.StartApplication(location, platform::FolderOf(location));
       break;
     case CloseApplicationMode::RestartSystemApp:
       Log("restart system and run application (" + location + ") at next startup");

@@ -3,65 +3,12 @@
 #include <algorithm>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 #include "updater/core/dialog_service.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
-
-namespace {
-
-bool HasSeparator(const std::string& text) {
-  return std::any_of(text.begin(), text.end(), [](char c) { return platform::IsPathSeparator(c); });
-}
-
-// The comparable form of a path: platform separators, absolute, no doubled separators.
-std::string ComparablePath(const std::string& path) {
-  return CollapseSeparators(platform::FullPath(platform::NormalizeSeparators(path)));
-}
-
-// Whether a program path (the executable, or the first word of a command line)
-// names the wanted program.
-bool PathMatches(const std::string& program, const std::string& wanted, bool wanted_is_path) {
-  if (program.empty()) return false;
-  if (!EqualsNoCase(FileNameOf(program), FileNameOf(wanted))) return false;
-  if (!wanted_is_path) return true;
-  // A relative first word ("./app") says nothing about the folder.
-  if (!platform::IsPathSeparator(program[0])) return false;
-  return FolderOf(ComparablePath(program)) == FolderOf(ComparablePath(wanted));
-}
-
-}  // namespace
-
-bool OpensWithDesktop(const std::string& location) {
-  return IsWebLocation(location) ||
-         (!platform::IsProgramFile(location) && !platform::IsExecutableFile(location));
-}
-
-platform::StartResult StartLocation(const std::string& location, const std::string& parameters,
-                                    const std::string& working_folder) {
-  platform::StartResult result;
-  if (OpensWithDesktop(location)) {
-    // The opener wants a full address; "www.example.com" alone would be taken for a file.
-    std::string target = location;
-    if (IsWebLocation(location) && !StartsWith(location, "http")) target = "https://" + location;
-    result.status = platform::OpenWithDesktop(target);
-    return result;
-  }
-  // A downloaded program arrives without the execute bit.
-  if (!platform::IsExecutableFile(location)) {
-    result.status = platform::MakeExecutableForOwner(location);
-    if (!result.status) return result;
-  }
-  return platform::StartProgram(location, platform::SplitCommandLine(parameters), working_folder);
-}
-
-bool ProcessMatches(const platform::ProcessInfo& process, const std::string& file_name) {
-  if (file_name.empty() || FileNameOf(file_name).empty()) return false;
-  const bool is_path = HasSeparator(file_name);
-  return PathMatches(process.executable, file_name, is_path) ||
-         PathMatches(process.first_word, file_name, is_path);
-}
 
 CSystemProcessServices::CSystemProcessServices(platform::IProcessControl& processes,
                                                CloseTimeouts timeouts)
@@ -86,13 +33,8 @@ void CSystemProcessServices::StartProgram(const std::string& location,
 
 std::vector<platform::ProcessInfo> CSystemProcessServices::MatchingProcesses(
     const std::string& file_name) {
-  std::vector<platform::ProcessInfo> matching;
-  const platform::ProcessId self = processes_.CurrentProcessId();
-  for (platform::ProcessInfo& process : processes_.ListProcesses()) {
-    if (!process.own || process.pid == self) continue;
-    if (ProcessMatches(process, file_name)) matching.push_back(std::move(process));
-  }
-  return matching;
+  return platform::UsersProcessesRunning(processes_.ListProcesses(), processes_.CurrentProcessId(),
+                                         file_name);
 }
 
 bool CSystemProcessServices::IsProcessRunning(const std::string& file_name) {

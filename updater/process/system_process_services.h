@@ -9,32 +9,13 @@
 
 #include "platform/process.h"
 #include "updater/process/process_services.h"
+#include "updater/process/start_location.h"
 
 // How long CloseApplication waits for the application to end.
 struct CloseTimeouts {
   std::int64_t after_terminate_ms = 5000;  // after SIGTERM, before SIGKILL
   std::int64_t after_kill_ms = 2000;       // after SIGKILL
 };
-
-// True when a location is opened with the desktop's opener rather than run:
-// a web location, or a document (a file that is neither a program by its first
-// bytes nor executable).
-bool OpensWithDesktop(const std::string& location);
-
-// Starts a location the way "run" actions do: a program (see
-// platform::IsProgramFile) is made executable for its owner and started with
-// its parameters split into an argument vector in working_folder; a web
-// location or a document goes to the desktop's opener (pid 0, the opener's
-// child released). A started program belongs to the caller.
-platform::StartResult StartLocation(const std::string& location, const std::string& parameters,
-                                    const std::string& working_folder);
-
-// True when the process runs the program named by file_name: with a path
-// (one that holds a separator) its full path must match, otherwise its file
-// name; the file name ignores letter case. The executable's path is compared
-// first; the first word of the command line is the fall-back (a program file
-// that cannot be read, or a Windows program run by a loader).
-bool ProcessMatches(const platform::ProcessInfo& process, const std::string& file_name);
 
 class CSystemProcessServices : public IProcessServices {
  public:

@@ -13,6 +13,7 @@
 #include "updater/description/installed_sections.h"
 #include "updater/description/update_file_data.h"
 #include "updater/process/event_loop.h"
+#include "updater/process/start_location.h"
 #include "updater/process/task_steps.h"
 
 namespace {
@@ -516,56 +517,80 @@ bool CUpdateProcess::CheckSelectedSections() {
 void CUpdateProcess::HandleEvents(const std::string& event) {
   const CEventData* list = CEventTable::Instance().Find(event);
   if (!list) return;
-  for (const auto& action : list->actions) {
-    const std::string& type = action->type;
-    if (type == kEventActionClose) {
-      Log("handle eventaction CLOSE");
-      ChangeMode("hidden");
-      mode_change_allowed_ = false;
-      PostToProcess(MakeMessage(
-          MessageId::kCommand,
-          install_done_ || finish_requested_ ? CommandCode::kFinish : CommandCode::kCancel, 0));
-    } else if (type == kEventActionRun) {
-      const auto& run = static_cast<const CEventActionRun&>(*action);
-      if (!IsWebLocation(run.location) && !deps_.services.FileExists(run.location)) return;
-      Log("handle eventaction RUN (" + run.location + ")");
-      deps_.services.StartProgram(run.location, run.parameters, FolderOf(run.location));
-    } else if (type == kEventActionSetMode) {
-      Log("handle eventaction SETMODE");
-      ChangeMode(static_cast<const CEventActionSetMode&>(*action).mode);
-    } else if (type == kEventActionSkipNextTask) {
-      Log("handle eventaction SKIPNEXTTASK");
-      PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kSkipNextTask, 0));
-    } else if (type == kEventActionStartNextTask) {
-      Log("handle eventaction STARTNEXTTASK");
-      PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kNextTask, 0));
-    } else if (type == kEventActionCloseApplication) {
-      const auto& close = static_cast<const CEventActionCloseApplication&>(*action);
-      Log("handle eventaction CLOSEAPPLICATION");
-      if (!deps_.services.IsProcessRunning(close.file_name)) continue;
-      bool go_ahead = true;
-      if (close.ask_user) {
-        const CLanguage& language = CLanguage::Instance();
-        go_ahead = ask_user_.Confirm(ConfirmRequest{
-            .caption = language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE),
-            .heading = language.GetText(IDS_CONFIRMATION_TITLE),
-            .text = FillPlaceholders(
-                language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_EXPLANATION),
-                {close.title, CUpdaterSettings::Instance().Values().name, close.title}),
-            .yes_text = language.GetText(IDS_GENERAL_YES),
-            .no_text = language.GetText(IDS_GENERAL_NO)});
-      }
-      if (go_ahead && deps_.services.CloseApplication(close.title, close.file_name)) continue;
-      PostToProcess(MakeMessage(MessageId::kError, UpdateError::kCloseApplication, 0, close.title));
+  for (const EventAction& action : list->actions)
+    if (std::visit([this](const auto& kind) { return HandleEventAction(kind); }, action) ==
+        EventOutcome::kStop)
       return;
-    } else if (type == kEventActionShowNotifier) {
-      if (mode_name_ != "silent") return;
-      const auto& notifier = static_cast<const CEventActionShowNotifier&>(*action);
-      Log("handle eventaction SHOWNOTIFIER");
-      if (interface_)
-        Forward(MakeMessage(MessageId::kShowNotifier, 0, 0, notifier.title, notifier.description));
-    }
+}
+
+CUpdateProcess::EventOutcome CUpdateProcess::HandleEventAction(const CEventActionClose&) {
+  Log("handle eventaction CLOSE");
+  ChangeMode("hidden");
+  mode_change_allowed_ = false;
+  PostToProcess(MakeMessage(
+      MessageId::kCommand,
+      install_done_ || finish_requested_ ? CommandCode::kFinish : CommandCode::kCancel, 0));
+  return EventOutcome::kGoOn;
+}
+
+CUpdateProcess::EventOutcome CUpdateProcess::HandleEventAction(const CEventActionRun& run) {
+  const RunTarget target = RunTargetOf(run.location);
+  // A program that is not there ends the event's list.
+  if (!target.web && !deps_.services.FileExists(target.location)) return EventOutcome::kStop;
+  Log("handle eventaction RUN (" + target.location + ")");
+  deps_.services.StartProgram(target.location, run.parameters, target.working_folder);
+  return EventOutcome::kGoOn;
+}
+
+CUpdateProcess::EventOutcome CUpdateProcess::HandleEventAction(const CEventActionSetMode& set) {
+  Log("handle eventaction SETMODE");
+  ChangeMode(set.mode);
+  return EventOutcome::kGoOn;
+}
+
+CUpdateProcess::EventOutcome CUpdateProcess::HandleEventAction(const CEventActionSkipNextTask&) {
+  Log("handle eventaction SKIPNEXTTASK");
+  PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kSkipNextTask, 0));
+  return EventOutcome::kGoOn;
+}
+
+CUpdateProcess::EventOutcome CUpdateProcess::HandleEventAction(const CEventActionStartNextTask&) {
+  Log("handle eventaction STARTNEXTTASK");
+  PostToProcess(MakeMessage(MessageId::kCommand, CommandCode::kNextTask, 0));
+  return EventOutcome::kGoOn;
+}
+
+CUpdateProcess::EventOutcome CUpdateProcess::HandleEventAction(
+    const CEventActionCloseApplication& close) {
+  Log("handle eventaction CLOSEAPPLICATION");
+  if (!deps_.services.IsProcessRunning(close.file_name)) return EventOutcome::kGoOn;
+  bool go_ahead = true;
+  if (close.ask_user) {
+    const CLanguage& language = CLanguage::Instance();
+    go_ahead = ask_user_.Confirm(
+        ConfirmRequest{.caption = language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE),
+                       .heading = language.GetText(IDS_CONFIRMATION_TITLE),
+                       .text = FillPlaceholders(
+                           language.GetText(IDS_CONFIRMATION_CLOSEAPPLICATION_EXPLANATION),
+                           {close.title, CUpdaterSettings::Instance().Values().name, close.title}),
+                       .yes_text = language.GetText(IDS_GENERAL_YES),
+                       .no_text = language.GetText(IDS_GENERAL_NO)});
   }
+  if (go_ahead && deps_.services.CloseApplication(close.title, close.file_name))
+    return EventOutcome::kGoOn;
+  // The application stays: the run cannot go on, and neither does the list.
+  PostToProcess(MakeMessage(MessageId::kError, UpdateError::kCloseApplication, 0, close.title));
+  return EventOutcome::kStop;
+}
+
+CUpdateProcess::EventOutcome CUpdateProcess::HandleEventAction(
+    const CEventActionShowNotifier& notifier) {
+  // The notifier belongs to the silent mode; in any other the list ends here.
+  if (mode_name_ != "silent") return EventOutcome::kStop;
+  Log("handle eventaction SHOWNOTIFIER");
+  if (interface_)
+    Forward(MakeMessage(MessageId::kShowNotifier, 0, 0, notifier.title, notifier.description));
+  return EventOutcome::kGoOn;
 }
 
 int CUpdateProcess::ExitStatus() const {

@@ -12,6 +12,7 @@
 
 #include "platform/clock.h"
 #include "updater/core/dialog_service.h"
+#include "updater/description/event_table.h"
 #include "updater/process/ask_user.h"
 #include "updater/process/message_queue.h"
 #include "updater/process/mode.h"
@@ -91,7 +92,16 @@ class CUpdateProcess : public IModeHost {
   void OnError(const Message& error);
   void ChangeMode(const std::string& name);
   bool CheckSelectedSections();
+  // Runs the actions of the event in order; an action may end the list.
   void HandleEvents(const std::string& event);
+  enum class EventOutcome { kGoOn, kStop };
+  EventOutcome HandleEventAction(const CEventActionClose& close);
+  EventOutcome HandleEventAction(const CEventActionRun& run);
+  EventOutcome HandleEventAction(const CEventActionSetMode& set);
+  EventOutcome HandleEventAction(const CEventActionSkipNextTask& skip);
+  EventOutcome HandleEventAction(const CEventActionStartNextTask& start);
+  EventOutcome HandleEventAction(const CEventActionCloseApplication& close);
+  EventOutcome HandleEventAction(const CEventActionShowNotifier& notifier);
   void Announce(TaskId task);
   void Forward(const Message& message);
   void Ask(const Message& question);

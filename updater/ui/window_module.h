@@ -11,6 +11,7 @@
 #include <string>
 
 #include "platform/status.h"
+#include "updater/core/dialog_service.h"
 #include "updater/process/event_loop.h"
 
 // A user name and password that a person typed.
@@ -28,6 +29,9 @@ class IWindowModule {
   virtual platform::Status Start() = 0;
   // The toolkit's loop, for a started module.
   virtual IEventLoop& Loop() = 0;
+  // The dialogs with windows, for a started module; shown on the thread that
+  // started it.
+  virtual IDialogService& Dialogs() = 0;
   // Shows the proxy-authentication dialog and waits for the person; what was
   // typed on OK (kept for this run, and in settings.ini when asked to), or
   // nullopt on Cancel, Escape or the close box.

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/library.h"
+#include "platform/path.h"
 #include "updater/core/updater_log.h"
 
 CWindowModuleLoader::CWindowModuleLoader(std::string folder) : folder_(std::move(folder)) {}
@@ -16,7 +17,8 @@ IWindowModule* CWindowModuleLoader::Get() {
 }
 
 IWindowModule* CWindowModuleLoader::Load() {
-  const std::string path = folder_ + "/" + platform::SharedLibraryFileName(kWindowModuleName);
+  const std::string path =
+      platform::JoinPath(folder_, platform::SharedLibraryFileName(kWindowModuleName));
   const auto fail = [&](const std::string& why) -> IWindowModule* {
     CUpdaterLog::Instance().WriteLine("user interface: no windows (" + why +
                                       "), the run goes on without them");

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
@@ -17,11 +18,6 @@ namespace {
 // The file name the errors about the update file carry.
 constexpr char kUpdateFileName[] = "updatefile.xml";
 constexpr char kSelfUpdateFileName[] = "selfupdate.xml";
-
-std::string WithoutTrailingSeparators(std::string folder) {
-  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
-  return folder;
-}
 
 // A file below the updater's temporary folder; "" while that folder is unknown,
 // so that nothing is ever written relative to the current folder.
@@ -101,8 +97,8 @@ void CCheckVersion::PrepareWorkingCopy() {
   if (working_copy_.empty()) return;
   // One level: the folders above were made when the paths were set up.
   const std::string folder =
-      WithoutTrailingSeparators(CUpdaterPaths::Instance().Entry(kPathUpdaterTemp));
-  if (platform::FolderExists(FolderOf(folder))) platform::CreateFolders(folder);
+      platform::WithoutTrailingSeparators(CUpdaterPaths::Instance().Entry(kPathUpdaterTemp));
+  if (platform::FolderExists(platform::FolderOf(folder))) platform::CreateFolders(folder);
 
   // A failed copy is not reported: the load that follows fails. A working copy
   // left by an earlier run is removed, so that it is never taken instead.

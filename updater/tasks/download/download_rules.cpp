@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 namespace {
 
@@ -70,13 +71,7 @@ std::string FormatRemoteDateTime(std::int64_t modified) {
   return text;
 }
 
-std::string UrlLastComponent(std::string_view url) {
-  std::size_t backslash = url.rfind('\\');
-  if (backslash != std::string_view::npos) url.remove_prefix(backslash + 1);
-  std::size_t slash = url.rfind('/');
-  if (slash != std::string_view::npos) url.remove_prefix(slash + 1);
-  return std::string(url);
-}
+std::string UrlLastComponent(std::string_view url) { return platform::FileNameOf(url); }
 
 std::string FileNameFromUrl(std::string_view url, std::string_view fallback) {
   std::size_t cut = url.find_first_of("?#");

@@ -4,7 +4,6 @@
 #include <utility>
 
 #include "updater/core/updater_log.h"
-#include "updater/process/system_process_services.h"
 
 namespace {
 
@@ -17,13 +16,8 @@ CApplicationCloser::CApplicationCloser(platform::IProcessControl& processes, Pau
     : processes_(processes), pause_(std::move(pause)), countdown_(countdown) {}
 
 std::vector<platform::ProcessInfo> CApplicationCloser::Matching(const std::string& program) {
-  std::vector<platform::ProcessInfo> matching;
-  const platform::ProcessId self = processes_.CurrentProcessId();
-  for (platform::ProcessInfo& process : processes_.ListProcesses()) {
-    if (!process.own || process.pid == self) continue;
-    if (ProcessMatches(process, program)) matching.push_back(std::move(process));
-  }
-  return matching;
+  return platform::UsersProcessesRunning(processes_.ListProcesses(), processes_.CurrentProcessId(),
+                                         program);
 }
 
 bool CApplicationCloser::IsRunning(const std::string& program) {

@@ -7,6 +7,7 @@
 #include "platform/file_attributes.h"
 #include "platform/file_reader.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/tasks/progress_weights.h"
@@ -18,11 +19,6 @@ void Log(const std::string& line) { CUpdaterLog::Instance().WriteLine(line); }
 constexpr std::size_t kChunkBytes = 64 * 1024;
 
 // The folder that holds the file, or "" when the path names none.
-std::string FolderOfFile(const std::string& path) {
-  std::string folder = FolderOf(path);
-  return folder == path ? std::string() : folder;
-}
-
 }  // namespace
 
 CCopyFile::CCopyFile(CChangeJournal* journal)
@@ -86,7 +82,7 @@ void CCopyFile::Run(const Message& message) {
     return Fail(UpdateError::kCopyFailed, source, "not a regular file");
   }
 
-  std::string folder = FolderOfFile(destination);
+  std::string folder = platform::FolderOf(destination);
   if (!folder.empty() && !platform::FolderExists(folder)) {
     platform::Status made = journal_.RecordFolderCreate(folder);
     if (made) made = platform::CreateFolders(folder);

@@ -7,7 +7,6 @@
 #include "updater/core/overloaded.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_settings.h"
-#include "updater/process/system_process_services.h"
 #include "updater/tasks/install/zip_extractor.h"
 #include "updater/tasks/progress_weights.h"
 
@@ -81,11 +80,6 @@ platform::Status SetRecordedFileAttributes(CChangeJournal& journal, const std::s
   platform::Status recorded = journal.RecordFileReplace(path);
   if (!recorded) return recorded;
   return platform::SetReadOnly(path, (attributes & kFileAttributeReadOnly) != 0);
-}
-
-platform::StartResult StartRunLocation(const std::string& location, const std::string& parameters,
-                                       const std::string& folder) {
-  return StartLocation(location, parameters, folder);
 }
 
 bool WaitForChild(platform::ProcessId pid, const std::atomic<bool>& cancel, std::int64_t step_ms) {

@@ -33,14 +33,10 @@ platform::Status DeleteRecordedFile(CChangeJournal& journal, const std::string& 
 platform::Status SetRecordedFileAttributes(CChangeJournal& journal, const std::string& path,
                                            std::uint32_t attributes);
 
-// Starts a "run" location (StartLocation): a web location or a document
-// through the desktop's opener (pid 0), a program, made executable for its
-// owner, with its parameters split into an argument vector (never a shell) in
-// the given working folder.
+// Starts a "run" location; StartLocation (updater/process/start_location.h)
+// on the real system.
 using ProgramStarter = std::function<platform::StartResult(
     const std::string& location, const std::string& parameters, const std::string& folder)>;
-platform::StartResult StartRunLocation(const std::string& location, const std::string& parameters,
-                                       const std::string& folder);
 
 // Waits until a started child ends or cancel is set (checked every step_ms).
 // True when it ended; on a cancel the child is let run on by itself.

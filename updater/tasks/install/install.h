@@ -58,7 +58,7 @@ struct InstallDeps {
   // Called when a request to end was sent to the application (the finishing
   // work restarts only an application the updater closed).
   std::function<void()> application_closed;
-  ProgramStarter start;  // for "run" actions; empty: StartRunLocation
+  ProgramStarter start;  // for "run" actions; empty: StartLocation
 };
 
 // The file name of the copy program on this platform.

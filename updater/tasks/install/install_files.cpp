@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/language.h"
 #include "updater/core/overloaded.h"
 #include "updater/core/text.h"
@@ -11,6 +12,7 @@
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
 #include "updater/description/update_file_data.h"
+#include "updater/process/start_location.h"
 #include "updater/tasks/install/component_registration.h"
 #include "updater/tasks/install/zip_extractor.h"
 #include "updater/tasks/progress_weights.h"
@@ -24,17 +26,12 @@ const CUpdateFileData& Data() { return CUpdateFileData::Instance(); }
 std::string Path(const std::string& location) { return platform::NormalizeSeparators(location); }
 
 // The folder that holds the file, or "" when the path names none.
-std::string FolderOfFile(const std::string& path) {
-  std::string folder = FolderOf(path);
-  return folder == path ? std::string() : folder;
-}
-
 }  // namespace
 
 CInstallFiles::CInstallFiles(InstallFilesDeps deps)
     : CTaskThread(TaskId::kInstall),
       journal_(deps.journal ? *deps.journal : CChangeJournal::Instance()),
-      start_(deps.start ? std::move(deps.start) : ProgramStarter(StartRunLocation)),
+      start_(deps.start ? std::move(deps.start) : ProgramStarter(StartLocation)),
       free_space_(std::move(deps.free_space)),
       total_units_(TotalFileUnits(Data())) {}
 
@@ -254,15 +251,14 @@ void CInstallFiles::OnAnswer(QuestionId question, bool yes) {
 
 void CInstallFiles::DoRun(const CFileActionRun& action) {
   Begin("IDS_ACTION_RUN");
-  const bool web = IsWebLocation(action.location);
-  const std::string location = web ? action.location : Path(action.location);
-  if (!web && !platform::FileExists(location)) {
+  const RunTarget target = RunTargetOf(action.location);
+  const std::string& location = target.location;
+  if (!target.web && !platform::FileExists(location)) {
     Log("run: " + location + " not found");
     Fail(UpdateError::kFileNotFound, location, "the file does not exist");
     return;
   }
-  platform::StartResult started =
-      start_(location, action.parameters, web ? std::string() : FolderOfFile(location));
+  platform::StartResult started = start_(location, action.parameters, target.working_folder);
   if (!started.status) {
     Log("run: " + started.status.message());
     Fail(UpdateError::kRunFailed, location, started.status.message());
@@ -316,7 +312,7 @@ void CInstallFiles::DoUnzip(const CFileActionUnzip& action) {
     if (entry->is_folder) {
       recorded = journal_.RecordFolderCreate(target);
     } else {
-      recorded = journal_.RecordFolderCreate(FolderOfFile(target));
+      recorded = journal_.RecordFolderCreate(platform::FolderOf(target));
       if (recorded) recorded = journal_.RecordFileReplace(target);
     }
   }

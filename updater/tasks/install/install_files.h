@@ -42,7 +42,7 @@
 
 struct InstallFilesDeps {
   CChangeJournal* journal = nullptr;               // nullptr: the process-wide journal
-  ProgramStarter start;                            // empty: StartRunLocation
+  ProgramStarter start;                            // empty: StartLocation
   CZipExtractor::FreeSpaceSource free_space = {};  // empty: the volume's own
 };
 

@@ -1,6 +1,7 @@
 #include "updater/tasks/install/install_ini.h"
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/ini_file.h"
 #include "updater/core/language.h"
 #include "updater/core/updater_log.h"
@@ -12,11 +13,6 @@ namespace {
 void Log(const std::string& line) { CUpdaterLog::Instance().WriteLine(line); }
 
 // The folder that holds the file, or "" when the path names none.
-std::string FolderOfFile(const std::string& path) {
-  std::string folder = FolderOf(path);
-  return folder == path ? std::string() : folder;
-}
-
 }  // namespace
 
 CInstallIni::CInstallIni(CChangeJournal* journal)
@@ -32,7 +28,7 @@ std::string CInstallIni::WriteItem(std::size_t index) {
   const CIniData& item = CUpdateFileData::Instance().ini_items[index];
   const std::string path = platform::NormalizeSeparators(item.location);
 
-  std::string folder = FolderOfFile(path);
+  std::string folder = platform::FolderOf(path);
   if (!folder.empty() && !platform::FolderExists(folder)) {
     platform::Status status = journal.RecordFolderCreate(folder);
     if (status) status = platform::CreateFolders(folder);
@@ -45,11 +41,11 @@ std::string CInstallIni::WriteItem(std::size_t index) {
   platform::Status recorded = journal.RecordIniValue(path, item.group, item.key);
   if (!recorded) {
     Log("ini: cannot record the change of " + path + ": " + recorded.message());
-    return FileNameOf(path);
+    return platform::FileNameOf(path);
   }
   if (!WriteIniValue(path, item.group, item.key, item.value)) {
     Log("ini: cannot write [" + item.group + "] " + item.key + " to " + path);
-    return FileNameOf(path);
+    return platform::FileNameOf(path);
   }
   return {};
 }

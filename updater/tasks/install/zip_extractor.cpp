@@ -10,6 +10,7 @@
 #include "platform/disk_space.h"
 #include "platform/file_reader.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 #include "updater/core/text.h"
 #include "updater/tasks/install/zip_entry_name.h"
@@ -168,13 +169,6 @@ std::vector<std::string> SplitName(const std::string& name) {
   return parts;
 }
 
-std::string FolderOf(const std::string& path) {
-  auto pos = path.find_last_of('/');
-  if (pos == std::string::npos) return ".";
-  if (pos == 0) return "/";
-  return path.substr(0, pos);
-}
-
 std::optional<std::int64_t> LocalDosTime(const tm_unz& dos) {
   std::tm local{};
   local.tm_year = static_cast<int>(dos.tm_year) - 1900;
@@ -313,7 +307,7 @@ Status CZipExtractor::Open(const std::string& archive_path) {
     return readable;
   }
   archive_path_ = full;
-  output_folder_ = FolderOf(full);
+  output_folder_ = platform::FolderOf(full);
   Status checked = CheckAllEntries();
   if (!checked) {
     Close();
@@ -367,7 +361,8 @@ Status CZipExtractor::CheckFreeSpace(const std::string& destination) const {
   std::string path = destination.empty()
                          ? output_folder_
                          : platform::FullPath(platform::NormalizeSeparators(destination));
-  while (!platform::PathExists(path) && path != FolderOf(path)) path = FolderOf(path);
+  while (!platform::PathExists(path) && path != platform::FolderOf(path))
+    path = platform::FolderOf(path);
   auto free = free_space_ ? free_space_(path) : platform::FreeDiskSpace(path);
   if (!free || declared_bytes_ <= *free) return Status::Ok();
   constexpr std::uint64_t kMegabyte = 1024 * 1024;
@@ -396,10 +391,7 @@ bool CZipExtractor::SeekName(std::string_view name, bool first) {
     }
     if (name.empty()) return true;
     if (entry && !entry->is_folder) {
-      auto slash = entry->name.find_last_of('/');
-      std::string_view file_name(entry->name);
-      if (slash != std::string::npos) file_name.remove_prefix(slash + 1);
-      if (EqualsNoCase(file_name, name)) return true;
+      if (EqualsNoCase(platform::FileNameOf(entry->name), name)) return true;
     }
     rc = unzGoToNextFile(archive_.get());
   }

@@ -5,6 +5,7 @@
 
 #include "platform/file_system.h"
 #include "platform/file_writer.h"
+#include "platform/path.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/tasks/download/download_rules.h"
@@ -22,12 +23,6 @@ namespace {
 constexpr std::size_t kMaxErrorText = 255;
 
 // The folder part of a path ("" when it has none).
-std::string FolderOf(const std::string& path) {
-  for (std::size_t i = path.size(); i > 0; --i)
-    if (platform::IsPathSeparator(path[i - 1])) return path.substr(0, i - 1);
-  return {};
-}
-
 void MakeWritable(const std::string& path) {
   std::error_code error;
   std::filesystem::permissions(path, std::filesystem::perms::owner_write,
@@ -47,7 +42,7 @@ TransferJob PrepareLocalFile(OpenedRequest request, const std::string& path, boo
   job.request = std::move(request);
   const HttpAnswer& answer = job.request.answer;
   if (!answer.Answered() || answer.status != 200 || path.empty()) return job;
-  std::string folder = FolderOf(path);
+  std::string folder = platform::FolderOf(path);
   if (!folder.empty() && !platform::FolderExists(folder) && !platform::CreateFolders(folder))
     return job;
   if (platform::FileExists(path)) MakeWritable(path);

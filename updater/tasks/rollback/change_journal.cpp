@@ -5,6 +5,7 @@
 
 #include "platform/file_backup.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 #include "updater/core/ini_file.h"
 #include "updater/core/overloaded.h"
@@ -20,12 +21,6 @@ std::string RegistryPathText(platform::RegistryRoot root, const std::string& sub
   std::string text = platform::RegistryRootName(root);
   if (!subkey.empty()) text += "\\" + subkey;
   return text;
-}
-
-// The folder above a path, or "" when the path has none.
-std::string ParentFolder(const std::string& path) {
-  std::string parent = FolderOf(path);
-  return parent == path ? std::string() : parent;
 }
 
 }  // namespace
@@ -199,7 +194,7 @@ Status CChangeJournal::RecordFileLocked(const std::string& recorded_path) {
   if (!created) return created;
   char number[16];
   std::snprintf(number, sizeof number, "%05zu_", ++backups_);
-  FileReplacedChange change{path, folder + platform::PathSeparator() + number + FileNameOf(path)};
+  FileReplacedChange change{path, folder + platform::PathSeparator() + number + platform::FileNameOf(path)};
   Status copied = platform::DuplicateFile(path, change.backup);
   if (copied && !folder_.empty()) copied = platform::SyncFolder(folder);
   if (!copied) return copied;
@@ -222,7 +217,7 @@ Status CChangeJournal::RecordFolderCreate(const std::string& folder) {
   // A folder recorded before stops the walk: it and its parents are covered.
   for (std::string path = JournalPath(folder);
        !path.empty() && folders_.count(path) == 0 && !platform::PathExists(path);
-       path = ParentFolder(path)) {
+       path = platform::FolderOf(path)) {
     missing.push_back(path);
   }
   if (changes_.size() + missing.size() > kMaxChanges)
@@ -303,7 +298,7 @@ Status CChangeJournal::RecordTemporaryFile(const std::string& path) {
 Status CChangeJournal::Undo(const ChangeRecord& change, const Unregister& unregister) {
   return std::visit(Overloaded{
                         [](const FileReplacedChange& c) {
-                          std::string folder = ParentFolder(c.path);
+                          std::string folder = platform::FolderOf(c.path);
                           if (!folder.empty()) {
                             Status created = platform::CreateFolders(folder);
                             if (!created) return created;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/system_paths.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
@@ -28,13 +29,8 @@ SelfUpdateOutcome Refuse(const std::string& why) {
   return SelfUpdateOutcome::kRefused;
 }
 
-std::string WithoutTrailingSeparators(std::string folder) {
-  while (folder.size() > 1 && platform::IsPathSeparator(folder.back())) folder.pop_back();
-  return folder;
-}
-
 std::string InFolder(const std::string& folder, const std::string& name) {
-  return WithoutTrailingSeparators(folder) + platform::PathSeparator() + name;
+  return platform::JoinPath(platform::WithoutTrailingSeparators(folder), name);
 }
 
 bool IsHexDigest(std::string_view text) {
@@ -80,9 +76,9 @@ bool IsSelfUpdateRecord(const CFileData& file, const SelfUpdateFiles& files) {
   return copy && copy->new_location == files.staged;
 }
 
-bool IsSelfUpdateCloseAction(const CEventAction& action, const SelfUpdateFiles& files) {
-  return action.type == kEventActionRun &&
-         static_cast<const CEventActionRun&>(action).location == files.copy_program;
+bool IsSelfUpdateCloseAction(const EventAction& action, const SelfUpdateFiles& files) {
+  const auto* run = std::get_if<CEventActionRun>(&action);
+  return run && run->location == files.copy_program;
 }
 
 // Why the files cannot make a hand-off; "" when they can.
@@ -124,7 +120,7 @@ std::string SelfUpdateDownloadName(std::string_view location, const CUpdateFileD
                                    const std::string& updater_temp) {
   std::string_view path = location;
   path = path.substr(0, path.find_first_of("?#"));
-  std::string name = FileNameOf(std::string(path));
+  std::string name = platform::FileNameOf(std::string(path));
   if (name.empty() || name == "." || name == ".." || name.size() > kMaxDownloadNameBytes ||
       HasControlCharacter(name) || name.find('"') != std::string::npos)
     name = kFallbackDownloadName;
@@ -174,10 +170,10 @@ CFileData MakeSelfUpdateRecord(const std::string& location, const std::string& d
   return record;
 }
 
-std::unique_ptr<CEventActionRun> MakeSelfUpdateCloseAction(const SelfUpdateFiles& files) {
-  auto run = std::make_unique<CEventActionRun>();
-  run->location = files.copy_program;
-  run->parameters = CopyProgramParameters(files);
+CEventActionRun MakeSelfUpdateCloseAction(const SelfUpdateFiles& files) {
+  CEventActionRun run;
+  run.location = files.copy_program;
+  run.parameters = CopyProgramParameters(files);
   return run;
 }
 
@@ -213,8 +209,8 @@ SelfUpdateOutcome PrepareSelfUpdate(const std::string& description_path,
                 [&files](const CFileData& file) { return IsSelfUpdateRecord(file, files); });
   CEventData* on_close = context.events.Find(kSelfUpdateEvent);
   if (!on_close) return Refuse("the event table has no ONCLOSE");
-  std::erase_if(on_close->actions, [&files](const std::unique_ptr<CEventAction>& action) {
-    return IsSelfUpdateCloseAction(*action, files);
+  std::erase_if(on_close->actions, [&files](const EventAction& action) {
+    return IsSelfUpdateCloseAction(action, files);
   });
   if (context.data.files.size() >= kMaxFiles) return Refuse("the list of files is full");
   if (on_close->actions.size() >= kMaxEventActions)

@@ -99,7 +99,7 @@ CFileData MakeSelfUpdateRecord(const std::string& location, const std::string& d
                                const SelfUpdateFiles& files);
 
 // The ONCLOSE action that starts the copy program.
-std::unique_ptr<CEventActionRun> MakeSelfUpdateCloseAction(const SelfUpdateFiles& files);
+CEventActionRun MakeSelfUpdateCloseAction(const SelfUpdateFiles& files);
 
 enum class SelfUpdateOutcome {
   kDisabled,  // the update file does not allow self-updating

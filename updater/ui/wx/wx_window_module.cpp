@@ -1,6 +1,7 @@
 #include "updater/ui/wx/wx_window_module.h"
 
 #include <wx/app.h>
+#include <wx/image.h>
 #include <wx/init.h>
 #include <wx/timer.h>
 
@@ -42,6 +43,8 @@ platform::Status CWxWindowModule::Start() {
     wxEntryCleanup();
     return platform::Status::Fail("the toolkit's application does not start");
   }
+  // The settings may name icon and logo files in any common format.
+  wxInitAllImageHandlers();
   started_ = true;
   return platform::Status::Ok();
 }

@@ -6,6 +6,7 @@
 
 #include "updater/process/event_loop.h"
 #include "updater/ui/window_module.h"
+#include "updater/ui/wx/wx_dialog_service.h"
 
 class CWxWindowModule : public IWindowModule, private IEventLoop {
  public:
@@ -16,12 +17,14 @@ class CWxWindowModule : public IWindowModule, private IEventLoop {
 
   platform::Status Start() override;
   IEventLoop& Loop() override { return *this; }
+  IDialogService& Dialogs() override { return dialogs_; }
   std::optional<TypedCredentials> AskProxyCredentials() override;
 
  private:
   bool Serve(CMessageQueue& queue, const std::function<bool()>& pump) override;
 
   bool started_ = false;
+  CWxDialogService dialogs_;
   // The toolkit keeps pointers to the arguments it was started with.
   int argc_ = 1;
   char program_name_[16] = "Velmora Updater";

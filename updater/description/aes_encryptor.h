@@ -3,12 +3,15 @@
 // encrypted form of an update file: the bytes "enc", then the ECB ciphertext
 // of the document as upper-case hex text, four digits per UTF-16 code unit,
 // with zero bytes filling the last block. The updater decrypts it with
-// CRijndael and the same fixed key.
+// CRijndael and the same fixed key; it never encrypts. The one encryptor of
+// the release tool and the tests.
 
 #include <array>
 #include <cstdint>
 #include <string>
 #include <string_view>
+
+#include "updater/description/rijndael.h"
 
 class CAesEncryptor {
  public:
@@ -31,8 +34,15 @@ class CAesEncryptor {
   bool initialised_ = false;
 };
 
-// Four upper-case hex digits per UTF-16 code unit of the UTF-8 text.
+// Four upper-case hex digits per UTF-16 code unit.
+std::string HexOfCodeUnits(std::u16string_view units);
+// The same for the code units of the UTF-8 text.
 std::string HexOfCodeUnits(std::string_view utf8_text);
+
+// "enc" and the ECB ciphertext of plaintext (the hex form of a document, or
+// any text a test needs) with a 16-byte key; "" for a key of another length.
+std::string EncryptedUpdateFileOf(std::string_view plaintext,
+                                  std::string_view key = kUpdateFileKey);
 
 // The encrypted update file of the UTF-8 document text, with the program's
 // fixed update-file key.

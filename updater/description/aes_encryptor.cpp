@@ -1,7 +1,6 @@
-#include "tools/release/update_file_encryptor.h"
+#include "updater/description/aes_encryptor.h"
 
 #include "updater/core/text.h"
-#include "updater/description/rijndael.h"
 
 namespace {
 
@@ -108,9 +107,8 @@ std::string CAesEncryptor::EncryptEcb(std::string_view plaintext) const {
   return out;
 }
 
-std::string HexOfCodeUnits(std::string_view utf8_text) {
+std::string HexOfCodeUnits(std::u16string_view units) {
   static constexpr char kDigits[] = "0123456789ABCDEF";
-  const std::u16string units = Utf8ToUtf16(utf8_text);
   std::string hex;
   hex.reserve(units.size() * 4);
   for (char16_t unit : units)
@@ -118,8 +116,16 @@ std::string HexOfCodeUnits(std::string_view utf8_text) {
   return hex;
 }
 
-std::string EncryptUpdateFile(std::string_view utf8_document) {
+std::string HexOfCodeUnits(std::string_view utf8_text) {
+  return HexOfCodeUnits(std::u16string_view(Utf8ToUtf16(utf8_text)));
+}
+
+std::string EncryptedUpdateFileOf(std::string_view plaintext, std::string_view key) {
   CAesEncryptor encryptor;
-  encryptor.SetKey(kUpdateFileKey);
-  return "enc" + encryptor.EncryptEcb(HexOfCodeUnits(utf8_document));
+  if (!encryptor.SetKey(key)) return {};
+  return "enc" + encryptor.EncryptEcb(plaintext);
+}
+
+std::string EncryptUpdateFile(std::string_view utf8_document) {
+  return EncryptedUpdateFileOf(HexOfCodeUnits(utf8_document));
 }
