@@ -14,6 +14,7 @@
 #include "tests/e2e/updater_installation.h"
 #include "tests/support/nginx_fixture.h"
 #include "tests/support/tinyproxy_fixture.h"
+#include "tests/support/xvfb_fixture.h"
 #include "updater/core/exit_status.h"
 
 namespace {
@@ -109,5 +110,56 @@ INSTANTIATE_TEST_SUITE_P(
                       ProxyCase{"HttpWithoutCredentials", false, false, false},
                       ProxyCase{"HttpsWithoutCredentials", true, false, false}),
     [](const ::testing::TestParamInfo<ProxyCase>& info) { return info.param.name; });
+
+// A run with windows and no credentials in the settings: the proxy asks, the
+// authentication dialog shows on the display, a person types the proxy's user
+// name and password and confirms, and the update goes on with them. The
+// credentials are not written to settings.ini, since "save" was left unchecked.
+class ProxyAuthenticationDialog : public ProxiedUpdate {
+ protected:
+  void SetUp() override {
+    ProxiedUpdate::SetUp();
+    if (IsSkipped()) return;
+    if (!xvfb_.Start()) GTEST_FAIL() << xvfb_.Message();
+  }
+
+  XvfbFixture xvfb_;
+};
+
+TEST_F(ProxyAuthenticationDialog, TheUpdateGoesOnWithWhatWasTyped) {
+  ASSERT_EQ(installation_.Publish(nginx_.HttpUrl("/")), "");
+  installation_.Install(nginx_.HttpUrl("/updatefile.xml"));
+
+  EnvironmentChanges environment = ProxyEnvironment();
+  environment.emplace_back("DISPLAY", xvfb_.Display());
+  const platform::ProcessId updater = installation_.StartUpdater(environment, "full");
+  ASSERT_GT(updater, 0);
+
+  // The dialog comes when the check meets the proxy; then a person types.
+  ASSERT_EQ(
+      xvfb_.Xdotool(
+          {"search", "--sync", "--name", "Authentication needed", "windowfocus", "--sync"}, 60000),
+      "")
+      << installation_.Log();
+  EXPECT_EQ(xvfb_.Screenshot(ScreenshotFolder() + "/authentication.png"), "");
+  // The user-name field holds the logon name and the focus is in the password.
+  ASSERT_EQ(xvfb_.Xdotool({"key", "--clearmodifiers", "shift+Tab", "ctrl+a"}), "");
+  ASSERT_EQ(xvfb_.Xdotool({"type", "--delay", "10", kProxyUser}), "");
+  ASSERT_EQ(xvfb_.Xdotool({"key", "--clearmodifiers", "Tab"}), "");
+  ASSERT_EQ(xvfb_.Xdotool({"type", "--delay", "10", kProxyPassword}), "");
+  EXPECT_EQ(xvfb_.Screenshot(ScreenshotFolder() + "/authentication-typed.png"), "");
+  ASSERT_EQ(xvfb_.Xdotool({"key", "--clearmodifiers", "Return"}), "");
+
+  const UpdaterRun run = installation_.WaitForUpdater(updater);
+  ASSERT_TRUE(run.ended) << run.log;
+  EXPECT_EQ(run.exit_code, kExitOk) << run.log;
+  EXPECT_EQ(installation_.SettingsValue("APPLICATION", "VERSION"), Installation::kNewVersion)
+      << run.log;
+  EXPECT_FALSE(nginx_.RequestsFor("/files/program").empty());
+  // Only the new version was written; the credentials stayed in the run.
+  EXPECT_EQ(installation_.SettingsText().find("PROXY"), std::string::npos)
+      << installation_.SettingsText();
+  EXPECT_EQ(installation_.SettingsText().find(kProxyPassword), std::string::npos);
+}
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "updater/core/updater_settings.h"
 #include "updater/process/message_queue.h"
 
 namespace {
@@ -100,6 +101,9 @@ bool CWxWindowModule::Serve(CMessageQueue& queue, const std::function<bool()>& p
 }
 
 std::optional<TypedCredentials> CWxWindowModule::AskProxyCredentials() {
-  // The authentication dialog comes with the dialogs; until then nobody is asked.
-  return std::nullopt;
+  // OK keeps what was typed in the settings of the run (and in settings.ini
+  // when the person asked for it); the answer carries the same two values.
+  if (!dialogs_.AskProxyCredentials()) return std::nullopt;
+  const SettingsValues& values = CUpdaterSettings::Instance().Values();
+  return TypedCredentials{values.proxy_username, values.proxy_password};
 }
