@@ -102,12 +102,21 @@ DialogDriver& DialogDriver::Key(const std::string& key, std::function<bool()> re
 }
 
 DialogDriver& DialogDriver::Click(wxWindow& control, std::function<bool()> ready) {
-  return Then(
-      [this, &control] {
-        const wxPoint at = control.GetScreenPosition();
+  return ClickAt(
+      control,
+      [&control] {
         const wxSize size = control.GetSize();
-        RunXdotool({"mousemove", std::to_string(at.x + size.x / 2),
-                    std::to_string(at.y + size.y / 2), "click", "1"});
+        return wxPoint(size.x / 2, size.y / 2);
+      },
+      std::move(ready));
+}
+
+DialogDriver& DialogDriver::ClickAt(wxWindow& control, std::function<wxPoint()> point,
+                                    std::function<bool()> ready) {
+  return Then(
+      [this, &control, point = std::move(point)] {
+        const wxPoint at = control.GetScreenPosition() + point();
+        RunXdotool({"mousemove", std::to_string(at.x), std::to_string(at.y), "click", "1"});
       },
       std::move(ready));
 }
@@ -167,14 +176,23 @@ int DialogDriver::Run() {
     std::size_t next = 0;
   };
   auto state = std::make_shared<State>();
+  const auto watch_paint = [state](wxWindow* window) {
+    window->Bind(wxEVT_PAINT, [state](wxPaintEvent& event) {
+      state->painted = true;
+      event.Skip();
+    });
+  };
+  // A dialog of the updater is on the screen once its header is painted; any
+  // other window once one of its children is.
+  bool has_header = false;
   for (wxWindow* child : dialog_.GetChildren()) {
     if (auto* header = dynamic_cast<CWxDialogHeader*>(child)) {
-      header->Bind(wxEVT_PAINT, [state](wxPaintEvent& event) {
-        state->painted = true;
-        event.Skip();
-      });
+      watch_paint(header);
+      has_header = true;
     }
   }
+  if (!has_header)
+    for (wxWindow* child : dialog_.GetChildren()) watch_paint(child);
   dialog_.Bind(wxEVT_IDLE, [this, state](wxIdleEvent& event) {
     event.Skip();
     if (!state->running || !dialog_.IsModal() || state->next >= steps_.size()) return;

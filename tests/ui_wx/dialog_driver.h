@@ -37,6 +37,10 @@ class DialogDriver {
   // caption), a click at the middle of a control, typed text.
   DialogDriver& Key(const std::string& key, std::function<bool()> ready = {});
   DialogDriver& Click(wxWindow& control, std::function<bool()> ready = {});
+  // A click at a point of a control, in the control's coordinates, asked for
+  // when the step runs (after the control has laid itself out).
+  DialogDriver& ClickAt(wxWindow& control, std::function<wxPoint()> point,
+                        std::function<bool()> ready = {});
   DialogDriver& Type(const std::string& text, std::function<bool()> ready = {});
 
   // Shows the dialog modally and runs the steps; its result.
