@@ -25,6 +25,8 @@
 #include "updater/tasks/rollback/restore_info.h"
 #include "updater/tasks/task_factory.h"
 #include "updater/ui/mode_factory.h"
+#include "updater/ui/routed_dialog_service.h"
+#include "updater/ui/window_module.h"
 #include "updater/ui/window_module_loader.h"
 
 int main(int argc, char** argv) {
@@ -42,14 +44,19 @@ int main(int argc, char** argv) {
   // first starts.
   CWindowModuleLoader windows(platform::FolderOf(platform::ExecutablePath()));
   CModeFactory modes([&windows] { return windows.Get(); });
+  // Dialogs of the start-up (language window, command-line errors) open
+  // windows when a display takes them; those of the run only when a mode with
+  // windows loaded them.
+  CRoutedDialogService startup_dialogs([&windows] { return windows.Get(); }, DialogService());
+  CRoutedDialogService run_dialogs([&windows] { return windows.Loaded(); }, DialogService());
 
   UpdaterAppDeps deps;
+  deps.dialogs = &startup_dialogs;
   deps.session_available = [] { return platform::IsInteractiveSessionAvailable(); };
   deps.run_update = [&] {
     // A run that was killed is rolled back before this one does anything.
     OpenJournalAndRecover(CChangeJournal::Instance(),
                           ChangeJournalFolder(CUpdaterSettings::Instance().Values().name));
-    // The About box is not composed yet: the process then skips it.
     CUpdateProcess* running = nullptr;
     auto finish_update = [&services, &running] {
       auto finished = FinishUpdate(
@@ -74,8 +81,14 @@ int main(int argc, char** argv) {
                                              .modes = modes,
                                              .services = services,
                                              .finish_update = finish_update,
-                                             .show_about = nullptr,
-                                             .configure_internet = configure_internet});
+                                             .show_about =
+                                                 [&windows] {
+                                                   // Only where a mode has windows.
+                                                   if (IWindowModule* module = windows.Loaded())
+                                                     module->ShowAbout();
+                                                 },
+                                             .configure_internet = configure_internet,
+                                             .dialogs = &run_dialogs});
     running = &process;
     CCancelOnSignal cancel_on_signal(process.Queue());
     process.Run();

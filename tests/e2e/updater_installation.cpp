@@ -229,11 +229,16 @@ void UpdaterInstallation::ReplaceInPublishedUpdateFile(std::string_view from,
 
 platform::ProcessId UpdaterInstallation::StartUpdater(const EnvironmentChanges& changes,
                                                       const std::string& mode) {
+  return StartUpdaterWith(changes, {"-mode", mode});
+}
+
+platform::ProcessId UpdaterInstallation::StartUpdaterWith(
+    const EnvironmentChanges& changes, const std::vector<std::string>& arguments) {
   ScopedEnvironment environment;
   for (const auto& [name, value] : RunEnvironment(folder_)) environment.Set(name, value);
   for (const auto& [name, value] : changes) environment.Set(name, value);
   platform::StartResult started =
-      platform::StartProgram(UpdaterProgram(), {"-mode", mode}, folder_ / "home");
+      platform::StartProgram(UpdaterProgram(), arguments, folder_ / "home");
   if (!started.status) return 0;
   running_.push_back(started.pid);
   return started.pid;

@@ -101,6 +101,9 @@ class UpdaterInstallation {
   // top); 0 when it could not be started.
   platform::ProcessId StartUpdater(const EnvironmentChanges& changes = {},
                                    const std::string& mode = "hidden");
+  // The same with the whole command line given.
+  platform::ProcessId StartUpdaterWith(const EnvironmentChanges& changes,
+                                       const std::vector<std::string>& arguments);
   // Waits for it, bounded (killed past the bound), and reads its log.
   UpdaterRun WaitForUpdater(platform::ProcessId pid, std::int64_t bound_ms = kRunBoundMs);
   UpdaterRun RunUpdater(const EnvironmentChanges& changes = {}, const std::string& mode = "hidden");

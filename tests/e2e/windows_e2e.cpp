@@ -85,4 +85,29 @@ INSTANTIATE_TEST_SUITE_P(
         WindowsCase{"HiddenWithoutADisplay", "hidden", Display::kNone, true, false, nullptr}),
     [](const ::testing::TestParamInfo<WindowsCase>& info) { return info.param.name; });
 
+// A command line the updater cannot take: on a display its error dialog shows
+// (a person reads it and presses OK), and the run ends with the status of a
+// refused command line, changing nothing.
+TEST(WindowsAtStartUp, ACommandLineErrorShowsItsDialogOnADisplay) {
+  Installation installation;
+  installation.WriteSampleReleases();
+  installation.Install("http://127.0.0.1:9/updatefile.xml");
+  XvfbFixture xvfb;
+  ASSERT_TRUE(xvfb.Start()) << xvfb.Message();
+
+  const platform::ProcessId updater =
+      installation.StartUpdaterWith({{"DISPLAY", xvfb.Display()}}, {"-bogus", "1"});
+  ASSERT_GT(updater, 0);
+  ASSERT_EQ(xvfb.Xdotool(
+                {"search", "--sync", "--name", "Parameter parsing error", "windowfocus", "--sync"},
+                60000),
+            "");
+  EXPECT_EQ(xvfb.Screenshot(ScreenshotFolder() + "/parameter_error.png"), "");
+  ASSERT_EQ(xvfb.Xdotool({"key", "--clearmodifiers", "Return"}), "");
+  const UpdaterRun run = installation.WaitForUpdater(updater);
+  ASSERT_TRUE(run.ended);
+  EXPECT_EQ(run.exit_code, kExitWrongCommandLine);
+  EXPECT_EQ(installation.SettingsValue("APPLICATION", "VERSION"), Installation::kOldVersion);
+}
+
 }  // namespace

@@ -282,6 +282,7 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
     ++asked;
     return typed;
   }
+  void ShowAbout() override {}
   std::optional<TypedCredentials> typed;  // what the person types; nullopt: Cancel
   int asked = 0;
 };

@@ -36,6 +36,8 @@ class IWindowModule {
   // typed on OK (kept for this run, and in settings.ini when asked to), or
   // nullopt on Cancel, Escape or the close box.
   virtual std::optional<TypedCredentials> AskProxyCredentials() = 0;
+  // The About box, modal.
+  virtual void ShowAbout() = 0;
 };
 
 // The module's base name (platform::SharedLibraryFileName gives the file) and

@@ -15,6 +15,8 @@ class CWindowModuleLoader {
 
   // The started module, or nullptr when it cannot be had.
   IWindowModule* Get();
+  // The module when an earlier Get started it; never loads it.
+  IWindowModule* Loaded() const { return module_; }
 
  private:
   IWindowModule* Load();

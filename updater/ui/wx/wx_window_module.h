@@ -19,6 +19,7 @@ class CWxWindowModule : public IWindowModule, private IEventLoop {
   IEventLoop& Loop() override { return *this; }
   IDialogService& Dialogs() override { return dialogs_; }
   std::optional<TypedCredentials> AskProxyCredentials() override;
+  void ShowAbout() override { dialogs_.ShowAbout(); }
 
  private:
   bool Serve(CMessageQueue& queue, const std::function<bool()>& pump) override;
