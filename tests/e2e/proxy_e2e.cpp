@@ -162,4 +162,27 @@ TEST_F(ProxyAuthenticationDialog, TheUpdateGoesOnWithWhatWasTyped) {
   EXPECT_EQ(installation_.SettingsText().find(kProxyPassword), std::string::npos);
 }
 
+// The end of the session while the dialog waits for the person: the dialog
+// closes by itself with its cancel answer, the run is cancelled in order and
+// nothing of the application changed.
+TEST_F(ProxyAuthenticationDialog, AStopSignalClosesTheDialogAndCancelsTheRun) {
+  ASSERT_EQ(installation_.Publish(nginx_.HttpUrl("/")), "");
+  installation_.Install(nginx_.HttpUrl("/updatefile.xml"));
+  const TreeSnapshot before = SnapshotTree(installation_.ApplicationFolder());
+
+  EnvironmentChanges environment = ProxyEnvironment();
+  environment.emplace_back("DISPLAY", xvfb_.Display());
+  const platform::ProcessId updater = installation_.StartUpdater(environment, "full");
+  ASSERT_GT(updater, 0);
+  ASSERT_EQ(xvfb_.Xdotool({"search", "--sync", "--name", "Authentication needed"}, 60000), "")
+      << installation_.Log();
+  ASSERT_TRUE(platform::TerminateProcess(updater, false).ok());
+
+  const UpdaterRun run = installation_.WaitForUpdater(updater);
+  ASSERT_TRUE(run.ended) << run.log;
+  EXPECT_EQ(run.exit_code, kExitCancelled) << run.log;
+  EXPECT_EQ(TreeDifferences(before, SnapshotTree(installation_.ApplicationFolder())), "");
+  EXPECT_EQ(installation_.SettingsValue("APPLICATION", "VERSION"), Installation::kOldVersion);
+}
+
 }  // namespace

@@ -102,6 +102,13 @@ std::size_t CMessageQueue::Size() const {
   return messages_.size();
 }
 
+bool CMessageQueue::HasReady(const std::function<bool(const Message&)>& match) const {
+  std::lock_guard lock(mutex_);
+  for (const Message& message : messages_)
+    if (match(message)) return true;
+  return false;
+}
+
 std::optional<std::int64_t> CMessageQueue::NextTimerDueIn() const {
   std::lock_guard lock(mutex_);
   if (timers_.empty()) return std::nullopt;

@@ -36,6 +36,8 @@ class CMessageQueue {
   bool IsClosed() const;
   // Posted messages ready now (timers not counted).
   std::size_t Size() const;
+  // Whether a message ready now matches (timers not looked at).
+  bool HasReady(const std::function<bool(const Message&)>& match) const;
   // Milliseconds until the earliest timer is due (0 when overdue), or nullopt.
   std::optional<std::int64_t> NextTimerDueIn() const;
 

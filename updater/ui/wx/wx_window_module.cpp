@@ -1,6 +1,7 @@
 #include "updater/ui/wx/wx_window_module.h"
 
 #include <wx/app.h>
+#include <wx/dialog.h>
 #include <wx/image.h>
 #include <wx/init.h>
 #include <wx/timer.h>
@@ -10,6 +11,7 @@
 
 #include "updater/core/updater_settings.h"
 #include "updater/process/message_queue.h"
+#include "updater/ui/dialog_results.h"
 
 namespace {
 
@@ -29,6 +31,17 @@ class CVelmoraWxApp : public wxApp {
 struct ServeState {
   std::function<void()> pump_now;
 };
+
+bool IsCancelCommand(const Message& message) {
+  return message.id == MessageId::kCommand && CodeOf<CommandCode>(message) == CommandCode::kCancel;
+}
+
+// Ends every modal dialog that is open with its cancel answer.
+void CloseModalDialogs() {
+  for (wxWindow* window : wxTopLevelWindows)
+    if (auto* dialog = dynamic_cast<wxDialog*>(window); dialog && dialog->IsModal())
+      dialog->EndModal(kDialogCancel);
+}
 
 }  // namespace
 
@@ -61,7 +74,10 @@ bool CWxWindowModule::Serve(CMessageQueue& queue, const std::function<bool()>& p
     if (ended) return;
     if (pumping) {
       // A dialog's nested loop: the outer call goes on once the dialog closes.
+      // A cancel of the run does not wait for the person: the dialog closes
+      // with its cancel answer (never yes), then the cancel is handled.
       again = true;
+      if (queue.HasReady(IsCancelCommand)) CloseModalDialogs();
       return;
     }
     pumping = true;
