@@ -21,6 +21,7 @@
 #include "updater/ui/wx/wx_authentication_dialog.h"
 #include "updater/ui/wx/wx_close_application_dialog.h"
 #include "updater/ui/wx/wx_dialog_service.h"
+#include "updater/ui/wx/wx_language_dialog.h"
 #include "updater/ui/wx/wx_message_dialog.h"
 
 namespace dialogs_gtest {
@@ -233,6 +234,36 @@ TEST_F(Dialogs, CloseApplicationCountsDownUntilCancelled) {
   EXPECT_NE(explanation.find("in " + std::to_string(60 - position) + " seconds"), std::string::npos)
       << explanation;
   EXPECT_EQ(processes.requests, (std::vector<bool>{false}));
+}
+
+TEST_F(Dialogs, LanguageWindowGivesTheChoiceAndTheRememberBoxEscapeGivesNone) {
+  const std::vector<LanguageChoice> items = {{"german", "Deutsch"},
+                                             {"english", "English (original)"},
+                                             {"french",
+                                              "Fran\xc3\xa7"
+                                              "ais"}};
+  {
+    CWxLanguageDialog dialog(items, 1);
+    EXPECT_EQ(dialog.List().GetSelection(), 1);
+    DialogDriver driver(dialog);
+    driver.Screenshot("language")
+        .Then([&] { dialog.List().SetSelection(2); })
+        .Click(dialog.Remember())
+        .Click(dialog.OkButton(), [&] { return dialog.Remember().GetValue(); });
+    EXPECT_EQ(driver.Run(), kDialogOk);
+    ExpectClean(driver, 1);
+    ASSERT_TRUE(dialog.Choice());
+    EXPECT_EQ(dialog.Choice()->index, 2u);
+    EXPECT_TRUE(dialog.Choice()->remember);
+  }
+  {
+    CWxLanguageDialog dialog(items, 1);
+    DialogDriver driver(dialog);
+    driver.Key("Escape");
+    EXPECT_EQ(driver.Run(), kDialogCancel);
+    ExpectClean(driver, 0);
+    EXPECT_FALSE(dialog.Choice());
+  }
 }
 
 TEST_F(Dialogs, AuthenticationTypesThePasswordAndKeepsItForTheRun) {

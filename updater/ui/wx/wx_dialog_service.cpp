@@ -13,6 +13,7 @@
 #include "updater/ui/wx/wx_about_dialog.h"
 #include "updater/ui/wx/wx_authentication_dialog.h"
 #include "updater/ui/wx/wx_close_application_dialog.h"
+#include "updater/ui/wx/wx_language_dialog.h"
 #include "updater/ui/wx/wx_message_dialog.h"
 
 void CWxDialogService::ShowError(const ErrorDialogRequest& request) {
@@ -55,14 +56,17 @@ MessageBoxAnswer CWxDialogService::ShowMessageBox(const MessageBoxRequest& reque
 
 std::optional<std::size_t> CWxDialogService::SelectLanguage(
     const std::vector<LanguageChoice>& choices, std::size_t preselected) {
+  const auto chosen = ChooseLanguage(choices, preselected);
+  if (!chosen) return std::nullopt;
+  return chosen->index;
+}
+
+std::optional<LanguageSelection> CWxDialogService::ChooseLanguage(
+    const std::vector<LanguageChoice>& choices, std::size_t preselected) {
   if (choices.empty()) return std::nullopt;
-  wxArrayString names;
-  for (const LanguageChoice& choice : choices)
-    names.Add(wxString::FromUTF8(choice.display_name.empty() ? choice.name : choice.display_name));
-  wxSingleChoiceDialog dialog(nullptr, wxString(), wxString("Language"), names);
-  if (preselected < choices.size()) dialog.SetSelection(static_cast<int>(preselected));
-  if (dialog.ShowModal() != wxID_OK || dialog.GetSelection() < 0) return std::nullopt;
-  return static_cast<std::size_t>(dialog.GetSelection());
+  CWxLanguageDialog dialog(choices, preselected);
+  dialog.ShowModal();
+  return dialog.Choice();
 }
 
 void CWxDialogService::ShowInformation(const InformationDialogRequest& request) {

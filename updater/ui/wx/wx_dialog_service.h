@@ -20,6 +20,9 @@ class CWxDialogService : public IDialogService {
   MessageBoxAnswer ShowMessageBox(const MessageBoxRequest& request) override;
   std::optional<std::size_t> SelectLanguage(const std::vector<LanguageChoice>& choices,
                                             std::size_t preselected) override;
+  // The language window with its "Remember my preference" check box.
+  std::optional<LanguageSelection> ChooseLanguage(const std::vector<LanguageChoice>& choices,
+                                                  std::size_t preselected) override;
   void ShowInformation(const InformationDialogRequest& request) override;
 
   // The yes/no confirmation; true only for Yes.
