@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "updater/ui/open_dialogs.h"
+
 namespace {
 
 class NoHost : public IModeHost {
@@ -138,3 +140,25 @@ TEST(ModeBaseAnswers, CarryTheQuestionsTicketBack) {
 }
 
 }  // namespace
+
+namespace open_dialogs_test {
+
+TEST(OpenDialogs, OnlyCancelModeSwitchAndTheEndCloseThem) {
+  struct Case {
+    Message message;
+    bool closes;
+  } cases[] = {
+      {MakeMessage(MessageId::kCommand, CommandCode::kCancel), true},
+      {MakeMessage(MessageId::kChangeMode, 0, 0, "hidden"), true},
+      {MakeMessage(MessageId::kQuit), true},
+      {MakeMessage(MessageId::kCommand, CommandCode::kNextTask), false},
+      {MakeMessage(MessageId::kCommand, CommandCode::kFinish), false},
+      {MakeMessage(MessageId::kTaskComplete, TaskId::kDownload), false},
+      {MakeMessage(MessageId::kError, UpdateError::kServer), false},
+      {MakeMessage(MessageId::kQuestion, QuestionId::kProxyCredentials), false},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(ClosesOpenDialogs(c.message), c.closes) << ToNumber(c.message.id);
+}
+
+}  // namespace open_dialogs_test

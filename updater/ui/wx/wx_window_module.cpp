@@ -12,6 +12,7 @@
 #include "updater/core/updater_settings.h"
 #include "updater/process/message_queue.h"
 #include "updater/ui/dialog_results.h"
+#include "updater/ui/open_dialogs.h"
 
 namespace {
 
@@ -31,10 +32,6 @@ class CVelmoraWxApp : public wxApp {
 struct ServeState {
   std::function<void()> pump_now;
 };
-
-bool IsCancelCommand(const Message& message) {
-  return message.id == MessageId::kCommand && CodeOf<CommandCode>(message) == CommandCode::kCancel;
-}
 
 // Ends every modal dialog that is open with its cancel answer.
 void CloseModalDialogs() {
@@ -74,10 +71,11 @@ bool CWxWindowModule::Serve(CMessageQueue& queue, const std::function<bool()>& p
     if (ended) return;
     if (pumping) {
       // A dialog's nested loop: the outer call goes on once the dialog closes.
-      // A cancel of the run does not wait for the person: the dialog closes
-      // with its cancel answer (never yes), then the cancel is handled.
+      // A cancel, a mode switch or the end of the run does not wait for the
+      // person: the dialog closes with its cancel answer (never yes), then
+      // the message is handled.
       again = true;
-      if (queue.HasReady(IsCancelCommand)) CloseModalDialogs();
+      if (queue.HasReady(ClosesOpenDialogs)) CloseModalDialogs();
       return;
     }
     pumping = true;
