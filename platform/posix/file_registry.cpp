@@ -117,39 +117,31 @@ std::string FileRegistry::FilePath(RegistryRoot root) const {
   return folder + "/" + RegistryRootName(root) + ".reg";
 }
 
+Status FileRegistry::LoadForRead(RegistryRoot root, std::string_view subkey, RegistryStore& store,
+                                 std::vector<std::string>& path) const {
+  std::string reason;
+  auto split = SplitRegistryPath(subkey, &reason);
+  if (!split) return Status::Fail(reason);
+  if (Folder().empty()) return Status::Fail("no folder for the registry store");
+  path = std::move(*split);
+  return LoadStore(FilePath(root), store);
+}
+
 RegistryKeyRead FileRegistry::QueryKey(RegistryRoot root, std::string_view subkey) {
   RegistryKeyRead read;
-  std::string reason;
-  auto path = SplitRegistryPath(subkey, &reason);
-  if (!path) {
-    read.status = Status::Fail(reason);
-    return read;
-  }
-  if (Folder().empty()) {
-    read.status = Status::Fail("no folder for the registry store");
-    return read;
-  }
   RegistryStore store;
-  read.status = LoadStore(FilePath(root), store);
-  if (read.status) read.info = store.KeyInfo(*path);
+  std::vector<std::string> path;
+  read.status = LoadForRead(root, subkey, store, path);
+  if (read.status) read.info = store.KeyInfo(path);
   return read;
 }
 
 RegistryDepthRead FileRegistry::QueryExistingDepth(RegistryRoot root, std::string_view subkey) {
   RegistryDepthRead read;
-  std::string reason;
-  auto path = SplitRegistryPath(subkey, &reason);
-  if (!path) {
-    read.status = Status::Fail(reason);
-    return read;
-  }
-  if (Folder().empty()) {
-    read.status = Status::Fail("no folder for the registry store");
-    return read;
-  }
   RegistryStore store;
-  read.status = LoadStore(FilePath(root), store);
-  if (read.status) read.depth = store.ExistingDepth(*path);
+  std::vector<std::string> path;
+  read.status = LoadForRead(root, subkey, store, path);
+  if (read.status) read.depth = store.ExistingDepth(path);
   return read;
 }
 

@@ -4,11 +4,14 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/registry.h"
 #include "platform/status.h"
 
 namespace platform {
+
+class RegistryStore;
 
 // The store behind SystemRegistry() on Linux, usable with a folder of its own
 // (the tests give it one).
@@ -65,6 +68,10 @@ class FileRegistry : public IRegistry {
   std::string FilePath(RegistryRoot root) const;
 
  private:
+  // The store of root, loaded for a read of subkey, and the subkey's parts;
+  // the failure when the subkey or the folder is wrong or the store unreadable.
+  Status LoadForRead(RegistryRoot root, std::string_view subkey, RegistryStore& store,
+                     std::vector<std::string>& path) const;
   std::string folder_;
 };
 
