@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <ostream>
 #include <string>
 
@@ -108,6 +109,52 @@ TEST(WindowsAtStartUp, ACommandLineErrorShowsItsDialogOnADisplay) {
   ASSERT_TRUE(run.ended);
   EXPECT_EQ(run.exit_code, kExitWrongCommandLine);
   EXPECT_EQ(installation.SettingsValue("APPLICATION", "VERSION"), Installation::kOldVersion);
+}
+
+// The application runs and will not end when asked: in full mode the
+// close-application countdown shows; the person presses End now, the program
+// is ended and the update installs.
+TEST(WindowsInstall, TheCloseCountdownShowsAndEndNowLetsTheUpdateGoOn) {
+  Installation installation;
+  installation.WriteSampleReleases();
+  NginxFixture nginx(installation.WwwFolder());
+  if (!nginx.Start()) GTEST_SKIP() << nginx.Message();
+  XvfbFixture xvfb;
+  ASSERT_TRUE(xvfb.Start()) << xvfb.Message();
+  ASSERT_EQ(installation.Publish(nginx.HttpUrl("/"), {"--close-application", "true"}), "");
+  installation.Install(nginx.HttpUrl("/updatefile.xml"));
+
+  // The application: a program of its own name that ignores the request to end.
+  const std::string program = installation.ApplicationFolder() + "/program";
+  ASSERT_TRUE(platform::RemoveFile(program).ok());
+  std::filesystem::copy_file("/bin/sleep", program);
+  platform::StartResult application =
+      platform::StartProgram("/bin/sh", {"-c", "trap '' TERM; exec \"$0\" 300", program},
+                             installation.ApplicationFolder());
+  ASSERT_TRUE(application.status.ok()) << application.status.message();
+
+  const platform::ProcessId updater =
+      installation.StartUpdater({{"DISPLAY", xvfb.Display()}}, "full");
+  ASSERT_GT(updater, 0);
+  const std::string caption = std::string("Close ") + Installation::kAppName;
+  const std::string found =
+      xvfb.Xdotool({"search", "--sync", "--name", caption, "windowfocus", "--sync"}, 60000);
+  EXPECT_EQ(found, "") << installation.Log();
+  if (found.empty()) {
+    EXPECT_EQ(xvfb.Screenshot(ScreenshotFolder() + "/close_application.png"), "");
+    EXPECT_EQ(xvfb.Xdotool({"key", "--clearmodifiers", "Return"}), "");
+  }
+  const UpdaterRun run = installation.WaitForUpdater(updater);
+  const bool application_ended = platform::WaitForProcess(application.pid, 10000).has_value();
+  if (!application_ended) {
+    (void)platform::TerminateProcess(application.pid, true);
+    platform::WaitForProcess(application.pid, 10000);
+  }
+  ASSERT_TRUE(run.ended) << run.log;
+  EXPECT_TRUE(application_ended);
+  EXPECT_EQ(run.exit_code, kExitOk) << run.log;
+  EXPECT_EQ(installation.SettingsValue("APPLICATION", "VERSION"), Installation::kNewVersion)
+      << run.log;
 }
 
 }  // namespace

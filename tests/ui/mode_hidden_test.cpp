@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "updater/core/updater_settings.h"
 #include "updater/ui/mode_factory.h"
 #include "updater/ui/mode_windows_hidden.h"
 #include "updater/ui/window_module.h"
@@ -283,7 +284,16 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
     return typed;
   }
   void ShowAbout() override {}
+  bool CloseApplication(const std::string& title, const std::string& executable_path) override {
+    ++asked;
+    closed_title = title;
+    closed_path = executable_path;
+    return closes;
+  }
   std::optional<TypedCredentials> typed;  // what the person types; nullopt: Cancel
+  bool closes = true;                     // the countdown ends with the program gone
+  std::string closed_title;
+  std::string closed_path;
   int asked = 0;
 };
 
@@ -314,29 +324,35 @@ TEST(ModeFactory, ModesWithWindowsAskForTheModuleAndRunInItsLoop) {
   }
 }
 
-TEST(WindowsHiddenMode, AsksThePersonForTheProxyCredentialsOnly) {
+TEST(WindowsHiddenMode, AsksThePersonForTheProxyAndShowsTheCloseCountdown) {
+  CUpdaterSettings::ResetInstance();
+  CUpdaterSettings::Instance().MutableValues().location = "/opt/app/bin/app";
   struct Case {
     const char* name;
     QuestionId question;
     std::optional<TypedCredentials> typed;
-    int asked;              // times the dialog was shown
+    bool closes;
+    int asked;              // times a window was shown
     std::int64_t answer;    // 0 yes, 1 no
     std::string user_name;  // what travels back with the answer
     std::string password;
   } cases[] = {
-      {"credentials typed", QuestionId::kProxyCredentials, TypedCredentials{"ann", "s3cret"}, 1, 0,
-       "ann", "s3cret"},
-      {"dialog cancelled", QuestionId::kProxyCredentials, std::nullopt, 1, 1, "", ""},
-      {"other questions as hidden", QuestionId::kCloseApplication, std::nullopt, 0, 0, "", ""},
+      {"credentials typed", QuestionId::kProxyCredentials, TypedCredentials{"ann", "s3cret"}, true,
+       1, 0, "ann", "s3cret"},
+      {"credentials cancelled", QuestionId::kProxyCredentials, std::nullopt, true, 1, 1, "", ""},
+      {"application gone", QuestionId::kCloseApplication, std::nullopt, true, 1, 0, "", ""},
+      {"countdown cancelled", QuestionId::kCloseApplication, std::nullopt, false, 1, 1, "", ""},
+      {"other questions as hidden", QuestionId::kDeleteFile, std::nullopt, false, 0, 0, "", ""},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     FakeWindowModule module;
     module.typed = c.typed;
+    module.closes = c.closes;
     RecordingHost host;
-    CModeWindowsHidden mode(host, TaskId::kCheckVersion, module);
+    CModeWindowsHidden mode(host, TaskId::kInstall, module);
     EXPECT_EQ(mode.EventLoop(), static_cast<IEventLoop*>(&module));
-    Message question = MakeMessage(MessageId::kQuestion, c.question);
+    Message question = MakeMessage(MessageId::kQuestion, c.question, 0, "App");
     question.payload =
         QuestionTicket{.serial = 3, .generation = 1, .user_name = {}, .password = {}};
     question.interface_generation = 1;
@@ -348,7 +364,12 @@ TEST(WindowsHiddenMode, AsksThePersonForTheProxyCredentialsOnly) {
     EXPECT_EQ(ticket->serial, 3u);
     EXPECT_EQ(ticket->user_name, c.user_name);
     EXPECT_EQ(ticket->password, c.password);
+    if (c.question == QuestionId::kCloseApplication) {
+      EXPECT_EQ(module.closed_title, "App");
+      EXPECT_EQ(module.closed_path, "/opt/app/bin/app");
+    }
   }
+  CUpdaterSettings::ResetInstance();
 }
 
 }  // namespace

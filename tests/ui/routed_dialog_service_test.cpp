@@ -46,6 +46,7 @@ class FakeModule : public IWindowModule {
   IDialogService& Dialogs() override { return dialogs_; }
   std::optional<TypedCredentials> AskProxyCredentials() override { return std::nullopt; }
   void ShowAbout() override {}
+  bool CloseApplication(const std::string&, const std::string&) override { return false; }
 
  private:
   IDialogService& dialogs_;

@@ -5,6 +5,8 @@
 
 #include <utility>
 
+#include "platform/file_system.h"
+#include "updater/core/updater_settings.h"
 #include "updater/ui/mode_hidden.h"
 #include "updater/ui/window_module.h"
 
@@ -16,19 +18,29 @@ class CModeWindowsHidden : public CModeHidden {
   IEventLoop* EventLoop() override { return &windows_.Loop(); }
 
  protected:
-  // The proxy's credentials are asked of the person in a dialog; the other
-  // questions are answered as in the hidden mode.
+  // The proxy's credentials are asked of the person in a dialog; closing the
+  // application shows the countdown (yes once the program is gone, no on
+  // Cancel); the other questions are answered as in the hidden mode.
   void OnQuestion(const ModeQuestion& question) override {
-    if (question.id != QuestionId::kProxyCredentials) {
-      CModeHidden::OnQuestion(question);
-      return;
+    switch (question.id) {
+      case QuestionId::kProxyCredentials:
+        if (auto typed = windows_.AskProxyCredentials())
+          AnswerCredentials(question, std::move(typed->user_name), std::move(typed->password));
+        else
+          Answer(question, false);
+        return;
+      case QuestionId::kCloseApplication:
+        Answer(question, windows_.CloseApplication(question.text, ApplicationLocation()));
+        return;
+      default:
+        CModeHidden::OnQuestion(question);
     }
-    if (auto typed = windows_.AskProxyCredentials())
-      AnswerCredentials(question, std::move(typed->user_name), std::move(typed->password));
-    else
-      Answer(question, false);
   }
 
  private:
+  static std::string ApplicationLocation() {
+    return platform::NormalizeSeparators(CUpdaterSettings::Instance().Values().location);
+  }
+
   IWindowModule& windows_;
 };

@@ -38,6 +38,10 @@ class IWindowModule {
   virtual std::optional<TypedCredentials> AskProxyCredentials() = 0;
   // The About box, modal.
   virtual void ShowAbout() = 0;
+  // The close-application countdown for the program at executable_path
+  // (title: the application's name); true when the program is gone (closed
+  // by itself or ended), false when the person chose Cancel.
+  virtual bool CloseApplication(const std::string& title, const std::string& executable_path) = 0;
 };
 
 // The module's base name (platform::SharedLibraryFileName gives the file) and

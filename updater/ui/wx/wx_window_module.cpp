@@ -11,6 +11,7 @@
 
 #include "updater/core/updater_settings.h"
 #include "updater/process/message_queue.h"
+#include "updater/ui/close_application_controller.h"
 #include "updater/ui/dialog_results.h"
 #include "updater/ui/open_dialogs.h"
 
@@ -120,4 +121,10 @@ std::optional<TypedCredentials> CWxWindowModule::AskProxyCredentials() {
   if (!dialogs_.AskProxyCredentials()) return std::nullopt;
   const SettingsValues& values = CUpdaterSettings::Instance().Values();
   return TypedCredentials{values.proxy_username, values.proxy_password};
+}
+
+bool CWxWindowModule::CloseApplication(const std::string& title,
+                                       const std::string& executable_path) {
+  CSystemCloseApplicationProcesses processes;
+  return dialogs_.CloseApplication(title, executable_path, processes);
 }

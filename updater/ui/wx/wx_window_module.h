@@ -20,6 +20,7 @@ class CWxWindowModule : public IWindowModule, private IEventLoop {
   IDialogService& Dialogs() override { return dialogs_; }
   std::optional<TypedCredentials> AskProxyCredentials() override;
   void ShowAbout() override { dialogs_.ShowAbout(); }
+  bool CloseApplication(const std::string& title, const std::string& executable_path) override;
 
  private:
   bool Serve(CMessageQueue& queue, const std::function<bool()>& pump) override;
