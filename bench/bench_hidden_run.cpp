@@ -43,6 +43,7 @@ namespace fs = std::filesystem;
 
 constexpr double kGoalMs = 100;
 constexpr double kGoalMib = 20;
+constexpr double kGoalCurlRatio = 1.2;  // processor time against a curl fetch
 constexpr char kAppName[] = "Bench App";
 constexpr std::uintmax_t kMaxLogBytes = 1 << 20;
 
@@ -223,6 +224,31 @@ void Print(const char* kind, const Figures& f, int runs) {
       f.max_mib < kGoalMib ? "met" : "missed", f.max_mib / kGoalMib);
 }
 
+// The processor time of the network run against the curl program fetching
+// the same update file from the same server: the goal is at most 1.2 times.
+void PrintCurlComparison(const Figures& network, const LoopbackServer& server, int runs) {
+  const std::string url = "http://127.0.0.1:" + std::to_string(server.port()) + "/updatefile.xml";
+  std::vector<double> cpu_ms;
+  for (int run = 0; run <= runs; ++run) {
+    const bench::ChildResult result = bench::RunChild(
+        "/usr/bin/curl", {"--silent", "--noproxy", "*", "--output", "/dev/null", url});
+    if (!result.started || result.timed_out || result.exit_code != 0) {
+      std::printf("  %-8s curl not measured: it ended with %d %s\n", "curl", result.exit_code,
+                  result.error.c_str());
+      return;
+    }
+    if (run > 0) cpu_ms.push_back(result.cpu_seconds * 1000);  // the first is a warm-up
+  }
+  double sum = 0;
+  for (double x : cpu_ms) sum += x;
+  const double curl_cpu = sum / static_cast<double>(cpu_ms.size());
+  const double ratio = curl_cpu > 0 ? network.mean_cpu_ms / curl_cpu : 0;
+  std::printf(
+      "  %-8s cpu  %7.1f ms mean for the same file; the network run takes %.2f of it "
+      "(goal <= %.1f: %s)\n",
+      "curl", curl_cpu, ratio, kGoalCurlRatio, ratio <= kGoalCurlRatio ? "met" : "missed");
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -282,10 +308,12 @@ int main(int argc, char** argv) {
           "build has no network part of the check)";
   }
   Print("network", network, runs);
-  if (network.ok)
+  if (network.ok) {
     std::printf("  %-8s %.1f GET and %.1f other requests for the update file per run\n", "",
                 static_cast<double>(server.gets()) / (runs + 1),
                 static_cast<double>(server.others()) / (runs + 1));
+    PrintCurlComparison(network, server, runs);
+  }
 
   // The start-up of a run with windows: the window module beside the program
   // is loaded and the toolkit started on the display this bench runs on.
