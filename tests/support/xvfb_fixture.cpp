@@ -10,14 +10,6 @@
 
 namespace {
 
-std::optional<std::string> FindProgram(const char* name) {
-  for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/"}) {
-    const std::string path = std::string(folder) + name;
-    if (platform::IsExecutableFile(path)) return path;
-  }
-  return std::nullopt;
-}
-
 std::string SocketOf(int number) { return "/tmp/.X11-unix/X" + std::to_string(number); }
 std::string LockOf(int number) { return "/tmp/.X" + std::to_string(number) + "-lock"; }
 
@@ -29,10 +21,18 @@ constexpr int kTries = 8;
 
 }  // namespace
 
+std::optional<std::string> FindTestTool(const char* name) {
+  for (const char* folder : {"/usr/bin/", "/usr/local/bin/", "/bin/"}) {
+    const std::string path = std::string(folder) + name;
+    if (platform::IsExecutableFile(path)) return path;
+  }
+  return std::nullopt;
+}
+
 XvfbFixture::~XvfbFixture() { Stop(); }
 
 bool XvfbFixture::Start() {
-  if (!FindProgram("Xvfb")) {
+  if (!FindTestTool("Xvfb")) {
     message_ = "Xvfb is not installed (apt-get install xvfb)";
     return false;
   }
@@ -47,7 +47,7 @@ bool XvfbFixture::Start() {
 }
 
 bool XvfbFixture::TryDisplay(int number) {
-  const std::string program = *FindProgram("Xvfb");
+  const std::string program = *FindTestTool("Xvfb");
   auto started = platform::StartProgram(
       program, {":" + std::to_string(number), "-nolisten", "tcp", "-screen", "0", "1024x768x24"},
       "/");
@@ -80,7 +80,7 @@ namespace {
 // Runs a tool on the display and waits for it, bounded; an error text.
 std::string RunTool(const char* name, const std::vector<std::string>& arguments,
                     const std::string& display, std::int64_t bound_ms) {
-  const auto program = FindProgram(name);
+  const auto program = FindTestTool(name);
   if (!program) return std::string(name) + " is not installed";
   platform::StartResult started;
   {

@@ -4,6 +4,7 @@
 // go to PNG files (ImageMagick's import), for a person to look at.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +38,10 @@ class XvfbFixture {
   int number_ = 0;
   platform::ProcessId pid_ = 0;
 };
+
+// The full path of a tool the window tests run (Xvfb, xdotool, import), or
+// nullopt when it is not installed.
+std::optional<std::string> FindTestTool(const char* name);
 
 // The folder for a test's screenshots: build/tests/screenshots/<suite>.<name>/
 // (created), so that they stay after the test for a person to look at.

@@ -20,11 +20,7 @@ constexpr std::int64_t kXdotoolBoundMs = 10000;
 
 XvfbFixture* g_server = nullptr;
 
-std::string Xdotool() {
-  for (const char* path : {"/usr/bin/xdotool", "/usr/local/bin/xdotool"})
-    if (platform::IsExecutableFile(path)) return path;
-  return {};
-}
+std::string Xdotool() { return FindTestTool("xdotool").value_or(""); }
 
 }  // namespace
 
