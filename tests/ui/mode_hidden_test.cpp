@@ -290,6 +290,9 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
     closed_path = executable_path;
     return closes;
   }
+  std::unique_ptr<IWizardView> CreateWizard(const WizardFrame&, IWizardActions&) override {
+    return nullptr;
+  }
   std::optional<TypedCredentials> typed;  // what the person types; nullopt: Cancel
   bool closes = true;                     // the countdown ends with the program gone
   std::string closed_title;

@@ -47,6 +47,9 @@ class FakeModule : public IWindowModule {
   std::optional<TypedCredentials> AskProxyCredentials() override { return std::nullopt; }
   void ShowAbout() override {}
   bool CloseApplication(const std::string&, const std::string&) override { return false; }
+  std::unique_ptr<IWizardView> CreateWizard(const WizardFrame&, IWizardActions&) override {
+    return nullptr;
+  }
 
  private:
   IDialogService& dialogs_;

@@ -13,6 +13,7 @@
 #include "platform/status.h"
 #include "updater/core/dialog_service.h"
 #include "updater/process/event_loop.h"
+#include "updater/ui/wizard_view.h"
 
 // A user name and password that a person typed.
 struct TypedCredentials {
@@ -42,6 +43,12 @@ class IWindowModule {
   // (title: the application's name); true when the program is gone (closed
   // by itself or ended), false when the person chose Cancel.
   virtual bool CloseApplication(const std::string& title, const std::string& executable_path) = 0;
+
+  // The full mode's wizard, created and shown at once as a top-level window;
+  // it reports to actions, which outlives it. Destroying the view closes the
+  // window. nullptr when the module has no wizard.
+  virtual std::unique_ptr<IWizardView> CreateWizard(const WizardFrame& frame,
+                                                    IWizardActions& actions) = 0;
 };
 
 // The module's base name (platform::SharedLibraryFileName gives the file) and

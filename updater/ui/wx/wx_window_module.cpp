@@ -128,3 +128,8 @@ bool CWxWindowModule::CloseApplication(const std::string& title,
   CSystemCloseApplicationProcesses processes;
   return dialogs_.CloseApplication(title, executable_path, processes);
 }
+
+std::unique_ptr<IWizardView> CWxWindowModule::CreateWizard(const WizardFrame& /*frame*/,
+                                                           IWizardActions& /*actions*/) {
+  return nullptr;  // the wizard's window comes with the full mode
+}

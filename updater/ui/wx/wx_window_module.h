@@ -21,6 +21,8 @@ class CWxWindowModule : public IWindowModule, private IEventLoop {
   std::optional<TypedCredentials> AskProxyCredentials() override;
   void ShowAbout() override { dialogs_.ShowAbout(); }
   bool CloseApplication(const std::string& title, const std::string& executable_path) override;
+  std::unique_ptr<IWizardView> CreateWizard(const WizardFrame& frame,
+                                            IWizardActions& actions) override;
 
  private:
   bool Serve(CMessageQueue& queue, const std::function<bool()>& pump) override;
