@@ -2,24 +2,37 @@
 # The demo update: a sample application "Velmora Browser" 1.0.0.0 is installed
 # in a fresh temporary folder, release 2.0.0.0 is built with the release tool
 # and served from a local nginx, and the starter is run as a user would run it.
-# The updater (hidden mode) brings the application to 2.0.0.0; the demo prints
-# what changed and ends with 0 only when the update really happened.
+# The updater brings the application to 2.0.0.0; the demo prints what changed
+# and ends with 0 only when the update really happened.
 #
 #   tools/demo/demo.sh [BUILD_FOLDER]      (default: build, below the source root)
 #
+# The updater shows its wizard (mode "full"). Where a display exists, the
+# wizard appears on it and waits for the person to click through it. Where none
+# exists (or with DEMO_AUTO=1) the demo starts a private X server and drives the
+# wizard as a person would, with xdotool: Next, accept the licence, untick the
+# optional section, Finish; a PNG screenshot of every page goes into a folder
+# named at the end.
+#
 # Environment:
+#   DEMO_MODE=full     the updater's mode: full (the wizard) or hidden (no window)
+#   DEMO_AUTO=1        drive the wizard on a private X server even where a
+#                      display exists
+#   DEMO_SHOTS=DIR     where the screenshots go (default: demo-screenshots/ in
+#                      the build folder)
 #   DEMO_KEEP=1        keep the demo folder (its path is printed at the end)
-#   DEMO_TIMEOUT=120   seconds to wait for one run of the updater
+#   DEMO_TIMEOUT=120   seconds to wait for one run of the updater (a person
+#                      clicking through the wizard gets 600 unless set)
 #   DEMO_PENDING=1     hand the new files over through the starter's pending
 #                      installation (InstallerTemp/) instead of replacing them
 #                      in place (see docs/demo.md)
 #
-# Nothing outside the demo folder is written: HOME, XDG_CONFIG_HOME (the
-# registry store), XDG_DATA_HOME (the start menu), the desktop folder and
-# TMPDIR (the updater's private folder and its log) all point into it. nginx
-# runs as the current user with its configuration, pid, logs and temporary
-# files in the demo folder, on a free loopback port, and is stopped at the end,
-# also when the demo fails.
+# Nothing outside the demo folder and the screenshot folder is written: HOME,
+# XDG_CONFIG_HOME (the registry store), XDG_DATA_HOME (the start menu), the
+# desktop folder and TMPDIR (the updater's private folder and its log) all
+# point into it. nginx runs as the current user with its configuration, pid,
+# logs and temporary files in the demo folder, on a free loopback port, and is
+# stopped at the end, also when the demo fails; so is the private X server.
 set -euo pipefail
 
 readonly APP_NAME="Velmora Browser"
@@ -28,8 +41,10 @@ readonly STARTER_NAME="Velmora Starter"
 readonly RELEASE_NAME="Velmora Release"
 readonly OLD_VERSION=1.0.0.0
 readonly NEW_VERSION=2.0.0.0
-readonly TIMEOUT=${DEMO_TIMEOUT:-120}
 readonly PENDING=${DEMO_PENDING:-0}
+readonly MODE=${DEMO_MODE:-full}
+readonly AUTO=${DEMO_AUTO:-0}
+readonly WINDOW_TITLE="Updater - Update $APP_NAME"
 
 # --- helpers -------------------------------------------------------------------
 
@@ -114,6 +129,7 @@ http_status() (
 # xvfb-run when there is no display, so that the session the starter and the
 # updater require exists for the whole run.
 if [ "${1:-}" = "--start-and-wait" ]; then
+  TIMEOUT=${DEMO_TIMEOUT:-120}
   app=$2
   output=$3
   shift 3
@@ -157,19 +173,45 @@ done
 NGINX=$(command -v nginx || echo /usr/sbin/nginx)
 [ -x "$NGINX" ] || fail "nginx is not installed (apt-get install nginx-light)"
 command -v iconv >/dev/null || fail "iconv is missing"
-if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+case "$MODE" in
+  full | hidden) ;;
+  *) fail "DEMO_MODE must be full or hidden, not \"$MODE\"" ;;
+esac
+HAS_DISPLAY=0
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then HAS_DISPLAY=1; fi
+# How the updater's windows are seen: by the person at the display (PERSON),
+# by the demo itself on a private X server (DRIVE), or not at all (hidden).
+PERSON=0
+DRIVE=0
+SESSION=()
+if [ "$MODE" = full ]; then
+  if [ "$HAS_DISPLAY" = 1 ] && [ "$AUTO" != 1 ]; then
+    PERSON=1
+  else
+    DRIVE=1
+    for tool in Xvfb xdotool import; do
+      command -v "$tool" >/dev/null || fail "$tool is missing (apt-get install xvfb xdotool imagemagick)"
+    done
+  fi
+elif [ "$HAS_DISPLAY" = 0 ]; then
   command -v xvfb-run >/dev/null || fail "no display and no xvfb-run (apt-get install xvfb xauth)"
   SESSION=(xvfb-run -a)
-else
-  SESSION=()
 fi
+if [ "$PERSON" = 1 ]; then TIMEOUT=${DEMO_TIMEOUT:-600}; else TIMEOUT=${DEMO_TIMEOUT:-120}; fi
+export DEMO_TIMEOUT=$TIMEOUT
+SHOTS=${DEMO_SHOTS:-$BUILD/demo-screenshots}
 
 DEMO=$(mktemp -d "${TMPDIR:-/tmp}/velmora-demo.XXXXXX")
 DEMO=$(cd "$DEMO" && pwd -P)
 NGINX_PID=""
+XVFB_PID=""
 
 cleanup() {
   local status=$?
+  if [ -n "$XVFB_PID" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+    kill -TERM "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+  fi
   if [ -n "$NGINX_PID" ] && kill -0 "$NGINX_PID" 2>/dev/null; then
     kill -QUIT "$NGINX_PID" 2>/dev/null || true
     for _ in $(seq 50); do kill -0 "$NGINX_PID" 2>/dev/null || break; sleep 0.1; done
@@ -230,6 +272,9 @@ printf 'Welcome to Velmora Browser 2.0 - now with tab groups\n' \
   >"$RELEASES/$NEW_VERSION/data/startpage.txt"
 printf 'What is new in 2.0: tab groups, a faster start page.\n' \
   >"$RELEASES/$NEW_VERSION/data/whatsnew.txt"
+# An optional part, new in 2.0: the wizard's selection page offers it.
+mkdir -p "$RELEASES/$NEW_VERSION/themes"
+printf '[Theme]\nName=Dusk\nBackground=#1d2333\n' >"$RELEASES/$NEW_VERSION/themes/dusk.theme"
 
 # --- the installed application 1.0.0.0 ----------------------------------------
 mkdir -p "$APP/Browser"
@@ -237,7 +282,7 @@ cp "$BIN/$STARTER_NAME" "$BIN/$UPDATER_NAME" "$APP/"
 cp -a "$RELEASES/$OLD_VERSION/." "$APP/Browser/"
 cat >"$SETTINGS" <<EOF
 [UPDATER]
-RUNMODE=hidden
+RUNMODE=$MODE
 
 [UPDATEINFO]
 URL=%updater%updatefile.xml
@@ -280,7 +325,8 @@ EOF
 step "release $NEW_VERSION: $RELEASE_NAME"
 "$BIN/$RELEASE_NAME" --previous "$RELEASES/$OLD_VERSION" --next "$RELEASES/$NEW_VERSION" \
   --version "$NEW_VERSION" --base-url "$BASE_URL" --output "$WWW" \
-  --application-name "$APP_NAME" 2>&1 | indent || fail "the release tool failed"
+  --application-name "$APP_NAME" --sections toplevel 2>&1 | indent ||
+  fail "the release tool failed"
 UPDATE_FILE=$WWW/updatefile.xml
 [ -f "$UPDATE_FILE" ] || fail "the release tool wrote no update file"
 
@@ -344,6 +390,63 @@ EOF
 awk '/^<\/UPDATEINFO>/ { print ENVIRON["EXTRA"] } { print }' "$UPDATE_FILE" >"$UPDATE_FILE.new"
 mv "$UPDATE_FILE.new" "$UPDATE_FILE"
 grep -q '<SHORTCUTS' "$UPDATE_FILE" || fail "could not add the INI, registry and shortcut items"
+
+# What the wizard shows: a licence, an HTML message served by the same nginx
+# (Next counts down its seconds first), the features with their links, and
+# titles and descriptions for the three parts of the release (the release
+# tool names them after their folders); the themes are optional.
+cat >"$WWW/whatsnew.html" <<EOF
+<!DOCTYPE html>
+<html><head><meta charset="utf-8"><title>What is new</title></head>
+<body style="font-family: sans-serif; margin: 16px">
+<h2 style="color: #1f5fa8">$APP_NAME $NEW_VERSION</h2>
+<p>Tab groups keep the pages of one task together.</p>
+<p>The start page opens faster and shows what you read last.</p>
+<p><a href="${BASE_URL}updatefile.xml">The update file of this release</a></p>
+</body></html>
+EOF
+export HEAD_EXTRA GENERAL_EXTRA FEATURES
+HEAD_EXTRA=$(
+  cat <<EOF
+  <HTMLMESSAGE>
+    <URL>${BASE_URL}whatsnew.html</URL>
+    <TIME>3</TIME>
+  </HTMLMESSAGE>
+EOF
+)
+GENERAL_EXTRA=$(
+  cat <<EOF
+    <LICENSE>VELMORA BROWSER LICENCE AGREEMENT
+
+1. You may install and use this program on any number of computers.
+2. The program comes without warranty of any kind.
+3. Updates are delivered over the network; the updater checks every file it installs.
+
+By accepting, you agree to these terms.</LICENSE>
+EOF
+)
+FEATURES=$(
+  cat <<EOF
+  <FEATURES>
+    <FEATURE><TEXT>Tab groups</TEXT><LINK>${BASE_URL}whatsnew.html</LINK></FEATURE>
+    <FEATURE><TEXT>A faster start page</TEXT></FEATURE>
+    <FEATURE><TEXT>The Dusk theme (optional)</TEXT><LINK>${BASE_URL}whatsnew.html</LINK></FEATURE>
+  </FEATURES>
+EOF
+)
+awk '/^  <GENERAL>/ { print ENVIRON["HEAD_EXTRA"] }
+     /^  <\/GENERAL>/ { print ENVIRON["GENERAL_EXTRA"] }
+     { print }
+     /^  <\/GENERAL>/ { print ENVIRON["FEATURES"] }' "$UPDATE_FILE" >"$UPDATE_FILE.new"
+sed -i \
+  -e "s#<SECTION name=\"$APP_NAME\" title=\"$APP_NAME\"#<SECTION name=\"$APP_NAME\" title=\"Program\" description=\"The browser itself.\" enabled=\"false\"#" \
+  -e 's#<SECTION name="data" title="data"#<SECTION name="data" title="Start page" description="The new start page and what is new in 2.0."#' \
+  -e "s#<SECTION name=\"themes\" title=\"themes\"#<SECTION name=\"themes\" title=\"Dusk theme\" description=\"A dark theme for the evening (optional).\" url=\"${BASE_URL}whatsnew.html\"#" \
+  "$UPDATE_FILE.new"
+mv "$UPDATE_FILE.new" "$UPDATE_FILE"
+for part in '<HTMLMESSAGE>' '<LICENSE>' '<FEATURES>' 'title="Dusk theme"' 'title="Start page"' 'title="Program"'; do
+  grep -q "$part" "$UPDATE_FILE" || fail "could not add $part to the update file"
+done
 say "update file (served as ${BASE_URL}updatefile.xml):"
 indent <"$UPDATE_FILE"
 
@@ -367,7 +470,7 @@ error_log $NGINX_DIR/logs/error.log;
 events { worker_connections 64; }
 http {
   access_log $NGINX_DIR/logs/access.log;
-$temp_paths  types { application/xml xml; text/plain txt; }
+$temp_paths  types { application/xml xml; text/plain txt; text/html html; }
   default_type application/octet-stream;
   server {
     listen 127.0.0.1:$PORT;
@@ -398,6 +501,144 @@ say "Browser/chrome prints:"
 say "files of Browser/ (md5):"
 checksums "$APP/Browser" | tee "$DEMO/checksums-before.txt" | indent
 
+# --- the wizard, driven as a person would (DRIVE) --------------------------------
+# A private X server on a free display; stopped by cleanup.
+start_private_x() {
+  local n
+  for n in $(seq 90 189); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -nolisten tcp -screen 0 1024x768x24 >"$DEMO/xvfb-$n.log" 2>&1 &
+    XVFB_PID=$!
+    for _ in $(seq 100); do
+      [ -e "/tmp/.X11-unix/X$n" ] && break
+      kill -0 "$XVFB_PID" 2>/dev/null || break
+      sleep 0.05
+    done
+    if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$XVFB_PID" 2>/dev/null; then
+      export DISPLAY=":$n"
+      unset WAYLAND_DISPLAY
+      say "private X server on $DISPLAY"
+      return 0
+    fi
+    kill "$XVFB_PID" 2>/dev/null || true
+    wait "$XVFB_PID" 2>/dev/null || true
+    XVFB_PID=""
+  done
+  fail "no free display for the private X server"
+}
+
+# The lines of this run's updater log.
+log_has() { updater_log_text "$UPDATER_LOG" 2>/dev/null | grep -qF -- "$1"; }
+
+# Waits, bounded, until the log holds a line; false when it does not come.
+wait_log() {
+  local line=$1 seconds=${2:-60} deadline
+  deadline=$((SECONDS + seconds))
+  until log_has "$line"; do
+    [ $SECONDS -ge "$deadline" ] && return 1
+    updater_running || return 1
+    sleep 0.1
+  done
+}
+
+updater_running() { [ -n "$(processes_of "$APP/$UPDATER_NAME")" ]; }
+
+# The wizard's window, once it is on the screen.
+WIZARD=""
+wait_wizard() {
+  WIZARD=$(xdotool search --sync --onlyvisible --name "^$WINDOW_TITLE\$" 2>/dev/null | head -n 1) || true
+  [ -n "$WIZARD" ] || drive_fail "the wizard did not appear"
+}
+
+# Keys to the wizard, as typed by a person with the window focused.
+keys() { xdotool windowfocus --sync "$WIZARD" key --delay 80 "$@"; }
+
+# A screenshot of the screen once it stopped changing (the page has been
+# painted), into the screenshot folder.
+SHOT=0
+shot() {
+  local name=$1 file previous="" current="" i
+  SHOT=$((SHOT + 1))
+  file=$(printf '%s/%02d-%s.png' "$SHOTS" "$SHOT" "$name")
+  for i in $(seq 25); do
+    import -window root "$file.tmp.png" 2>/dev/null || true
+    current=$(md5sum <"$file.tmp.png" | cut -c1-32)
+    [ "$current" = "$previous" ] && break
+    previous=$current
+    sleep 0.2
+  done
+  mv "$file.tmp.png" "$file"
+  say "    screenshot $(basename "$file")"
+}
+
+drive_fail() {
+  shot failure 2>/dev/null || true
+  for pid in $(processes_of "$APP/$UPDATER_NAME"); do kill -TERM "$pid" 2>/dev/null || true; done
+  fail "driving the wizard: $*"
+}
+
+# Presses a key until the log shows a line (a button that is still disabled,
+# as Next during the HTML page's countdown, ignores the key), bounded.
+press_until() {
+  local key=$1 line=$2 seconds=${3:-30} deadline
+  deadline=$((SECONDS + seconds))
+  until log_has "$line"; do
+    [ $SECONDS -ge "$deadline" ] && drive_fail "no \"$line\" after $key"
+    keys "$key"
+    wait_log "$line" 1 || true
+  done
+}
+
+# The update: every page, as a person clicks through it.
+drive_update() {
+  wait_wizard
+  shot welcome
+  press_until Return "starting task: TASK_CHECKVERSION"
+  wait_log "task ready: TASK_CHECKVERSION" || drive_fail "the check did not end"
+  shot check
+  press_until Return "starting task: TASK_HTMLMESSAGE"
+  shot html-message
+  press_until Return "starting task: TASK_LICENSE" 30
+  shot licence
+  accept_licence
+  shot licence-accepted
+  press_until Return "starting task: TASK_SELECTUPDATE"
+  shot selection
+  untick_optional_section
+  shot selection-unticked
+  press_until Return "starting task: TASK_DOWNLOAD"
+  shot download
+  wait_log "task ready: TASK_DOWNLOAD" || drive_fail "the download did not end"
+  shot download-done
+  press_until Return "starting task: TASK_INSTALL"
+  wait_log "task ready: TASK_INSTALL" || drive_fail "the installation did not end"
+  shot install-done
+  keys Return
+  shot finish
+  keys Return
+}
+
+# The next start: the application is up to date.
+drive_up_to_date() {
+  wait_wizard
+  shot welcome-again
+  press_until Return "starting task: TASK_CHECKVERSION"
+  wait_log "No new version is found" || drive_fail "the check did not report the application as up to date"
+  shot no-new-version
+  keys Return
+}
+
+# The licence's "accept" button and the optional section's check box, by
+# keyboard as the wizard offers them.
+accept_licence() { keys Up; }
+untick_optional_section() { keys Down Down space; }
+
+if [ "$DRIVE" = 1 ]; then
+  start_private_x
+  mkdir -p "$SHOTS"
+  rm -f "$SHOTS"/*.png
+fi
+
 # One start of the application by the starter, then the wait for the updater.
 START=0
 start_application() {
@@ -406,7 +647,18 @@ start_application() {
   [ -f "$STARTER_LOG" ] && lines_before=$(wc -l <"$STARTER_LOG")
   step "start $START: $STARTER_NAME $*"
   local status=0
-  "${SESSION[@]}" bash "$0" --start-and-wait "$APP" "$output" "$@" || status=$?
+  rm -f "$UPDATER_LOG"
+  if [ "$DRIVE" = 1 ]; then
+    bash "$0" --start-and-wait "$APP" "$output" "$@" &
+    local waiter=$!
+    if [ "$START" = 1 ]; then drive_update; else drive_up_to_date; fi
+    wait "$waiter" || status=$?
+  else
+    if [ "$PERSON" = 1 ]; then
+      say "the wizard is on your display: click through it (Next, accept the licence, Finish)"
+    fi
+    "${SESSION[@]}" bash "$0" --start-and-wait "$APP" "$output" "$@" || status=$?
+  fi
   say "starter log:"
   tail -n +"$((lines_before + 1))" "$STARTER_LOG" 2>/dev/null | grep -v '^[[:space:]]*$' | indent
   say "browser output:"
@@ -459,6 +711,7 @@ else
 fi
 say "files removed at once:"
 [ -e "$APP/Browser/data/legacy-plugin.dat" ] || say "    data/legacy-plugin.dat"
+say "optional section \"Dusk theme\" (themes/dusk.theme): $([ -e "$APP/Browser/themes/dusk.theme" ] && echo installed || echo not installed)"
 
 # --- the next starts -----------------------------------------------------------------
 # The second start finds the application up to date (the updater reports no
@@ -491,5 +744,14 @@ else
   [ "$APPLIED" = 0 ] || fail "a pending installation was applied although none was made"
 fi
 [ "$UP_TO_DATE" -ge 1 ] || fail "the updater of the last start still finds a new version"
+if [ "$DRIVE" = 1 ]; then
+  # The demo unticked the optional section in the wizard.
+  [ ! -e "$APP/Browser/themes/dusk.theme" ] || fail "the unticked section was installed"
+elif [ "$MODE" = hidden ]; then
+  [ -e "$APP/Browser/themes/dusk.theme" ] || fail "the optional section was not installed"
+fi
 say ""
+if [ "$DRIVE" = 1 ]; then
+  say "demo: screenshots of every page of the wizard: $SHOTS"
+fi
 say "demo: $APP_NAME was updated from $OLD_VERSION to $NEW_VERSION"
