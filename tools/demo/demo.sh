@@ -42,7 +42,7 @@ readonly RELEASE_NAME="Velmora Release"
 readonly OLD_VERSION=1.0.0.0
 readonly NEW_VERSION=2.0.0.0
 readonly PENDING=${DEMO_PENDING:-0}
-readonly MODE=${DEMO_MODE:-full}
+readonly MODE=${DEMO_MODE:-hidden}
 readonly AUTO=${DEMO_AUTO:-0}
 readonly WINDOW_TITLE="Updater - Update $APP_NAME"
 
