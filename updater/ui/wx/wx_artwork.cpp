@@ -1,0 +1,189 @@
+#include "updater/ui/wx/wx_artwork.h"
+
+#include <wx/bmpbndl.h>
+#include <wx/icon.h>
+#include <wx/image.h>
+#include <wx/log.h>
+
+#include <charconv>
+#include <cstdint>
+#include <optional>
+
+#include "platform/file_system.h"
+#include "updater/ui/artwork_choice.h"
+
+namespace {
+
+// The mark: a blue disc with a soft shine and two white arrows chasing each
+// other round its centre, drawn on a 64 by 64 grid.
+constexpr char kMarkDefinitions[] =
+    R"svg(<linearGradient id="disc" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
+    R"svg(<stop offset="0" stop-color="#62B6FF"/><stop offset="1" stop-color="#1856AE"/>)svg"
+    R"svg(</linearGradient>)svg"
+    R"svg(<linearGradient id="shine" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
+    R"svg(<stop offset="0" stop-color="#FFFFFF" stop-opacity="0.6"/>)svg"
+    R"svg(<stop offset="1" stop-color="#FFFFFF" stop-opacity="0"/>)svg"
+    R"svg(</linearGradient>)svg";
+
+constexpr char kMarkDisc[] =
+    R"svg(<circle cx="32" cy="32" r="30" fill="url(#disc)" stroke="#143F7E" stroke-width="1.5"/>)svg"
+    R"svg(<ellipse cx="32" cy="19" rx="22" ry="13" fill="url(#shine)"/>)svg";
+
+// The arrows: two arcs of radius 15 round (32, 32), each ending in a head.
+constexpr char kMarkArrows[] =
+    R"svg(<path fill="none" stroke="#FFFFFF" stroke-width="6" stroke-linecap="round" )svg"
+    R"svg(d="M17.9 26.87A15 15 0 0 1 43.15 21.96M46.1 37.13A15 15 0 0 1 20.85 42.04"/>)svg"
+    R"svg(<path fill="#FFFFFF" d="M49.04 28.5L48.76 16.24L36.87 26.94Z)svg"
+    R"svg(M14.96 35.5L15.24 47.76L27.13 37.06Z"/>)svg";
+
+// A number as SVG writes it, whatever the process's locale.
+std::string Number(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
+}
+
+// The mark with its arrows turned by `degrees` about the centre.
+std::string Mark(double degrees) {
+  return std::string(kMarkDisc) + R"svg(<g transform="rotate()svg" + Number(degrees) +
+         R"svg( 32 32)">)svg" + kMarkArrows + "</g>";
+}
+
+// The mark placed with its top-left corner at (x, y), `size` pixels wide.
+std::string PlacedMark(double x, double y, double size) {
+  return R"svg(<g transform="translate()svg" + Number(x) + " " + Number(y) + ") scale(" +
+         Number(size / 64) + R"svg()">)svg" + Mark(0) + "</g>";
+}
+
+std::string Svg(int width, int height, const std::string& definitions, const std::string& body) {
+  const std::string w = std::to_string(width);
+  const std::string h = std::to_string(height);
+  return R"svg(<svg xmlns="http://www.w3.org/2000/svg" width=")svg" + w + R"svg(" height=")svg" +
+         h + R"svg(" viewBox="0 0 )svg" + w + " " + h + R"svg("><defs>)svg" + kMarkDefinitions +
+         definitions + "</defs>" + body + "</svg>";
+}
+
+// The banner: white where the page's heading is written, turning blue towards
+// the right, with two soft waves and the mark.
+constexpr char kBannerDefinitions[] =
+    R"svg(<linearGradient id="band" x1="0%" y1="0%" x2="100%" y2="0%">)svg"
+    R"svg(<stop offset="0" stop-color="#FFFFFF"/><stop offset="0.5" stop-color="#FFFFFF"/>)svg"
+    R"svg(<stop offset="0.78" stop-color="#DCEBFC"/><stop offset="1" stop-color="#A9CDF5"/>)svg"
+    R"svg(</linearGradient>)svg"
+    R"svg(<linearGradient id="wave" x1="0%" y1="0%" x2="100%" y2="0%">)svg"
+    R"svg(<stop offset="0" stop-color="#3B8EE6" stop-opacity="0"/>)svg"
+    R"svg(<stop offset="1" stop-color="#3B8EE6" stop-opacity="0.45"/>)svg"
+    R"svg(</linearGradient>)svg";
+
+constexpr char kBannerBody[] =
+    R"svg(<rect x="0" y="0" width="435" height="58" fill="url(#band)"/>)svg"
+    R"svg(<path fill="url(#wave)" d="M170 58C240 40 300 62 360 38C390 26 415 30 435 22L435 58Z"/>)svg"
+    R"svg(<path fill="url(#wave)" opacity="0.6" d="M230 58C290 50 330 30 380 44C405 51 420 46 435 )svg"
+    R"svg(40L435 58Z"/>)svg";
+
+// The watermark: a deep blue column, lighter at the top, with rings spreading
+// from the mark and waves at the foot.
+constexpr char kWatermarkDefinitions[] =
+    R"svg(<linearGradient id="column" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
+    R"svg(<stop offset="0" stop-color="#3D8FE3"/><stop offset="0.55" stop-color="#1E5DB3"/>)svg"
+    R"svg(<stop offset="1" stop-color="#0E3672"/>)svg"
+    R"svg(</linearGradient>)svg"
+    R"svg(<linearGradient id="foot" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
+    R"svg(<stop offset="0" stop-color="#FFFFFF" stop-opacity="0.22"/>)svg"
+    R"svg(<stop offset="1" stop-color="#FFFFFF" stop-opacity="0.02"/>)svg"
+    R"svg(</linearGradient>)svg";
+
+constexpr char kWatermarkBody[] =
+    R"svg(<rect x="0" y="0" width="164" height="314" fill="url(#column)"/>)svg"
+    R"svg(<g fill="none" stroke="#FFFFFF">)svg"
+    R"svg(<circle cx="82" cy="96" r="66" stroke-opacity="0.16" stroke-width="2"/>)svg"
+    R"svg(<circle cx="82" cy="96" r="88" stroke-opacity="0.10" stroke-width="2"/>)svg"
+    R"svg(<circle cx="82" cy="96" r="112" stroke-opacity="0.06" stroke-width="2"/>)svg"
+    R"svg(</g>)svg"
+    R"svg(<path fill="url(#foot)" d="M0 246C40 226 90 262 164 232L164 314L0 314Z"/>)svg"
+    R"svg(<path fill="url(#foot)" d="M0 276C60 256 100 290 164 266L164 314L0 314Z"/>)svg";
+
+wxBitmap Render(const std::string& svg, wxSize size) {
+  return wxBitmapBundle::FromSVG(svg.c_str(), size).GetBitmap(size);
+}
+
+wxBitmap BuiltInBanner() {
+  return Render(Svg(kBannerSize.width, kBannerSize.height, kBannerDefinitions,
+                    kBannerBody + PlacedMark(377, 6, 46)),
+                wxSize(kBannerSize.width, kBannerSize.height));
+}
+
+wxBitmap BuiltInWatermark() {
+  return Render(Svg(kWatermarkSize.width, kWatermarkSize.height, kWatermarkDefinitions,
+                    kWatermarkBody + PlacedMark(32, 46, 100)),
+                wxSize(kWatermarkSize.width, kWatermarkSize.height));
+}
+
+wxBitmap BuiltInIcon(int size) { return Render(Svg(64, 64, "", Mark(0)), wxSize(size, size)); }
+
+// Owner's image files are small pictures; anything much larger is not read.
+constexpr std::uint64_t kMaxImageFileBytes = 16 * 1024 * 1024;
+
+// The image in the file, when the file exists, is of a sane size and loads.
+std::optional<wxImage> LoadImageFile(const std::string& file) {
+  if (file.empty() || !platform::FileExists(file)) return std::nullopt;
+  const std::optional<std::uint64_t> bytes = platform::FileSize(file);
+  if (!bytes || *bytes > kMaxImageFileBytes) return std::nullopt;
+  wxLogNull quiet;  // a file that does not load is no error for the user
+  wxImage image;
+  if (!image.LoadFile(wxString::FromUTF8(file), wxBITMAP_TYPE_ANY) || !image.IsOk())
+    return std::nullopt;
+  return image;
+}
+
+std::optional<ArtworkSize> SizeOf(const std::optional<wxImage>& image) {
+  if (!image) return std::nullopt;
+  return ArtworkSize{image->GetWidth(), image->GetHeight()};
+}
+
+wxBitmap SizedPicture(const std::string& file, ArtworkSize required, wxBitmap (*built_in)()) {
+  const std::optional<wxImage> image = LoadImageFile(file);
+  if (ChooseSizedArtwork(file, SizeOf(image), required) == ArtworkSource::kFile)
+    return wxBitmap(*image);
+  return built_in();
+}
+
+}  // namespace
+
+wxBitmap WizardBanner(const std::string& file) {
+  return SizedPicture(file, kBannerSize, &BuiltInBanner);
+}
+
+wxBitmap WizardWatermark(const std::string& file) {
+  return SizedPicture(file, kWatermarkSize, &BuiltInWatermark);
+}
+
+wxIconBundle WindowIcons(const std::string& file) {
+  wxIconBundle icons;
+  std::optional<wxImage> image = LoadImageFile(file);
+  if (ChooseIconArtwork(file, SizeOf(image)) == ArtworkSource::kFile) {
+    if (image->GetWidth() != kWindowIconSize.width || image->GetHeight() != kWindowIconSize.height)
+      image->Rescale(kWindowIconSize.width, kWindowIconSize.height, wxIMAGE_QUALITY_HIGH);
+    wxIcon icon;
+    icon.CopyFromBitmap(wxBitmap(*image));
+    icons.AddIcon(icon);
+    return icons;
+  }
+  for (const int size : {16, 32, 48, 64}) {
+    wxIcon icon;
+    icon.CopyFromBitmap(BuiltInIcon(size));
+    icons.AddIcon(icon);
+  }
+  return icons;
+}
+
+std::vector<wxBitmap> TrayFrames(int size) {
+  // The arrows look the same after half a turn, so the frames share half a
+  // turn between them and the last leads smoothly into the first.
+  std::vector<wxBitmap> frames;
+  for (int frame = 0; frame < kTrayFrameCount; ++frame) {
+    const double degrees = 180.0 * frame / kTrayFrameCount;
+    frames.push_back(Render(Svg(64, 64, "", Mark(degrees)), wxSize(size, size)));
+  }
+  return frames;
+}

@@ -1,0 +1,31 @@
+#pragma once
+// The updater's own pictures: the wizard's banner and watermark, the window
+// icon and the tray's animation. They are vector drawings kept in the sources
+// and rendered at run time at the size asked for. The owner's image files named
+// in the settings replace them when they load and fit (artwork_choice.h); a
+// file that does not is passed over without a word to the user.
+
+#include <wx/bitmap.h>
+#include <wx/iconbndl.h>
+
+#include <string>
+#include <vector>
+
+// 435 by 58 pixels: the file when it loads as an image of exactly that size,
+// else the built-in banner.
+wxBitmap WizardBanner(const std::string& file);
+
+// 164 by 314 pixels: the file when it loads as an image of exactly that size,
+// else the built-in watermark.
+wxBitmap WizardWatermark(const std::string& file);
+
+// The file as a 64 by 64 icon (scaled when it has another size) when it
+// exists and loads, else the built-in icon at 16, 32, 48 and 64 pixels.
+wxIconBundle WindowIcons(const std::string& file);
+
+// The tray's animation, size by size pixels each, in the order they are shown;
+// the last frame leads back into the first.
+std::vector<wxBitmap> TrayFrames(int size);
+
+// The number of frames TrayFrames gives.
+inline constexpr int kTrayFrameCount = 8;
