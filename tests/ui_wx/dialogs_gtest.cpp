@@ -2,7 +2,10 @@
 // photographed, and answered with the keyboard or the mouse through xdotool.
 
 #include <gtest/gtest.h>
+#include <wx/hyperlink.h>
 #include <wx/image.h>
+#include <wx/stattext.h>
+#include <wx/textctrl.h>
 
 #include <algorithm>
 #include <string>
@@ -347,6 +350,54 @@ TEST_F(Dialogs, AboutShowsTheVersionsAndEndsWithOkOrCancel) {
     EXPECT_EQ(driver.Run(), kDialogCancel);
     ExpectClean(driver, 0);
   }
+}
+
+// The texts of the controls of a kind in the dialog, in their order.
+template <typename Control>
+std::vector<std::string> TextsOf(wxWindow& dialog) {
+  std::vector<std::string> texts;
+  for (wxWindow* child : dialog.GetChildren()) {
+    if (auto* control = dynamic_cast<Control*>(child))
+      texts.push_back(control->GetLabel().ToStdString(wxConvUTF8));
+  }
+  return texts;
+}
+
+TEST_F(Dialogs, AboutWithoutAWebAddressOrLanguageFileShowsNothingDangling) {
+  CWxAboutDialog dialog(MakeAboutTexts());
+  const std::vector<std::string> labels = TextsOf<wxStaticText>(dialog);
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), "Website:"), 0);
+  EXPECT_TRUE(TextsOf<wxGenericHyperlinkCtrl>(dialog).empty());
+  std::vector<std::string> fields;
+  for (wxWindow* child : dialog.GetChildren()) {
+    if (auto* field = dynamic_cast<wxTextCtrl*>(child))
+      fields.push_back(field->GetValue().ToStdString(wxConvUTF8));
+  }
+  ASSERT_EQ(fields.size(), 3u);
+  EXPECT_EQ(fields[2], "English (default)");
+  DialogDriver driver(dialog);
+  driver.Screenshot("about_plain").Key("Return");
+  EXPECT_EQ(driver.Run(), kDialogOk);
+  ExpectClean(driver, 1);
+}
+
+TEST_F(Dialogs, AboutShowsAWebAddressThatOpensAsALink) {
+  AboutTexts texts = MakeAboutTexts();
+  texts.website_address = "https://velmora.example/updater";
+  CWxAboutDialog dialog(texts);
+  const std::vector<std::string> labels = TextsOf<wxStaticText>(dialog);
+  EXPECT_EQ(std::count(labels.begin(), labels.end(), "Website:"), 1);
+  std::vector<wxGenericHyperlinkCtrl*> links;
+  for (wxWindow* child : dialog.GetChildren()) {
+    if (auto* link = dynamic_cast<wxGenericHyperlinkCtrl*>(child)) links.push_back(link);
+  }
+  ASSERT_EQ(links.size(), 1u);
+  EXPECT_EQ(links[0]->GetURL(), "https://velmora.example/updater");
+  EXPECT_EQ(links[0]->GetNormalColour(), wxColour(175, 175, 255));
+  DialogDriver driver(dialog);
+  driver.Screenshot("about_website").Key("Return");
+  EXPECT_EQ(driver.Run(), kDialogOk);
+  ExpectClean(driver, 1);
 }
 
 TEST_F(Dialogs, ServiceAnswersYesOnlyForYes) {

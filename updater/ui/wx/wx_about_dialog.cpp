@@ -1,13 +1,18 @@
 #include "updater/ui/wx/wx_about_dialog.h"
 
 #include <wx/button.h>
+#include <wx/hyperlink.h>
 #include <wx/listctrl.h>
 #include <wx/statline.h>
 #include <wx/stattext.h>
 #include <wx/textctrl.h>
 
 #include <algorithm>
+#include <string>
+#include <vector>
 
+#include "platform/process.h"
+#include "updater/core/updater_settings.h"
 #include "updater/ui/dialog_results.h"
 #include "updater/ui/wx/wx_dialog_header.h"
 #include "updater/ui/wx/wx_dialog_parts.h"
@@ -25,6 +30,30 @@ constexpr const char* kThanks[][2] = {
 
 constexpr char kDeveloperLine[] = "Velmora Updater, by the Velmora team";
 
+wxColour ColourOf(SettingsColour colour) {
+  return wxColour(colour & 0xFF, (colour >> 8) & 0xFF, (colour >> 16) & 0xFF);
+}
+
+// The website as a link in the settings' link colours; a click hands the
+// address, which AboutRows let through as one that may be opened, to the
+// desktop's opener. The generic link control, because the desktop's native
+// one keeps the theme's colours.
+wxWindow* WebsiteLink(wxWindow* parent, const std::string& address) {
+  const wxString url = wxString::FromUTF8(address);
+  auto* link = new wxGenericHyperlinkCtrl(parent, wxID_ANY, url, url, wxDefaultPosition,
+                                          wxDefaultSize, wxHL_ALIGN_LEFT | wxNO_BORDER);
+  const SettingsValues& values = CUpdaterSettings::Instance().Values();
+  link->SetNormalColour(ColourOf(values.link_color_link));
+  link->SetVisitedColour(ColourOf(values.link_color_link));
+  link->SetHoverColour(ColourOf(values.link_color_hover));
+  link->Bind(wxEVT_HYPERLINK, [address](wxHyperlinkEvent&) {
+    // What the opener does later is not reported; a failure to start it is
+    // nothing the About box can mend.
+    (void)platform::OpenWithDesktop(address);
+  });
+  return link;
+}
+
 }  // namespace
 
 CWxAboutDialog::CWxAboutDialog(const AboutTexts& texts)
@@ -39,9 +68,9 @@ CWxAboutDialog::CWxAboutDialog(const AboutTexts& texts)
 
   // The labels' column is as wide as the widest label.
   int label_width = 0;
-  for (const std::string* label : {&texts.website_label, &texts.updater_version_label,
-                                   &texts.language_version_label, &texts.language_used_label})
-    label_width = std::max(label_width, GetTextExtent(PlainLabel(*label)).x);
+  const std::vector<AboutRow> rows = AboutRows(texts);
+  for (const AboutRow& row : rows)
+    label_width = std::max(label_width, GetTextExtent(PlainLabel(row.label)).x);
   label_width = std::min(label_width + 12, kDialogClientWidth / 2);
   int y = kDialogTextTop;
   const int value_x = kDialogMargin + label_width;
@@ -51,16 +80,16 @@ CWxAboutDialog::CWxAboutDialog(const AboutTexts& texts)
           {kDialogMargin, y, kDialogClientWidth - 2 * kDialogMargin, developer->GetBestSize().y});
   y += developer->GetBestSize().y + kDialogGap;
 
-  // A label and its value: the website has no address, so it is plain text;
-  // the others are read-only fields.
-  const auto row = [&](const std::string& label, const std::string& value, bool field) {
-    auto* name = new wxStaticText(this, wxID_ANY, PlainLabel(label));
+  // A label and its value: the website as a link, the others as read-only
+  // fields.
+  for (const AboutRow& row : rows) {
+    auto* name = new wxStaticText(this, wxID_ANY, PlainLabel(row.label));
     wxWindow* shown = nullptr;
-    if (field) {
-      shown = new wxTextCtrl(this, wxID_ANY, wxString::FromUTF8(value), wxDefaultPosition,
-                             wxDefaultSize, wxTE_READONLY);
+    if (row.link) {
+      shown = WebsiteLink(this, row.value);
     } else {
-      shown = new wxStaticText(this, wxID_ANY, PlainLabel(value));
+      shown = new wxTextCtrl(this, wxID_ANY, wxString::FromUTF8(row.value), wxDefaultPosition,
+                             wxDefaultSize, wxTE_READONLY);
     }
     const int height = std::max(shown->GetBestSize().y, name->GetBestSize().y);
     PlaceAt(*name, {kDialogMargin, y + (height - name->GetBestSize().y) / 2, label_width - 8,
@@ -68,11 +97,7 @@ CWxAboutDialog::CWxAboutDialog(const AboutTexts& texts)
     PlaceAt(*shown, {value_x, y + (height - shown->GetBestSize().y) / 2, value_width,
                      shown->GetBestSize().y});
     y += height + kRowGap;
-  };
-  row(texts.website_label, "", false);
-  row(texts.updater_version_label, texts.updater_version, true);
-  row(texts.language_version_label, texts.language_version, true);
-  row(texts.language_used_label, texts.language_used, true);
+  }
 
   y += kRowGap;
   auto* thanks_label = new wxStaticText(this, wxID_ANY, PlainLabel(texts.special_thanks_label));
