@@ -90,7 +90,7 @@ TEST_F(Artwork, TheBuiltInPicturesAreDrawnAtTheirSizes) {
     ASSERT_TRUE(image.HasAlpha()) << size;
     EXPECT_EQ(image.GetAlpha(0, 0), 0) << size;
     EXPECT_EQ(image.GetAlpha(size / 2, size / 2), 255) << size;
-    if (size == 64) Save(bitmap, "artwork_icon.png");
+    Save(bitmap, size == 64 ? "artwork_icon.png" : "artwork_icon_" + std::to_string(size) + ".png");
   }
 }
 
@@ -106,7 +106,12 @@ TEST_F(Artwork, TheTrayFramesTurnTheArrows) {
     }
     Save(frames[i], "artwork_tray_" + std::to_string(i) + ".png");
   }
-  EXPECT_EQ(TrayFrames(16).front().GetSize(), wxSize(16, 16));
+  const std::vector<wxBitmap> small = TrayFrames(16);
+  ASSERT_EQ(small.size(), static_cast<std::size_t>(kTrayFrameCount));
+  for (std::size_t i = 0; i < small.size(); ++i) {
+    EXPECT_EQ(small[i].GetSize(), wxSize(16, 16)) << i;
+    Save(small[i], "artwork_tray16_" + std::to_string(i) + ".png");
+  }
 }
 
 TEST_F(Artwork, AnImageFileIsTakenOnlyAtItsExactSize) {

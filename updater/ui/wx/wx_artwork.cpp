@@ -26,7 +26,8 @@ constexpr char kMarkDefinitions[] =
     R"svg(</linearGradient>)svg";
 
 constexpr char kMarkDisc[] =
-    R"svg(<circle cx="32" cy="32" r="30" fill="url(#disc)" stroke="#143F7E" stroke-width="1.5"/>)svg"
+    R"svg(<circle cx="32" cy="32" r="30" fill="url(#disc)" stroke="#143F7E" stroke-width="1.5"/>)svg";
+constexpr char kMarkShine[] =
     R"svg(<ellipse cx="32" cy="19" rx="22" ry="13" fill="url(#shine)"/>)svg";
 
 // The arrows: two arcs of radius 15 round (32, 32), each ending in a head.
@@ -36,6 +37,18 @@ constexpr char kMarkArrows[] =
     R"svg(<path fill="#FFFFFF" d="M49.04 28.5L48.76 16.24L36.87 26.94Z)svg"
     R"svg(M14.96 35.5L15.24 47.76L27.13 37.06Z"/>)svg";
 
+// The same arrows drawn heavier for small pictures (tray, small icons), where
+// the thin ones blur.
+constexpr char kMarkArrowsBold[] =
+    R"svg(<path fill="none" stroke="#FFFFFF" stroke-width="9" stroke-linecap="round" )svg"
+    R"svg(d="M19.31 26.08A14 14 0 0 1 41.37 21.6M44.69 37.92A14 14 0 0 1 22.63 42.4"/>)svg"
+    R"svg(<path fill="#FFFFFF" d="M50.36 29.69L48.36 13.09L33.64 29.44Z)svg"
+    R"svg(M13.64 34.31L15.64 50.91L30.36 34.56Z"/>)svg";
+
+// Pictures up to this many pixels wide take the heavier arrows and leave out
+// the shine, which would wash out the arrows.
+constexpr int kSmallMarkSize = 24;
+
 // A number as SVG writes it, whatever the process's locale.
 std::string Number(double value) {
   char text[32];
@@ -43,16 +56,18 @@ std::string Number(double value) {
   return std::string(text, result.ptr);
 }
 
-// The mark with its arrows turned by `degrees` about the centre.
-std::string Mark(double degrees) {
-  return std::string(kMarkDisc) + R"svg(<g transform="rotate()svg" + Number(degrees) +
-         R"svg( 32 32)">)svg" + kMarkArrows + "</g>";
+// The mark with its arrows turned by `degrees` about the centre, for a
+// picture `size` pixels wide.
+std::string Mark(double degrees, int size) {
+  const bool small = size <= kSmallMarkSize;
+  return std::string(kMarkDisc) + (small ? "" : kMarkShine) + R"svg(<g transform="rotate()svg" +
+         Number(degrees) + R"svg( 32 32)">)svg" + (small ? kMarkArrowsBold : kMarkArrows) + "</g>";
 }
 
 // The mark placed with its top-left corner at (x, y), `size` pixels wide.
 std::string PlacedMark(double x, double y, double size) {
   return R"svg(<g transform="translate()svg" + Number(x) + " " + Number(y) + ") scale(" +
-         Number(size / 64) + R"svg()">)svg" + Mark(0) + "</g>";
+         Number(size / 64) + R"svg()">)svg" + Mark(0, static_cast<int>(size)) + "</g>";
 }
 
 std::string Svg(int width, int height, const std::string& definitions, const std::string& body) {
@@ -88,18 +103,23 @@ constexpr char kWatermarkDefinitions[] =
     R"svg(<stop offset="0" stop-color="#3D8FE3"/><stop offset="0.55" stop-color="#1E5DB3"/>)svg"
     R"svg(<stop offset="1" stop-color="#0E3672"/>)svg"
     R"svg(</linearGradient>)svg"
+    R"svg(<radialGradient id="glow" cx="50%" cy="50%" r="50%">)svg"
+    R"svg(<stop offset="0.55" stop-color="#FFFFFF" stop-opacity="0.35"/>)svg"
+    R"svg(<stop offset="1" stop-color="#FFFFFF" stop-opacity="0"/>)svg"
+    R"svg(</radialGradient>)svg"
     R"svg(<linearGradient id="foot" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
-    R"svg(<stop offset="0" stop-color="#FFFFFF" stop-opacity="0.22"/>)svg"
-    R"svg(<stop offset="1" stop-color="#FFFFFF" stop-opacity="0.02"/>)svg"
+    R"svg(<stop offset="0" stop-color="#6DB5F5" stop-opacity="0.55"/>)svg"
+    R"svg(<stop offset="1" stop-color="#6DB5F5" stop-opacity="0.05"/>)svg"
     R"svg(</linearGradient>)svg";
 
 constexpr char kWatermarkBody[] =
     R"svg(<rect x="0" y="0" width="164" height="314" fill="url(#column)"/>)svg"
     R"svg(<g fill="none" stroke="#FFFFFF">)svg"
-    R"svg(<circle cx="82" cy="96" r="66" stroke-opacity="0.16" stroke-width="2"/>)svg"
-    R"svg(<circle cx="82" cy="96" r="88" stroke-opacity="0.10" stroke-width="2"/>)svg"
+    R"svg(<circle cx="82" cy="96" r="66" stroke-opacity="0.18" stroke-width="2"/>)svg"
+    R"svg(<circle cx="82" cy="96" r="88" stroke-opacity="0.11" stroke-width="2"/>)svg"
     R"svg(<circle cx="82" cy="96" r="112" stroke-opacity="0.06" stroke-width="2"/>)svg"
     R"svg(</g>)svg"
+    R"svg(<circle cx="82" cy="96" r="62" fill="url(#glow)"/>)svg"
     R"svg(<path fill="url(#foot)" d="M0 246C40 226 90 262 164 232L164 314L0 314Z"/>)svg"
     R"svg(<path fill="url(#foot)" d="M0 276C60 256 100 290 164 266L164 314L0 314Z"/>)svg";
 
@@ -119,7 +139,9 @@ wxBitmap BuiltInWatermark() {
                 wxSize(kWatermarkSize.width, kWatermarkSize.height));
 }
 
-wxBitmap BuiltInIcon(int size) { return Render(Svg(64, 64, "", Mark(0)), wxSize(size, size)); }
+wxBitmap BuiltInIcon(int size) {
+  return Render(Svg(64, 64, "", Mark(0, size)), wxSize(size, size));
+}
 
 // Owner's image files are small pictures; anything much larger is not read.
 constexpr std::uint64_t kMaxImageFileBytes = 16 * 1024 * 1024;
@@ -158,15 +180,20 @@ wxBitmap WizardWatermark(const std::string& file) {
   return SizedPicture(file, kWatermarkSize, &BuiltInWatermark);
 }
 
+std::optional<wxIcon> IconFromFile(const std::string& file) {
+  std::optional<wxImage> image = LoadImageFile(file);
+  if (ChooseIconArtwork(file, SizeOf(image)) != ArtworkSource::kFile) return std::nullopt;
+  if (image->GetWidth() != kWindowIconSize.width || image->GetHeight() != kWindowIconSize.height)
+    image->Rescale(kWindowIconSize.width, kWindowIconSize.height, wxIMAGE_QUALITY_HIGH);
+  wxIcon icon;
+  icon.CopyFromBitmap(wxBitmap(*image));
+  return icon;
+}
+
 wxIconBundle WindowIcons(const std::string& file) {
   wxIconBundle icons;
-  std::optional<wxImage> image = LoadImageFile(file);
-  if (ChooseIconArtwork(file, SizeOf(image)) == ArtworkSource::kFile) {
-    if (image->GetWidth() != kWindowIconSize.width || image->GetHeight() != kWindowIconSize.height)
-      image->Rescale(kWindowIconSize.width, kWindowIconSize.height, wxIMAGE_QUALITY_HIGH);
-    wxIcon icon;
-    icon.CopyFromBitmap(wxBitmap(*image));
-    icons.AddIcon(icon);
+  if (const std::optional<wxIcon> icon = IconFromFile(file)) {
+    icons.AddIcon(*icon);
     return icons;
   }
   for (const int size : {16, 32, 48, 64}) {
@@ -183,7 +210,7 @@ std::vector<wxBitmap> TrayFrames(int size) {
   std::vector<wxBitmap> frames;
   for (int frame = 0; frame < kTrayFrameCount; ++frame) {
     const double degrees = 180.0 * frame / kTrayFrameCount;
-    frames.push_back(Render(Svg(64, 64, "", Mark(degrees)), wxSize(size, size)));
+    frames.push_back(Render(Svg(64, 64, "", Mark(degrees, size)), wxSize(size, size)));
   }
   return frames;
 }

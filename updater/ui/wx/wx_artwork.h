@@ -6,8 +6,10 @@
 // file that does not is passed over without a word to the user.
 
 #include <wx/bitmap.h>
+#include <wx/icon.h>
 #include <wx/iconbndl.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +24,9 @@ wxBitmap WizardWatermark(const std::string& file);
 // The file as a 64 by 64 icon (scaled when it has another size) when it
 // exists and loads, else the built-in icon at 16, 32, 48 and 64 pixels.
 wxIconBundle WindowIcons(const std::string& file);
+
+// The file as a 64 by 64 icon when it exists and loads; nullopt otherwise.
+std::optional<wxIcon> IconFromFile(const std::string& file);
 
 // The tray's animation, size by size pixels each, in the order they are shown;
 // the last frame leads back into the first.

@@ -2,15 +2,14 @@
 
 #include <wx/control.h>
 #include <wx/icon.h>
-#include <wx/image.h>
-#include <wx/log.h>
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <set>
 
-#include "platform/file_system.h"
 #include "updater/core/updater_settings.h"
+#include "updater/ui/wx/wx_artwork.h"
 
 wxString PlainLabel(const std::string& text) {
   return wxControl::EscapeMnemonics(wxString::FromUTF8(text));
@@ -73,17 +72,9 @@ void AnswerEscapeAndCloseWith(wxDialog& dialog, int result) {
 }
 
 void ApplyWindowIcon(wxTopLevelWindow& window, HeaderArt art) {
-  const std::string& path = CUpdaterSettings::Instance().Values().icon;
-  if (!path.empty() && platform::FileExists(path)) {
-    // A file that does not load is no error for the user: the badge stands in.
-    wxLogNull quiet;
-    wxImage image;
-    if (image.LoadFile(wxString::FromUTF8(path), wxBITMAP_TYPE_ANY) && image.IsOk()) {
-      wxIcon icon;
-      icon.CopyFromBitmap(wxBitmap(image.Rescale(64, 64, wxIMAGE_QUALITY_HIGH)));
-      window.SetIcon(icon);
-      return;
-    }
+  if (const std::optional<wxIcon> icon = IconFromFile(CUpdaterSettings::Instance().Values().icon)) {
+    window.SetIcon(*icon);
+    return;
   }
   wxIcon icon;
   icon.CopyFromBitmap(BadgeBitmap(art, 64));
