@@ -358,163 +358,36 @@ struct NotificationCase {
 
 void PrintTo(const NotificationCase& c, std::ostream* out) { *out << c.name; }
 
+// clang-format off
 std::vector<NotificationCase> NotificationCases() {
   const std::string title = "Updater notification";
+  const auto started = [](TaskId task) { return MakeMessage(MessageId::kTaskStarted, task); };
+  const auto error = [](UpdateError code) { return MakeMessage(MessageId::kError, code); };
+  const Message warning = MakeMessage(MessageId::kWarning, 0, 0, "/opt/a/x.so");
+  const Message event = MakeMessage(MessageId::kShowNotifier, 0, 0, "Event", "Hello");
   return {
-      {"CheckSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kCheckVersion),
-       {"animate check"},
-       {"Checking for new version..."},
-       {},
-       {}},
-      {"CheckSilentPopup",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kCheckVersion),
-       {"animate check"},
-       {},
-       {title},
-       {"Checking for new version..."}},
-      {"CheckVerySilent",
-       "verysilent",
-       false,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kCheckVersion),
-       {"animate check"},
-       {},
-       {},
-       {}},
-      {"DownloadSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kDownload),
-       {"animate download"},
-       {"Downloading files..."},
-       {},
-       {}},
-      {"InstallSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kInstall),
-       {"animate install"},
-       {"Installing..."},
-       {},
-       {}},
-      {"InstallVerySilent",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kInstall),
-       {"animate install"},
-       {},
-       {},
-       {}},
-      {"RollbackSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kRollback),
-       {},
-       {"Rolling back changes..."},
-       {},
-       {}},
-      {"InitSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kInit),
-       {},
-       {},
-       {},
-       {}},
-      {"LicenseSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kLicense),
-       {},
-       {},
-       {},
-       {}},
-      {"WarningSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kWarning, 0, 0, "/opt/a/x.so"),
-       {},
-       {"Unable to register file /opt/a/x.so"},
-       {},
-       {}},
-      {"WarningVerySilent",
-       "verysilent",
-       false,
-       MakeMessage(MessageId::kWarning, 0, 0, "/opt/a/x.so"),
-       {},
-       {},
-       {},
-       {}},
-      {"NoNewVersionSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kError, UpdateError::kNoNewVersion),
-       {"stop animation", "icon finished"},
-       {"No new version available..."},
-       {},
-       {}},
-      {"ErrorSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kError, UpdateError::kServer),
-       {"stop animation", "icon error"},
-       {"Can't connect to server"},
-       {},
-       {}},
-      {"ErrorSilentPopup",
-       "silent",
-       true,
-       MakeMessage(MessageId::kError, UpdateError::kServer),
-       {"stop animation", "icon error"},
-       {},
-       {title},
-       {"Can't connect to server"}},
-      {"ErrorVerySilent",
-       "verysilent",
-       false,
-       MakeMessage(MessageId::kError, UpdateError::kServer),
-       {"stop animation", "icon error"},
-       {},
-       {},
-       {}},
-      {"ShowNotifierSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kShowNotifier, 0, 0, "Event", "Hello"),
-       {},
-       {"Hello"},
-       {},
-       {}},
-      {"ShowNotifierVerySilent",
-       "verysilent",
-       false,
-       MakeMessage(MessageId::kShowNotifier, 0, 0, "Event", "Hello"),
-       {},
-       {"Hello"},
-       {},
-       {}},
-      {"ShowNotifierPopup",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kShowNotifier, 0, 0, "Event", "Hello"),
-       {},
-       {},
-       {"Event"},
-       {"Hello"}},
-      {"ProgressSilent",
-       "silent",
-       false,
-       MakeMessage(MessageId::kItemProgress, 50, 0, "f"),
-       {},
-       {},
-       {},
-       {}},
+      {"CheckSilent", "silent", false, started(TaskId::kCheckVersion), {"animate check"}, {"Checking for new version..."}, {}, {}},
+      {"CheckSilentPopup", "silent", true, started(TaskId::kCheckVersion), {"animate check"}, {}, {title}, {"Checking for new version..."}},
+      {"CheckVerySilent", "verysilent", false, started(TaskId::kCheckVersion), {"animate check"}, {}, {}, {}},
+      {"DownloadSilent", "silent", false, started(TaskId::kDownload), {"animate download"}, {"Downloading files..."}, {}, {}},
+      {"InstallSilent", "silent", false, started(TaskId::kInstall), {"animate install"}, {"Installing..."}, {}, {}},
+      {"InstallVerySilent", "verysilent", true, started(TaskId::kInstall), {"animate install"}, {}, {}, {}},
+      {"RollbackSilent", "silent", false, started(TaskId::kRollback), {}, {"Rolling back changes..."}, {}, {}},
+      {"InitSilent", "silent", false, started(TaskId::kInit), {}, {}, {}, {}},
+      {"LicenseSilent", "silent", false, started(TaskId::kLicense), {}, {}, {}, {}},
+      {"WarningSilent", "silent", false, warning, {}, {"Unable to register file /opt/a/x.so"}, {}, {}},
+      {"WarningVerySilent", "verysilent", false, warning, {}, {}, {}, {}},
+      {"NoNewVersionSilent", "silent", false, error(UpdateError::kNoNewVersion), {"stop animation", "icon finished"}, {"No new version available..."}, {}, {}},
+      {"ErrorSilent", "silent", false, error(UpdateError::kServer), {"stop animation", "icon error"}, {"Can't connect to server"}, {}, {}},
+      {"ErrorSilentPopup", "silent", true, error(UpdateError::kServer), {"stop animation", "icon error"}, {}, {title}, {"Can't connect to server"}},
+      {"ErrorVerySilent", "verysilent", false, error(UpdateError::kServer), {"stop animation", "icon error"}, {}, {}, {}},
+      {"ShowNotifierSilent", "silent", false, event, {}, {"Hello"}, {}, {}},
+      {"ShowNotifierVerySilent", "verysilent", false, event, {}, {"Hello"}, {}, {}},
+      {"ShowNotifierPopup", "verysilent", true, event, {}, {}, {"Event"}, {"Hello"}},
+      {"ProgressSilent", "silent", false, MakeMessage(MessageId::kItemProgress, 50, 0, "f"), {}, {}, {}, {}},
   };
 }
+// clang-format on
 
 class SilentNotifications : public SilentFixture,
                             public ::testing::WithParamInterface<NotificationCase> {};
@@ -645,114 +518,43 @@ struct ReactionCase {
 
 void PrintTo(const ReactionCase& c, std::ostream* out) { *out << c.name; }
 
+// clang-format off
 std::vector<ReactionCase> ReactionCases() {
   const auto next = [](TaskId task) {
     return ToProcess(MessageId::kCommand, CommandCode::kStartTask, ToNumber(task), 100);
   };
   const auto complete = [](TaskId task) { return ToProcess(MessageId::kTaskComplete, task, 0); };
+  const auto answer = [](QuestionId id, int yes_no) { return ToProcess(MessageId::kAnswer, id, yes_no); };
+  const auto started = [](TaskId task) { return MakeMessage(MessageId::kTaskStarted, task); };
+  const auto completed = [](TaskId task) { return MakeMessage(MessageId::kTaskComplete, task); };
+  const auto question = [](QuestionId id) { return MakeMessage(MessageId::kQuestion, id, 0, "/opt/a/x"); };
+  const Message no_new_version = MakeMessage(MessageId::kError, UpdateError::kNoNewVersion);
+  const Message warning = MakeMessage(MessageId::kWarning, 0, 0, "/x");
+  const Post ack = ToProcess(MessageId::kWarningAck, 0, 0, 500);
   std::vector<ReactionCase> cases = {
-      {"StartedHtmlMessage",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kHtmlMessage),
-       {complete(TaskId::kHtmlMessage)}},
-      {"StartedLicense",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kLicense),
-       {complete(TaskId::kLicense)}},
-      {"StartedSelectUpdate",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kSelectUpdate),
-       {complete(TaskId::kSelectUpdate)}},
-      {"StartedDownload",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskStarted, TaskId::kDownload),
-       {}},
-      {"CompleteInit",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskComplete, TaskId::kInit),
-       {next(TaskId::kCheckVersion)}},
-      {"CompleteCheck",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskComplete, TaskId::kCheckVersion),
-       {next(TaskId::kHtmlMessage)}},
-      {"CompleteDownload",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kTaskComplete, TaskId::kDownload),
-       {next(TaskId::kInstall)}},
-      {"CompleteLicense",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskComplete, TaskId::kLicense),
-       {}},
-      {"CompleteInstall",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskComplete, TaskId::kInstall),
-       {kFinish}},
-      {"CompleteInstallVerySilent",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kTaskComplete, TaskId::kInstall),
-       {kFinish}},
-      {"CompleteRollbackShowingErrors",
-       "silent",
-       true,
-       MakeMessage(MessageId::kTaskComplete, TaskId::kRollback),
-       {Delayed(kFinish, 3000)}},
-      {"CompleteRollbackHidingErrors",
-       "silent",
-       false,
-       MakeMessage(MessageId::kTaskComplete, TaskId::kRollback),
-       {kFinish}},
-      {"NoNewVersion",
-       "silent",
-       true,
-       MakeMessage(MessageId::kError, UpdateError::kNoNewVersion),
-       {Delayed(kFinish, 500)}},
-      {"NoNewVersionVerySilent",
-       "verysilent",
-       false,
-       MakeMessage(MessageId::kError, UpdateError::kNoNewVersion),
-       {Delayed(kFinish, 500)}},
-      {"WarningSilent",
-       "silent",
-       true,
-       MakeMessage(MessageId::kWarning, 0, 0, "/x"),
-       {ToProcess(MessageId::kWarningAck, 0, 0, 500)}},
-      {"WarningVerySilent",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kWarning, 0, 0, "/x"),
-       {ToProcess(MessageId::kWarningAck, 0, 0, 500)}},
-      {"QuestionVerySilentDelete",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kQuestion, QuestionId::kDeleteFile, 0, "/opt/a/old"),
-       {ToProcess(MessageId::kAnswer, QuestionId::kDeleteFile, 0)}},
-      {"QuestionVerySilentClose",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kQuestion, QuestionId::kCloseApplication, 0, "My App"),
-       {ToProcess(MessageId::kAnswer, QuestionId::kCloseApplication, 0)}},
-      {"QuestionVerySilentRegister",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kQuestion, QuestionId::kRegisterFile, 0, "/opt/a/x.so"),
-       {ToProcess(MessageId::kAnswer, QuestionId::kRegisterFile, 0)}},
-      {"QuestionVerySilentProxy",
-       "verysilent",
-       true,
-       MakeMessage(MessageId::kQuestion, QuestionId::kProxyCredentials),
-       {ToProcess(MessageId::kAnswer, QuestionId::kProxyCredentials, 1)}},
+      {"StartedHtmlMessage", "silent", true, started(TaskId::kHtmlMessage), {complete(TaskId::kHtmlMessage)}},
+      {"StartedLicense", "verysilent", true, started(TaskId::kLicense), {complete(TaskId::kLicense)}},
+      {"StartedSelectUpdate", "silent", true, started(TaskId::kSelectUpdate), {complete(TaskId::kSelectUpdate)}},
+      {"StartedDownload", "silent", true, started(TaskId::kDownload), {}},
+      {"CompleteInit", "silent", true, completed(TaskId::kInit), {next(TaskId::kCheckVersion)}},
+      {"CompleteCheck", "silent", true, completed(TaskId::kCheckVersion), {next(TaskId::kHtmlMessage)}},
+      {"CompleteDownload", "verysilent", true, completed(TaskId::kDownload), {next(TaskId::kInstall)}},
+      {"CompleteLicense", "silent", true, completed(TaskId::kLicense), {}},
+      {"CompleteInstall", "silent", true, completed(TaskId::kInstall), {kFinish}},
+      {"CompleteInstallVerySilent", "verysilent", true, completed(TaskId::kInstall), {kFinish}},
+      {"CompleteRollbackShowingErrors", "silent", true, completed(TaskId::kRollback), {Delayed(kFinish, 3000)}},
+      {"CompleteRollbackHidingErrors", "silent", false, completed(TaskId::kRollback), {kFinish}},
+      {"NoNewVersion", "silent", true, no_new_version, {Delayed(kFinish, 500)}},
+      {"NoNewVersionVerySilent", "verysilent", false, no_new_version, {Delayed(kFinish, 500)}},
+      {"WarningSilent", "silent", true, warning, {ack}},
+      {"WarningVerySilent", "verysilent", true, warning, {ack}},
+      {"QuestionVerySilentDelete", "verysilent", true, question(QuestionId::kDeleteFile), {answer(QuestionId::kDeleteFile, 0)}},
+      {"QuestionVerySilentClose", "verysilent", true, question(QuestionId::kCloseApplication), {answer(QuestionId::kCloseApplication, 0)}},
+      {"QuestionVerySilentRegister", "verysilent", true, question(QuestionId::kRegisterFile), {answer(QuestionId::kRegisterFile, 0)}},
+      {"QuestionVerySilentProxy", "verysilent", true, question(QuestionId::kProxyCredentials), {answer(QuestionId::kProxyCredentials, 1)}},
       {"ShowNotifier", "silent", true, MakeMessage(MessageId::kShowNotifier, 0, 0, "T", "X"), {}},
   };
+  // clang-format on
   // Every error but "no new version" asks for the rollback, whether errors
   // are shown or not, in both modes; the silent mode lets a shown error be
   // read first.
@@ -857,51 +659,39 @@ TEST_F(SilentFixture, ErrorThenRollbackEndsTheRunInOrder) {
 // Questions in the silent mode
 
 TEST_F(SilentFixture, SilentQuestionsAskForConfirmationAndOnlyYesIsYes) {
+  const std::string delete_text = FillPlaceholders(Text(IDS_CONFIRMATION_DELETEFILE_EXPLANATION),
+                                                   {"/opt/a/old.dll", "My App", "/opt/a/old.dll"});
+  const std::string register_text =
+      FillPlaceholders(Text(IDS_CONFIRMATION_REGISTER_EXPLANATION), {"x.so", "My App", "x.so"});
+  const std::string close_text = FillPlaceholders(
+      Text(IDS_CONFIRMATION_CLOSEAPPLICATION_EXPLANATION), {"My App", "My App", "My App"});
+  const int delete_title = IDS_CONFIRMATION_DELETEFILE_TITLE;
+  const int register_title = IDS_CONFIRMATION_REGISTER_TITLE;
+  const int close_title = IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE;
+  const MessageBoxAnswer yes = MessageBoxAnswer::kYes;
+  const MessageBoxAnswer no = MessageBoxAnswer::kNo;
+  const MessageBoxAnswer escape = MessageBoxAnswer::kCancel;  // Escape or the close box
   struct Case {
     const char* name;
     QuestionId question;
     const char* argument;
-    std::optional<MessageBoxAnswer> answer;  // nullopt: Escape or the close box
-    bool closes;                             // the countdown ends with the program gone
+    MessageBoxAnswer answer;
+    bool closes;  // the countdown ends with the program gone
     int caption;
-    std::string text;
+    const std::string& text;
     std::int64_t posted;  // 0 yes, 1 no
     int countdowns;
   } cases[] = {
-      {"delete yes", QuestionId::kDeleteFile, "/opt/a/old.dll", MessageBoxAnswer::kYes, true,
-       IDS_CONFIRMATION_DELETEFILE_TITLE,
-       FillPlaceholders(Text(IDS_CONFIRMATION_DELETEFILE_EXPLANATION),
-                        {"/opt/a/old.dll", "My App", "/opt/a/old.dll"}),
-       0, 0},
-      {"delete no", QuestionId::kDeleteFile, "/opt/a/old.dll", MessageBoxAnswer::kNo, true,
-       IDS_CONFIRMATION_DELETEFILE_TITLE,
-       FillPlaceholders(Text(IDS_CONFIRMATION_DELETEFILE_EXPLANATION),
-                        {"/opt/a/old.dll", "My App", "/opt/a/old.dll"}),
-       1, 0},
-      {"delete escape", QuestionId::kDeleteFile, "/opt/a/old.dll", std::nullopt, true,
-       IDS_CONFIRMATION_DELETEFILE_TITLE,
-       FillPlaceholders(Text(IDS_CONFIRMATION_DELETEFILE_EXPLANATION),
-                        {"/opt/a/old.dll", "My App", "/opt/a/old.dll"}),
-       1, 0},
-      {"register yes", QuestionId::kRegisterFile, "/opt/a/lib/x.so", MessageBoxAnswer::kYes, true,
-       IDS_CONFIRMATION_REGISTER_TITLE,
-       FillPlaceholders(Text(IDS_CONFIRMATION_REGISTER_EXPLANATION), {"x.so", "My App", "x.so"}), 0,
-       0},
-      {"close yes, program gone", QuestionId::kCloseApplication, "My App", MessageBoxAnswer::kYes,
-       true, IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE,
-       FillPlaceholders(Text(IDS_CONFIRMATION_CLOSEAPPLICATION_EXPLANATION),
-                        {"My App", "My App", "My App"}),
-       0, 1},
-      {"close yes, countdown cancelled", QuestionId::kCloseApplication, "My App",
-       MessageBoxAnswer::kYes, false, IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE,
-       FillPlaceholders(Text(IDS_CONFIRMATION_CLOSEAPPLICATION_EXPLANATION),
-                        {"My App", "My App", "My App"}),
-       1, 1},
-      {"close no", QuestionId::kCloseApplication, "My App", MessageBoxAnswer::kNo, true,
-       IDS_CONFIRMATION_CLOSEAPPLICATION_TITLE,
-       FillPlaceholders(Text(IDS_CONFIRMATION_CLOSEAPPLICATION_EXPLANATION),
-                        {"My App", "My App", "My App"}),
-       1, 0},
+      // clang-format off
+      {"delete yes", QuestionId::kDeleteFile, "/opt/a/old.dll", yes, true, delete_title, delete_text, 0, 0},
+      {"delete no", QuestionId::kDeleteFile, "/opt/a/old.dll", no, true, delete_title, delete_text, 1, 0},
+      {"delete escape", QuestionId::kDeleteFile, "/opt/a/old.dll", escape, true, delete_title, delete_text, 1, 0},
+      {"register yes", QuestionId::kRegisterFile, "/opt/a/lib/x.so", yes, true, register_title, register_text, 0, 0},
+      {"register escape", QuestionId::kRegisterFile, "/opt/a/lib/x.so", escape, true, register_title, register_text, 1, 0},
+      {"close yes, program gone", QuestionId::kCloseApplication, "My App", yes, true, close_title, close_text, 0, 1},
+      {"close yes, countdown cancelled", QuestionId::kCloseApplication, "My App", yes, false, close_title, close_text, 1, 1},
+      {"close no", QuestionId::kCloseApplication, "My App", no, true, close_title, close_text, 1, 0},
+      // clang-format on
   };
   // The plain close text even where the update asks the person to close it.
   Data().close_application = CloseApplicationMode::User;
@@ -909,10 +699,7 @@ TEST_F(SilentFixture, SilentQuestionsAskForConfirmationAndOnlyYesIsYes) {
     SCOPED_TRACE(c.name);
     windows_.Reset();
     windows_.closes = c.closes;
-    if (c.answer)
-      windows_.dialogs.answers.push_back(*c.answer);
-    else
-      windows_.dialogs.answers.push_back(MessageBoxAnswer::kCancel);
+    windows_.dialogs.answers.push_back(c.answer);
     Make("silent", TaskId::kInstall);
     Message question = MakeMessage(MessageId::kQuestion, c.question, 0, c.argument);
     question.payload =
@@ -982,25 +769,30 @@ TEST_F(SilentFixture, PopupItemsJoinTheMenuOnceTheUpdateIsDone) {
       {"Release notes", "https://example.org/notes", "", "https://example.org/notes.png"},
       {"-", "", "", ""},
       {"Start My App", "/opt/myapp/bin/myapp", "--fresh", ""},
+      {"Tool", "/opt/myapp\\tools\\tool", "", ""},  // written for Windows
   };
   Make("silent", TaskId::kInstall);
   EXPECT_EQ(MenuCommands(), (std::vector<int>{kTrayCommandAbout, 0, kTrayCommandExit}));
   Complete(TaskId::kInstall);
   EXPECT_TRUE(host_.posts.empty());  // the icon stays for the items; Exit ends the run
   EXPECT_EQ(MenuCommands(), (std::vector<int>{kTrayCommandAbout, 0, kTrayCommandFirstPopupItem, 0,
-                                              kTrayCommandFirstPopupItem + 2, kTrayCommandExit}));
+                                              kTrayCommandFirstPopupItem + 2,
+                                              kTrayCommandFirstPopupItem + 3, kTrayCommandExit}));
   EXPECT_EQ(tray_.Menu().items[2].text, "Release notes");
   EXPECT_EQ(tray_.Menu().items[4].text, "Start My App");
   EXPECT_EQ(tray_.Menu().items[4].image_file, "");
 
   programs_.existing["/opt/myapp/bin/myapp"] = true;
+  programs_.existing["/opt/myapp/tools/tool"] = true;
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem);
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem + 1);  // the separator
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem + 2);
+  tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem + 3);
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem + 7);  // no such item
-  EXPECT_EQ(programs_.started, (std::vector<FakePrograms::Start>{
-                                   {"https://example.org/notes", "", "/opt/myapp/bin"},
-                                   {"/opt/myapp/bin/myapp", "--fresh", "/opt/myapp/bin"}}));
+  EXPECT_EQ(programs_.started,
+            (std::vector<FakePrograms::Start>{{"https://example.org/notes", "", "/opt/myapp/bin"},
+                                              {"/opt/myapp/bin/myapp", "--fresh", "/opt/myapp/bin"},
+                                              {"/opt/myapp\\tools\\tool", "", "/opt/myapp/bin"}}));
 
   tray_.actions->OnMenuCommand(kTrayCommandExit);
   EXPECT_TRUE(windows_.dialogs.boxes.empty());  // no question once finished

@@ -11,6 +11,8 @@
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
 #include "updater/description/update_file_data.h"
+#include "updater/process/start_location.h"
+#include "updater/process/system_process_services.h"
 
 namespace {
 
@@ -57,6 +59,11 @@ CModeSilent::CModeSilent(IModeHost& host, TaskId current_task, std::string mode,
 }
 
 CModeSilent::~CModeSilent() = default;
+
+IProcessServices& CModeSilent::SystemPrograms() {
+  static CSystemProcessServices programs;
+  return programs;
+}
 
 void CModeSilent::Create() {
   TrayFrame frame;
@@ -370,8 +377,9 @@ void CModeSilent::RunPopupItem(std::size_t index) {
   if (!finished_ || rolled_back_ || index >= items.size()) return;
   const CPopupItemData& item = items[index];
   if (item.text == kSeparatorText) return;
-  if (!IsWebLocation(item.location) && !programs_.FileExists(item.location)) {
-    Log("silent mode: the popup item's file does not exist: " + item.location);
+  const RunTarget target = RunTargetOf(item.location);
+  if (!target.web && !programs_.FileExists(target.location)) {
+    Log("silent mode: the popup item's file does not exist: " + target.location);
     return;
   }
   const std::string folder = platform::FolderOf(platform::NormalizeSeparators(Settings().location));

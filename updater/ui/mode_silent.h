@@ -32,9 +32,14 @@ class CModeSilent : public CModeBase, public ITrayActions {
   static constexpr std::int64_t kErrorEndPauseMs = 500;
 
   // mode is "silent" or "verysilent" (compared exactly with "silent").
-  // programs starts the update file's popup items.
+  // create_tray makes the icon's view when the mode is created; programs
+  // starts the update file's popup items.
   CModeSilent(IModeHost& host, TaskId current_task, std::string mode, IWindowModule& windows,
-              TrayViewFactory create_tray, IProcessServices& programs);
+              TrayViewFactory create_tray, IProcessServices& programs = SystemPrograms());
+
+  // The programs and documents of the desktop (an argument vector, never a
+  // shell; web addresses and documents with the desktop's opener).
+  static IProcessServices& SystemPrograms();
   ~CModeSilent() override;
 
   void Create() override;
