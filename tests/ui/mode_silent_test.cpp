@@ -463,12 +463,14 @@ TEST_F(SilentFixture, NotificationTextsAreCutWithoutSplittingACharacter) {
   EXPECT_EQ(tray_.ToolTip(), prefix + filler);  // the whole character left out
   EXPECT_EQ(Utf16Length(tray_.ToolTip()), 126u);
 
-  // Exactly at the border: a 3-byte character (one unit) is kept whole.
-  Send(MakeMessage(MessageId::kShowNotifier, 0, 0, std::string(62, 't') + "\xE2\x82\xAC" + "x",
-                   std::string(254, 'b') + "\xE2\x82\xAC" + "\xF0\x9F\x98\x80"));
+  // A balloon's title ends at 64 units and its text at 256: a 3-byte
+  // character (one unit) exactly at the border is kept whole, a 4-byte one
+  // (two units) across it is left out.
+  Send(MakeMessage(MessageId::kShowNotifier, 0, 0, std::string(63, 't') + "\xE2\x82\xAC" + "x",
+                   std::string(255, 'b') + "\xF0\x9F\x98\x80"));
   const TrayBalloon& balloon = tray_.balloons.back();
-  EXPECT_EQ(balloon.title, std::string(62, 't') + "\xE2\x82\xAC");
-  EXPECT_EQ(balloon.text, std::string(254, 'b') + "\xE2\x82\xAC");
+  EXPECT_EQ(balloon.title, std::string(63, 't') + "\xE2\x82\xAC");
+  EXPECT_EQ(balloon.text, std::string(255, 'b'));
 }
 
 // ---------------------------------------------------------------------------

@@ -27,8 +27,8 @@ inline constexpr int kTrayAnimationStepMs = 300;
 // The longest texts, in UTF-16 code units; longer ones are cut, never inside
 // a character.
 inline constexpr std::size_t kToolTipUnits = 127;
-inline constexpr std::size_t kBalloonTitleUnits = 63;
-inline constexpr std::size_t kBalloonTextUnits = 255;
+inline constexpr std::size_t kBalloonTitleUnits = 64;
+inline constexpr std::size_t kBalloonTextUnits = 256;
 
 enum class NotificationKind { kInformation, kWarning, kError };
 
