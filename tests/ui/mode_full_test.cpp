@@ -679,6 +679,18 @@ TEST_F(ModeFullTest, TheAboutLinkAndHidingInTheTrayAskTheProcess) {
   EXPECT_TRUE(ProcessPosts().empty());
 }
 
+TEST_F(ModeFullTest, AWizardOpenedMidRunTakesTheReplayedMessage) {
+  // Switched to from another mode during the download: the catch-up shows the
+  // page, then the process posts its last message again.
+  Create(TaskId::kDownload);
+  Send({Complete(TaskId::kDownload)});
+  EXPECT_EQ(Wizard().pages, (std::vector<WizardPage>{WizardPage::kDownload}));
+  EXPECT_EQ(Wizard().Buttons(), kNextEnabled);
+  Person().OnNext();
+  EXPECT_EQ(ProcessPosts(),
+            (std::vector<Post>{ToProcess(MessageId::kCommand, CommandCode::kNextTask, 0)}));
+}
+
 TEST_F(ModeFullTest, AModuleWithoutAWizardShowsNothingAndDoesNotFail) {
   module.has_wizard = false;
   Create(TaskId::kCheckVersion);
