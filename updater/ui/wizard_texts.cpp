@@ -13,7 +13,8 @@ CWizardTexts::CWizardTexts(const CLanguage& language, std::string application_na
 std::string CWizardTexts::Text(int id) const { return language_.GetText(id); }
 
 std::string CWizardTexts::WithName(int id) const {
-  return FillPlaceholders(Text(id), {application_name_});
+  // A text names the application at most three times (the finish page twice).
+  return FillPlaceholders(Text(id), {application_name_, application_name_, application_name_});
 }
 
 WizardFrame CWizardTexts::Frame(const SettingsValues& settings) const {
@@ -32,63 +33,72 @@ WizardFrame CWizardTexts::Frame(const SettingsValues& settings) const {
   return frame;
 }
 
+namespace {
+
+// The texts every page has: the header (interior pages; 0 for none) and the
+// explanation (0 for none).
+struct PageRow {
+  WizardPage page;
+  int header_title;
+  int header_subtitle;
+  int explanation;
+};
+
+// clang-format off
+constexpr PageRow kPageRows[] = {
+    {WizardPage::kWelcome,      0,                           0,                              IDS_FULL_WELCOME_EXPLANATION},
+    {WizardPage::kCheck,        IDS_FULL_CHECKVERSION_TITLE, IDS_FULL_CHECKVERSION_SUBTITLE, IDS_FULL_CHECKVERSION_EXPLANATION},
+    {WizardPage::kHtmlMessage,  IDS_FULL_HTMLMESSAGE_TITLE,  IDS_FULL_HTMLMESSAGE_SUBTITLE,  0},
+    {WizardPage::kLicense,      IDS_FULL_LICENSE_TITLE,      IDS_FULL_LICENSE_SUBTITLE,      0},
+    {WizardPage::kSelectUpdate, IDS_FULL_SELECTUPDATE_TITLE, IDS_FULL_SELECTUPDATE_SUBTITLE, IDS_FULL_SELECTUPDATE_EXPLANATION},
+    {WizardPage::kDownload,     IDS_FULL_DOWNLOAD_TITLE,     IDS_FULL_DOWNLOAD_SUBTITLE,     IDS_FULL_DOWNLOAD_EXPLANATION},
+    {WizardPage::kInstall,      IDS_FULL_INSTALL_TITLE,      IDS_FULL_INSTALL_SUBTITLE,      IDS_FULL_INSTALL_EXPLANATION},
+    {WizardPage::kFinish,       IDS_FULL_FINISH_TITLE,       IDS_FULL_FINISH_SUBTITLE,       IDS_FULL_FINISH_EXPLANATION},
+    {WizardPage::kRollback,     IDS_FULL_ROLLBACK_TITLE,     IDS_FULL_ROLLBACK_SUBTITLE,     IDS_FULL_ROLLBACK_EXPLANATION},
+};
+// clang-format on
+
+}  // namespace
+
 WizardPageTexts CWizardTexts::Page(WizardPage page, const CUpdateFileData& data) const {
   WizardPageTexts texts;
+  for (const PageRow& row : kPageRows) {
+    if (row.page != page) continue;
+    if (row.header_title != 0) texts.header_title = WithName(row.header_title);
+    if (row.header_subtitle != 0) texts.header_subtitle = WithName(row.header_subtitle);
+    if (row.explanation != 0) texts.explanation = WithName(row.explanation);
+  }
   switch (page) {
     case WizardPage::kWelcome:
       texts.title = Text(IDS_FULL_WELCOME_TITLE);
-      texts.explanation = WithName(IDS_FULL_WELCOME_EXPLANATION);
       break;
     case WizardPage::kCheck:
-      texts.header_title = Text(IDS_FULL_CHECKVERSION_TITLE);
-      texts.header_subtitle = Text(IDS_FULL_CHECKVERSION_SUBTITLE);
-      texts.explanation = WithName(IDS_FULL_CHECKVERSION_EXPLANATION);
       texts.status = Text(IDS_STATUS_CONNECTINGTOSERVER);
       break;
     case WizardPage::kHtmlMessage:
-      texts.header_title = Text(IDS_FULL_HTMLMESSAGE_TITLE);
-      texts.header_subtitle = WithName(IDS_FULL_HTMLMESSAGE_SUBTITLE);
       texts.html_address = data.html_message_url;
       break;
     case WizardPage::kLicense:
-      texts.header_title = Text(IDS_FULL_LICENSE_TITLE);
-      texts.header_subtitle = Text(IDS_FULL_LICENSE_SUBTITLE);
       texts.license_text = data.license;
       texts.agree_text = Text(IDS_FULL_LICENSE_AGREE);
       texts.not_agree_text = Text(IDS_FULL_LICENSE_NOTAGREE);
       break;
-    case WizardPage::kSelectUpdate:
-      texts.header_title = Text(IDS_FULL_SELECTUPDATE_TITLE);
-      texts.header_subtitle = Text(IDS_FULL_SELECTUPDATE_SUBTITLE);
-      texts.explanation = WithName(IDS_FULL_SELECTUPDATE_EXPLANATION);
-      break;
     case WizardPage::kDownload:
-      texts.header_title = Text(IDS_FULL_DOWNLOAD_TITLE);
-      texts.header_subtitle = Text(IDS_FULL_DOWNLOAD_SUBTITLE);
-      texts.explanation = WithName(IDS_FULL_DOWNLOAD_EXPLANATION);
       texts.item_label = Text(IDS_STATUS_CONNECTINGTOSERVER);
       texts.total_label = texts.item_label;
       break;
     case WizardPage::kInstall:
-      texts.header_title = Text(IDS_FULL_INSTALL_TITLE);
-      texts.header_subtitle = WithName(IDS_FULL_INSTALL_SUBTITLE);
-      texts.explanation = WithName(IDS_FULL_INSTALL_EXPLANATION);
       texts.item_label = Text(IDS_STATUS_INITIALIZING);
       texts.total_label = texts.item_label;
       break;
     case WizardPage::kFinish:
-      texts.header_title = Text(IDS_FULL_FINISH_TITLE);
-      texts.header_subtitle = WithName(IDS_FULL_FINISH_SUBTITLE);
-      texts.explanation = FillPlaceholders(Text(IDS_FULL_FINISH_EXPLANATION),
-                                           {application_name_, application_name_});
       texts.shortcuts_shown = data.shortcuts_ask_user && !data.shortcuts.empty();
       texts.shortcuts_text = WithName(IDS_FULL_FINISH_CREATESHORTCUTS);
       break;
     case WizardPage::kRollback:
-      texts.header_title = Text(IDS_FULL_ROLLBACK_TITLE);
-      texts.header_subtitle = WithName(IDS_FULL_ROLLBACK_SUBTITLE);
-      texts.explanation = WithName(IDS_FULL_ROLLBACK_EXPLANATION);
       texts.total_label = Text(IDS_STATUS_INITIALIZING);
+      break;
+    case WizardPage::kSelectUpdate:
       break;
   }
   return texts;

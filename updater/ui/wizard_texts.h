@@ -47,7 +47,7 @@ class CWizardTexts {
 
  private:
   std::string Text(int id) const;
-  std::string WithName(int id) const;  // the text with the application name
+  std::string WithName(int id) const;  // the text, every "%s" the application name
 
   const CLanguage& language_;
   std::string application_name_;
