@@ -162,6 +162,13 @@ INSTANTIATE_TEST_SUITE_P(
                                   Buttons(false, false, false, false)}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(ModeFullTest, ATaskWithoutAPageChangesNothing) {
+  GoTo(TaskId::kDownload);
+  Send({Started(static_cast<TaskId>(4)), Started(TaskId::kWorker)});
+  EXPECT_EQ(Wizard().pages, (std::vector<WizardPage>{WizardPage::kWelcome, WizardPage::kDownload}));
+  EXPECT_EQ(mode_->CurrentTask(), TaskId::kDownload);
+}
+
 TEST_F(ModeFullTest, PagesGetTheirTexts) {
   Data().license = "The terms.";
   Data().html_message_url = "http://example.org/news.html";

@@ -6,36 +6,31 @@ CWizardState::CWizardState(std::string next_label) : next_label_(std::move(next_
   buttons_.next_label = next_label_;
 }
 
+namespace {
+
+struct TaskPage {
+  TaskId task;
+  WizardPage page;
+};
+
+constexpr TaskPage kTaskPages[] = {
+    {TaskId::kInit, WizardPage::kWelcome},
+    {TaskId::kCheckVersion, WizardPage::kCheck},
+    {TaskId::kHtmlMessage, WizardPage::kHtmlMessage},
+    {TaskId::kLicense, WizardPage::kLicense},
+    {TaskId::kSelectUpdate, WizardPage::kSelectUpdate},
+    {TaskId::kDownload, WizardPage::kDownload},
+    {TaskId::kInstall, WizardPage::kInstall},
+    {TaskId::kRollback, WizardPage::kRollback},
+};
+
+}  // namespace
+
 std::optional<WizardPage> CWizardState::TaskStarted(TaskId task) {
   std::optional<WizardPage> page;
-  switch (task) {
-    case TaskId::kInit:
-      page = WizardPage::kWelcome;
-      break;
-    case TaskId::kCheckVersion:
-      page = WizardPage::kCheck;
-      break;
-    case TaskId::kHtmlMessage:
-      page = WizardPage::kHtmlMessage;
-      break;
-    case TaskId::kLicense:
-      page = WizardPage::kLicense;
-      break;
-    case TaskId::kSelectUpdate:
-      page = WizardPage::kSelectUpdate;
-      break;
-    case TaskId::kDownload:
-      page = WizardPage::kDownload;
-      break;
-    case TaskId::kInstall:
-      page = WizardPage::kInstall;
-      break;
-    case TaskId::kRollback:
-      page = WizardPage::kRollback;
-      break;
-    default:
-      return std::nullopt;
-  }
+  for (const TaskPage& row : kTaskPages)
+    if (row.task == task) page = row.page;
+  if (!page) return std::nullopt;
   task_ = task;
   page_ = *page;
   buttons_.next_label = next_label_;
