@@ -17,8 +17,13 @@ class NoHost : public IModeHost {
   void PostToProcess(Message m) override { posts.push_back(m); }
   void PostToProcessDelayed(Message m, std::int64_t) override { posts.push_back(m); }
   void PostToInterface(Message) override {}
-  void PostToInterfaceDelayed(Message, std::int64_t) override {}
+  void PostToInterfaceDelayed(Message m, std::int64_t delay_ms) override {
+    to_self.push_back(m);
+    to_self_delays.push_back(delay_ms);
+  }
   std::vector<Message> posts;
+  std::vector<Message> to_self;  // timers the mode posts itself
+  std::vector<std::int64_t> to_self_delays;
 };
 
 // Writes every handler call as one line.
@@ -27,6 +32,7 @@ class RecordingMode : public CModeBase {
   using CModeBase::AcknowledgeWarning;
   using CModeBase::Answer;
   using CModeBase::AnswerCredentials;
+  using CModeBase::StartTimer;
   explicit RecordingMode(IModeHost& host) : CModeBase(host) {}
   void Create() override {}
 
@@ -54,6 +60,9 @@ class RecordingMode : public CModeBase {
   }
   void OnNotifier(const std::string& title, const std::string& text) override {
     Add("notifier " + title + " / " + text);
+  }
+  void OnTimer(std::int64_t timer, std::int64_t round) override {
+    Add("timer " + N(timer) + " " + N(round));
   }
 
  private:
@@ -92,6 +101,7 @@ std::vector<DecodeCase> DecodeCases() {
        "question 4 "},
       {"Notifier", MakeMessage(MessageId::kShowNotifier, 0, 0, "Title", "Text"),
        "notifier Title / Text"},
+      {"Timer", MakeMessage(MessageId::kModeTimer, 2, 9), "timer 2 9"},
       {"TrayNotifyIsNotForTheBase", MakeMessage(MessageId::kTrayNotify), ""},
       {"CommandIsNotForAMode", MakeMessage(MessageId::kCommand, CommandCode::kFinish), ""},
   };
@@ -137,6 +147,17 @@ TEST(ModeBaseAnswers, CarryTheQuestionsTicketBack) {
   EXPECT_EQ(TicketOf(host.posts[1])->password, "") << "a no carries no credentials";
   mode.AcknowledgeWarning();
   EXPECT_EQ(host.posts.back().id, MessageId::kWarningAck);
+}
+
+TEST(ModeBaseTimers, ComeBackToTheModeAsItsOwnMessageAfterTheDelay) {
+  NoHost host;
+  RecordingMode mode(host);
+  mode.StartTimer(3, 11, 1000);
+  ASSERT_EQ(host.to_self.size(), 1u);
+  EXPECT_EQ(host.to_self_delays[0], 1000);
+  EXPECT_TRUE(host.posts.empty()) << "a timer is not for the process";
+  mode.OnMessage(host.to_self[0]);
+  EXPECT_EQ(mode.calls, (std::vector<std::string>{"timer 3 11"}));
 }
 
 }  // namespace

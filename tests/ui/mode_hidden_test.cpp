@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "tests/ui/mode_test_doubles.h"
 #include "updater/core/updater_settings.h"
 #include "updater/ui/mode_factory.h"
 #include "updater/ui/mode_windows_hidden.h"
@@ -11,62 +12,7 @@
 
 namespace {
 
-enum class Target { kProcess, kInterface };
-
-struct Post {
-  Target target;
-  MessageId id;
-  std::int64_t wparam;
-  std::int64_t lparam;
-  std::int64_t delay_ms;  // 0: at once
-
-  bool operator==(const Post&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Post& post) {
-  return out << (post.target == Target::kProcess ? "process" : "interface") << " 0x" << std::hex
-             << ToNumber(post.id) << std::dec << " (" << post.wparam << ", " << post.lparam
-             << ") after " << post.delay_ms << " ms";
-}
-
-class RecordingHost : public IModeHost {
- public:
-  void PostToProcess(Message m) override { Record(Target::kProcess, m, 0); }
-  void PostToProcessDelayed(Message m, std::int64_t delay_ms) override {
-    Record(Target::kProcess, m, delay_ms);
-  }
-  void PostToInterface(Message m) override { Record(Target::kInterface, m, 0); }
-  void PostToInterfaceDelayed(Message m, std::int64_t delay_ms) override {
-    Record(Target::kInterface, m, delay_ms);
-  }
-
-  std::vector<Post> posts;
-  Message last;  // the last message posted, whole
-
- private:
-  void Record(Target target, const Message& m, std::int64_t delay_ms) {
-    posts.push_back(Post{target, m.id, m.wparam, m.lparam, delay_ms});
-    last = m;
-  }
-};
-
-// A parameter as the message carries it: a code by its number.
-template <typename Parameter>
-std::int64_t Number(Parameter parameter) {
-  if constexpr (std::is_enum_v<Parameter>)
-    return ToNumber(parameter);
-  else
-    return parameter;
-}
-
-template <typename W, typename L>
-Post ToProcess(MessageId id, W wparam, L lparam, std::int64_t delay = 0) {
-  return Post{Target::kProcess, id, Number(wparam), Number(lparam), delay};
-}
-
-Post ToInterface(MessageId id, TaskId task) {
-  return Post{Target::kInterface, id, ToNumber(task), 0, 0};
-}
+using namespace mode_test;
 
 struct ReactionCase {
   const char* name;
@@ -271,34 +217,6 @@ TEST(ModeFactory, CreatesAModeForEveryKnownNameOnly) {
   for (const char* name : {"", "Hidden", "SILENT", "very silent", "hidden ", "none"})
     EXPECT_EQ(factory.CreateMode(name, host, TaskId::kInit), nullptr) << "'" << name << "'";
 }
-
-// A started window module stand-in whose loop is never run here.
-class FakeWindowModule : public IWindowModule, public IEventLoop {
- public:
-  platform::Status Start() override { return platform::Status::Ok(); }
-  IEventLoop& Loop() override { return *this; }
-  IDialogService& Dialogs() override { return DialogService(); }
-  bool Serve(CMessageQueue&, const std::function<bool()>&) override { return false; }
-  std::optional<TypedCredentials> AskProxyCredentials() override {
-    ++asked;
-    return typed;
-  }
-  void ShowAbout() override {}
-  bool CloseApplication(const std::string& title, const std::string& executable_path) override {
-    ++asked;
-    closed_title = title;
-    closed_path = executable_path;
-    return closes;
-  }
-  std::unique_ptr<IWizardView> CreateWizard(const WizardFrame&, IWizardActions&) override {
-    return nullptr;
-  }
-  std::optional<TypedCredentials> typed;  // what the person types; nullopt: Cancel
-  bool closes = true;                     // the countdown ends with the program gone
-  std::string closed_title;
-  std::string closed_path;
-  int asked = 0;
-};
 
 TEST(ModeFactory, ModesWithWindowsAskForTheModuleAndRunInItsLoop) {
   FakeWindowModule module;

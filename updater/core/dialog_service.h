@@ -27,6 +27,7 @@ struct MessageBoxRequest {
   std::string caption;
   std::string text;
   bool yes_no = false;  // buttons Yes/No instead of OK
+  std::string heading;  // the heading inside the window; "" : the caption
 };
 
 // One language offered in the language-selection dialog.

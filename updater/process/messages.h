@@ -36,6 +36,9 @@ enum class MessageId : std::uint32_t {
   kAnswer = 0x801C,
   kShowNotifier = 0x801D,
   kChangeMode = 0x801E,
+  // A mode's own timer, posted to itself (wparam: which timer, lparam: the
+  // round it belongs to, so that a timer of an earlier round is known).
+  kModeTimer = 0x801F,
 };
 
 // Codes of MessageId::kCommand (its wparam).

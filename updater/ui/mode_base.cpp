@@ -47,6 +47,9 @@ void CModeBase::OnMessage(const Message& message) {
     case MessageId::kShowNotifier:
       OnNotifier(message.text, message.text2);
       break;
+    case MessageId::kModeTimer:
+      OnTimer(message.wparam, message.lparam);
+      break;
     default:
       break;
   }
@@ -74,4 +77,8 @@ void CModeBase::Command(CommandCode code, std::int64_t argument) {
 
 void CModeBase::CommandLater(CommandCode code, std::int64_t delay_ms) {
   host_.PostToProcessDelayed(MakeMessage(MessageId::kCommand, code, 0), delay_ms);
+}
+
+void CModeBase::StartTimer(std::int64_t timer, std::int64_t round, std::int64_t delay_ms) {
+  host_.PostToInterfaceDelayed(MakeMessage(MessageId::kModeTimer, timer, round), delay_ms);
 }

@@ -52,6 +52,8 @@ class CModeBase : public CMode {
   virtual void OnWarning(const std::string& /*item*/) {}
   virtual void OnQuestion(const ModeQuestion& /*question*/) {}
   virtual void OnNotifier(const std::string& /*title*/, const std::string& /*text*/) {}
+  // A timer the mode started with StartTimer has run out.
+  virtual void OnTimer(std::int64_t /*timer*/, std::int64_t /*round*/) {}
 
   // What a mode says to the process.
   void Answer(const ModeQuestion& question, bool yes);
@@ -61,6 +63,9 @@ class CModeBase : public CMode {
   void CompleteTask(TaskId task);
   void Command(CommandCode code, std::int64_t argument = 0);
   void CommandLater(CommandCode code, std::int64_t delay_ms);
+  // Calls OnTimer(timer, round) once, delay_ms from now, in the order of the
+  // mode's messages (a timer of the queue, never a sleep).
+  void StartTimer(std::int64_t timer, std::int64_t round, std::int64_t delay_ms);
 
   IModeHost& Host() { return host_; }
 

@@ -10,6 +10,11 @@
 #include "updater/ui/mode_hidden.h"
 #include "updater/ui/window_module.h"
 
+// The application's program as the close-application countdown looks for it.
+inline std::string ApplicationExecutablePath() {
+  return platform::NormalizeSeparators(CUpdaterSettings::Instance().Values().location);
+}
+
 class CModeWindowsHidden : public CModeHidden {
  public:
   CModeWindowsHidden(IModeHost& host, TaskId current_task, IWindowModule& windows)
@@ -30,7 +35,7 @@ class CModeWindowsHidden : public CModeHidden {
           Answer(question, false);
         return;
       case QuestionId::kCloseApplication:
-        Answer(question, windows_.CloseApplication(question.text, ApplicationLocation()));
+        Answer(question, windows_.CloseApplication(question.text, ApplicationExecutablePath()));
         return;
       default:
         CModeHidden::OnQuestion(question);
@@ -38,9 +43,5 @@ class CModeWindowsHidden : public CModeHidden {
   }
 
  private:
-  static std::string ApplicationLocation() {
-    return platform::NormalizeSeparators(CUpdaterSettings::Instance().Values().location);
-  }
-
   IWindowModule& windows_;
 };
