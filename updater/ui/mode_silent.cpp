@@ -285,6 +285,7 @@ bool CModeSilent::Confirm(int caption, const std::string& text) {
   MessageBoxRequest request;
   request.kind = MessageBoxKind::kQuestion;
   request.caption = Text(caption);
+  request.heading = Text(IDS_CONFIRMATION_TITLE);
   request.text = text;
   request.yes_no = true;
   // Only Yes answers yes: No, Escape and the close box do not.

@@ -24,8 +24,9 @@ void CWxDialogService::ShowError(const ErrorDialogRequest& request) {
 
 MessageBoxAnswer CWxDialogService::ShowMessageBox(const MessageBoxRequest& request) {
   const CLanguage& language = CLanguage::Instance();
+  const std::string& heading = request.heading.empty() ? request.caption : request.heading;
   if (request.yes_no) {
-    return Confirm(request.caption, request.caption, request.text,
+    return Confirm(request.caption, heading, request.text,
                    language.GetText(IDS_GENERAL_YES), language.GetText(IDS_GENERAL_NO))
                ? MessageBoxAnswer::kYes
                : MessageBoxAnswer::kNo;
@@ -34,19 +35,19 @@ MessageBoxAnswer CWxDialogService::ShowMessageBox(const MessageBoxRequest& reque
   int result = kDialogCancel;
   switch (request.kind) {
     case MessageBoxKind::kError: {
-      CWxErrorDialog dialog(request.caption, request.caption, request.text, "", ok,
+      CWxErrorDialog dialog(request.caption, heading, request.text, "", ok,
                             language.GetText(IDS_ERROR_MORE));
       result = dialog.ShowModal();
       break;
     }
     case MessageBoxKind::kWarning: {
-      CWxWarningDialog dialog(request.caption, request.caption, request.text, ok);
+      CWxWarningDialog dialog(request.caption, heading, request.text, ok);
       result = dialog.ShowModal();
       break;
     }
     case MessageBoxKind::kInformation:
     case MessageBoxKind::kQuestion: {
-      CWxInformationDialog dialog(request.caption, request.caption, request.text, ok);
+      CWxInformationDialog dialog(request.caption, heading, request.text, ok);
       result = dialog.ShowModal();
       break;
     }
