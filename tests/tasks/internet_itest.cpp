@@ -182,6 +182,61 @@ INSTANTIATE_TEST_SUITE_P(
                       ResumeCase{"local part longer", false, std::string(150000, 'X'), true, ""},
                       ResumeCase{"already complete", false, Content(100000), true, "-"}));
 
+// The opening request of a download reads a small body whole (its length
+// announced, at most kKeptBodyLimit bytes): the transfer writes it without
+// asking again. A larger file, or a valid part of a small one that is
+// continued, still takes a transfer request of its own.
+TEST_F(InternetTest, ASmallFileTakesOneRequest) {
+  struct Case {
+    const char* what;
+    std::size_t size;
+    std::string local_part;  // with a valid resume file when not empty
+    std::vector<std::string> ranges;
+  };
+  const std::size_t limit = kKeptBodyLimit;
+  const Case cases[] = {
+      {"small", 5000, "", {""}},
+      {"empty", 0, "", {""}},
+      {"at the limit", limit, "", {""}},
+      {"above the limit", limit + 1, "", {"", ""}},
+      {"small part continued", 5000, Content(5000).substr(0, 2000), {"", "bytes=2000-"}},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string path = "/one" + std::to_string(index++) + ".xml";
+    server_.ServeFile(path, Content(c.size), kModified);
+    std::string local = folder_ / path.substr(1);
+    if (!c.local_part.empty()) {
+      folder_.Write(path.substr(1), c.local_part);
+      folder_.Write(path.substr(1) + ".rsm", ResumeFileBytes(ResumeStamp(kModified)));
+    }
+    Outcome outcome = Download(path, local, !c.local_part.empty());
+    ASSERT_TRUE(outcome.Done());
+    EXPECT_EQ(platform::ReadFile(local, 1 << 20).value_or("?"), Content(c.size));
+    EXPECT_EQ(platform::FileModificationTime(local), kModified);
+    EXPECT_EQ(server_.RangeHeaders(path), c.ranges);
+    if (c.size > 0) {
+      ASSERT_FALSE(outcome.progress.empty());
+      EXPECT_EQ(outcome.progress.back().wparam, outcome.progress.back().lparam)
+          << "the progress ends complete";
+    }
+  }
+}
+
+// A small body that the opening request does not receive whole, or whose
+// length is not announced, is asked for again by the transfer, which reports
+// the outcome as before.
+TEST_F(InternetTest, ASmallBodyNotKeptIsTransferredAsBefore) {
+  server_.ServeCutOff("/cut.xml", Content(5000), 2000);
+  server_.ServeChunked("/chunked.xml", Content(5000));
+  EXPECT_TRUE(Download("/cut.xml", folder_ / "cut.xml", false).Failed());
+  EXPECT_EQ(server_.Requests("/cut.xml"), 2);
+  ASSERT_TRUE(Download("/chunked.xml", folder_ / "chunked.xml", false).Done());
+  EXPECT_EQ(platform::ReadFile(folder_ / "chunked.xml", 1 << 20).value_or(""), Content(5000));
+  EXPECT_EQ(server_.Requests("/chunked.xml"), 2);
+}
+
 TEST_F(InternetTest, ChunkedAnswerWithoutLength) {
   const std::string body = Content(200000);
   server_.ServeChunked("/chunked.bin", body);

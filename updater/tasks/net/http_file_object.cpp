@@ -104,7 +104,7 @@ OpenedRequest CHttpFileObject::OpenUrl(const std::string& url, const ConnectSett
       [&](const ProxyCredentials& proxy_credentials) {
         HttpConnection attempt = connection;
         attempt.proxy_credentials = proxy_credentials;
-        return ProbeUrl(url, attempt);
+        return ProbeUrl(url, attempt, settings.keep_small_body);
       },
       settings.on_proxy_auth);
   connection.proxy_credentials = result.proxy_credentials;
@@ -205,7 +205,11 @@ void CHttpFileObject::Transfer(const TransferJob& job) {
       ReportProgress(done, length, weight);
       return true;
     };
-    HttpAnswer answer = FetchUrl(request.url, offset, connection, sink);
+    // A body the opening request read whole is written as it is; a part is
+    // continued with a range request.
+    HttpAnswer answer = offset == 0 && opened.body
+                            ? DeliverKeptBody(opened, sink)
+                            : FetchUrl(request.url, offset, connection, sink);
     if (answer.status != 0) status = answer.status;
     if (answer.failure == SendFailure::kAborted || abort_->IsAborted(request.job)) {
       (void)file.Close();

@@ -58,6 +58,9 @@ struct ConnectSettings {
   std::shared_ptr<IProxyResolver> proxy_resolver;  // nullptr: libcurl's own handling
   // The step after a 407 answer: the proxy credentials to send next, or nullopt.
   ProxyAuthStep on_proxy_auth;
+  // A download: the opening request keeps a small body (ProbeUrl), which the
+  // transfer then writes without a request of its own.
+  bool keep_small_body = false;
 };
 
 // An opened URL: the answer of its last send and how it was sent.

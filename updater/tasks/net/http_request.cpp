@@ -113,8 +113,11 @@ struct Hop {
   CURL* easy = nullptr;
   const HttpConnection* connection = nullptr;
   const FetchSink* sink = nullptr;  // nullptr: a probe, which stops at the first body byte
-  bool stopped_by_us = false;       // the body was not wanted (probe, redirect, error page)
-  bool sink_stopped = false;        // the sink refused to go on
+  bool keep_small_body = false;     // a probe that reads a small body to its end
+  bool keeping = false;             // the probe is reading its body into kept
+  std::string kept;
+  bool stopped_by_us = false;  // the body was not wanted (probe, redirect, error page)
+  bool sink_stopped = false;   // the sink refused to go on
   bool cancelled = false;
   bool started = false;
   std::int64_t received = 0;
@@ -153,13 +156,35 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
   return size * count;
 }
 
+// The body of a probe: kept when it was asked to keep a small body and the
+// answer is 200 with an announced, unencoded length of at most
+// kKeptBodyLimit; otherwise the probe stops here.
+std::size_t KeepOrStop(Hop& hop, long status, const char* data, std::size_t bytes) {
+  if (hop.keep_small_body && status == 200 && !hop.Encoded() && !hop.started) {
+    hop.started = true;
+    curl_off_t length = -1;
+    curl_easy_getinfo(hop.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
+    hop.keeping = length >= 0 && static_cast<std::uint64_t>(length) <= kKeptBodyLimit;
+  }
+  if (!hop.keeping || bytes > kKeptBodyLimit - hop.kept.size()) {
+    hop.keeping = false;
+    hop.kept.clear();
+    hop.stopped_by_us = true;
+    return 0;
+  }
+  hop.kept.append(data, bytes);
+  hop.received += static_cast<std::int64_t>(bytes);
+  return bytes;
+}
+
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto* hop = static_cast<Hop*>(user);
   std::size_t bytes = size * count;
   if (hop->Cancelled()) return 0;
   long status = 0;
   curl_easy_getinfo(hop->easy, CURLINFO_RESPONSE_CODE, &status);
-  if (!hop->sink || status < 200 || status >= 300) {
+  if (!hop->sink) return KeepOrStop(*hop, status, data, bytes);
+  if (status < 200 || status >= 300) {
     hop->stopped_by_us = true;
     return 0;
   }
@@ -389,7 +414,7 @@ HttpAnswer Refused(std::string text, long status, const std::string& url) {
 
 // One request, following redirects by hand.
 HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnection& connection,
-                   const FetchSink* sink) {
+                   const FetchSink* sink, bool keep_small_body = false) {
   HttpAnswer invalid;
   invalid.failure = SendFailure::kInvalidUrl;
   invalid.error_text = "not a valid http or https URL";
@@ -423,6 +448,7 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
     hop.easy = easy.get();
     hop.connection = &connection;
     hop.sink = sink;
+    hop.keep_small_body = !sink && keep_small_body;
     char error_buffer[CURL_ERROR_SIZE] = {};
     if (!Configure(easy.get(), current, offset, connection, Origin(current) == origin,
                    headers.get(), hop, error_buffer)) {
@@ -445,6 +471,15 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
     if (hop.cancelled) {
       answer.failure = SendFailure::kAborted;
       answer.error_text = "aborted";
+      return answer;
+    }
+    if (hop.keeping || (hop.keep_small_body && code == CURLE_OK && status == 200 &&
+                        !hop.Encoded() && length == 0)) {
+      // A 200 answer whose small body was read: kept when it arrived whole.
+      // Otherwise the answer is the one a probe gives, and the body is asked
+      // for again by the transfer, which meets the failure (if it lasts) itself.
+      answer.failure = SendFailure::kNone;
+      if (code == CURLE_OK && hop.received == length) answer.body = std::move(hop.kept);
       return answer;
     }
     const bool success_status = status >= 200 && status < 300;
@@ -546,8 +581,9 @@ std::string NormalizeHttpUrl(std::string_view url) {
   return UrlPart(handle.get(), CURLUPART_URL);
 }
 
-HttpAnswer ProbeUrl(const std::string& url, const HttpConnection& connection) {
-  return Perform(url, 0, connection, nullptr);
+HttpAnswer ProbeUrl(const std::string& url, const HttpConnection& connection,
+                    bool keep_small_body) {
+  return Perform(url, 0, connection, nullptr, keep_small_body);
 }
 
 HttpAnswer FetchUrl(const std::string& url, std::int64_t offset, const HttpConnection& connection,
@@ -558,6 +594,18 @@ HttpAnswer FetchUrl(const std::string& url, std::int64_t offset, const HttpConne
     answer.error_text = "HTTP status " + std::to_string(answer.status);
   }
   return answer;
+}
+
+HttpAnswer DeliverKeptBody(const HttpAnswer& answer, const FetchSink& sink) {
+  HttpAnswer delivered = answer;
+  delivered.body.reset();
+  const std::string body = answer.body.value_or("");
+  if ((sink.on_start && !sink.on_start(answer.status, 0, answer.length)) ||
+      (!body.empty() && sink.on_data && !sink.on_data(body))) {
+    delivered.failure = SendFailure::kNetwork;
+    delivered.error_text = "the transfer was stopped by its receiver";
+  }
+  return delivered;
 }
 
 std::optional<std::string> FetchText(const std::string& url, const HttpConnection& connection,

@@ -56,6 +56,9 @@ struct HttpAnswer {
   std::int64_t modified = -1;    // Last-Modified in seconds since the epoch; -1 unknown
   std::string url;               // the URL that gave the answer (after redirects)
   std::string content_encoding;  // lower case; "" for none or "identity"
+  // The whole body, when a probe was asked to keep a small one and it arrived
+  // complete (see ProbeUrl).
+  std::optional<std::string> body;
 
   bool Answered() const { return failure == SendFailure::kNone; }
   bool Successful() const { return Answered() && status >= 200 && status < 300; }
@@ -88,9 +91,18 @@ struct HttpConnection {
   std::vector<std::string> extra_headers;
 };
 
+// The largest body a probe keeps when asked to (ProbeUrl).
+inline constexpr std::size_t kKeptBodyLimit = 64 * 1024;
+
 // Sends a GET and stops as soon as the answer's body begins: status, length,
-// modification time and the answering URL.
-HttpAnswer ProbeUrl(const std::string& url, const HttpConnection& connection);
+// modification time and the answering URL. With keep_small_body, a 200 answer
+// that announces an unencoded body of at most kKeptBodyLimit bytes is read to
+// its end instead and kept in the answer's body, so that no second request is
+// needed for it. Keeping is a shortcut only: when the body does not arrive
+// whole (the connection ends, stalls, is too slow, the deadline passes), the
+// answer is the same as without keeping, without a body.
+HttpAnswer ProbeUrl(const std::string& url, const HttpConnection& connection,
+                    bool keep_small_body = false);
 
 // The body of a GET, from byte offset on (a range request when offset > 0).
 struct FetchSink {
@@ -106,6 +118,10 @@ struct FetchSink {
 // before the announced length, or when a sink callback stopped it.
 HttpAnswer FetchUrl(const std::string& url, std::int64_t offset, const HttpConnection& connection,
                     const FetchSink& sink);
+// Hands the body a probe kept (answer.body, answer 200) to a sink as FetchUrl
+// with offset 0 would: on_start, then the data; the answer, or a failure when a
+// sink callback stopped it.
+HttpAnswer DeliverKeptBody(const HttpAnswer& answer, const FetchSink& sink);
 
 // A GET whose answer is read into memory: at most max_bytes are accepted (a
 // longer answer fails). nullopt on any failure or a status other than 2xx.

@@ -246,6 +246,7 @@ bool CInternet::DownloadFile(const std::string& url, const std::string& local_pa
   ServiceType type = GetServiceType(url);
   if (type != ServiceType::kHttp && type != ServiceType::kHttps) return false;
   ConnectSettings settings = MakeConnectSettings();
+  settings.keep_small_body = true;
   if (options.deadline_ms > 0)
     settings.deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(options.deadline_ms);

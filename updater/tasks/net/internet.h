@@ -6,7 +6,9 @@
 // A download is opened on the caller's thread (proxy, sends with retries,
 // proxy authentication on 407) and then moved into the local file by the
 // worker thread CHttpFileObject, which reports to the owner set with SetOwner
-// (see http_file_object.h for its messages and the resume files).
+// (see http_file_object.h for its messages and the resume files). A small file
+// (announced length up to kKeptBodyLimit) arrives whole with the opening
+// request, and the worker writes it without a second request.
 //
 // Certificates are always checked; a verification failure is final. An extra
 // CA bundle (PEM file) is trusted in addition to the system's store when the
