@@ -37,12 +37,18 @@ std::optional<std::vector<std::string>> ListFolder(const std::string& path);
 
 // Reads a whole file of at most max_bytes; fails for larger files.
 std::optional<std::string> ReadFile(const std::string& path, std::uint64_t max_bytes);
+// How long a written file must last. kDurable: it reaches the disk before it
+// takes its path, so it survives a crash of the system. kThisRun: the system
+// writes it out when it likes; for files that only this run reads and removes
+// (working copies in the run's temporary folder).
+enum class Durability { kDurable, kThisRun };
 // Writes bytes to a temporary file beside path and renames it into place, so
 // readers see the old or the new content, never a part. The permissions apply
 // to a new file; an existing file keeps its own unless existing says otherwise.
 Status WriteFileAtomic(const std::string& path, std::string_view bytes,
                        FilePermissions permissions = FilePermissions::kNormal,
-                       ExistingPermissions existing = ExistingPermissions::kKeep);
+                       ExistingPermissions existing = ExistingPermissions::kKeep,
+                       Durability durability = Durability::kDurable);
 std::optional<std::uint64_t> FileSize(const std::string& path);
 
 // Last modification time of a regular file (links followed), in seconds since

@@ -136,7 +136,7 @@ std::optional<std::string> ReadFile(const std::string& path, std::uint64_t max_b
 }
 
 Status WriteFileAtomic(const std::string& path, std::string_view bytes, FilePermissions permissions,
-                       ExistingPermissions existing) {
+                       ExistingPermissions existing, Durability durability) {
   struct stat st {};
   mode_t final_mode = PermissionBits(permissions);
   if (existing == ExistingPermissions::kKeep && ::stat(path.c_str(), &st) == 0)
@@ -152,8 +152,8 @@ Status WriteFileAtomic(const std::string& path, std::string_view bytes, FilePerm
     if (fd.get() < 0 && errno != EEXIST) return Status::Fail(ErrnoText("cannot create", temp));
   }
   if (fd.get() < 0) return Status::Fail("cannot create a temporary file beside '" + path + "'");
-  bool ok =
-      WriteAll(fd.get(), bytes) && ::fchmod(fd.get(), final_mode) == 0 && ::fsync(fd.get()) == 0;
+  bool ok = WriteAll(fd.get(), bytes) && ::fchmod(fd.get(), final_mode) == 0 &&
+            (durability == Durability::kThisRun || ::fsync(fd.get()) == 0);
   ok = fd.close() && ok;
   if (!ok || ::rename(temp.c_str(), path.c_str()) != 0) {
     std::string message = ErrnoText("cannot write", path);

@@ -39,6 +39,32 @@ TEST(FileSystem, WriteFileAtomicReplacesAndKeepsOrForcesTheMode) {
   EXPECT_FALSE(platform::WriteFileAtomic(dir / "no/such/folder/f", "x"));
 }
 
+// Whether the file is flushed to the disk or not, the write replaces the path
+// whole (a link at the path is replaced, never followed), with the same mode
+// rules, and leaves no temporary file.
+TEST(FileSystem, WriteFileAtomicForThisRunWritesTheSameWay) {
+  for (platform::Durability durability :
+       {platform::Durability::kDurable, platform::Durability::kThisRun}) {
+    SCOPED_TRACE(static_cast<int>(durability));
+    TempFolder dir, outside;
+    outside.Write("target", "precious");
+    ASSERT_EQ(symlink((outside / "target").c_str(), (dir / "copy.xml").c_str()), 0);
+    ASSERT_TRUE(platform::WriteFileAtomic(dir / "copy.xml", "new",
+                                          platform::FilePermissions::kPrivate,
+                                          platform::ExistingPermissions::kReplace, durability));
+    EXPECT_FALSE(platform::IsSymbolicLink(dir / "copy.xml"));
+    EXPECT_EQ(dir.Read("copy.xml"), "new");
+    EXPECT_EQ(outside.Read("target"), "precious");
+    struct stat st {};
+    ASSERT_EQ(stat((dir / "copy.xml").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    EXPECT_EQ(platform::ListFolder(dir.path()).value_or(std::vector<std::string>{}).size(), 1u);
+    EXPECT_FALSE(platform::WriteFileAtomic(dir / "no/such/folder/f", "x",
+                                           platform::FilePermissions::kNormal,
+                                           platform::ExistingPermissions::kKeep, durability));
+  }
+}
+
 TEST(FileSystem, ReadFileIsBounded) {
   TempFolder dir;
   dir.Write("f", "12345");

@@ -124,6 +124,11 @@ bool CUpdaterApp::StartUp() {
     exit_code_ = kExitAlreadyRunning;
     return false;
   }
+  // The application's own folder of temporary data: every version's downloads
+  // and rollback data of earlier runs go, under the run lock, before the
+  // folders of this run are made (once), so that the tasks find them.
+  DeleteFolderContents(CUpdaterPaths::Instance().Entry(kPathTemp) + "updater_temp_" +
+                       FolderComponent(CUpdaterSettings::Instance().Values().name));
   if (!CUpdaterPaths::Instance().InitUpdaterTemp()) {
     exit_code_ = kExitFailed;
     return false;
@@ -175,13 +180,7 @@ void CUpdaterApp::RunUpdate(const std::string& command_line) {
   const SettingsValues& values = CUpdaterSettings::Instance().Values();
   const platform::IClock& clock = deps_.clock ? *deps_.clock : platform::SystemClock();
 
-  // The application's own folder of temporary data: every version's downloads
-  // and rollback data of earlier runs go. The folders of this run are made again
-  // at once, so that the tasks find them.
   const std::string temp_folder = paths.Entry(kPathTemp);
-  DeleteFolderContents(temp_folder + "updater_temp_" + FolderComponent(values.name));
-  platform::CreateFolders(platform::WithoutTrailingSeparators(paths.Entry(kPathRollback)));
-
   const std::int64_t start_ms = clock.MonotonicMs();
   CUpdaterLog& log = CUpdaterLog::Instance();
   log.Open(temp_folder + LogFileName(values.name), false);

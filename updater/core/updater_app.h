@@ -65,7 +65,8 @@ class CUpdaterApp {
   // folders cannot be made, kExitInternalError when an exception escaped.
   int ExitInstance() const { return exit_code_; }
 
-  // Empties the application's temporary folder, opens the log, runs the update,
+  // Opens the log (the start-up emptied the application's temporary folder
+  // under the run lock and made this run's folders), runs the update,
   // writes the footer with the elapsed time and closes the log. Throws
   // LogFileException when the log file cannot be created.
   void RunUpdate(const std::string& command_line);

@@ -101,11 +101,13 @@ void CCheckVersion::PrepareWorkingCopy() {
   if (platform::FolderExists(platform::FolderOf(folder))) platform::CreateFolders(folder);
 
   // A failed copy is not reported: the load that follows fails. A working copy
-  // left by an earlier run is removed, so that it is never taken instead.
+  // left by an earlier run is removed, so that it is never taken instead. The
+  // copy is this run's alone (it is removed when read): no flush to the disk.
   const std::string shipped = CUpdaterPaths::Instance().Expand("%updater%updatefile.xml");
   std::optional<std::string> bytes = platform::ReadFile(shipped, kMaxUpdateFileBytes);
-  if (!bytes ||
-      !platform::WriteFileAtomic(working_copy_, *bytes, platform::FilePermissions::kPrivate))
+  if (!bytes || !platform::WriteFileAtomic(
+                    working_copy_, *bytes, platform::FilePermissions::kPrivate,
+                    platform::ExistingPermissions::kKeep, platform::Durability::kThisRun))
     platform::RemoveFile(working_copy_);
 }
 
