@@ -84,7 +84,8 @@ CInternet::CInternet()
       proxy_resolver_(std::make_shared<CLibproxyResolver>()),
       abort_(std::make_shared<CAbortSignal>()),
       worker_(std::make_unique<CHttpFileObject>(abort_)) {
-  EnsureCurlInitialised();
+  // libcurl (and its TLS library) is initialised by the first request: a run
+  // that never goes to the network does not pay for it.
   worker_->Start();
 }
 
