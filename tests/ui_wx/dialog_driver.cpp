@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 #include <wx/app.h>
+#include <wx/evtloop.h>
 #include <wx/timer.h>
 #include <wx/toplevel.h>
 
@@ -9,6 +10,7 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "tests/support/temp_folder.h"
 #include "tests/support/xvfb_fixture.h"
 #include "updater/ui/wx/wx_dialog_header.h"
 #include "updater/ui/wx/wx_window_module.h"
@@ -46,6 +48,11 @@ bool StartWindowTests(std::string* why) {
   ::unsetenv("WAYLAND_DISPLAY");
   ::setenv("GDK_BACKEND", "x11", 1);
   ::setenv("NO_AT_BRIDGE", "1", 1);
+  // Without the theme's animations a control shows its new state (a button
+  // enabled, say) in the first picture taken after it was painted.
+  static TempFolder config;  // removed when the program ends
+  config.Write("gtk-3.0/settings.ini", "[Settings]\ngtk-enable-animations=0\n");
+  ::setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
   static auto* module = new CWxWindowModule;
   if (platform::Status status = module->Start(); !status) {
     reason = "the toolkit does not start: " + status.message();
@@ -70,21 +77,24 @@ DialogDriver& DialogDriver::Then(std::function<void()> act, std::function<bool()
 }
 
 DialogDriver& DialogDriver::Screenshot(const std::string& name, std::function<bool()> ready) {
-  // First the dialog paints what changed, then the next step takes the picture.
+  // First the dialog paints what changed (in the toolkit's own drawing pass,
+  // which draws the native controls too), then the next step takes the picture.
   Then(
       [this] {
+        *painted_ = false;
         dialog_.Refresh();
-        dialog_.Update();
       },
       std::move(ready));
-  return Then([this, name] {
-    const std::string path = ScreenshotFolder() + "/" + name + ".png";
-    const std::string error = g_server ? g_server->Screenshot(path) : "no X server";
-    if (error.empty())
-      screenshots_.push_back(path);
-    else
-      errors_ += "screenshot " + name + ": " + error + "\n";
-  });
+  return Then(
+      [this, name] {
+        const std::string path = ScreenshotFolder() + "/" + name + ".png";
+        const std::string error = g_server ? g_server->Screenshot(path) : "no X server";
+        if (error.empty())
+          screenshots_.push_back(path);
+        else
+          errors_ += "screenshot " + name + ": " + error + "\n";
+      },
+      [this] { return *painted_; });
 }
 
 DialogDriver& DialogDriver::Key(const std::string& key, std::function<bool()> ready) {
@@ -163,18 +173,18 @@ void DialogDriver::WaitForXdotool() {
   xdotool_.clear();
 }
 
-int DialogDriver::Run() {
-  // What the toolkit's handlers share with this call; they outlive it with
-  // the dialog and then do nothing.
-  struct State {
-    bool running = true;
-    bool painted = false;
-    std::size_t next = 0;
-  };
-  auto state = std::make_shared<State>();
-  const auto watch_paint = [state](wxWindow* window) {
-    window->Bind(wxEVT_PAINT, [state](wxPaintEvent& event) {
-      state->painted = true;
+// What the toolkit's handlers share with a run; they outlive it with the
+// window and then do nothing.
+struct DialogDriver::State {
+  bool running = true;
+  std::size_t next = 0;
+  wxEventLoopBase* loop = nullptr;  // a modeless run's loop
+};
+
+void DialogDriver::WatchPaint() {
+  const auto watch_paint = [painted = painted_](wxWindow* window) {
+    window->Bind(wxEVT_PAINT, [painted](wxPaintEvent& event) {
+      *painted = true;
       event.Skip();
     });
   };
@@ -187,24 +197,42 @@ int DialogDriver::Run() {
       has_header = true;
     }
   }
-  if (!has_header)
-    for (wxWindow* child : dialog_.GetChildren()) watch_paint(child);
+  if (has_header) return;
+  std::vector<wxWindow*> windows(dialog_.GetChildren().begin(), dialog_.GetChildren().end());
+  while (!windows.empty()) {
+    wxWindow* window = windows.back();
+    windows.pop_back();
+    watch_paint(window);
+    windows.insert(windows.end(), window->GetChildren().begin(), window->GetChildren().end());
+  }
+}
+
+// Runs the next step when its time has come; true when every step ran.
+bool DialogDriver::Step(State& state, wxIdleEvent& event, bool live) {
+  if (!state.running || !live) return false;
+  if (state.next >= steps_.size()) return !XdotoolRunning();
+  if (!*painted_ || !dialog_.IsShownOnScreen()) {
+    event.RequestMore();
+    return false;
+  }
+  DriveStep& step = steps_[state.next];
+  // One answer at a time: the one before has ended.
+  if (XdotoolRunning() || (step.ready && !step.ready())) {
+    event.RequestMore();
+    return false;
+  }
+  ++state.next;
+  step.act();
+  event.RequestMore();
+  return false;
+}
+
+int DialogDriver::Run() {
+  auto state = std::make_shared<State>();
+  WatchPaint();
   dialog_.Bind(wxEVT_IDLE, [this, state](wxIdleEvent& event) {
     event.Skip();
-    if (!state->running || !dialog_.IsModal() || state->next >= steps_.size()) return;
-    if (!state->painted || !dialog_.IsShownOnScreen()) {
-      event.RequestMore();
-      return;
-    }
-    DriveStep& step = steps_[state->next];
-    // One answer at a time: the one before has ended.
-    if (XdotoolRunning() || (step.ready && !step.ready())) {
-      event.RequestMore();
-      return;
-    }
-    ++state->next;
-    step.act();
-    if (state->next < steps_.size()) event.RequestMore();
+    Step(*state, event, dialog_.IsModal());
   });
   wxTimer bound;
   bound.Bind(wxEVT_TIMER, [this](wxTimerEvent&) {
@@ -218,6 +246,40 @@ int DialogDriver::Run() {
   WaitForXdotool();
   if (state->next < steps_.size()) errors_ += "not every step ran\n";
   return result;
+}
+
+bool DialogDriver::RunModeless() {
+  auto state = std::make_shared<State>();
+  WatchPaint();
+  wxGUIEventLoop loop;
+  state->loop = &loop;
+  dialog_.Bind(wxEVT_IDLE, [this, state](wxIdleEvent& event) {
+    event.Skip();
+    if (Step(*state, event, state->loop != nullptr) && state->loop) {
+      state->loop->Exit();
+      state->loop = nullptr;
+    } else if (state->loop) {
+      event.RequestMore();
+    }
+  });
+  bool timed_out = false;
+  wxTimer bound;
+  bound.Bind(wxEVT_TIMER, [&](wxTimerEvent&) {
+    timed_out = true;
+    if (state->loop) state->loop->Exit();
+    state->loop = nullptr;
+  });
+  bound.StartOnce(kDialogBoundMs);
+  // Painted once more, now that the paint is watched.
+  dialog_.Refresh();
+  loop.Run();
+  bound.Stop();
+  state->running = false;
+  state->loop = nullptr;
+  WaitForXdotool();
+  if (timed_out) errors_ += "the steps did not all run within the bound\n";
+  if (state->next < steps_.size()) errors_ += "not every step ran\n";
+  return !timed_out && state->next >= steps_.size();
 }
 
 struct BackgroundAnswer::Bound {

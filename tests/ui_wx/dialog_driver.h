@@ -1,5 +1,5 @@
 #pragma once
-// Drives a modal dialog in a window test: the toolkit runs on a private X
+// Drives a modal dialog (or a modeless window) in a window test: the toolkit runs on a private X
 // server; the dialog is shown, and once it is on the screen the steps run one
 // after another from the toolkit's loop, each when its condition holds (a
 // screenshot, a key or a click sent by xdotool as a person would). Every wait
@@ -9,6 +9,7 @@
 #include <wx/dialog.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -45,12 +46,19 @@ class DialogDriver {
 
   // Shows the dialog modally and runs the steps; its result.
   int Run();
+  // For a modeless window already shown: runs the steps from a loop of its
+  // own until every step ran and xdotool ended; false (with an error) when
+  // that took longer than the bound. The window stays.
+  bool RunModeless();
 
   // The screenshots taken, and the errors met (empty when none).
   const std::vector<std::string>& Screenshots() const { return screenshots_; }
   const std::string& Errors() const { return errors_; }
 
  private:
+  struct State;
+  void WatchPaint();
+  bool Step(State& state, wxIdleEvent& event, bool live);
   void RunXdotool(std::vector<std::string> arguments);
   void WaitForXdotool();
   bool XdotoolRunning();
@@ -60,6 +68,8 @@ class DialogDriver {
   std::vector<std::string> screenshots_;
   std::string errors_;
   std::vector<long> xdotool_;
+  // Set by every paint of the watched windows.
+  std::shared_ptr<bool> painted_ = std::make_shared<bool>(false);
 };
 
 // For dialogs that a call makes and shows itself (the dialog service): once

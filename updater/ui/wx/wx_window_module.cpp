@@ -14,6 +14,7 @@
 #include "updater/ui/close_application_controller.h"
 #include "updater/ui/dialog_results.h"
 #include "updater/ui/open_dialogs.h"
+#include "updater/ui/wx/wx_wizard.h"
 
 namespace {
 
@@ -129,7 +130,8 @@ bool CWxWindowModule::CloseApplication(const std::string& title,
   return dialogs_.CloseApplication(title, executable_path, processes);
 }
 
-std::unique_ptr<IWizardView> CWxWindowModule::CreateWizard(const WizardFrame& /*frame*/,
-                                                           IWizardActions& /*actions*/) {
-  return nullptr;  // the wizard's window comes with the full mode
+std::unique_ptr<IWizardView> CWxWindowModule::CreateWizard(const WizardFrame& frame,
+                                                           IWizardActions& actions) {
+  if (!started_) return nullptr;
+  return std::make_unique<CWxWizard>(frame, actions);
 }
