@@ -341,6 +341,56 @@ TEST_F(Wizard, ReturnPressesTheForwardButtonEscapeAndCloseBoxCancelAndTheWindowS
   EXPECT_FALSE(window.NextButton().IsShown());
 }
 
+TEST_F(Wizard, ReturnWaitsForNextOnAProgressPage) {
+  CWxWizardWindow& window = Window();
+  DialogDriver driver(window);
+  driver
+      .Then([&] {
+        WizardPageTexts texts = Interior("Downloading", "");
+        texts.item_label = "Connecting to server...";
+        wizard_->ShowPage(WizardPage::kDownload, texts);
+        wizard_->SetButtons(NoButtons());
+        EXPECT_EQ(wxWindow::FindFocus(), window.Page(WizardPage::kDownload).page);
+      })
+      .Key("Return")
+      // Keys come in order: once Escape arrived, so had Return.
+      .Key("Escape")
+      .Then([&] { wizard_->SetButtons(Forward()); }, Recorded("cancel"))
+      .Key("Return")
+      .Then([] {}, Recorded("next"));
+  EXPECT_TRUE(driver.RunModeless());
+  ExpectClean(driver, 0);
+  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"cancel", "next"}));
+  EXPECT_EQ(wxWindow::FindFocus(), &window.NextButton());
+}
+
+TEST_F(Wizard, FinishPageShortcutsBoxWorksWithTheKeyboardAndTabMovesOn) {
+  CWxWizardWindow& window = Window();
+  wxCheckBox* shortcuts = window.Page(WizardPage::kFinish).shortcuts;
+  DialogDriver driver(window);
+  driver
+      .Then([&] {
+        WizardPageTexts texts;
+        texts.explanation = "Sample Editor has been updated.";
+        texts.shortcuts_shown = true;
+        texts.shortcuts_text = "Create shortcuts for Sample Editor";
+        wizard_->ShowPage(WizardPage::kFinish, texts);
+        wizard_->SetButtons(Forward(true));
+        EXPECT_EQ(wxWindow::FindFocus(), shortcuts);
+        EXPECT_TRUE(wizard_->ShortcutsChecked());
+      })
+      .Key("space")
+      .Key("Tab", [&] { return !wizard_->ShortcutsChecked(); })
+      .Key("shift+Tab", [&] { return wxWindow::FindFocus() != shortcuts; })
+      .Screenshot("wizard_finish_unticked", [&] { return wxWindow::FindFocus() == shortcuts; })
+      .Key("Return")
+      .Then([] {}, Recorded("finish"));
+  EXPECT_TRUE(driver.RunModeless());
+  ExpectClean(driver, 1);
+  EXPECT_EQ(actions_.calls, (std::vector<std::string>{"finish"}));
+  EXPECT_FALSE(wizard_->ShortcutsChecked());
+}
+
 TEST_F(Wizard, ButtonsFollowTheModeAndTheCountdownLabel) {
   CWxWizardWindow& window = Window();
   WizardButtons countdown = NoButtons();

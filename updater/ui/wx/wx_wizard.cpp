@@ -2,12 +2,7 @@
 
 #include <wx/button.h>
 #include <wx/checkbox.h>
-#include <wx/dcmemory.h>
 #include <wx/gauge.h>
-#include <wx/graphics.h>
-#include <wx/iconbndl.h>
-#include <wx/image.h>
-#include <wx/log.h>
 #include <wx/radiobut.h>
 #include <wx/settings.h>
 #include <wx/simplebook.h>
@@ -22,99 +17,18 @@
 #include <cctype>
 #include <memory>
 
-#include "platform/file_system.h"
 #include "platform/process.h"
 #include "updater/ui/link_address.h"
-#include "updater/ui/wx/wx_dialog_header.h"
+#include "updater/ui/wx/wx_artwork.h"
 #include "updater/ui/wx/wx_dialog_parts.h"
 #include "updater/ui/wx/wx_wizard_pages.h"
 #include "updater/ui/wx/wx_wizard_parts.h"
 
 namespace {
 
-constexpr int kBannerWidth = 435;
-constexpr int kBannerHeight = 58;
 constexpr int kBarMargin = 11;
 constexpr int kButtonGap = 7;
 constexpr std::size_t kMaxRows = 1000;
-
-// An image file of exactly this size, or an invalid bitmap.
-wxBitmap LoadExactly(const std::string& file, int width, int height) {
-  if (file.empty() || !platform::FileExists(file)) return wxBitmap();
-  wxLogNull quiet;  // a file that does not load is no error for the person
-  wxImage image;
-  if (!image.LoadFile(wxString::FromUTF8(file), wxBITMAP_TYPE_ANY) || !image.IsOk() ||
-      image.GetWidth() != width || image.GetHeight() != height)
-    return wxBitmap();
-  return wxBitmap(image);
-}
-
-// The settings' banner, or a drawn one: white fading into pale blue, with
-// rings at the right.
-wxBitmap WizardBanner(const std::string& file) {
-  if (wxBitmap loaded = LoadExactly(file, kBannerWidth, kBannerHeight); loaded.IsOk())
-    return loaded;
-  wxBitmap bitmap(kBannerWidth, kBannerHeight);
-  wxMemoryDC dc(bitmap);
-  dc.GradientFillLinear(wxRect(0, 0, kBannerWidth, kBannerHeight), *wxWHITE,
-                        wxColour(206, 224, 247), wxEAST);
-  std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(dc));
-  if (gc) {
-    gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
-    gc->SetBrush(*wxTRANSPARENT_BRUSH);
-    for (int i = 0; i < 3; ++i) {
-      gc->SetPen(wxPen(wxColour(41, 108, 190, 150 - 40 * i), 3));
-      const double r = 16 + 9 * i;
-      gc->DrawEllipse(kBannerWidth - 34 - r, kBannerHeight / 2.0 - r, 2 * r, 2 * r);
-    }
-  }
-  dc.SelectObject(wxNullBitmap);
-  return bitmap;
-}
-
-// The settings' watermark, or a drawn one: a blue column with rings.
-wxBitmap WizardWatermark(const std::string& file) {
-  const int width = CWizardExteriorPage::kWatermarkWidth;
-  const int height = CWizardExteriorPage::kWatermarkHeight;
-  if (wxBitmap loaded = LoadExactly(file, width, height); loaded.IsOk()) return loaded;
-  wxBitmap bitmap(width, height);
-  wxMemoryDC dc(bitmap);
-  dc.GradientFillLinear(wxRect(0, 0, width, height), wxColour(41, 108, 190),
-                        wxColour(150, 192, 238), wxSOUTH);
-  std::unique_ptr<wxGraphicsContext> gc(wxGraphicsContext::Create(dc));
-  if (gc) {
-    gc->SetAntialiasMode(wxANTIALIAS_DEFAULT);
-    gc->SetBrush(*wxTRANSPARENT_BRUSH);
-    for (int i = 0; i < 4; ++i) {
-      gc->SetPen(wxPen(wxColour(255, 255, 255, 170 - 35 * i), 4));
-      const double r = 22 + 16 * i;
-      gc->DrawEllipse(width / 2.0 - r, 110 - r, 2 * r, 2 * r);
-    }
-  }
-  dc.SelectObject(wxNullBitmap);
-  return bitmap;
-}
-
-// The settings' icon file when it loads, else the information badge.
-wxIconBundle WindowIcons(const std::string& file) {
-  wxIconBundle icons;
-  if (!file.empty() && platform::FileExists(file)) {
-    wxLogNull quiet;
-    wxImage image;
-    if (image.LoadFile(wxString::FromUTF8(file), wxBITMAP_TYPE_ANY) && image.IsOk()) {
-      wxIcon icon;
-      icon.CopyFromBitmap(wxBitmap(image.Rescale(64, 64, wxIMAGE_QUALITY_HIGH)));
-      icons.AddIcon(icon);
-      return icons;
-    }
-  }
-  for (const int size : {16, 32, 64}) {
-    wxIcon icon;
-    icon.CopyFromBitmap(BadgeBitmap(HeaderArt::kInformation, size));
-    icons.AddIcon(icon);
-  }
-  return icons;
-}
 
 std::size_t IndexOf(WizardPage page) { return static_cast<std::size_t>(page); }
 
@@ -345,17 +259,29 @@ void CWxWizardWindow::ShowPage(WizardPage page, const WizardPageTexts& texts) {
   c.page->Layout();
   c.page->Refresh();
   header_->Refresh();
-  if (page == WizardPage::kLicense) c.not_agree->SetFocus();
-  if (page == WizardPage::kSelectUpdate) c.tree->SetFocus();
-  if (!FocusInPage()) {
-    wxButton* forward = buttons_.finish ? finish_ : next_;
-    if (forward->IsEnabled()) forward->SetFocus();
+  // Where the keyboard starts: the page's own control when it has one to
+  // choose with, else the enabled Next or Finish, else the page itself (so
+  // that no key goes to a button of the bar by chance).
+  wxButton* forward = buttons_.finish ? finish_ : next_;
+  if (page == WizardPage::kLicense) {
+    c.not_agree->SetFocus();
+  } else if (page == WizardPage::kSelectUpdate) {
+    c.tree->SetFocus();
+  } else if (page == WizardPage::kFinish && texts.shortcuts_shown) {
+    c.shortcuts->SetFocus();
+  } else if (forward->IsEnabled()) {
+    forward->SetFocus();
+  } else if (!FocusInPage()) {
+    c.page->SetFocus();
   }
 }
 
 bool CWxWizardWindow::FocusInPage() const {
+  // A control of the page; the page itself holds the focus only in their stead.
   const wxWindow* page = Page(current_).page;
-  for (const wxWindow* focus = FindFocus(); focus; focus = focus->GetParent())
+  const wxWindow* focus = FindFocus();
+  if (focus == page) return false;
+  for (; focus; focus = focus->GetParent())
     if (focus == page) return true;
   return false;
 }
@@ -374,9 +300,13 @@ void CWxWizardWindow::SetButtons(const WizardButtons& buttons) {
   hide_->Enable(buttons.hide_enabled);
   EnableCloseButton(buttons.close_enabled);
   PlaceBottom();
+  wxWindow* focus = FindFocus();
   if (buttons.forward_enabled) {
     forward->SetDefault();
-    if (!FocusInPage() && FindFocus() != forward) forward->SetFocus();
+    if (!FocusInPage() && focus != forward) forward->SetFocus();
+  } else if (!FocusInPage() && (!focus || !focus->IsEnabled() || !focus->IsShown())) {
+    // The focus left with a button that went out of use: the page holds it.
+    Page(current_).page->SetFocus();
   }
 }
 

@@ -17,7 +17,8 @@
 //   open (the mode asks, finishes or does nothing). Tab moves between the
 //   controls of the page and the buttons.
 // - When Next or Finish becomes enabled and the focus is on none of the page's
-//   own controls, the focus moves to that button.
+//   own controls, the focus moves to that button (so Return presses it even
+//   when the focus was on Cancel).
 // - Licence page: the focus starts on the not-agree radio button (selected).
 //   Up (or Left) selects the agree radio button: OnLicenseChoice(true); Down
 //   selects not-agree again: OnLicenseChoice(false). Then Return presses Next
@@ -27,8 +28,10 @@
 //   Up move between rows: OnSectionSelected(row). A click on a row's check box
 //   toggles it without selecting it. Disabled rows are reported too (the mode
 //   refuses them).
-// - Finish page: Space toggles the shortcuts check box when it has the focus
-//   (Tab reaches it); Return presses Finish.
+// - Finish page: the focus starts on the shortcuts check box when it is shown
+//   (else on Finish); Space toggles it; Return presses Finish.
+// - Other pages: the focus starts on the enabled Next or Finish, else on the
+//   page itself (Return then does nothing until the mode enables Next).
 // - The close box calls OnCancel while it is enabled.
 
 #include <wx/dialog.h>

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kTop = 14;
 constexpr int kGap = 10;
-constexpr int kTreeWidth = 200;
+constexpr int kTreeWidth = 210;
 constexpr int kPercentWidth = 44;
 
 wxStaticText* Text(wxWindow* parent, long style = 0) {
@@ -157,6 +157,9 @@ WizardPageControls BuildSelectPage(wxWindow* book, const WizardLinkColours& colo
                           wxTR_HIDE_ROOT | wxTR_HAS_BUTTONS | wxTR_NO_LINES | wxTR_SINGLE |
                               wxTR_FULL_ROW_HIGHLIGHT | wxBORDER_THEME);
   c.tree->AssignStateImageList(MakeCheckImages(*c.tree));
+  // Little room left of the check boxes: the titles get the width.
+  c.tree->SetSpacing(2);
+  c.tree->SetIndent(14);
   c.section_title = Text(page);
   c.section_title->SetFont(Enlarged(page->GetFont(), 1.15));
   c.section_description = Text(page);
