@@ -184,7 +184,7 @@ TEST_F(Wizard, EveryPageShowsItsTexts) {
         wizard_->SetButtons(NoButtons());
         wizard_->SetStatus("New version (2.0.0.0) available!");
         wizard_->SetFeatures(
-            "New features:",
+            "New features:\n",
             {{"  \xC2\xBB Faster start & smaller files", "https://sample.example.com/speed"},
              {"  \xC2\xBB A spell checker in twelve languages", ""},
              {"  \xC2\xBB Dark theme", "mailto:news@sample.example.com"}});
@@ -254,6 +254,7 @@ TEST_F(Wizard, EveryPageShowsItsTexts) {
   const WizardPageControls& check = window.Page(WizardPage::kCheck);
   EXPECT_EQ(check.status->GetLabelText().utf8_string(), "New version (2.0.0.0) available!");
   EXPECT_TRUE(check.features_heading->IsShown());
+  EXPECT_EQ(check.features_heading->GetLabelText().utf8_string(), "New features:");
   EXPECT_TRUE(check.feature_links[0]->IsShown());
   EXPECT_EQ(check.feature_links[0]->GetLabel().utf8_string(),
             "  \xC2\xBB Faster start & smaller files");

@@ -319,8 +319,12 @@ void CWxWizardWindow::SetStatus(const std::string& status) {
 void CWxWizardWindow::SetFeatures(const std::string& heading,
                                   const std::vector<FeatureLine>& features) {
   WizardPageControls& c = pages_[IndexOf(WizardPage::kCheck)];
-  c.features_heading->SetLabel(PlainLabel(heading));
-  c.features_heading->Show(!heading.empty());
+  // The heading's own line break ends it; the lines follow at once.
+  std::string shown = heading;
+  while (!shown.empty() && (shown.back() == '\n' || shown.back() == '\r' || shown.back() == ' '))
+    shown.pop_back();
+  c.features_heading->SetLabel(PlainLabel(shown));
+  c.features_heading->Show(!shown.empty());
   for (std::size_t i = 0; i < c.feature_texts.size(); ++i) {
     const FeatureLine* line = i < features.size() ? &features[i] : nullptr;
     const bool link = line && !line->link.empty();

@@ -38,7 +38,9 @@ wxPanel* InteriorPanel(wxWindow* book, wxBoxSizer*& column) {
   auto* page = new wxPanel(book);
   auto* outer = new wxBoxSizer(wxVERTICAL);
   column = new wxBoxSizer(wxVERTICAL);
-  outer->Add(column, 1, wxEXPAND | wxLEFT | wxRIGHT | wxTOP | wxBOTTOM, kInteriorMargin);
+  outer->AddSpacer(kInteriorTop);
+  outer->Add(column, 1, wxEXPAND | wxLEFT | wxRIGHT, kInteriorMargin);
+  outer->AddSpacer(kInteriorBottom);
   page->SetSizer(outer);
   return page;
 }
@@ -101,15 +103,15 @@ WizardPageControls BuildCheckPage(wxWindow* book, const WizardLinkColours& colou
   c.features_heading = Text(page);
   c.features_heading->Hide();
   column->Add(c.explanation, 0, wxTOP, 0);
-  column->Add(c.status, 0, wxTOP, 2 * kGap);
-  column->Add(c.features_heading, 0, wxTOP, 2 * kGap);
+  column->Add(c.status, 0, wxTOP, kGap);
+  column->Add(c.features_heading, 0, wxTOP, kGap);
   for (int i = 0; i < kFeatureLines; ++i) {
     auto* text = Text(page);
     auto* link = new CWizardLink(page, "", colours.normal, colours.hover);
     text->Hide();
     link->Hide();
-    column->Add(text, 0, wxTOP, 3);
-    column->Add(link, 0, wxTOP, 3);
+    column->Add(text, 0, wxTOP, 2);
+    column->Add(link, 0, wxTOP, 2);
     c.feature_texts.push_back(text);
     c.feature_links.push_back(link);
   }

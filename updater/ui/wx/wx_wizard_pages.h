@@ -9,9 +9,13 @@
 
 // The window's client size and the band of the buttons.
 inline constexpr int kWizardWidth = 500;
-inline constexpr int kWizardUpperHeight = 314;  // the watermark's height
+// The pages' height: room for long explanations above two bars (the
+// watermark, 314 pixels high, carries on below itself).
+inline constexpr int kWizardUpperHeight = 360;
 // The margins of the pages' contents, and the widths their texts wrap at.
 inline constexpr int kInteriorMargin = 22;
+inline constexpr int kInteriorTop = 14;
+inline constexpr int kInteriorBottom = 10;
 inline constexpr int kInteriorTextWidth = kWizardWidth - 2 * kInteriorMargin;
 inline constexpr int kExteriorLeft = 164 + 18;
 inline constexpr int kExteriorTextWidth = kWizardWidth - kExteriorLeft - 18;

@@ -3,6 +3,7 @@
 #include <wx/control.h>
 #include <wx/dcbuffer.h>
 #include <wx/dcmemory.h>
+#include <wx/image.h>
 #include <wx/renderer.h>
 
 #include <algorithm>
@@ -148,10 +149,22 @@ void CWizardExteriorPage::OnPaint(wxPaintEvent&) {
   wxAutoBufferedPaintDC dc(this);
   dc.SetBackground(*wxWHITE_BRUSH);
   dc.Clear();
-  if (watermark_.IsOk()) {
-    dc.SetClippingRegion(0, 0, kWatermarkWidth, kWatermarkHeight);
-    dc.DrawBitmap(watermark_, 0, 0);
+  if (!watermark_.IsOk()) return;
+  dc.SetClippingRegion(0, 0, kWatermarkWidth, kWatermarkHeight);
+  dc.DrawBitmap(watermark_, 0, 0);
+  dc.DestroyClippingRegion();
+  // A page taller than the watermark: its last row carries on to the bottom,
+  // so that the picture's column does not end in the middle of the page.
+  const int below = GetClientSize().y - kWatermarkHeight;
+  if (below <= 0 || watermark_.GetWidth() < kWatermarkWidth ||
+      watermark_.GetHeight() < kWatermarkHeight)
+    return;
+  if (!column_end_.IsOk() || column_end_.GetHeight() != below) {
+    const wxImage row = watermark_.ConvertToImage().GetSubImage(
+        wxRect(0, kWatermarkHeight - 1, kWatermarkWidth, 1));
+    column_end_ = wxBitmap(row.Scale(kWatermarkWidth, below));
   }
+  dc.DrawBitmap(column_end_, 0, kWatermarkHeight);
 }
 
 wxImageList* MakeCheckImages(wxWindow& tree) {

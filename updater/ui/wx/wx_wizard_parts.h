@@ -67,6 +67,7 @@ class CWizardExteriorPage : public wxPanel {
   void OnPaint(wxPaintEvent& event);
 
   wxBitmap watermark_;
+  wxBitmap column_end_;  // the watermark's last row, stretched below it
 };
 
 // The selection tree's state pictures, in this order.
