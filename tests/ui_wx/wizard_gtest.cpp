@@ -281,6 +281,42 @@ TEST_F(Wizard, EveryPageShowsItsTexts) {
   EXPECT_TRUE(actions_.calls.empty());
 }
 
+TEST_F(Wizard, TextsArePlainNeverMnemonicsOrMarkup) {
+  CWxWizardWindow& window = Window();
+  const std::string odd = "A & <b>B</b> &amp;";  // short: no line is broken
+  WizardPageTexts texts;
+  texts.title = odd;
+  texts.explanation = odd;
+  wizard_->ShowPage(WizardPage::kWelcome, texts);
+  EXPECT_EQ(window.Page(WizardPage::kWelcome).title->GetLabelText().utf8_string(), odd);
+  EXPECT_EQ(window.Page(WizardPage::kWelcome).explanation->GetLabelText().utf8_string(), odd);
+  WizardPageTexts license = LicenseTexts();
+  license.header_title = odd;
+  license.agree_text = "I &accept";
+  license.not_agree_text = "I do <i>not</i> accept";
+  license.license_text = odd;
+  wizard_->ShowPage(WizardPage::kLicense, license);
+  EXPECT_EQ(window.Header().Title().utf8_string(), odd);
+  EXPECT_EQ(window.Page(WizardPage::kLicense).agree->GetLabelText().utf8_string(), "I &accept");
+  EXPECT_EQ(window.Page(WizardPage::kLicense).not_agree->GetLabelText().utf8_string(),
+            "I do <i>not</i> accept");
+  EXPECT_EQ(window.Page(WizardPage::kLicense).license->GetValue().utf8_string(), odd);
+  WizardButtons buttons = Forward();
+  buttons.next_label = "&Next >";
+  wizard_->SetButtons(buttons);
+  EXPECT_EQ(window.NextButton().GetLabelText().utf8_string(), "&Next >");
+  wizard_->ShowPage(WizardPage::kSelectUpdate, SelectTexts());
+  wizard_->SetSections({{odd, 0, true, true}});
+  wizard_->SetSectionDetails({odd, odd, "More & more", "https://sample.example.com/"});
+  const WizardPageControls& select = window.Page(WizardPage::kSelectUpdate);
+  wxTreeItemIdValue cookie;
+  EXPECT_EQ(select.tree->GetItemText(select.tree->GetFirstChild(select.tree->GetRootItem(), cookie))
+                .utf8_string(),
+            odd);
+  EXPECT_EQ(select.section_title->GetLabelText().utf8_string(), odd);
+  EXPECT_EQ(select.more_info->GetLabel().utf8_string(), "More & more");
+}
+
 TEST_F(Wizard, ItemLabelIsWrittenOnlyWhenGiven) {
   CWxWizardWindow& window = Window();
   WizardPageTexts texts = Interior("Downloading", "");
