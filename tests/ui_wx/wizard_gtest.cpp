@@ -612,6 +612,34 @@ TEST_F(Wizard, HtmlMessageShowsTheServedPageAndNeverLeavesTheWeb) {
           server.Requests("/done.html"));
 }
 
+TEST_F(Wizard, WithoutAWebViewTheAddressIsALinkToTheBrowser) {
+  CWxWizardWindow& window = Window();
+  window.UseWebView(false);
+  const std::string address = "https://sample.example.com/news.html";
+  WizardPageTexts texts = Interior("Information", "Please read the following.");
+  texts.html_address = address;
+  wizard_->ShowPage(WizardPage::kHtmlMessage, texts);
+  ASSERT_NE(window.AddressLink(), nullptr);
+  EXPECT_EQ(window.WebView(), nullptr);
+  EXPECT_EQ(window.AddressLink()->GetLabel().utf8_string(), address);
+  DialogDriver driver(window);
+  driver.Screenshot("wizard_html_without_web_view")
+      .Click(*window.AddressLink())
+      .Then(
+          [&] {
+            // An address that is no web page is shown, and opens nothing.
+            texts.html_address = "file:///etc/passwd";
+            wizard_->ShowPage(WizardPage::kHtmlMessage, texts);
+          },
+          [&] { return opened_.size() == 1; })
+      .Click(*window.AddressLink())
+      .Key("Escape")
+      .Then([] {}, Recorded("cancel"));
+  EXPECT_TRUE(driver.RunModeless());
+  ExpectClean(driver, 1);
+  EXPECT_EQ(opened_, (std::vector<std::string>{address}));
+}
+
 TEST_F(Wizard, OnlyWebAddressesAreBrowsed) {
   const struct {
     const char* address;

@@ -433,7 +433,7 @@ void CWxWizardWindow::ShowHtml(const std::string& address) {
     c.html_holder->Layout();
     return;
   }
-  if (wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) {
+  if (use_web_view_ && wxWebView::IsBackendAvailable(wxWebViewBackendDefault)) {
     // The web view starts with the page to show (an empty one may keep a
     // later page from loading); before an address it may show, none is made.
     if (!may_browse) return;

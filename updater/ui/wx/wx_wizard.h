@@ -120,6 +120,8 @@ class CWxWizardWindow : public wxDialog {
   // has no web view backend: a link to the address stands in).
   wxWindow* WebView() const { return web_view_; }
   CWizardLink* AddressLink() const { return address_link_; }
+  // The window tests try the stand-in of a system without a web view.
+  void UseWebView(bool use) { use_web_view_ = use; }
   // The address the web view was last told to show ("" when refused).
   const std::string& BrowsedAddress() const { return browsed_; }
   // How often the item label was written.
@@ -147,6 +149,7 @@ class CWxWizardWindow : public wxDialog {
   WizardButtons buttons_;
   WizardPage current_ = WizardPage::kWelcome;
   bool rolled_back_ = false;
+  bool use_web_view_ = true;
   bool filling_tree_ = false;
   std::vector<SectionRow> rows_;
   std::vector<void*> row_items_;  // wxTreeItemId's ids, in row order
