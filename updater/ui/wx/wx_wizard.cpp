@@ -539,4 +539,5 @@ void CWxWizard::SetItemProgress(int percent, const std::optional<std::string>& l
 void CWxWizard::SetTotalProgress(int percent, const std::string& label) {
   if (window_) window_->SetTotalProgress(percent, label);
 }
-bool CWxWizard::ShortcutsChecked() const { return window_ && window_->ShortcutsChecked(); }
+// The box starts checked: with no window left, its first state stands.
+bool CWxWizard::ShortcutsChecked() const { return !window_ || window_->ShortcutsChecked(); }

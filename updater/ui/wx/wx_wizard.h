@@ -20,7 +20,7 @@
 //   own controls, the focus moves to that button (so Return presses it even
 //   when the focus was on Cancel).
 // - Licence page: the focus starts on the not-agree radio button (selected).
-//   Up (or Left) selects the agree radio button: OnLicenseChoice(true); Down
+//   Up selects the agree radio button: OnLicenseChoice(true); Down
 //   selects not-agree again: OnLicenseChoice(false). Then Return presses Next
 //   once the mode has enabled it.
 // - Selection page: the focus starts in the tree on its first row (selected).
