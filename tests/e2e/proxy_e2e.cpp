@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "tests/e2e/updater_installation.h"
+#include "tests/e2e/wizard_person.h"
 #include "tests/support/nginx_fixture.h"
 #include "tests/support/tinyproxy_fixture.h"
 #include "tests/support/xvfb_fixture.h"
@@ -134,6 +135,9 @@ TEST_F(ProxyAuthenticationDialog, TheUpdateGoesOnWithWhatWasTyped) {
   environment.emplace_back("DISPLAY", xvfb_.Display());
   const platform::ProcessId updater = installation_.StartUpdater(environment, "full");
   ASSERT_GT(updater, 0);
+  const WizardPerson person(installation_, xvfb_, updater);
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_CHECKVERSION"))
+      << installation_.Log();
 
   // The dialog comes when the check meets the proxy; then a person types.
   ASSERT_EQ(
@@ -149,6 +153,17 @@ TEST_F(ProxyAuthenticationDialog, TheUpdateGoesOnWithWhatWasTyped) {
   ASSERT_EQ(xvfb_.Xdotool({"type", "--delay", "10", kProxyPassword}), "");
   EXPECT_EQ(xvfb_.Screenshot(ScreenshotFolder() + "/authentication-typed.png"), "");
   ASSERT_EQ(xvfb_.Xdotool({"key", "--clearmodifiers", "Return"}), "");
+
+  // The wizard goes on with the update.
+  ASSERT_TRUE(person.WaitForLog("task ready: TASK_CHECKVERSION")) << installation_.Log();
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_SELECTUPDATE"))
+      << installation_.Log();
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_DOWNLOAD")) << installation_.Log();
+  ASSERT_TRUE(person.WaitForLog("task ready: TASK_DOWNLOAD")) << installation_.Log();
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_INSTALL")) << installation_.Log();
+  ASSERT_TRUE(person.WaitForLog("task ready: TASK_INSTALL")) << installation_.Log();
+  ASSERT_EQ(person.Key("Return"), "");  // to the finish page
+  ASSERT_EQ(person.Key("Return"), "");  // Finish
 
   const UpdaterRun run = installation_.WaitForUpdater(updater);
   ASSERT_TRUE(run.ended) << run.log;
@@ -174,6 +189,9 @@ TEST_F(ProxyAuthenticationDialog, AStopSignalClosesTheDialogAndCancelsTheRun) {
   environment.emplace_back("DISPLAY", xvfb_.Display());
   const platform::ProcessId updater = installation_.StartUpdater(environment, "full");
   ASSERT_GT(updater, 0);
+  const WizardPerson person(installation_, xvfb_, updater);
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_CHECKVERSION"))
+      << installation_.Log();
   ASSERT_EQ(xvfb_.Xdotool({"search", "--sync", "--name", "Authentication needed"}, 60000), "")
       << installation_.Log();
   ASSERT_TRUE(platform::TerminateProcess(updater, false).ok());

@@ -272,6 +272,10 @@ std::string UpdaterInstallation::SettingsValue(std::string_view group, std::stri
 
 std::string UpdaterInstallation::SettingsText() const { return ReadAll(SettingsFile()); }
 
+void UpdaterInstallation::RemoveLog() const {
+  (void)platform::RemoveFile(private_temp_ + "/" + LogFileName(kAppName));
+}
+
 std::string UpdaterInstallation::Log() const {
   return DecodeTextFile(ReadAll(private_temp_ + "/" + LogFileName(kAppName)));
 }

@@ -111,6 +111,9 @@ class UpdaterInstallation {
   // A value of the installation's settings.ini.
   std::string SettingsValue(std::string_view group, std::string_view key) const;
   std::string Log() const;
+  // Removes the log of the last run, so that Log() holds only the next run's
+  // lines once it has begun.
+  void RemoveLog() const;
   // The bytes of settings.ini as they are now.
   std::string SettingsText() const;
 

@@ -11,6 +11,7 @@
 
 #include "platform/file_system.h"
 #include "tests/e2e/updater_installation.h"
+#include "tests/e2e/wizard_person.h"
 #include "tests/support/nginx_fixture.h"
 #include "tests/support/xvfb_fixture.h"
 #include "updater/core/exit_status.h"
@@ -76,7 +77,9 @@ TEST_P(WindowsRun, UpdatesWithOrWithoutWindows) {
 INSTANTIATE_TEST_SUITE_P(
     Modes, WindowsRun,
     ::testing::Values(
-        WindowsCase{"FullWithADisplay", "full", Display::kXvfb, true, true, nullptr},
+        // The full mode with a display shows the wizard, which waits for a
+        // person: its runs are the wizard's own tests.
+        WindowsCase{"VerySilentWithADisplay", "verysilent", Display::kXvfb, true, true, nullptr},
         WindowsCase{"SilentWithADisplay", "silent", Display::kXvfb, true, true, nullptr},
         WindowsCase{"FullWithoutADisplay", "full", Display::kNone, true, false,
                     "the toolkit does not start"},
@@ -136,6 +139,18 @@ TEST(WindowsInstall, TheCloseCountdownShowsAndEndNowLetsTheUpdateGoOn) {
   const platform::ProcessId updater =
       installation.StartUpdater({{"DISPLAY", xvfb.Display()}}, "full");
   ASSERT_GT(updater, 0);
+  // Through the wizard to the installation, which asks first whether the
+  // application may be closed (Yes), then counts down until it is gone.
+  const WizardPerson person(installation, xvfb, updater);
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_CHECKVERSION"))
+      << installation.Log();
+  ASSERT_TRUE(person.WaitForLog("task ready: TASK_CHECKVERSION")) << installation.Log();
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_SELECTUPDATE"))
+      << installation.Log();
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_DOWNLOAD")) << installation.Log();
+  ASSERT_TRUE(person.WaitForLog("task ready: TASK_DOWNLOAD")) << installation.Log();
+  ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_INSTALL")) << installation.Log();
+  ASSERT_EQ(person.KeyTo("^Close application$", "Return"), "") << installation.Log();  // Yes
   const std::string caption = std::string("Close ") + Installation::kAppName;
   const std::string found =
       xvfb.Xdotool({"search", "--sync", "--name", caption, "windowfocus", "--sync"}, 60000);
@@ -143,6 +158,10 @@ TEST(WindowsInstall, TheCloseCountdownShowsAndEndNowLetsTheUpdateGoOn) {
   if (found.empty()) {
     EXPECT_EQ(xvfb.Screenshot(ScreenshotFolder() + "/close_application.png"), "");
     EXPECT_EQ(xvfb.Xdotool({"key", "--clearmodifiers", "Return"}), "");
+  }
+  if (person.WaitForLog("task ready: TASK_INSTALL")) {
+    EXPECT_EQ(person.Key("Return"), "");  // to the finish page
+    EXPECT_EQ(person.Key("Return"), "");  // Finish
   }
   const UpdaterRun run = installation.WaitForUpdater(updater);
   const bool application_ended = platform::WaitForProcess(application.pid, 10000).has_value();

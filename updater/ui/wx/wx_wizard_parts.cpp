@@ -106,6 +106,15 @@ void CWizardHeader::OnPaint(wxPaintEvent&) {
   if (banner_.IsOk()) {
     dc.SetClippingRegion(0, 0, size.x, kBannerHeight);
     dc.DrawBitmap(banner_, 0, 0);
+    // A window wider than the banner continues its last column, so the band
+    // has no seam.
+    const int width = banner_.GetWidth();
+    if (size.x > width && width > 0) {
+      const wxImage edge = banner_.ConvertToImage()
+                               .GetSubImage(wxRect(width - 1, 0, 1, banner_.GetHeight()))
+                               .Scale(size.x - width, banner_.GetHeight());
+      dc.DrawBitmap(wxBitmap(edge), width, 0);
+    }
     dc.DestroyClippingRegion();
   }
   dc.SetPen(wxPen(wxColour(160, 160, 160)));
