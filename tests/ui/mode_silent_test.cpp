@@ -118,6 +118,9 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
   std::unique_ptr<IWizardView> CreateWizard(const WizardFrame&, IWizardActions&) override {
     return nullptr;
   }
+  std::unique_ptr<ITrayView> CreateTray(const TrayFrame&, ITrayActions&) override {
+    return nullptr;
+  }
   // Back to a module nobody has used.
   void Reset() {
     dialogs.answers.clear();
