@@ -75,6 +75,8 @@ void CModeSilent::Create() {
     Log("silent mode: no tray icon could be made; the run goes on without it");
   else if (!tray_->HasTray())
     Log("silent mode: the desktop has no notification area; the run goes on without the icon");
+  else
+    Log("silent mode: the icon is in the desktop's notification area");
   if (Settings().custom_notify) EnsureNotifier();
   // Catch up: enter the state of the running task before anything else arrives.
   Host().PostToInterface(MakeMessage(MessageId::kTaskStarted, current_task_, 0));
