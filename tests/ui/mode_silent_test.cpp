@@ -797,7 +797,8 @@ TEST_F(SilentFixture, PopupItemsJoinTheMenuOnceTheUpdateIsDone) {
   EXPECT_EQ(programs_.started,
             (std::vector<FakePrograms::Start>{{"https://example.org/notes", "", "/opt/myapp/bin"},
                                               {"/opt/myapp/bin/myapp", "--fresh", "/opt/myapp/bin"},
-                                              {"/opt/myapp\\tools\\tool", "", "/opt/myapp/bin"}}));
+                                              // the file that was found, not the text
+                                              {"/opt/myapp/tools/tool", "", "/opt/myapp/bin"}}));
 
   tray_.actions->OnMenuCommand(kTrayCommandExit);
   EXPECT_TRUE(windows_.dialogs.boxes.empty());  // no question once finished

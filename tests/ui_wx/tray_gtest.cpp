@@ -335,7 +335,7 @@ TEST_F(Tray, TheNotifierPopupFadesInInTheCornerAndFadesOut) {
   ASSERT_TRUE(PumpUntil([&] { return !popup.Window().IsShownOnScreen(); }));
 }
 
-TEST_F(Tray, TheNotifierPopupRunsOnItsOwnTimersAndTheCloseButtonEndsIt) {
+TEST_F(Tray, TheNotifierPopupRunsOnItsOwnTimersHoverHoldsItAndTheCloseButtonEndsIt) {
   CNotifierController controller(NotifierTiming{10, 10, 1000, 255}, kSkinCloseRect);
   CWxNotifier popup(NotifierLook{}, controller);
   controller.Attach(popup);
@@ -344,6 +344,21 @@ TEST_F(Tray, TheNotifierPopupRunsOnItsOwnTimersAndTheCloseButtonEndsIt) {
   ASSERT_TRUE(
       PumpUntil([&] { return controller.CurrentState() == CNotifierController::State::kShown; }));
   EXPECT_TRUE(popup.TimerRunning(NotifierTimer::kDisplay));
+  // The mouse resting on the popup holds it; leaving it lets the time run.
+  const wxPoint middle = popup.Window().GetScreenPosition() + wxPoint(kSkinWidth / 2, 90);
+  Script hover;
+  hover.Xdotool({"mousemove", std::to_string(middle.x), std::to_string(middle.y)});
+  hover.Start();
+  EXPECT_TRUE(PumpUntil([&] {
+    return hover.Done() && !popup.TimerRunning(NotifierTimer::kDisplay);
+  })) << hover.errors;
+  EXPECT_EQ(controller.CurrentState(), CNotifierController::State::kShown);
+  Script leave;
+  leave.Xdotool({"mousemove", "10", "10"});
+  leave.Start();
+  EXPECT_TRUE(PumpUntil([&] {
+    return leave.Done() && popup.TimerRunning(NotifierTimer::kDisplay);
+  })) << leave.errors;
   // A person clicks the close button: it fades out and hides.
   const wxPoint at =
       popup.Window().GetScreenPosition() + wxPoint(kSkinCloseRect.x + kSkinCloseRect.width / 2,

@@ -386,5 +386,6 @@ void CModeSilent::RunPopupItem(std::size_t index) {
     return;
   }
   const std::string folder = platform::FolderOf(platform::NormalizeSeparators(Settings().location));
-  programs_.StartProgram(item.location, item.parameters, folder);
+  // The file that was found (separators of the platform), or the web address.
+  programs_.StartProgram(target.location, item.parameters, folder);
 }

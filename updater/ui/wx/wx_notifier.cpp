@@ -38,10 +38,13 @@ class CNotifierFrame : public wxFrame {
       wxPaintDC dc(this);
       if (owner_) owner_->Paint(dc);
     });
-    Bind(wxEVT_MOTION, [this](wxMouseEvent& event) {
-      if (owner_) owner_->MouseMoved(event.GetPosition());
-      event.Skip();
-    });
+    // A pointer put onto the popup at once enters it without moving in it.
+    for (const auto type : {wxEVT_MOTION, wxEVT_ENTER_WINDOW}) {
+      Bind(type, [this](wxMouseEvent& event) {
+        if (owner_) owner_->MouseMoved(event.GetPosition());
+        event.Skip();
+      });
+    }
     Bind(wxEVT_LEAVE_WINDOW, [this](wxMouseEvent& event) {
       if (owner_) owner_->MouseLeft();
       event.Skip();
@@ -83,10 +86,12 @@ CWxNotifier::CWxNotifier(const NotifierLook& look, INotifierActions& actions)
   }
   // The label's own part of the popup reports the mouse in the popup's
   // pixels like the rest of it.
-  description_->Bind(wxEVT_MOTION, [this](wxMouseEvent& event) {
-    MouseMoved(event.GetPosition() + description_->GetPosition());
-    event.Skip();
-  });
+  for (const auto type : {wxEVT_MOTION, wxEVT_ENTER_WINDOW}) {
+    description_->Bind(type, [this](wxMouseEvent& event) {
+      MouseMoved(event.GetPosition() + description_->GetPosition());
+      event.Skip();
+    });
+  }
   description_->Bind(wxEVT_LEAVE_WINDOW, [this](wxMouseEvent& event) {
     MouseLeft();
     event.Skip();
