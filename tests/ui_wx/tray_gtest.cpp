@@ -42,6 +42,10 @@ DesktopFixture* SharedDesktop(std::string* why) {
     *why = reason;
     return desktop;
   }
+  // Menus show their items' pictures, as on desktops that ask GTK for them.
+  static TempFolder configuration;
+  configuration.Write("gtk-3.0/settings.ini", "[Settings]\ngtk-menu-images=1\n");
+  ::setenv("XDG_CONFIG_HOME", configuration.path().c_str(), 1);
   if (!StartWindowTests(&reason)) {
     *why = reason;
     return nullptr;
