@@ -243,6 +243,8 @@ TEST_F(Tray, AnEmptyMenuDoesNotOpenAndAHiddenIconLeavesTheArea) {
   tray.HideIcon();
   EXPECT_FALSE(tray.IconShown());
   tray.SetIcon(TrayIcon::kError);  // stays away
+  tray.Animate(TrayAnimation::kInstall);
+  EXPECT_FALSE(tray.Animating());
   Script gone;
   gone.Then([] {});
   gone.Start();

@@ -126,6 +126,7 @@ void CWxTray::SetIcon(TrayIcon icon) {
 
 void CWxTray::Animate(TrayAnimation /*animation*/) {
   // One animation serves every task: the tool tip says which task it is.
+  if (hidden_) return;  // a removed icon does not come back
   frame_ = 0;
   animation_timer_.Start(kTrayAnimationStepMs);
   ShowCurrent();
