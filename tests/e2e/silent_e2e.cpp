@@ -61,6 +61,33 @@ TEST_F(SilentRun, UpdatesWithItsIconInTheNotificationArea) {
   EXPECT_NE(shown.back().find(Installation::kNewVersion), std::string::npos) << shown.back();
 }
 
+// A desktop whose notification service is missing: the notifier popup shows
+// what the balloons would have.
+TEST(SilentRunWithoutNotifications, ThePopupShowsThemAndTheUpdateCompletes) {
+  Installation installation;
+  installation.WriteSampleReleases();
+  NginxFixture nginx{installation.WwwFolder()};
+  if (!nginx.Start()) GTEST_SKIP() << nginx.Message();
+  XvfbFixture xvfb;
+  ASSERT_TRUE(xvfb.Start()) << xvfb.Message();
+  DesktopFixture desktop{xvfb};
+  ASSERT_TRUE(desktop.StartBus()) << desktop.Message();
+  ASSERT_TRUE(desktop.StartTray()) << desktop.Message();
+  ASSERT_EQ(installation.Publish(nginx.HttpUrl("/")), "");
+  installation.Install(nginx.HttpUrl("/updatefile.xml"));
+
+  const UpdaterRun run = installation.RunUpdater(
+      {{"DISPLAY", xvfb.Display()}, {"DBUS_SESSION_BUS_ADDRESS", desktop.BusAddress()}}, "silent");
+  ASSERT_TRUE(run.ended) << run.log;
+  EXPECT_EQ(run.exit_code, kExitOk) << run.log;
+  EXPECT_EQ(installation.SettingsValue("APPLICATION", "VERSION"), Installation::kNewVersion);
+  EXPECT_NE(run.log.find(kIconShown), std::string::npos) << run.log;
+  EXPECT_NE(run.log.find("silent mode: the desktop did not show the notification; the popup "
+                         "shows it"),
+            std::string::npos)
+      << run.log;
+}
+
 TEST_F(SilentRun, AServerErrorEndsWithTheRollbackInOrder) {
   ASSERT_EQ(installation_.Publish(nginx_.HttpUrl("/")), "");
   // The server no longer has a file of the release: it answers 404.

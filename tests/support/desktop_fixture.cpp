@@ -95,9 +95,19 @@ bool DesktopFixture::WaitUntil(const char* tool, const std::vector<std::string>&
   return false;
 }
 
-bool DesktopFixture::StartNotifications() {
+bool DesktopFixture::StartBus() {
   const std::string bus = folder_.Write("bus.conf", BusSettings(BusAddress()));
   if (!Launch("dbus-daemon", {"--config-file=" + bus, "--nofork", "--nopidfile"})) return false;
+  if (!WaitUntil("dbus-send", {"--session", "--dest=org.freedesktop.DBus", "/org/freedesktop/DBus",
+                               "org.freedesktop.DBus.GetId"})) {
+    message_ = "the session bus does not answer";
+    return false;
+  }
+  return true;
+}
+
+bool DesktopFixture::StartNotifications() {
+  if (!StartBus()) return false;
   const std::string recorder = folder_.Write("recorder.sh", kRecorder);
   if (!platform::MakeExecutableForOwner(recorder)) {
     message_ = "the recorder cannot be made executable";

@@ -24,6 +24,8 @@ class DesktopFixture {
   // daemon answers on the bus. False with Message() when a tool is missing
   // or does not come up.
   bool StartNotifications();
+  // Starts the session bus alone: a desktop without a notification service.
+  bool StartBus();
   // Starts the notification area and waits (bounded) until its window is
   // there.
   bool StartTray();
