@@ -7,6 +7,7 @@
 #include "tests/ui/mode_test_doubles.h"
 #include "updater/core/updater_settings.h"
 #include "updater/ui/mode_factory.h"
+#include "updater/ui/mode_silent.h"
 #include "updater/ui/mode_windows_hidden.h"
 #include "updater/ui/window_module.h"
 
@@ -243,6 +244,29 @@ TEST(ModeFactory, ModesWithWindowsAskForTheModuleAndRunInItsLoop) {
     EXPECT_EQ(asked, c.asks ? 1 : 0);
     EXPECT_EQ(mode->EventLoop(), c.in_loop ? static_cast<IEventLoop*>(&module) : nullptr);
   }
+}
+
+TEST(ModeFactory, SilentModesShowTheirTrayIconThroughTheModule) {
+  CUpdaterSettings::ResetInstance();
+  CUpdaterSettings::Instance().MutableValues().icon = "/opt/app/tray.png";
+  for (const char* name : {"silent", "verysilent"}) {
+    for (const bool available : {true, false}) {
+      SCOPED_TRACE(std::string(name) + (available ? " with" : " without") + " module");
+      FakeWindowModule module;
+      CModeFactory factory([&]() -> IWindowModule* { return available ? &module : nullptr; });
+      RecordingHost host;
+      auto mode = factory.CreateMode(name, host, TaskId::kCheckVersion);
+      ASSERT_NE(mode, nullptr);
+      EXPECT_EQ(dynamic_cast<CModeSilent*>(mode.get()) != nullptr, available);
+      mode->Create();
+      EXPECT_EQ(module.trays, available ? 1 : 0);
+      if (available) {
+        EXPECT_EQ(module.tray_frame.icon_file, "/opt/app/tray.png");
+      }
+      EXPECT_EQ(host.posts.back(), (ToInterface(MessageId::kTaskStarted, TaskId::kCheckVersion)));
+    }
+  }
+  CUpdaterSettings::ResetInstance();
 }
 
 TEST(WindowsHiddenMode, AsksThePersonForTheProxyAndShowsTheCloseCountdown) {

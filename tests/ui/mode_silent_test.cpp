@@ -118,6 +118,9 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
   std::unique_ptr<IWizardView> CreateWizard(const WizardFrame&, IWizardActions&) override {
     return nullptr;
   }
+  std::unique_ptr<ITrayView> CreateTray(const TrayFrame&, ITrayActions&) override {
+    return nullptr;
+  }
   // Back to a module nobody has used.
   void Reset() {
     dialogs.answers.clear();
@@ -794,7 +797,8 @@ TEST_F(SilentFixture, PopupItemsJoinTheMenuOnceTheUpdateIsDone) {
   EXPECT_EQ(programs_.started,
             (std::vector<FakePrograms::Start>{{"https://example.org/notes", "", "/opt/myapp/bin"},
                                               {"/opt/myapp/bin/myapp", "--fresh", "/opt/myapp/bin"},
-                                              {"/opt/myapp\\tools\\tool", "", "/opt/myapp/bin"}}));
+                                              // the file that was found, not the text
+                                              {"/opt/myapp/tools/tool", "", "/opt/myapp/bin"}}));
 
   tray_.actions->OnMenuCommand(kTrayCommandExit);
   EXPECT_TRUE(windows_.dialogs.boxes.empty());  // no question once finished

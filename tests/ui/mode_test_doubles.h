@@ -180,6 +180,11 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
     actions = &wizard_actions;
     return std::make_unique<RecordingWizardView>(wizard);
   }
+  std::unique_ptr<ITrayView> CreateTray(const TrayFrame& frame, ITrayActions&) override {
+    ++trays;
+    tray_frame = frame;
+    return nullptr;
+  }
 
   ScriptedDialogs dialogs;
   std::optional<TypedCredentials> typed;  // what the person types; nullopt: Cancel
@@ -191,6 +196,8 @@ class FakeWindowModule : public IWindowModule, public IEventLoop {
   WizardFrame frame;
   IWizardActions* actions = nullptr;
   WizardRecord wizard;
+  int trays = 0;  // tray views asked for
+  TrayFrame tray_frame;
 };
 
 }  // namespace mode_test

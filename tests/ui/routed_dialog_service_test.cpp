@@ -50,6 +50,9 @@ class FakeModule : public IWindowModule {
   std::unique_ptr<IWizardView> CreateWizard(const WizardFrame&, IWizardActions&) override {
     return nullptr;
   }
+  std::unique_ptr<ITrayView> CreateTray(const TrayFrame&, ITrayActions&) override {
+    return nullptr;
+  }
 
  private:
   IDialogService& dialogs_;

@@ -26,6 +26,8 @@ std::string Xdotool() { return FindTestTool("xdotool").value_or(""); }
 
 }  // namespace
 
+const XvfbFixture* WindowTestServer() { return g_server; }
+
 bool StartWindowTests(std::string* why) {
   static bool started = false;
   static std::string reason;

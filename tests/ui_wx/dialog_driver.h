@@ -19,6 +19,10 @@ inline constexpr int kDialogTimedOut = -100;
 // with the reason when either cannot start.
 bool StartWindowTests(std::string* why);
 
+class XvfbFixture;
+// The private X server of the window tests, once started.
+const XvfbFixture* WindowTestServer();
+
 struct DriveStep {
   std::function<bool()> ready;  // empty: at once
   std::function<void()> act;

@@ -15,7 +15,8 @@
 # named at the end.
 #
 # Environment:
-#   DEMO_MODE=full     the updater's mode: full (the wizard) or hidden (no window)
+#   DEMO_MODE=full     the updater's mode: full (the wizard), silent (an icon in
+#                      the notification area, no clicks) or hidden (no window)
 #   DEMO_AUTO=1        drive the wizard on a private X server even where a
 #                      display exists
 #   DEMO_SHOTS=DIR     where the screenshots go (default: demo-screenshots/ in
@@ -174,8 +175,8 @@ NGINX=$(command -v nginx || echo /usr/sbin/nginx)
 [ -x "$NGINX" ] || fail "nginx is not installed (apt-get install nginx-light)"
 command -v iconv >/dev/null || fail "iconv is missing"
 case "$MODE" in
-  full | hidden) ;;
-  *) fail "DEMO_MODE must be full or hidden, not \"$MODE\"" ;;
+  full | hidden | silent) ;;
+  *) fail "DEMO_MODE must be full, silent or hidden, not \"$MODE\"" ;;
 esac
 HAS_DISPLAY=0
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then HAS_DISPLAY=1; fi
@@ -183,6 +184,7 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then HAS_DISPLAY=1; f
 # by the demo itself on a private X server (DRIVE), or not at all (hidden).
 PERSON=0
 DRIVE=0
+TRAY=0
 SESSION=()
 if [ "$MODE" = full ]; then
   if [ "$HAS_DISPLAY" = 1 ] && [ "$AUTO" != 1 ]; then
@@ -191,6 +193,16 @@ if [ "$MODE" = full ]; then
     DRIVE=1
     for tool in Xvfb xdotool import; do
       command -v "$tool" >/dev/null || fail "$tool is missing (apt-get install xvfb xdotool imagemagick)"
+    done
+  fi
+elif [ "$MODE" = silent ]; then
+  # The silent mode needs no clicks: on a display its icon shows in the
+  # desktop's notification area; without one (or with DEMO_AUTO=1) on a
+  # private X server with a notification area (trayer), photographed.
+  if [ "$HAS_DISPLAY" = 0 ] || [ "$AUTO" = 1 ]; then
+    TRAY=1
+    for tool in Xvfb trayer xdotool import; do
+      command -v "$tool" >/dev/null || fail "$tool is missing (apt-get install xvfb trayer xdotool imagemagick)"
     done
   fi
 elif [ "$HAS_DISPLAY" = 0 ]; then
@@ -279,6 +291,8 @@ printf '[Theme]\nName=Dusk\nBackground=#1d2333\n' >"$RELEASES/$NEW_VERSION/theme
 # --- the installed application 1.0.0.0 ----------------------------------------
 mkdir -p "$APP/Browser"
 cp "$BIN/$STARTER_NAME" "$BIN/$UPDATER_NAME" "$APP/"
+# The windows ship beside the updater, which loads them for a mode with windows.
+if [ -f "$BIN/libvelmora_windows.so" ]; then cp "$BIN/libvelmora_windows.so" "$APP/"; fi
 cp -a "$RELEASES/$OLD_VERSION/." "$APP/Browser/"
 cat >"$SETTINGS" <<EOF
 [UPDATER]
@@ -639,6 +653,20 @@ if [ "$DRIVE" = 1 ]; then
   rm -f "$SHOTS"/*.png
 fi
 
+# The silent mode on the private X server: a notification area (trayer, ended
+# with its X server) for the updater's icon.
+if [ "$TRAY" = 1 ]; then
+  start_private_x
+  trayer --edge bottom --align right --widthtype request --height 32 --heighttype pixel \
+    --transparent false >"$DEMO/trayer.log" 2>&1 &
+  for _ in $(seq 100); do
+    xdotool search --onlyvisible --class trayer >/dev/null 2>&1 && break
+    sleep 0.1
+  done
+  mkdir -p "$SHOTS"
+  rm -f "$SHOTS"/*.png
+fi
+
 # One start of the application by the starter, then the wait for the updater.
 START=0
 start_application() {
@@ -652,6 +680,20 @@ start_application() {
     bash "$0" --start-and-wait "$APP" "$output" "$@" &
     local waiter=$!
     if [ "$START" = 1 ]; then drive_update; else drive_up_to_date; fi
+    wait "$waiter" || status=$?
+  elif [ "$TRAY" = 1 ]; then
+    # The run goes on by itself; the screen once the download has begun.
+    bash "$0" --start-and-wait "$APP" "$output" "$@" &
+    local waiter=$!
+    local deadline=$((SECONDS + 60))
+    until log_has "starting task: TASK_DOWNLOAD" || log_has "task ready: TASK_CHECKVERSION"; do
+      [ $SECONDS -lt "$deadline" ] && kill -0 "$waiter" 2>/dev/null || break
+      sleep 0.1
+    done
+    if log_has "silent mode: the icon is in the desktop's notification area"; then
+      import -window root "$SHOTS/$(printf '%02d' "$START")-tray.png" 2>/dev/null &&
+        say "    screenshot $(printf '%02d' "$START")-tray.png"
+    fi
     wait "$waiter" || status=$?
   else
     if [ "$PERSON" = 1 ]; then
@@ -753,5 +795,7 @@ fi
 say ""
 if [ "$DRIVE" = 1 ]; then
   say "demo: screenshots of every page of the wizard: $SHOTS"
+elif [ "$TRAY" = 1 ]; then
+  say "demo: screenshot of the silent run's icon and notification: $SHOTS"
 fi
 say "demo: $APP_NAME was updated from $OLD_VERSION to $NEW_VERSION"

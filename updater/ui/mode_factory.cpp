@@ -4,7 +4,7 @@
 
 #include "updater/ui/mode_full.h"
 #include "updater/ui/mode_hidden.h"
-#include "updater/ui/mode_windows_hidden.h"
+#include "updater/ui/mode_silent.h"
 #include "updater/ui/window_module.h"
 
 CModeFactory::CModeFactory(std::function<IWindowModule*()> windows)
@@ -13,17 +13,19 @@ CModeFactory::CModeFactory(std::function<IWindowModule*()> windows)
 std::unique_ptr<CMode> CModeFactory::CreateMode(const std::string& name, IModeHost& host,
                                                 TaskId current_task) {
   if (name == "hidden") return std::make_unique<CModeHidden>(host, current_task);
+  // Without windows (no module, no display) every mode lets the run go on by
+  // itself, answering like the hidden mode.
+  IWindowModule* module = windows_ ? windows_() : nullptr;
   if (name == "full") {
-    if (IWindowModule* module = windows_ ? windows_() : nullptr)
-      return std::make_unique<CModeFull>(host, current_task, *module);
-    return std::make_unique<CModeHidden>(host, current_task);
+    if (!module) return std::make_unique<CModeHidden>(host, current_task);
+    return std::make_unique<CModeFull>(host, current_task, *module);
   }
   if (name == "silent" || name == "verysilent") {
-    // The tray is still to come: until then these modes answer like the hidden
-    // mode, inside the toolkit's loop when there are windows.
-    if (IWindowModule* module = windows_ ? windows_() : nullptr)
-      return std::make_unique<CModeWindowsHidden>(host, current_task, *module);
-    return std::make_unique<CModeHidden>(host, current_task);
+    if (!module) return std::make_unique<CModeHidden>(host, current_task);
+    TrayViewFactory tray = [module](const TrayFrame& frame, ITrayActions& actions) {
+      return module->CreateTray(frame, actions);
+    };
+    return std::make_unique<CModeSilent>(host, current_task, name, *module, std::move(tray));
   }
   return nullptr;
 }

@@ -75,6 +75,8 @@ void CModeSilent::Create() {
     Log("silent mode: no tray icon could be made; the run goes on without it");
   else if (!tray_->HasTray())
     Log("silent mode: the desktop has no notification area; the run goes on without the icon");
+  else
+    Log("silent mode: the icon is in the desktop's notification area");
   if (Settings().custom_notify) EnsureNotifier();
   // Catch up: enter the state of the running task before anything else arrives.
   Host().PostToInterface(MakeMessage(MessageId::kTaskStarted, current_task_, 0));
@@ -384,5 +386,6 @@ void CModeSilent::RunPopupItem(std::size_t index) {
     return;
   }
   const std::string folder = platform::FolderOf(platform::NormalizeSeparators(Settings().location));
-  programs_.StartProgram(item.location, item.parameters, folder);
+  // The file that was found (separators of the platform), or the web address.
+  programs_.StartProgram(target.location, item.parameters, folder);
 }

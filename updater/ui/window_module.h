@@ -13,6 +13,7 @@
 #include "platform/status.h"
 #include "updater/core/dialog_service.h"
 #include "updater/process/event_loop.h"
+#include "updater/ui/tray_view.h"
 #include "updater/ui/wizard_view.h"
 
 // A user name and password that a person typed.
@@ -49,6 +50,11 @@ class IWindowModule {
   // window. nullptr when the module has no wizard.
   virtual std::unique_ptr<IWizardView> CreateWizard(const WizardFrame& frame,
                                                     IWizardActions& actions) = 0;
+
+  // The silent modes' icon in the desktop's notification area, shown at once;
+  // it reports to actions, which outlives it. Destroying the view removes the
+  // icon. nullptr when the module has no tray view.
+  virtual std::unique_ptr<ITrayView> CreateTray(const TrayFrame& frame, ITrayActions& actions) = 0;
 };
 
 // The module's base name (platform::SharedLibraryFileName gives the file) and

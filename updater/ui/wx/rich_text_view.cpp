@@ -26,33 +26,24 @@ RichFont FromWx(const wxFont& font) {
   return rich;
 }
 
-// The measuring of the layout, on the window's drawing context.
-class CDcMetrics : public ITextMetrics {
- public:
-  explicit CDcMetrics(wxDC& dc) : dc_(dc) {}
-
-  TextExtent Measure(std::string_view text, const RichFont& font) const override {
-    dc_.SetFont(ToWxFont(font));
-    wxCoord width = 0;
-    wxCoord height = 0;
-    dc_.GetTextExtent(wxString::FromUTF8(text.data(), text.size()), &width, &height);
-    return TextExtent{width, height};
-  }
-
-  FontExtent Extent(const RichFont& font) const override {
-    dc_.SetFont(ToWxFont(font));
-    wxCoord width = 0;
-    wxCoord height = 0;
-    wxCoord descent = 0;
-    dc_.GetTextExtent("Xg", &width, &height, &descent);
-    return FontExtent{height - descent, descent};
-  }
-
- private:
-  wxDC& dc_;
-};
-
 }  // namespace
+
+TextExtent CWxDcMetrics::Measure(std::string_view text, const RichFont& font) const {
+  dc_.SetFont(ToWxFont(font));
+  wxCoord width = 0;
+  wxCoord height = 0;
+  dc_.GetTextExtent(wxString::FromUTF8(text.data(), text.size()), &width, &height);
+  return TextExtent{width, height};
+}
+
+FontExtent CWxDcMetrics::Extent(const RichFont& font) const {
+  dc_.SetFont(ToWxFont(font));
+  wxCoord width = 0;
+  wxCoord height = 0;
+  wxCoord descent = 0;
+  dc_.GetTextExtent("Xg", &width, &height, &descent);
+  return FontExtent{height - descent, descent};
+}
 
 wxFont ToWxFont(const RichFont& font) {
   wxFontInfo info(font.size > 0 ? font.size : 10);
@@ -88,10 +79,16 @@ void CRichTextView::SetMarkup(std::string markup) {
   Refresh();
 }
 
+void CRichTextView::SetBackdrop(const wxBitmap& picture) {
+  backdrop_ = picture;
+  Refresh();
+}
+
 void CRichTextView::OnPaint(wxPaintEvent&) {
   wxPaintDC dc(this);
   const wxSize client = GetClientSize();
-  CDcMetrics metrics(dc);
+  if (backdrop_.IsOk()) dc.DrawBitmap(backdrop_, 0, 0);
+  CWxDcMetrics metrics(dc);
   const RichTextLayout& layout = label_.Layout(metrics, client.GetWidth(), client.GetHeight());
   dc.SetBackgroundMode(wxBRUSHSTYLE_TRANSPARENT);
   for (const PlacedText& text : layout.texts) {

@@ -5,6 +5,7 @@
 #include <wx/image.h>
 #include <wx/log.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstdint>
 #include <optional>
@@ -143,6 +144,49 @@ wxBitmap BuiltInIcon(int size) {
   return Render(Svg(64, 64, "", Mark(0, size)), wxSize(size, size));
 }
 
+// The tray's still icons: the mark's disc in another colour with a sign in
+// place of the arrows.
+constexpr char kFinishedDefinitions[] =
+    R"svg(<linearGradient id="done" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
+    R"svg(<stop offset="0" stop-color="#6FD37A"/><stop offset="1" stop-color="#1E8A35"/>)svg"
+    R"svg(</linearGradient>)svg";
+constexpr char kFinishedBody[] =
+    R"svg(<circle cx="32" cy="32" r="30" fill="url(#done)" stroke="#17692A" stroke-width="1.5"/>)svg"
+    R"svg(<path fill="none" stroke="#FFFFFF" stroke-width="9" stroke-linecap="round" )svg"
+    R"svg(stroke-linejoin="round" d="M17 33L28 44L47 21"/>)svg";
+
+constexpr char kErrorDefinitions[] =
+    R"svg(<linearGradient id="fail" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
+    R"svg(<stop offset="0" stop-color="#FF7A6B"/><stop offset="1" stop-color="#C0281B"/>)svg"
+    R"svg(</linearGradient>)svg";
+constexpr char kErrorBody[] =
+    R"svg(<circle cx="32" cy="32" r="30" fill="url(#fail)" stroke="#8E1B12" stroke-width="1.5"/>)svg"
+    R"svg(<path fill="none" stroke="#FFFFFF" stroke-width="9" stroke-linecap="round" )svg"
+    R"svg(d="M21 21L43 43M43 21L21 43"/>)svg";
+
+// The notifier's skin: a card with rounded corners, a blue title band with a
+// close button, and a pale body with the mark beside the description.
+constexpr char kSkinDefinitions[] =
+    R"svg(<linearGradient id="band" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
+    R"svg(<stop offset="0" stop-color="#3F94E8"/><stop offset="1" stop-color="#1B5BB0"/>)svg"
+    R"svg(</linearGradient>)svg"
+    R"svg(<linearGradient id="body" x1="0%" y1="0%" x2="0%" y2="100%">)svg"
+    R"svg(<stop offset="0" stop-color="#FFFFFF"/><stop offset="1" stop-color="#E3EEFA"/>)svg"
+    R"svg(</linearGradient>)svg"
+    R"svg(<clipPath id="card"><rect x="1" y="1" width="318" height="118" rx="12"/></clipPath>)svg";
+constexpr char kSkinBody[] =
+    R"svg(<g clip-path="url(#card)">)svg"
+    R"svg(<rect x="0" y="0" width="320" height="120" fill="url(#body)"/>)svg"
+    R"svg(<rect x="0" y="0" width="320" height="36" fill="url(#band)"/>)svg"
+    R"svg(<rect x="0" y="36" width="320" height="1" fill="#14478C"/>)svg"
+    R"svg(</g>)svg"
+    R"svg(<rect x="1" y="1" width="318" height="118" rx="12" fill="none" stroke="#14478C" )svg"
+    R"svg(stroke-width="2"/>)svg"
+    R"svg(<circle cx="299" cy="18" r="10" fill="#FFFFFF" fill-opacity="0.18" stroke="#FFFFFF" )svg"
+    R"svg(stroke-opacity="0.7" stroke-width="1.2"/>)svg"
+    R"svg(<path fill="none" stroke="#FFFFFF" stroke-width="2.2" stroke-linecap="round" )svg"
+    R"svg(d="M294.5 13.5L303.5 22.5M303.5 13.5L294.5 22.5"/>)svg";
+
 // Owner's image files are small pictures; anything much larger is not read.
 constexpr std::uint64_t kMaxImageFileBytes = 16 * 1024 * 1024;
 
@@ -213,4 +257,42 @@ std::vector<wxBitmap> TrayFrames(int size) {
     frames.push_back(Render(Svg(64, 64, "", Mark(degrees, size)), wxSize(size, size)));
   }
   return frames;
+}
+
+wxBitmap TrayFinishedIcon(int size) {
+  return Render(Svg(64, 64, kFinishedDefinitions, kFinishedBody), wxSize(size, size));
+}
+
+wxBitmap TrayErrorIcon(int size) {
+  return Render(Svg(64, 64, kErrorDefinitions, kErrorBody), wxSize(size, size));
+}
+
+std::optional<wxBitmap> SmallPictureFromFile(const std::string& file, int size) {
+  std::optional<wxImage> image = LoadImageFile(file);
+  if (!image) return std::nullopt;
+  if (image->GetWidth() > size || image->GetHeight() > size) {
+    const double scale =
+        static_cast<double>(size) / std::max(image->GetWidth(), image->GetHeight());
+    image->Rescale(std::max(1, static_cast<int>(image->GetWidth() * scale)),
+                   std::max(1, static_cast<int>(image->GetHeight() * scale)), wxIMAGE_QUALITY_HIGH);
+  }
+  return wxBitmap(*image);
+}
+
+NotifierSkin NotifierSkinOf(const std::string& file, RgbColor key) {
+  if (std::optional<wxImage> image = LoadImageFile(file))
+    return NotifierSkin{wxBitmap(*image), false};
+  // The drawing's see-through pixels take the key colour, so that the popup's
+  // shape comes from the key as with an owner's skin.
+  wxImage image =
+      Render(Svg(kSkinWidth, kSkinHeight, kSkinDefinitions, kSkinBody + PlacedMark(12, 48, 44)),
+             wxSize(kSkinWidth, kSkinHeight))
+          .ConvertToImage();
+  if (image.HasAlpha()) {
+    for (int y = 0; y < image.GetHeight(); ++y)
+      for (int x = 0; x < image.GetWidth(); ++x)
+        if (image.GetAlpha(x, y) < 128) image.SetRGB(x, y, key.red, key.green, key.blue);
+    image.ClearAlpha();
+  }
+  return NotifierSkin{wxBitmap(image), true};
 }

@@ -14,6 +14,7 @@
 #include "updater/ui/close_application_controller.h"
 #include "updater/ui/dialog_results.h"
 #include "updater/ui/open_dialogs.h"
+#include "updater/ui/wx/wx_tray.h"
 #include "updater/ui/wx/wx_wizard.h"
 
 namespace {
@@ -134,4 +135,10 @@ std::unique_ptr<IWizardView> CWxWindowModule::CreateWizard(const WizardFrame& fr
                                                            IWizardActions& actions) {
   if (!started_) return nullptr;
   return std::make_unique<CWxWizard>(frame, actions);
+}
+
+std::unique_ptr<ITrayView> CWxWindowModule::CreateTray(const TrayFrame& frame,
+                                                       ITrayActions& actions) {
+  if (!started_) return nullptr;
+  return std::make_unique<CWxTray>(frame, actions);
 }

@@ -23,6 +23,7 @@ class CWxWindowModule : public IWindowModule, private IEventLoop {
   bool CloseApplication(const std::string& title, const std::string& executable_path) override;
   std::unique_ptr<IWizardView> CreateWizard(const WizardFrame& frame,
                                             IWizardActions& actions) override;
+  std::unique_ptr<ITrayView> CreateTray(const TrayFrame& frame, ITrayActions& actions) override;
 
  private:
   bool Serve(CMessageQueue& queue, const std::function<bool()>& pump) override;
