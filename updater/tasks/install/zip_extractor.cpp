@@ -29,7 +29,6 @@ constexpr std::uint32_t kDosFolder = 0x10;
 constexpr unsigned kHostUnix = 3;
 constexpr unsigned kHostMac = 19;
 constexpr unsigned kTypeMask = 0170000;
-constexpr unsigned kTypeFile = 0100000;
 constexpr unsigned kTypeFolder = 0040000;
 constexpr unsigned kTypeLink = 0120000;
 constexpr unsigned kSpecialBits = 07000;  // set-user-id, set-group-id, sticky
