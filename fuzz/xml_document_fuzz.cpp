@@ -33,16 +33,19 @@ void Walk(CXmlDocument& document, int& visits) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0 || size > kMaxFuzzInputBytes) return 0;
-  // The first byte picks the way in: UTF-8 text, or the bytes as UTF-16 units.
-  const bool utf16 = data[0] & 1;
+  // The first byte picks the way in: UTF-8 text, the bytes as UTF-16 units,
+  // or a file read with its encoding found out.
+  const int way = data[0] % 3;
   std::string_view text = InputText(data + 1, size - 1);
   CXmlDocument document;
-  if (utf16) {
+  if (way == 1) {
     std::u16string units(text.size() / 2, u'\0');
     for (std::size_t i = 0; i < units.size(); ++i)
       units[i] = static_cast<char16_t>(static_cast<unsigned char>(text[2 * i]) |
                                        static_cast<unsigned char>(text[2 * i + 1]) << 8);
     document.SetDocumentUtf16(std::move(units));
+  } else if (way == 2) {
+    (void)document.LoadFromFile(WriteScratchFile("document.xml", text));
   } else {
     document.SetDocument(text);
   }
