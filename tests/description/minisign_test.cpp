@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "tests/support/test_signing_keys.h"
 #include "updater/description/sha256.h"
 
 namespace {
@@ -11,17 +12,11 @@ namespace {
 // Made with minisign 0.11: "minisign -G -W" twice (keys A and B), then the
 // message signed with key A prehashed (default) and legacy (-l), and with key B.
 constexpr char kMessage[] = "hello, update\n";
-constexpr char kKeyA[] = "RWS7EAkvvHnLELo2UeEc8EtCzxzLVxw72YcuJ5hrAjRJG8jEUsrGKiMh";
+constexpr const char* kKeyA = kTestPublicKeyA;
 constexpr char kKeyAFile[] =
     "untrusted comment: minisign public key 10CB79BC2F0910BB\n"
     "RWS7EAkvvHnLELo2UeEc8EtCzxzLVxw72YcuJ5hrAjRJG8jEUsrGKiMh\n";
-constexpr char kSecretKeyAFile[] =
-    "untrusted comment: minisign encrypted secret key\n"
-    "RWQAAEIyAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAuxAJL7x5yxBvGclxuxNvg0"
-    "Aj"
-    "lWj5fouL+"
-    "CW7qSzfH3gj9666aIOj8ro2UeEc8EtCzxzLVxw72YcuJ5hrAjRJG8jEUsrGKiMhAAAAAAAAAAAAAAAAAAAAAAAA"
-    "AAAAAAAAAAAAAAAAAAA=\n";
+constexpr const char* kSecretKeyAFile = kTestSecretKeyA;
 constexpr char kPrehashed[] =
     "untrusted comment: signature from minisign secret key\n"
     "RUS7EAkvvHnLEOAVvJcNg4ritGz18j77a9bo9R2/O3eW6ixfYFQ4IMr/uw1AaNL9u4obfOd8pUj399HS/"
