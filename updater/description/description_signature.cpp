@@ -1,5 +1,6 @@
 #include "updater/description/description_signature.h"
 
+#include <algorithm>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -41,8 +42,10 @@ std::vector<TimeEntry> ReadTimes(const std::string& path) {
 
 }  // namespace
 
-CDescriptionSignatures::CDescriptionSignatures(const std::string& key_line, std::string times_file)
-    : times_file_(std::move(times_file)) {
+CDescriptionSignatures::CDescriptionSignatures(const std::string& key_line, std::string times_file,
+                                               std::size_t max_remembered)
+    : times_file_(std::move(times_file)),
+      max_remembered_(std::clamp<std::size_t>(max_remembered, 1, kMaxRememberedSignatures)) {
   if (TrimSpaces(key_line).empty()) return;
   enabled_ = true;
   MinisignParsed<MinisignPublicKey> parsed = ParseMinisignPublicKey(key_line);
@@ -88,10 +91,9 @@ void CDescriptionSignatures::Remember(const std::string& source_digest,
   if (times_file_.empty()) return;
   std::vector<TimeEntry> entries = ReadTimes(times_file_);
   std::erase_if(entries, [&](const TimeEntry& entry) { return entry.digest == source_digest; });
-  if (entries.size() >= kMaxRememberedSignatures)
-    entries.erase(entries.begin(),
-                  entries.begin() +
-                      static_cast<std::ptrdiff_t>(entries.size() - kMaxRememberedSignatures + 1));
+  if (entries.size() >= max_remembered_)
+    entries.erase(entries.begin(), entries.begin() + static_cast<std::ptrdiff_t>(
+                                                         entries.size() - max_remembered_ + 1));
   entries.push_back({source_digest, seconds});
   std::string text;
   for (const TimeEntry& entry : entries)

@@ -26,8 +26,9 @@ inline constexpr std::size_t kMaxRememberedSignatures = 256;
 class CDescriptionSignatures {
  public:
   // key_line: the settings' PUBLICKEY ("" = no check); times_file: where
-  // the signing times are remembered.
-  CDescriptionSignatures(const std::string& key_line, std::string times_file);
+  // the signing times are remembered, at most max_remembered of them.
+  CDescriptionSignatures(const std::string& key_line, std::string times_file,
+                         std::size_t max_remembered = kMaxRememberedSignatures);
 
   bool enabled() const { return enabled_; }
 
@@ -45,6 +46,7 @@ class CDescriptionSignatures {
   std::optional<MinisignPublicKey> key_;
   std::string key_error_;
   std::string times_file_;
+  std::size_t max_remembered_;
 };
 
 // The file of the remembered signing times: the updater's folder followed by
