@@ -809,19 +809,30 @@ TEST_F(CheckVersionSignatureTest, ASignatureOfTheSameTimeOrLaterIsAccepted) {
 
 TEST_F(CheckVersionSignatureTest, AnOlderVersionIsNeverInstalled) {
   Settings().version = "3.0";
-  ShipPointer();
-  UpdateFileShape served;
-  served.version = "2.0";
-  served.check_separately = true;
-  served.files = "<FILE name=\"f\" location=\"" + (folder_ / "app/missing") + "\" check=\"\"/>";
-  served_ = UpdateFileXml(served);
-  network_->files[kServed] = served_;
-  network_->files[std::string(kServed) + ".minisig"] = Signed(kTestSecretKeyA, served_, 1000);
-  ExpectError(RunCheck(network_), UpdateError::kNoNewVersion);
-  EXPECT_NE(Log().find("signature: the update file describes version 2.0, older than the "
-                       "installed 3.0"),
-            std::string::npos)
-      << Log();
+  // Files checked one by one would be installed whatever the version says.
+  for (const std::string version : {"2.0", "3.0", ""}) {
+    SCOPED_TRACE(version);
+    CUpdateFileData::ResetInstance();
+    ShipPointer();
+    UpdateFileShape served;
+    served.version = version;
+    served.check_separately = true;
+    served.files = "<FILE name=\"f\" location=\"" + (folder_ / "app/missing") + "\" check=\"\"/>";
+    served_ = UpdateFileXml(served);
+    network_->files[kServed] = served_;
+    network_->files[std::string(kServed) + ".minisig"] = Signed(kTestSecretKeyA, served_, 1000);
+    const Message report = RunCheck(network_);
+    if (version == "2.0") {
+      ExpectError(report, UpdateError::kNoNewVersion);
+      EXPECT_NE(Log().find("signature: the update file describes version 2.0, older than the "
+                           "installed 3.0"),
+                std::string::npos)
+          << Log();
+    } else {
+      // The same version, or none named: the files decide.
+      ExpectNewVersion(report);
+    }
+  }
 }
 
 TEST_F(CheckVersionSignatureTest, TheSelfUpdateDescriptionIsSignedToo) {

@@ -4,6 +4,7 @@
 
 #include "platform/file_system.h"
 #include "platform/path.h"
+#include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
@@ -281,7 +282,9 @@ bool CCheckVersion::DescribesOlderVersion() {
   if (!signatures_->enabled()) return false;
   const std::string& installed = CUpdaterSettings::Instance().Values().version;
   const std::string& described = CUpdateFileData::Instance().version;
-  if (CompareVersions(described, installed) != kVersionOlder) return false;
+  // An empty VERSION names no version to compare.
+  if (TrimSpaces(described).empty() || CompareVersions(described, installed) != kVersionOlder)
+    return false;
   CUpdaterLog::Instance().WriteLine("signature: the update file describes version " + described +
                                     ", older than the installed " + installed +
                                     "; nothing is installed");
