@@ -181,8 +181,8 @@ For every new or changed file the update file holds a download from
 URL/files/<relative path> (percent-encoded) into the updater's temporary
 folder and a copy to %app%<relative path>, overwriting; for every removed file
 a delete of %app%<relative path>. Every published file carries its MD5 and
-SHA-256 digests (the FILE's hash and sha256, the download's sha256). Symbolic links and special files in either
-folder are refused, never followed.
+SHA-256 digests (the FILE's hash and sha256, the download's sha256). Symbolic
+links and special files in either folder are refused, never followed.
 
 Exit codes: 0 written; 1 wrong command line; 2 the folders or their files are
 refused (missing folder, link, unreadable file, a name the update file cannot
