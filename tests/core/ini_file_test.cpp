@@ -198,6 +198,36 @@ TEST(IniFile, Windows1252FileBecomesUtf8RatherThanLosingCharacters) {
   EXPECT_EQ(ReadIniValue(path, "A", "k", ""), "caf\xC3\xA9");
 }
 
+// A change can take away the last bytes that made the file Windows-1252 (no
+// valid UTF-8); what is left must not read back as UTF-8 with other characters.
+TEST(IniFile, AChangedWindows1252FileReadsBackWithTheSameCharacters) {
+  struct Case {
+    const char* name;
+    void (*change)(CIniFile&);
+  };
+  // "ï»¿" and "Ã©" in Windows-1252 are bytes that also make valid UTF-8.
+  const std::string file = "[A]\r\nk=caf\xE9\r\n[Ot\xEF\xBB\xBFher]\r\nkey=\xC3\xA9t\xC3\xA9\r\n";
+  const Case cases[] = {
+      {"value replaced", [](CIniFile& ini) { ASSERT_TRUE(ini.SetValue("A", "k", "cafe")); }},
+      {"key deleted", [](CIniFile& ini) { ASSERT_TRUE(ini.DeleteKey("A", "k")); }},
+      {"group deleted", [](CIniFile& ini) { ASSERT_TRUE(ini.DeleteGroup("A")); }},
+  };
+  const std::string group = "Ot\xC3\xAF\xC2\xBB\xC2\xBFher";
+  const std::string value = "\xC3\x83\xC2\xA9t\xC3\x83\xC2\xA9";
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    CIniFile ini;
+    ini.Parse(file);
+    ASSERT_EQ(ini.encoding(), TextEncoding::kWindows1252);
+    ASSERT_EQ(ini.GetValue(group, "key", ""), value);
+    c.change(ini);
+    CIniFile reread;
+    reread.Parse(ini.Serialize());
+    EXPECT_EQ(reread.GetValue(group, "key", ""), value);
+    EXPECT_EQ(reread.GetValue("A", "k", "-"), ini.GetValue("A", "k", "-"));
+  }
+}
+
 TEST(IniFile, PrivateWritesForceMode0600) {
   TempFolder temp;
   std::string open_file = temp / "open.ini";

@@ -137,7 +137,20 @@ void CIniFile::EndLastLine() {
   if (!lines_.empty() && lines_.back().eol.empty()) lines_.back().eol = newline_;
 }
 
+void CIniFile::KeepReadable() {
+  if (encoding_ != TextEncoding::kWindows1252) return;
+  TextEncoding read_as = encoding_;
+  DecodeTextFile(Serialize(), &read_as);
+  if (read_as != TextEncoding::kWindows1252) encoding_ = TextEncoding::kUtf8;
+}
+
 bool CIniFile::SetValue(std::string_view group, std::string_view key, std::string_view value) {
+  if (!PutValue(group, key, value)) return false;
+  KeepReadable();
+  return true;
+}
+
+bool CIniFile::PutValue(std::string_view group, std::string_view key, std::string_view value) {
   group = TrimBlanks(group);
   key = TrimBlanks(key);
   if (group.empty() || key.empty()) return false;
@@ -177,15 +190,20 @@ bool CIniFile::SetValue(std::string_view group, std::string_view key, std::strin
 
 bool CIniFile::DeleteKey(std::string_view group, std::string_view key) {
   std::size_t line = FindKey(FindGroup(group), key);
-  if (line < lines_.size()) lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+  if (line < lines_.size()) {
+    lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(line));
+    KeepReadable();
+  }
   return true;
 }
 
 bool CIniFile::DeleteGroup(std::string_view group) {
   std::size_t header = FindGroup(group);
-  if (header < lines_.size())
+  if (header < lines_.size()) {
     lines_.erase(lines_.begin() + static_cast<std::ptrdiff_t>(header),
                  lines_.begin() + static_cast<std::ptrdiff_t>(GroupEnd(header)));
+    KeepReadable();
+  }
   return true;
 }
 

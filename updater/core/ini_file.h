@@ -8,7 +8,9 @@
 // UTF-16 code units. A missing file, group or key gives the caller's default.
 //
 // Writing changes only the line it has to: every other line keeps its bytes
-// and its own line ending, and the file keeps its encoding.
+// and its own line ending, and the file keeps its encoding, unless it is
+// Windows-1252 and the change leaves bytes that would read back as UTF-8 with
+// other characters: then it becomes UTF-8.
 
 #include <cstddef>
 #include <cstdint>
@@ -73,6 +75,12 @@ class CIniFile {
   std::size_t FindKey(std::size_t header, std::string_view key) const;
   // Gives the last line a line ending so that lines can follow it.
   void EndLastLine();
+  // SetValue without KeepReadable.
+  bool PutValue(std::string_view group, std::string_view key, std::string_view value);
+  // After a change: a Windows-1252 document whose bytes would no longer be
+  // read as Windows-1252 (the change took away every byte that is not valid
+  // UTF-8, so they would read as UTF-8 with other characters) becomes UTF-8.
+  void KeepReadable();
 
   std::vector<Line> lines_;
   TextEncoding encoding_ = TextEncoding::kUtf8;
