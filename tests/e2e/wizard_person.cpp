@@ -45,7 +45,7 @@ bool WizardPerson::PressUntil(const std::string& key, const std::string& line) c
   while (steady_clock::now() < deadline) {
     if (LogHolds(installation_, line)) return true;
     if (!Key(key).empty()) return false;
-    if (WaitForLog(line, 1000)) return true;
+    if (WaitForLog(line, kRetryMs)) return true;
     if (platform::WaitForProcess(updater_, 0)) return false;
   }
   return false;

@@ -15,6 +15,10 @@
 class WizardPerson {
  public:
   static constexpr std::int64_t kPageBoundMs = 60000;
+  // How long a key is given to show its effect in the log before it is
+  // pressed again: long enough for a loaded machine, so that a key meant for
+  // one page never reaches the next.
+  static constexpr std::int64_t kRetryMs = 5000;
 
   WizardPerson(UpdaterInstallation& installation, const XvfbFixture& xvfb,
                platform::ProcessId updater)
