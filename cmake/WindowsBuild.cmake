@@ -14,6 +14,11 @@ list(APPEND CMAKE_PREFIX_PATH /)
 set(CMAKE_FIND_LIBRARY_SUFFIXES .a)
 set(ZLIB_USE_STATIC_LIBS ON)
 
+# -O2: GCC 12's -O3 warns falsely (-Wrestrict) inside the standard library's
+# string code.
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG")
+
 # Windows 7 and later; UTF-16 calls (the program keeps UTF-8 inside).
 add_compile_definitions(_WIN32_WINNT=0x0601 WINVER=0x0601 UNICODE _UNICODE)
 
@@ -36,7 +41,9 @@ set(wxWidgets_CONFIG_EXECUTABLE ${VELMORA_DEPS}/bin/wx-config CACHE FILEPATH "wx
 set(VELMORA_STATIC_WINDOW_MODULE ON)
 
 # Test programs run under wine, in a prefix of their own below the build folder.
+# Their tests are listed when ctest runs them, so that a build needs no wine.
 set(CMAKE_CROSSCOMPILING_EMULATOR ${PROJECT_SOURCE_DIR}/tools/windows/wine-run.sh)
+set(CMAKE_GTEST_DISCOVER_TESTS_DISCOVERY_MODE PRE_TEST)
 
 # velmora_program_resources(TARGET NAME DESCRIPTION [WX] [CONSOLE]): the
 # manifest and the version resource of a program; WX adds the toolkit's own
