@@ -1000,6 +1000,35 @@ TEST_F(UpdateFileParserTest, DownloadDestinations) {
   }
 }
 
+TEST_F(UpdateFileParserTest, Sha256DigestsOfFilesAndDownloads) {
+  const std::string digest = "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad";
+  const std::string other = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+  ASSERT_TRUE(Parse(Wrap("<FILES><FILE name=\"f\" hash=\"h\" sha256=\"" + digest +
+                         "\"><ACTION type=\"download\" sha256=\"" + other +
+                         "\"><LOCATION>http://h/f</LOCATION></ACTION></FILE></FILES>")));
+  EXPECT_EQ(OnlyFile().sha256, digest);
+  EXPECT_EQ(OnlyFile().hash, "h");
+  EXPECT_EQ(ActionAt<CFileActionDownload>(OnlyFile(), 0).sha256, other);
+
+  // Absent or empty: no digest.
+  CUpdateFileData::ResetInstance();
+  ASSERT_TRUE(
+      Parse(Wrap("<FILES><FILE name=\"f\" sha256=\"\"><ACTION type=\"download\">"
+                 "<LOCATION>http://h/f</LOCATION></ACTION></FILE></FILES>")));
+  EXPECT_EQ(OnlyFile().sha256, "");
+  EXPECT_EQ(ActionAt<CFileActionDownload>(OnlyFile(), 0).sha256, "");
+
+  for (const std::string& bad : {digest.substr(1), digest + "0", "BA" + digest.substr(2),
+                                 digest.substr(1) + "g", " " + digest.substr(1)}) {
+    SCOPED_TRACE(bad);
+    ExpectParseError(Wrap("<FILES><FILE name=\"f\" sha256=\"" + bad + "\"/></FILES>"),
+                     "FILE sha256 is not 64 lower-case hexadecimal digits");
+    ExpectParseError(Wrap("<FILES><FILE name=\"f\"><ACTION type=\"download\" sha256=\"" + bad +
+                          "\"><LOCATION>http://h/f</LOCATION></ACTION></FILE></FILES>"),
+                     "download ACTION sha256 is not 64 lower-case hexadecimal digits");
+  }
+}
+
 TEST_F(UpdateFileParserTest, RegistryTypes) {
   struct Case {
     std::string type;

@@ -163,15 +163,16 @@ void UpdaterInstallation::WriteSampleReleases() const {
 }
 
 void UpdaterInstallation::Install(const std::string& update_file_url,
-                                  const std::string& extra_groups,
-                                  const std::string& updater_lines) const {
+                                  const std::string& extra_groups, const std::string& updater_lines,
+                                  const std::string& update_info_lines) const {
   fs::copy(ReleaseFolder(kOldVersion), ApplicationFolder(),
            fs::copy_options::recursive | fs::copy_options::overwrite_existing);
   fs::copy_file(VELMORA_UPDATER_PROGRAM, UpdaterProgram(), fs::copy_options::overwrite_existing);
   // The window module ships beside the program.
   fs::copy_file(VELMORA_WINDOW_MODULE, WindowModule(), fs::copy_options::overwrite_existing);
   folder_.Write("app/settings.ini", "[UPDATER]\nRUNMODE=hidden\n" + updater_lines + "\n" +
-                                        "[UPDATEINFO]\nURL=%updater%updatefile.xml\nAPIHOST=\n\n" +
+                                        "[UPDATEINFO]\nURL=%updater%updatefile.xml\nAPIHOST=\n" +
+                                        update_info_lines + "\n" +
                                         "[APPLICATION]\nNAME=" + kAppName +
                                         "\nLOCATION=%updater%App/program\nVERSION=" + kOldVersion +
                                         "\n" + extra_groups);

@@ -84,10 +84,13 @@ class UpdaterInstallation {
 
   // Installs the old release: the application folder, a copy of the built
   // updater, settings.ini (RUNMODE hidden followed by updater_lines in
-  // [UPDATER], VERSION kOldVersion, then the groups of extra_groups) and the
-  // pointer to update_file_url.
+  // [UPDATER], update_info_lines in [UPDATEINFO], VERSION kOldVersion, then the
+  // groups of extra_groups) and the pointer to update_file_url.
   void Install(const std::string& update_file_url, const std::string& extra_groups = "",
-               const std::string& updater_lines = "") const;
+               const std::string& updater_lines = "",
+               const std::string& update_info_lines = "") const;
+  // The pointer to the server's update file that Install writes.
+  std::string PointerFile() const { return folder_ / "app/updatefile.xml"; }
   // Writes the new release's update file and files into www/ with the
   // release tool; "" when it succeeded, else what went wrong.
   std::string Publish(const std::string& base_url,

@@ -1,6 +1,9 @@
 #include "tests/e2e/wizard_person.h"
 
 #include <chrono>
+#include <optional>
+
+#include "platform/file_system.h"
 
 namespace {
 
@@ -49,5 +52,17 @@ bool WizardPerson::PressUntil(const std::string& key, const std::string& line) c
 }
 
 std::string WizardPerson::Shot(const std::string& name) const {
-  return xvfb_.Screenshot(ScreenshotFolder() + "/" + name + ".png");
+  // The screen once it stopped changing: a window that just closed or a page
+  // that just changed is painted by then.
+  const std::string file = ScreenshotFolder() + "/" + name + ".png";
+  std::optional<std::string> before;
+  for (int look = 0; look < 25; ++look) {
+    if (std::string error = xvfb_.Screenshot(file); !error.empty()) return error;
+    std::optional<std::string> now = platform::ReadFile(file, 64 << 20);
+    if (now && before == now) break;
+    before = std::move(now);
+    // Also the bounded pause between two looks.
+    platform::WaitForProcess(updater_, 100);
+  }
+  return "";
 }

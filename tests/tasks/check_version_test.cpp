@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -11,13 +12,16 @@
 
 #include "platform/file_system.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_signing_keys.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
 #include "updater/description/event_table.h"
 #include "updater/description/installed_sections.h"
+#include "updater/description/minisign.h"
 #include "updater/description/self_update_info.h"
+#include "updater/description/sha256.h"
 #include "updater/description/update_file_data.h"
 #include "updater/description/update_sequence.h"
 #include "updater/description/versions.h"
@@ -28,6 +32,9 @@ namespace {
 constexpr std::int64_t kWaitMs = 10000;
 // MD5 of "hello".
 constexpr char kHelloDigest[] = "5d41402abc4b2a76b9719d911017c592";
+// SHA-256 of "hello" and of no bytes.
+constexpr char kHelloSha256[] = "2cf24dba5fb0a30e26e83b2ac5b9e29e1b161e5c1fa7425e73043362938b9824";
+constexpr char kEmptySha256[] = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
 // 2010-06-15 12:00:00 UTC: the same local date in every time zone but the
 // farthest ones, which the date cases below leave room for.
 constexpr std::int64_t kFileTime = 1276603200;
@@ -270,6 +277,7 @@ struct FileCheckCase {
   const char* date = "";
   const char* hash = "";
   bool needed = false;
+  const char* sha256 = "";  // the record's sha256 attribute ("" for none)
 };
 
 class CheckVersionFileTest : public CheckVersionTest,
@@ -290,7 +298,8 @@ TEST_P(CheckVersionFileTest, StoresWhetherTheFileIsNeeded) {
   shape.check_separately = true;
   shape.version = "9.0";  // would be new without CHECKSEPARATELY
   shape.files = "<FILE name=\"f\" location=\"" + installed + "\" version=\"" + c.version +
-                "\" date=\"" + date + "\" hash=\"" + c.hash + "\" check=\"" + c.check + "\"/>";
+                "\" date=\"" + date + "\" hash=\"" + c.hash + "\" check=\"" + c.check + "\"" +
+                (*c.sha256 ? std::string(" sha256=\"") + c.sha256 + "\"" : std::string()) + "/>";
   Ship(shape);
 
   Message report = RunCheck();
@@ -327,6 +336,14 @@ INSTANTIATE_TEST_SUITE_P(
         FileCheckCase{"HashDifferent", "hash", "hello!", "", "", kHelloDigest, true},
         FileCheckCase{"HashOfMissingFile", "hash", std::nullopt, "", "", kHelloDigest, true},
         FileCheckCase{"EmptyFileEmptyHash", "hash", "", "", "", "", false},
+        // A SHA-256 digest replaces the MD5 hash.
+        FileCheckCase{"Sha256Equal", "hash", "hello", "", "", "not the md5", false, kHelloSha256},
+        FileCheckCase{"Sha256Different", "hash", "hello!", "", "", kHelloDigest, true,
+                      kHelloSha256},
+        FileCheckCase{"Sha256DifferentThoughMd5Matches", "hash", "hello", "", "", kHelloDigest,
+                      true, kEmptySha256},
+        FileCheckCase{"Sha256OfMissingFile", "hash", std::nullopt, "", "", "", true, kEmptySha256},
+        FileCheckCase{"Sha256OfEmptyFile", "hash", "", "", "", "", false, kEmptySha256},
         FileCheckCase{"NoCheckKind", "", "hello", "", "", "", true},
         FileCheckCase{"CheckKindInOtherCase", "Hash", "hello", "", "", kHelloDigest, true},
         FileCheckCase{"UnknownCheckKind", "size", "hello", "", "", "", true}),
@@ -638,6 +655,216 @@ INSTANTIATE_TEST_SUITE_P(
                                      false},
                       SelfUpdateCase{"Downloaded", true, "https://host.test/s.xml", true, true}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// --- Signed descriptions --------------------------------------------------------
+
+std::string Signed(const char* secret_key, const std::string& bytes, std::int64_t seconds) {
+  return SignMinisign(*ParseMinisignSecretKeyFile(secret_key).value, bytes,
+                      "timestamp:" + std::to_string(seconds) + "\tfile:updatefile.xml");
+}
+
+constexpr char kServed[] = "https://host.test/updatefile.xml";
+
+class CheckVersionSignatureTest : public CheckVersionTest {
+ protected:
+  void SetUp() override {
+    CheckVersionTest::SetUp();
+    Settings().version = "1.0";
+    Settings().public_key = kTestPublicKeyA;
+    network_ = std::make_shared<FakeNetwork>();
+  }
+
+  // Ships a pointer to the served file, signed with key A.
+  void ShipPointer() {
+    UpdateFileShape pointer;
+    pointer.sequence = Sequence("65535.0", kServed);
+    const std::string xml = UpdateFileXml(pointer);
+    folder_.Write("bin/updatefile.xml", xml);
+    folder_.Write("bin/updatefile.xml.minisig", Signed(kTestSecretKeyA, xml, 1));
+  }
+  // Serves the update file of version 2.0 with a signature.
+  void Serve(const std::string& signature, const std::string& version = "2.0") {
+    UpdateFileShape served;
+    served.version = version;
+    served_ = UpdateFileXml(served);
+    network_->files[kServed] = served_;
+    network_->files[std::string(kServed) + ".minisig"] = signature;
+  }
+  std::string Log() const {
+    return DecodeTextFile(platform::ReadFile(folder_ / "log.txt", 1 << 20).value_or(""));
+  }
+  std::string TimesFile() const { return folder_ / "bin/signatures_App.txt"; }
+
+  std::shared_ptr<FakeNetwork> network_;
+  std::string served_;
+};
+
+TEST_F(CheckVersionSignatureTest, SignedDescriptionsAreFollowedAndLoaded) {
+  ShipPointer();
+  Serve("");
+  network_->files[std::string(kServed) + ".minisig"] = Signed(kTestSecretKeyA, served_, 1000);
+  ExpectNewVersion(RunCheck(network_));
+  EXPECT_EQ(CUpdateFileData::Instance().version, "2.0");
+  const std::string working = InTemp("updatefile.xml");
+  EXPECT_EQ(network_->downloads, (std::vector<std::string>{std::string(kServed) + " -> " + working,
+                                                           std::string(kServed) + ".minisig -> " +
+                                                               working + ".minisig"}));
+  // The signing time of the fetched file is remembered, not the shipped file's.
+  const std::string times = platform::ReadFile(TimesFile(), 4096).value_or("");
+  EXPECT_NE(times.find(" 1000\n"), std::string::npos) << times;
+  EXPECT_EQ(times.find(" 1\n"), std::string::npos) << times;
+}
+
+struct RefusedSignatureCase {
+  const char* name;
+  // Changes the shipped pointer, the served file and its signature before the run.
+  std::function<void(const std::string& bin, std::string& served, std::string& signature)> change;
+  const char* log;  // what the "signature:" line says
+};
+
+class CheckVersionRefusedSignatureTest
+    : public CheckVersionSignatureTest,
+      public ::testing::WithParamInterface<RefusedSignatureCase> {};
+
+TEST_P(CheckVersionRefusedSignatureTest, RefusedBeforeItIsRead) {
+  const RefusedSignatureCase& c = GetParam();
+  ShipPointer();
+  Serve("");
+  std::string served = served_;
+  std::string signature = Signed(kTestSecretKeyA, served_, 1000);
+  c.change(folder_ / "bin", served, signature);
+  network_->files[kServed] = served;
+  if (signature.empty())
+    network_->files.erase(std::string(kServed) + ".minisig");
+  else
+    network_->files[std::string(kServed) + ".minisig"] = signature;
+
+  ExpectError(RunCheck(network_), UpdateError::kFileCorrupt, "updatefile.xml");
+  EXPECT_TRUE(CUpdateFileData::Instance().version.empty()) << "nothing may be loaded";
+  EXPECT_FALSE(platform::PathExists(InTemp("updatefile.xml")));
+  EXPECT_NE(Log().find(std::string("signature: updatefile.xml refused: ") + c.log),
+            std::string::npos)
+      << Log();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CheckVersionRefusedSignatureTest,
+    ::testing::Values(
+        RefusedSignatureCase{"ShippedUnsigned",
+                             [](const std::string& bin, auto&, auto&) {
+                               platform::RemoveFile(bin + "/updatefile.xml.minisig");
+                             },
+                             "the signature is missing"},
+        RefusedSignatureCase{"ShippedChanged",
+                             [](const std::string& bin, auto&, auto&) {
+                               const std::string shipped = bin + "/updatefile.xml";
+                               std::string text = *platform::ReadFile(shipped, 1 << 20);
+                               text[text.size() - 2] = '!';
+                               ASSERT_TRUE(platform::WriteFileAtomic(shipped, text).ok());
+                             },
+                             "does not match the file"},
+        RefusedSignatureCase{"ServedUnsigned", [](auto&, auto&, auto& sig) { sig.clear(); },
+                             "the signature cannot be fetched"},
+        RefusedSignatureCase{"ServedOneByteChanged",
+                             [](auto&, auto& served, auto&) { served[served.size() - 3] ^= 1; },
+                             "does not match the file"},
+        RefusedSignatureCase{
+            "OtherKey",
+            [](auto&, auto& served, auto& sig) { sig = Signed(kTestSecretKeyB, served, 1000); },
+            "made with another key"},
+        RefusedSignatureCase{"Malformed", [](auto&, auto&, auto& sig) { sig = sig.substr(0, 80); },
+                             "malformed: "},
+        RefusedSignatureCase{"TrustedCommentChanged",
+                             [](auto&, auto&, auto& sig) {
+                               sig.replace(sig.find("timestamp:1000"), 14, "timestamp:9000");
+                             },
+                             "does not match its trusted comment"},
+        RefusedSignatureCase{"NoTimestamp",
+                             [](auto&, auto& served, auto& sig) {
+                               sig =
+                                   SignMinisign(*ParseMinisignSecretKeyFile(kTestSecretKeyA).value,
+                                                served, "file:updatefile.xml");
+                             },
+                             "the trusted comment carries no timestamp"},
+        RefusedSignatureCase{"SignedBeforeTheLastAccepted",
+                             [](const std::string& bin, auto&, auto&) {
+                               ASSERT_TRUE(platform::WriteFileAtomic(
+                                   bin + "/signatures_App.txt", Sha256Hex(kServed) + " 1001\n"));
+                             },
+                             "signed at 1000, before the description accepted last (1001)"},
+        RefusedSignatureCase{"KeyOfTheSettingsIsNoKey",
+                             [](auto&, auto&, auto&) {
+                               CUpdaterSettings::Instance().MutableValues().public_key = "RWQ";
+                             },
+                             "PUBLICKEY of the settings is refused"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(CheckVersionSignatureTest, ASignatureOfTheSameTimeOrLaterIsAccepted) {
+  folder_.Write("bin/signatures_App.txt", Sha256Hex(kServed) + " 1000\n");
+  ShipPointer();
+  Serve("");
+  network_->files[std::string(kServed) + ".minisig"] = Signed(kTestSecretKeyA, served_, 1000);
+  ExpectNewVersion(RunCheck(network_));
+}
+
+TEST_F(CheckVersionSignatureTest, AnOlderVersionIsNeverInstalled) {
+  Settings().version = "3.0";
+  // Files checked one by one would be installed whatever the version says.
+  for (const std::string version : {"2.0", "3.0", ""}) {
+    SCOPED_TRACE(version);
+    CUpdateFileData::ResetInstance();
+    ShipPointer();
+    UpdateFileShape served;
+    served.version = version;
+    served.check_separately = true;
+    served.files = "<FILE name=\"f\" location=\"" + (folder_ / "app/missing") + "\" check=\"\"/>";
+    served_ = UpdateFileXml(served);
+    network_->files[kServed] = served_;
+    network_->files[std::string(kServed) + ".minisig"] = Signed(kTestSecretKeyA, served_, 1000);
+    const Message report = RunCheck(network_);
+    if (version == "2.0") {
+      ExpectError(report, UpdateError::kNoNewVersion);
+      EXPECT_NE(Log().find("signature: the update file describes version 2.0, older than the "
+                           "installed 3.0"),
+                std::string::npos)
+          << Log();
+    } else {
+      // The same version, or none named: the files decide.
+      ExpectNewVersion(report);
+    }
+  }
+}
+
+TEST_F(CheckVersionSignatureTest, TheSelfUpdateDescriptionIsSignedToo) {
+  Settings().self_update = "https://host.test/selfupdate.xml";
+  UpdateFileShape shape;
+  shape.self_update = true;
+  shape.version = "2.0";
+  const std::string xml = UpdateFileXml(shape);
+  folder_.Write("bin/updatefile.xml", xml);
+  folder_.Write("bin/updatefile.xml.minisig", Signed(kTestSecretKeyA, xml, 1));
+  const std::string description = "<SELFUPDATE><VERSION>9</VERSION></SELFUPDATE>";
+  network_->files["https://host.test/selfupdate.xml"] = description;
+
+  for (const bool good : {true, false}) {
+    SCOPED_TRACE(good);
+    network_->files["https://host.test/selfupdate.xml.minisig"] =
+        Signed(good ? kTestSecretKeyA : kTestSecretKeyB, description, 50);
+    int prepared = 0;
+    CheckVersionDeps deps;
+    deps.network = network_;
+    deps.prepare_self_update = [&](const std::string&) { ++prepared; };
+    const Message report = RunCheck(std::move(deps));
+    if (good) {
+      ExpectNewVersion(report);
+    } else {
+      ExpectError(report, UpdateError::kFileCorrupt, "selfupdate.xml");
+      EXPECT_FALSE(platform::PathExists(InTemp("selfupdate.xml")));
+    }
+    EXPECT_EQ(prepared, good ? 1 : 0);
+    CUpdateFileData::ResetInstance();
+  }
+}
 
 // --- Messages ---------------------------------------------------------------------
 

@@ -11,6 +11,7 @@
 #include "tests/support/test_http_server.h"
 #include "tests/tasks/download_test_support.h"
 #include "updater/description/md5.h"
+#include "updater/description/sha256.h"
 #include "updater/tasks/download/download_rules.h"
 
 namespace {
@@ -207,6 +208,32 @@ TEST_F(DownloadServerTest, EveryLocationFailingIsAnError) {
       EXPECT_TRUE(log_.Contains("CDownload: g.bin does not have the expected MD5 digest"));
     }
   }
+}
+
+// The action's SHA-256 digest: a location serving other bytes is deleted and
+// the next one tried; when none serves them the download fails.
+TEST_F(DownloadServerTest, ADownloadWithTheWrongSha256IsRefused) {
+  const std::string body = Content(40000, 6);
+  server_.ServeFile("/wrong/h.bin", Content(40000, 7));
+  server_.ServeFile("/right/h.bin", body);
+  DownloadOf(AddDownload("h.bin", {server_.Url("/wrong/h.bin"), server_.Url("/right/h.bin")}))
+      .sha256 = Sha256Hex(body);
+  Reports reports = Run(PlentyOfSpace());
+  ASSERT_TRUE(reports.Completed());
+  EXPECT_EQ(ReadAll(InTemp("h.bin")), body);
+  EXPECT_TRUE(log_.Contains("CDownload: h.bin does not have the expected SHA-256 digest"));
+  EXPECT_TRUE(log_.Contains("CDownload: h.bin failed, trying the next location"));
+
+  CUpdateFileData::ResetInstance();
+  platform::RemoveFile(InTemp("h.bin"));
+  DownloadOf(AddDownload("h.bin", {server_.Url("/wrong/h.bin")})).sha256 = Sha256Hex(body);
+  reports = Run(PlentyOfSpace());
+  ASSERT_TRUE(reports.FailedWith(UpdateError::kCopyFailed));
+  const ErrorDetail* detail = ErrorDetailOf(*reports.Last());
+  ASSERT_NE(detail, nullptr);
+  EXPECT_EQ(detail->reason, "the file does not have the expected SHA-256 digest");
+  EXPECT_FALSE(platform::PathExists(InTemp("h.bin")));
+  EXPECT_FALSE(platform::PathExists(ResumeFilePath(InTemp("h.bin"))));
 }
 
 // The record's hash is the digest of the installed file: an archive or an

@@ -14,6 +14,7 @@
 #include "platform/file_system.h"
 #include "platform/process.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_signing_keys.h"
 #include "tools/release/release_builder.h"
 #include "tools/release/release_options.h"
 #include "tools/release/release_text.h"
@@ -25,7 +26,9 @@
 #include "updater/description/aes_encryptor.h"
 #include "updater/description/event_table.h"
 #include "updater/description/md5.h"
+#include "updater/description/minisign.h"
 #include "updater/description/rijndael.h"
+#include "updater/description/sha256.h"
 #include "updater/description/update_file_data.h"
 #include "updater/description/update_file_loader.h"
 #include "updater/description/versions.h"
@@ -154,7 +157,7 @@ TEST(ReleaseOptionsTest, ReadsEveryOption) {
   std::vector<std::string> arguments = RequiredArguments();
   for (std::string extra :
        {"--sections=single", "--application-name", "My App", "--close-application", "restart",
-        "--enable-rollback", "--encrypt", "--check", "date"})
+        "--enable-rollback", "--encrypt", "--check", "date", "--sign", "/k/key"})
     arguments.push_back(extra);
   ParsedArguments parsed = ParseReleaseArguments(arguments);
   ASSERT_TRUE(parsed.options) << parsed.error;
@@ -170,6 +173,7 @@ TEST(ReleaseOptionsTest, ReadsEveryOption) {
   EXPECT_TRUE(o.enable_rollback);
   EXPECT_TRUE(o.encrypt);
   EXPECT_EQ(o.check, FileCheck::kDate);
+  EXPECT_EQ(o.sign_key_file, "/k/key");
 
   parsed = ParseReleaseArguments(RequiredArguments());
   ASSERT_TRUE(parsed.options);
@@ -179,6 +183,7 @@ TEST(ReleaseOptionsTest, ReadsEveryOption) {
   EXPECT_FALSE(parsed.options->enable_rollback);
   EXPECT_FALSE(parsed.options->encrypt);
   EXPECT_EQ(parsed.options->check, FileCheck::kHash);
+  EXPECT_EQ(parsed.options->sign_key_file, "");
 
   for (std::string help : {"--help", "-h"}) {
     EXPECT_FALSE(ParseReleaseArguments({help}).options);
@@ -224,6 +229,8 @@ TEST(ReleaseOptionsTest, RefusesWrongCommandLines) {
       {Plus({"--version", "2.0"}), "given twice"},
       {Plus({"--encrypt=yes"}), "takes no value"},
       {Plus({"--check"}), "--check needs a value"},
+      {Plus({"--sign"}), "--sign needs a value"},
+      {Plus({"--sign="}), "--sign needs a key file"},
   };
   for (const auto& [arguments, error_part] : cases) {
     ParsedArguments parsed = ParseReleaseArguments(arguments);
@@ -374,6 +381,7 @@ class ReleaseBuilderTest : public ::testing::Test {
     ASSERT_TRUE(digest);
     EXPECT_EQ(file->location, app_ + relative);
     EXPECT_EQ(file->hash, digest->size == 0 ? "" : digest->hex);
+    EXPECT_EQ(file->sha256, Sha256OfFile(source));
     EXPECT_EQ(file->check, "hash");
     EXPECT_EQ(file->version, "");
     EXPECT_EQ(file->date, "");
@@ -391,6 +399,7 @@ class ReleaseBuilderTest : public ::testing::Test {
     EXPECT_EQ(copy->old_location, download->destination);
     EXPECT_EQ(copy->new_location, app_ + relative);
     EXPECT_TRUE(copy->overwrite);
+    EXPECT_EQ(download->sha256, file->sha256);
     // The published copy holds the next release's bytes.
     EXPECT_EQ(platform::ReadFile(base_ + "/out/files/" + relative, 1 << 20),
               platform::ReadFile(source, 1 << 20));
@@ -485,6 +494,55 @@ TEST_F(ReleaseBuilderTest, WritesAnUpdateFileTheUpdaterReadsBack) {
   EXPECT_EQ(DescribeRecords(), plain_records);
   EXPECT_EQ(platform::ReadFile(base_ + "/encrypted/files/bin/velmora", 1 << 20),
             std::optional<std::string>("program 2.0"));
+}
+
+TEST_F(ReleaseBuilderTest, SignsThePublishedUpdateFileInEveryForm) {
+  const std::string key_file = base_ + "/key";
+  Write(key_file, kTestSecretKeyA);
+  const MinisignPublicKey key = *ParseMinisignPublicKey(kTestPublicKeyA).value;
+  for (const bool encrypt : {false, true}) {
+    SCOPED_TRACE(encrypt);
+    ReleaseOptions options = Options(encrypt ? "encrypted" : "plain");
+    options.encrypt = encrypt;
+    options.sign_key_file = key_file;
+    ReleaseReport report = BuildRelease(options);
+    ASSERT_EQ(report.exit_code, kReleaseExitOk) << (report.errors.empty() ? "" : report.errors[0]);
+    const std::string update_file = options.output + "/updatefile.xml";
+    const std::string bytes = platform::ReadFile(update_file, 1 << 20).value_or("");
+    const MinisignParsed<MinisignSignature> signature =
+        ParseMinisignSignature(platform::ReadFile(update_file + ".minisig", 1 << 20).value_or(""));
+    ASSERT_TRUE(signature.value) << signature.error;
+    EXPECT_EQ(VerifyMinisign(key, *signature.value, bytes), "");
+    EXPECT_TRUE(signature.value->prehashed);
+    EXPECT_TRUE(MinisignTimestamp(signature.value->trusted_comment));
+    EXPECT_NE(signature.value->trusted_comment.find("\tfile:updatefile.xml"), std::string::npos);
+  }
+  // Without --sign no signature is written.
+  ASSERT_EQ(BuildRelease(Options("unsigned")).exit_code, kReleaseExitOk);
+  EXPECT_FALSE(platform::PathExists(base_ + "/unsigned/updatefile.xml.minisig"));
+}
+
+TEST_F(ReleaseBuilderTest, AKeyThatCannotSignWritesNothing) {
+  const std::string encrypted_key =
+      "untrusted comment: minisign encrypted secret key\n"
+      "RWRTY0IyAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAAuxAJL7x5yxBvGclxuxNv"
+      "g0Aj"
+      "lWj5fouL+"
+      "CW7qSzfH3gj9666aIOj8ro2UeEc8EtCzxzLVxw72YcuJ5hrAjRJG8jEUsrGKiMhAAAAAAAAAAAAAAAAAAAAAAAA"
+      "AAAAAAAAAAAAAAAAAAA=\n";
+  Write(base_ + "/encrypted.key", encrypted_key);
+  Write(base_ + "/public.key", std::string("untrusted comment: x\n") + kTestPublicKeyA + "\n");
+  for (const std::string& key :
+       {base_ + "/missing.key", base_ + "/encrypted.key", base_ + "/public.key"}) {
+    SCOPED_TRACE(key);
+    ReleaseOptions options = Options();
+    options.sign_key_file = key;
+    ReleaseReport report = BuildRelease(options);
+    EXPECT_EQ(report.exit_code, kReleaseExitInput);
+    ASSERT_EQ(report.errors.size(), 1u);
+    EXPECT_EQ(report.errors[0].rfind("--sign \"" + key + "\"", 0), 0u) << report.errors[0];
+    EXPECT_FALSE(platform::PathExists(base_ + "/out/updatefile.xml"));
+  }
 }
 
 TEST_F(ReleaseBuilderTest, GeneralChoicesSectionsAndFileChecks) {

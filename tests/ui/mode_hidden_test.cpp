@@ -8,7 +8,6 @@
 #include "updater/core/updater_settings.h"
 #include "updater/ui/mode_factory.h"
 #include "updater/ui/mode_silent.h"
-#include "updater/ui/mode_windows_hidden.h"
 #include "updater/ui/window_module.h"
 
 namespace {
@@ -264,54 +263,6 @@ TEST(ModeFactory, SilentModesShowTheirTrayIconThroughTheModule) {
         EXPECT_EQ(module.tray_frame.icon_file, "/opt/app/tray.png");
       }
       EXPECT_EQ(host.posts.back(), (ToInterface(MessageId::kTaskStarted, TaskId::kCheckVersion)));
-    }
-  }
-  CUpdaterSettings::ResetInstance();
-}
-
-TEST(WindowsHiddenMode, AsksThePersonForTheProxyAndShowsTheCloseCountdown) {
-  CUpdaterSettings::ResetInstance();
-  CUpdaterSettings::Instance().MutableValues().location = "/opt/app/bin/app";
-  struct Case {
-    const char* name;
-    QuestionId question;
-    std::optional<TypedCredentials> typed;
-    bool closes;
-    int asked;              // times a window was shown
-    std::int64_t answer;    // 0 yes, 1 no
-    std::string user_name;  // what travels back with the answer
-    std::string password;
-  } cases[] = {
-      {"credentials typed", QuestionId::kProxyCredentials, TypedCredentials{"ann", "s3cret"}, true,
-       1, 0, "ann", "s3cret"},
-      {"credentials cancelled", QuestionId::kProxyCredentials, std::nullopt, true, 1, 1, "", ""},
-      {"application gone", QuestionId::kCloseApplication, std::nullopt, true, 1, 0, "", ""},
-      {"countdown cancelled", QuestionId::kCloseApplication, std::nullopt, false, 1, 1, "", ""},
-      {"other questions as hidden", QuestionId::kDeleteFile, std::nullopt, false, 0, 0, "", ""},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    FakeWindowModule module;
-    module.typed = c.typed;
-    module.closes = c.closes;
-    RecordingHost host;
-    CModeWindowsHidden mode(host, TaskId::kInstall, module);
-    EXPECT_EQ(mode.EventLoop(), static_cast<IEventLoop*>(&module));
-    Message question = MakeMessage(MessageId::kQuestion, c.question, 0, "App");
-    question.payload =
-        QuestionTicket{.serial = 3, .generation = 1, .user_name = {}, .password = {}};
-    question.interface_generation = 1;
-    mode.OnMessage(question);
-    EXPECT_EQ(module.asked, c.asked);
-    EXPECT_EQ(host.posts, (std::vector<Post>{ToProcess(MessageId::kAnswer, c.question, c.answer)}));
-    const auto* ticket = TicketOf(host.last);
-    ASSERT_TRUE(ticket);
-    EXPECT_EQ(ticket->serial, 3u);
-    EXPECT_EQ(ticket->user_name, c.user_name);
-    EXPECT_EQ(ticket->password, c.password);
-    if (c.question == QuestionId::kCloseApplication) {
-      EXPECT_EQ(module.closed_title, "App");
-      EXPECT_EQ(module.closed_path, "/opt/app/bin/app");
     }
   }
   CUpdaterSettings::ResetInstance();

@@ -1,5 +1,6 @@
 #include "tools/release/release_builder.h"
 
+#include <chrono>
 #include <optional>
 #include <set>
 #include <utility>
@@ -12,7 +13,10 @@
 #include "tools/release/release_text.h"
 #include "tools/release/release_tree.h"
 #include "updater/description/aes_encryptor.h"
+#include "updater/description/description_signature.h"
 #include "updater/description/md5.h"
+#include "updater/description/minisign.h"
+#include "updater/description/sha256.h"
 #include "updater/description/update_file_data.h"
 #include "updater/description/versions.h"
 
@@ -39,6 +43,7 @@ class ReleaseBuilder {
 
   ReleaseReport Run() {
     if (!CheckFolders()) return Finish(kReleaseExitInput);
+    if (!LoadSigningKey()) return Finish(kReleaseExitInput);
     std::optional<ReleaseDiff> diff = Compare();
     if (!diff) return Finish(kReleaseExitInput);
     if (!PlanEntries(*diff)) return Finish(kReleaseExitInput);
@@ -155,6 +160,7 @@ class ReleaseBuilder {
       entry.section = SectionOf(file.relative);
       // The updater's digest of an empty file is the empty text.
       entry.hash = file.size == 0 ? std::string() : file.md5;
+      entry.sha256 = file.sha256;
       entry.check = "hash";
       if (options_.check == FileCheck::kVersion) {
         std::string version = GetFileVersionString(file.source);
@@ -200,7 +206,8 @@ class ReleaseBuilder {
     if (plan_.entries.empty())
       report_.notes.push_back("no file differs; the update file holds no files");
     report_.notes.push_back(std::string("wrote ") + (options_.encrypt ? "encrypted " : "") +
-                            Join(options_.output, kUpdateFileName));
+                            Join(options_.output, kUpdateFileName) +
+                            (signing_key_ ? " and its signature" : ""));
     return true;
   }
 
@@ -220,7 +227,8 @@ class ReleaseBuilder {
       }
       // The published bytes must be the ones the update file describes.
       std::optional<FileDigest> digest = Md5OfFile(destination);
-      if (!digest || digest->hex != file.md5 || digest->size != file.size) {
+      if (!digest || digest->hex != file.md5 || digest->size != file.size ||
+          Sha256OfFile(destination) != file.sha256) {
         Error("\"" + file.source + "\" changed while the release was made");
         return false;
       }
@@ -232,16 +240,51 @@ class ReleaseBuilder {
     std::string text = RenderUpdateFile(plan_);
     if (options_.encrypt) text = EncryptUpdateFile(text);
     const std::string path = Join(options_.output, kUpdateFileName);
+    // The signature is written first: an update file is never there without it.
+    if (signing_key_) {
+      const std::int64_t now = std::chrono::duration_cast<std::chrono::seconds>(
+                                   std::chrono::system_clock::now().time_since_epoch())
+                                   .count();
+      const std::string signature = SignMinisign(
+          *signing_key_, text,
+          "timestamp:" + std::to_string(now) + "\tfile:" + std::string(kUpdateFileName));
+      const std::string signature_path = path + kSignatureSuffix;
+      if (platform::Status written = platform::WriteFileAtomic(signature_path, signature);
+          !written) {
+        Error("cannot write \"" + signature_path + "\": " + written.message());
+        return false;
+      }
+    }
     if (platform::Status written = platform::WriteFileAtomic(path, text); !written) {
       Error("cannot write \"" + path + "\": " + written.message());
+      platform::RemoveFile(path + kSignatureSuffix);
       return false;
     }
+    return true;
+  }
+
+  // Reads the secret key of --sign, when it is given.
+  bool LoadSigningKey() {
+    if (options_.sign_key_file.empty()) return true;
+    const std::optional<std::string> text =
+        platform::ReadFile(options_.sign_key_file, kMinisignMaxFileBytes);
+    if (!text) {
+      Error("--sign \"" + options_.sign_key_file + "\" cannot be read");
+      return false;
+    }
+    MinisignParsed<MinisignSecretKey> key = ParseMinisignSecretKeyFile(*text);
+    if (!key.value) {
+      Error("--sign \"" + options_.sign_key_file + "\": " + key.error);
+      return false;
+    }
+    signing_key_ = std::move(key.value);
     return true;
   }
 
   const ReleaseOptions& options_;
   ReleaseReport report_;
   UpdateFilePlan plan_;
+  std::optional<MinisignSecretKey> signing_key_;
 };
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "updater/description/md5.h"
+#include "updater/description/sha256.h"
 
 ReleaseDiff DiffReleases(const ReleaseTree& previous, const ReleaseTree& next) {
   ReleaseDiff diff;
@@ -17,7 +18,7 @@ ReleaseDiff DiffReleases(const ReleaseTree& previous, const ReleaseTree& next) {
       diff.problems.push_back("next \"" + relative + "\" cannot be read");
       continue;
     }
-    PublishedFile file{relative, source, digest->hex, digest->size, true};
+    PublishedFile file{relative, source, digest->hex, {}, digest->size, true};
     auto old = previous.files.find(relative);
     if (old != previous.files.end()) {
       std::optional<FileDigest> old_digest = Md5OfFile(old->second);
@@ -31,6 +32,12 @@ ReleaseDiff DiffReleases(const ReleaseTree& previous, const ReleaseTree& next) {
       }
       file.is_new = false;
     }
+    std::optional<std::string> sha256 = Sha256OfFile(source);
+    if (!sha256) {
+      diff.problems.push_back("next \"" + relative + "\" cannot be read");
+      continue;
+    }
+    file.sha256 = std::move(*sha256);
     diff.published.push_back(std::move(file));
   }
   for (const auto& [relative, source] : previous.files) {

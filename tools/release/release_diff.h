@@ -13,6 +13,7 @@ struct PublishedFile {
   std::string relative;  // "/" between components
   std::string source;    // full path in the next release folder
   std::string md5;       // 32 lower-case hex digits of its bytes
+  std::string sha256;    // 64 lower-case hex digits of its bytes
   std::uint64_t size = 0;
   bool is_new = false;  // not in the previous release
 };

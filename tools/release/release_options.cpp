@@ -11,7 +11,7 @@ namespace {
 constexpr std::string_view kValueOptions[] = {
     "--previous", "--next",     "--version",          "--base-url",
     "--output",   "--sections", "--application-name", "--close-application",
-    "--check",
+    "--check",    "--sign",
 };
 constexpr std::string_view kFlagOptions[] = {"--enable-rollback", "--encrypt"};
 
@@ -121,6 +121,10 @@ ParsedArguments ParseReleaseArguments(const std::vector<std::string>& arguments)
   }
   options.enable_rollback = flags.count("--enable-rollback") != 0;
   options.encrypt = flags.count("--encrypt") != 0;
+  if (auto found = values.find("--sign"); found != values.end()) {
+    if (found->second.empty()) return Error("--sign needs a key file");
+    options.sign_key_file = found->second;
+  }
 
   ParsedArguments parsed;
   parsed.options = std::move(options);
@@ -160,19 +164,25 @@ Options:
                         how the updater finds a file out of date when it checks
                         file by file (default hash); a file without a version
                         resource is checked by hash
+  --sign KEYFILE        sign updatefile.xml with a minisign secret key made
+                        without a password (minisign -G -W): writes
+                        updatefile.xml.minisig beside it, with the trusted
+                        comment "timestamp:<seconds>\tfile:updatefile.xml"
   -h, --help            show this text
 
 Output:
   OUTPUT/updatefile.xml          the update file (with --encrypt its encrypted
                                  form, under the same name; no plain copy is
                                  written)
+  OUTPUT/updatefile.xml.minisig  with --sign: its signature
   OUTPUT/files/<relative path>   every new or changed file of the next release
 
 For every new or changed file the update file holds a download from
 URL/files/<relative path> (percent-encoded) into the updater's temporary
 folder and a copy to %app%<relative path>, overwriting; for every removed file
-a delete of %app%<relative path>. Symbolic links and special files in either
-folder are refused, never followed.
+a delete of %app%<relative path>. Every published file carries its MD5 and
+SHA-256 digests (the FILE's hash and sha256, the download's sha256). Symbolic
+links and special files in either folder are refused, never followed.
 
 Exit codes: 0 written; 1 wrong command line; 2 the folders or their files are
 refused (missing folder, link, unreadable file, a name the update file cannot

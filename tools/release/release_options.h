@@ -30,6 +30,8 @@ struct ReleaseOptions {
   bool enable_rollback = false;
   bool encrypt = false;
   FileCheck check = FileCheck::kHash;
+  // A minisign secret key file (without a password): the update file is signed.
+  std::string sign_key_file;
 };
 
 struct ParsedArguments {

@@ -33,13 +33,15 @@ class UpdateFileText {
 
 void WriteEntry(UpdateFileText& out, const UpdateFileEntry& entry) {
   const std::string installed = "%app%" + entry.relative;
-  out.Line("    <FILE" + UpdateFileText::Attribute("name", entry.relative) +
-           UpdateFileText::Attribute("location", installed) +
-           UpdateFileText::Attribute("version", entry.version) +
-           UpdateFileText::Attribute("date", entry.date) +
-           UpdateFileText::Attribute("hash", entry.hash) +
-           UpdateFileText::Attribute("check", entry.check) +
-           UpdateFileText::Attribute("section", entry.section) + ">");
+  out.Line(
+      "    <FILE" + UpdateFileText::Attribute("name", entry.relative) +
+      UpdateFileText::Attribute("location", installed) +
+      UpdateFileText::Attribute("version", entry.version) +
+      UpdateFileText::Attribute("date", entry.date) +
+      UpdateFileText::Attribute("hash", entry.hash) +
+      (entry.sha256.empty() ? std::string() : UpdateFileText::Attribute("sha256", entry.sha256)) +
+      UpdateFileText::Attribute("check", entry.check) +
+      UpdateFileText::Attribute("section", entry.section) + ">");
   if (entry.remove) {
     out.Line("      <ACTION type=\"delete\">");
     out.Element("        ", "LOCATION", installed);
@@ -47,7 +49,10 @@ void WriteEntry(UpdateFileText& out, const UpdateFileEntry& entry) {
     out.Line("      </ACTION>");
   } else {
     const std::string downloaded = "%updatertemp%" + entry.download_name;
-    out.Line("      <ACTION type=\"download\">");
+    out.Line(
+        "      <ACTION type=\"download\"" +
+        (entry.sha256.empty() ? std::string() : UpdateFileText::Attribute("sha256", entry.sha256)) +
+        ">");
     out.Element("        ", "LOCATION", entry.url);
     out.Element("        ", "DESTINATION", downloaded);
     out.Line("      </ACTION>");

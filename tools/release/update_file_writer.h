@@ -16,6 +16,8 @@ struct UpdateFileEntry {
   std::string hash;   // MD5 as the updater computes it ("" for an empty or removed file)
   std::string version;
   std::string date;
+  // SHA-256 of the published file: the FILE's digest and the download's ("" for a removed file).
+  std::string sha256;
   // Published files only: where the updater downloads the file from, and the
   // name it is downloaded to inside the updater's temporary folder.
   std::string url;

@@ -61,6 +61,7 @@ void CUpdaterSettings::Load(const std::string& path) {
   v.update_selector = ReadLocation(get("UPDATEINFO", "UPDATESELECTOR", ""), true);
   v.server_timeout = StringToInt(get("UPDATEINFO", "SERVERTIMEOUT", "5000"));
   v.api_host = get("UPDATEINFO", "APIHOST", "");
+  v.public_key = get("UPDATEINFO", "PUBLICKEY", "");
 
   v.name = get("APPLICATION", "NAME", "Unknown app");
   v.location = platform::FullPath(paths.Expand(LocalPath(get("APPLICATION", "LOCATION", ""))));

@@ -34,6 +34,9 @@ struct SettingsValues {
   std::string update_selector;
   std::int32_t server_timeout = 5000;  // milliseconds
   std::string api_host;                // host of the vendor's update API; empty = no query
+  // The base64 line of the vendor's minisign public key; empty = descriptions
+  // are not signed.
+  std::string public_key;
   // [APPLICATION]
   std::string name = "Unknown app";
   std::string location;

@@ -67,6 +67,9 @@ struct CFileActionDownload {
   // The reader sets none (a FILE's hash describes the installed file); the
   // self-update record sets the digest its description gives the new build.
   std::string md5;
+  // The SHA-256 digest (64 lower-case hex digits) of what the download
+  // fetches, from the ACTION's "sha256" attribute; "" for none.
+  std::string sha256;
 };
 
 struct CFileActionCopy {
@@ -125,6 +128,9 @@ struct CFileData {
   std::string version;
   std::string date;
   std::string hash;
+  // The SHA-256 digest (64 lower-case hex digits) of the installed file; when
+  // given, the "hash" check compares it instead of the MD5 hash.
+  std::string sha256;
   std::string check;                // "version", "date", "datetime" or "hash"
   std::string section;              // name of the section the file belongs to
   std::vector<FileAction> actions;  // at most kMaxFileActions

@@ -13,6 +13,7 @@
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/description/event_table.h"
+#include "updater/description/sha256.h"
 #include "updater/description/update_file_data.h"
 #include "updater/description/xml_document.h"
 
@@ -484,14 +485,17 @@ class UpdateFileReader {
           !Attribute("date", Kind::kText, file.date) ||
           !Attribute("hash", Kind::kText, file.hash) ||
           !Attribute("check", Kind::kText, file.check) ||
-          !Attribute("section", Kind::kText, file.section))
+          !Attribute("section", Kind::kText, file.section) || !Sha256Attribute("FILE", file.sha256))
         return false;
       doc_.EnterElement();
       while (doc_.FindElement("ACTION")) {
         std::string type;
         if (!Attribute("type", Kind::kText, type)) return false;
         type = ToLower(type);
-        if (!ReadFileAction(type, file)) return false;
+        std::string sha256;
+        if (type == kFileActionDownload && !Sha256Attribute("download ACTION", sha256))
+          return false;
+        if (!ReadFileAction(type, sha256, file)) return false;
       }
       doc_.LeaveElement();
       data_.files.push_back(std::move(file));
@@ -500,13 +504,22 @@ class UpdateFileReader {
     return true;
   }
 
+  // The "sha256" attribute of the current element: absent or empty gives "",
+  // anything but 64 lower-case hex digits fails.
+  bool Sha256Attribute(std::string_view element, std::string& out) {
+    out = doc_.GetAttribute("sha256");
+    if (out.empty() || IsSha256Text(out)) return true;
+    return Fail(std::string(element) + " sha256 is not 64 lower-case hexadecimal digits");
+  }
+
   // Reads one file ACTION into the file; an ACTION of another type is ignored.
-  bool ReadFileAction(const std::string& type, CFileData& file) {
+  bool ReadFileAction(const std::string& type, const std::string& sha256, CFileData& file) {
     std::optional<FileAction> action;
     doc_.EnterElement();
     bool ok = true;
     if (type == kFileActionDownload) {
       CFileActionDownload download;
+      download.sha256 = sha256;
       ok = ReadDownload(download);
       action = std::move(download);
     } else if (type == kFileActionCopy) {

@@ -8,7 +8,7 @@
 #include "updater/core/updater_settings.h"
 #include "updater/description/installed_sections.h"
 #include "updater/description/update_file_data.h"
-#include "updater/ui/mode_windows_hidden.h"
+#include "updater/ui/application_path.h"
 #include "updater/ui/section_selection.h"
 
 namespace {

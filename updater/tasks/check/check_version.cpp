@@ -4,12 +4,14 @@
 
 #include "platform/file_system.h"
 #include "platform/path.h"
+#include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
 #include "updater/description/installed_sections.h"
 #include "updater/description/update_file_data.h"
 #include "updater/description/update_file_loader.h"
+#include "updater/description/versions.h"
 #include "updater/tasks/check/new_version_check.h"
 #include "updater/tasks/net/update_api_answer.h"
 
@@ -87,6 +89,7 @@ void CCheckVersion::StartCheck() {
                      ErrorDetail{0, "none of the connection check hosts answers", {}}));
     return;
   }
+  signatures_.emplace(settings.public_key, SignatureTimesPath());
   PrepareWorkingCopy();
   sequence_.emplace(settings.version);
   NextUpdateFileStep();
@@ -109,6 +112,36 @@ void CCheckVersion::PrepareWorkingCopy() {
                     working_copy_, *bytes, platform::FilePermissions::kPrivate,
                     platform::ExistingPermissions::kKeep, platform::Durability::kThisRun))
     platform::RemoveFile(working_copy_);
+  update_file_source_.clear();
+
+  // Its signature goes beside it; one left by an earlier run never counts.
+  const std::string signature = working_copy_ + kSignatureSuffix;
+  platform::RemoveFile(signature);
+  if (!signatures_->enabled()) return;
+  std::optional<std::string> signature_bytes =
+      platform::ReadFile(shipped + kSignatureSuffix, kMinisignMaxFileBytes);
+  if (signature_bytes)
+    (void)platform::WriteFileAtomic(
+        signature, *signature_bytes, platform::FilePermissions::kPrivate,
+        platform::ExistingPermissions::kKeep, platform::Durability::kThisRun);
+}
+
+bool CCheckVersion::AcceptDescription(const std::string& path, const std::string& source,
+                                      const char* name) {
+  const std::string refused = signatures_->Check(path, source);
+  if (refused.empty()) return true;
+  RefuseDescription(path, source, name, refused);
+  return false;
+}
+
+void CCheckVersion::RefuseDescription(const std::string& path, const std::string& source,
+                                      const char* name, const std::string& why) {
+  CUpdaterLog::Instance().WriteLine(std::string("signature: ") + name + " refused: " + why +
+                                    (source.empty() ? "" : " (" + source + ")"));
+  platform::RemoveFile(path);
+  platform::RemoveFile(path + kSignatureSuffix);
+  Finish(MakeError(UpdateError::kFileCorrupt, name,
+                   ErrorDetail{0, "signature: " + why, source.empty() ? path : source}));
 }
 
 void CCheckVersion::NextUpdateFileStep() {
@@ -116,12 +149,15 @@ void CCheckVersion::NextUpdateFileStep() {
     Finish(MakeMessage(MessageId::kError, UpdateError::kFileCorrupt, 0, kUpdateFileName));
     return;
   }
+  // Nothing of a description is read before its signature holds.
+  if (!AcceptDescription(working_copy_, update_file_source_, kUpdateFileName)) return;
   const SequenceStep step = sequence_->Next(working_copy_);
   switch (step.kind) {
     case SequenceStep::Kind::kDownload:
       // The download replaces the working copy; once it is there, the next
       // step looks at the new file.
-      if (!BeginDownload(step.location, working_copy_)) OnDownloadFailed();
+      update_file_source_ = step.location;
+      if (!BeginDescriptionDownload(step.location, working_copy_)) OnDownloadFailed();
       return;
     case SequenceStep::Kind::kTooManyRedirections:
       platform::RemoveFile(working_copy_);
@@ -169,7 +205,8 @@ void CCheckVersion::StartSelfUpdatePhase() {
   if (!self_update_file_.empty()) platform::RemoveFile(self_update_file_);
   const std::string& location = CUpdaterSettings::Instance().Values().self_update;
   // Its download failing is no error: the decision follows in any case.
-  if (!location.empty() && !self_update_file_.empty() && BeginDownload(location, self_update_file_))
+  if (!location.empty() && !self_update_file_.empty() &&
+      BeginDescriptionDownload(location, self_update_file_))
     return;
   Decide();
 }
@@ -180,10 +217,39 @@ bool CCheckVersion::BeginDownload(const std::string& location, const std::string
   return transfer_pending_;
 }
 
+bool CCheckVersion::BeginDescriptionDownload(const std::string& location, const std::string& path) {
+  description_location_ = location;
+  description_path_ = path;
+  fetching_signature_ = false;
+  platform::RemoveFile(path + kSignatureSuffix);
+  return BeginDownload(location, path);
+}
+
 void CCheckVersion::OnTransferEnded(bool complete) {
+  const char* name = phase_ == Phase::kSelfUpdate ? kSelfUpdateFileName : kUpdateFileName;
+  if (complete && signatures_->enabled() && !fetching_signature_) {
+    // The description is there: its signature follows.
+    fetching_signature_ = true;
+    if (BeginDownload(description_location_ + kSignatureSuffix,
+                      description_path_ + kSignatureSuffix))
+      return;
+    complete = false;
+  }
+  if (fetching_signature_) {
+    fetching_signature_ = false;
+    if (!complete) {
+      RefuseDescription(description_path_, description_location_, name,
+                        "the signature cannot be fetched" +
+                            (failure_.reason.empty() ? "" : ": " + failure_.reason));
+      return;
+    }
+  }
   if (phase_ == Phase::kSelfUpdate) {
     // A description that did not arrive whole is never read.
-    if (!complete) platform::RemoveFile(self_update_file_);
+    if (!complete)
+      platform::RemoveFile(self_update_file_);
+    else if (!AcceptDescription(self_update_file_, description_location_, kSelfUpdateFileName))
+      return;
     Decide();
   } else if (complete) {
     NextUpdateFileStep();
@@ -200,12 +266,29 @@ void CCheckVersion::Decide() {
     deps_.prepare_self_update(self_update_file_);
   }
   CUpdateFileData& data = CUpdateFileData::Instance();
+  if (DescribesOlderVersion()) {
+    Finish(MakeMessage(MessageId::kError, UpdateError::kNoNewVersion));
+    return;
+  }
   const bool new_version = data.check_separately
                                ? MarkFilesToUpdate(data, *deps_.network)
                                : HasNewVersion(data, CInstalledSections::Instance(),
                                                CUpdaterSettings::Instance().Values().version);
   Finish(new_version ? MakeMessage(MessageId::kTaskComplete, TaskId::kCheckVersion)
                      : MakeMessage(MessageId::kError, UpdateError::kNoNewVersion));
+}
+
+bool CCheckVersion::DescribesOlderVersion() {
+  if (!signatures_->enabled()) return false;
+  const std::string& installed = CUpdaterSettings::Instance().Values().version;
+  const std::string& described = CUpdateFileData::Instance().version;
+  // An empty VERSION names no version to compare.
+  if (TrimSpaces(described).empty() || CompareVersions(described, installed) != kVersionOlder)
+    return false;
+  CUpdaterLog::Instance().WriteLine("signature: the update file describes version " + described +
+                                    ", older than the installed " + installed +
+                                    "; nothing is installed");
+  return true;
 }
 
 void CCheckVersion::OnDownloadFailed() {

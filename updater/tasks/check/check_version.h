@@ -18,12 +18,21 @@
 // Files, all in %updatertemp%: updatefile.xml (the working copy of
 // %updater%updatefile.xml, overwritten by each redirection, deleted once
 // loaded) and selfupdate.xml (the self-update description).
+//
+// With a public key in the settings every description comes with its
+// signature (CDescriptionSignatures): the shipped file's is copied beside the
+// working copy, a fetched file's is fetched from its address with ".minisig"
+// appended. A description whose signature is missing or does not hold is
+// removed unread, with the log line "signature: ...", and the check answers
+// UpdateError::kFileCorrupt with its name; a description of a version older
+// than the installed one installs nothing (UpdateError::kNoNewVersion).
 
 #include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 
+#include "updater/description/description_signature.h"
 #include "updater/description/update_sequence.h"
 #include "updater/process/task_thread.h"
 #include "updater/tasks/check/check_version_network.h"
@@ -59,6 +68,17 @@ class CCheckVersion : public CTaskThread {
   // True when the download has begun; its outcome then comes as
   // MessageId::kWorkerDone or MessageId::kError and goes to OnTransferEnded.
   bool BeginDownload(const std::string& location, const std::string& path);
+  // The same for a description, which is followed by its signature when
+  // signatures are checked.
+  bool BeginDescriptionDownload(const std::string& location, const std::string& path);
+  // True when the description at path may be read; otherwise the check has
+  // ended with the error.
+  bool AcceptDescription(const std::string& path, const std::string& source, const char* name);
+  void RefuseDescription(const std::string& path, const std::string& source, const char* name,
+                         const std::string& why);
+  // With signatures checked: true (after the log line) when the update file
+  // describes a version older than the installed one.
+  bool DescribesOlderVersion();
   void OnTransferEnded(bool complete);
   void Decide();
   void OnDownloadFailed();
@@ -73,4 +93,11 @@ class CCheckVersion : public CTaskThread {
   std::optional<CUpdateSequenceFollower> sequence_;
   std::string working_copy_;
   std::string self_update_file_;
+  std::optional<CDescriptionSignatures> signatures_;
+  // Where the working copy came from: "" for the shipped file.
+  std::string update_file_source_;
+  // The description being fetched, and whether its signature is being fetched now.
+  std::string description_location_;
+  std::string description_path_;
+  bool fetching_signature_ = false;
 };

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "updater/description/installed_sections.h"
+#include "updater/description/sha256.h"
 #include "updater/description/update_file_data.h"
 #include "updater/description/versions.h"
 #include "updater/tasks/check/check_version_network.h"
@@ -43,7 +44,11 @@ bool IsFileUpdateNeeded(const CFileData& file, ICheckVersionNetwork& network) {
     return CompareVersions(file.version, GetFileVersionString(file.location)) == kVersionNewer;
   if (file.check == kFileCheckDate) return IsDateNewer(file, network, false);
   if (file.check == kFileCheckDateTime) return IsDateNewer(file, network, true);
-  if (file.check == kFileCheckHash) return GetFileDigest(file.location) != file.hash;
+  if (file.check == kFileCheckHash) {
+    // A SHA-256 digest, when the record gives one, replaces the MD5 hash.
+    if (!file.sha256.empty()) return Sha256OfFile(file.location).value_or("") != file.sha256;
+    return GetFileDigest(file.location) != file.hash;
+  }
   return true;
 }
 

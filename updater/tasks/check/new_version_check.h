@@ -22,7 +22,8 @@ inline constexpr char kFileCheckHash[] = "hash";
 // - "date" / "datetime": the record's date (or, when it has none, the remote
 //   date of its first download action's locations) is greater, as text, than
 //   the file's local modification date (time);
-// - "hash": the file's MD5 digest differs from the record's hash exactly;
+// - "hash": the file's MD5 digest differs from the record's hash exactly (its
+//   SHA-256 digest from the record's sha256, when the record gives one);
 // - anything else: always.
 bool IsFileUpdateNeeded(const CFileData& file, ICheckVersionNetwork& network);
 

@@ -10,6 +10,7 @@
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
 #include "updater/description/md5.h"
+#include "updater/description/sha256.h"
 #include "updater/description/update_file_data.h"
 #include "updater/process/finish_update.h"
 #include "updater/process/temporary_update_files.h"
@@ -124,8 +125,8 @@ void CDownload::StartWork() {
         Finish(MakeMessage(MessageId::kError, UpdateError::kFileCorrupt, 0, kUpdateFileName));
         return;
       }
-      candidates_.push_back(
-          {file.name, file.location, download.md5, download.locations, download.destination});
+      candidates_.push_back({file.name, file.location, download.md5, download.sha256,
+                             download.locations, download.destination});
     }
   }
   phase_ = Phase::kSizing;
@@ -166,6 +167,7 @@ void CDownload::SizeNextLocation() {
     entry.location = candidate.location;
     entry.destination = candidate.destination;
     entry.md5 = TrimSpaces(candidate.md5);
+    entry.sha256 = candidate.sha256;
     entry.urls.assign(candidate.locations.begin() + static_cast<std::ptrdiff_t>(location_),
                       candidate.locations.end());
     entry.size = std::max<std::int64_t>(size, 0);
@@ -237,9 +239,9 @@ void CDownload::OnEntryDone() {
   // Only a digest that comes with the download is checked here: the record's
   // hash is that of the installed file (an archive or an installer differs).
   Entry& entry = entries_[current_];
-  if (!HasExpectedDigest(entry)) {
-    Log("CDownload: " + item_text_ + " does not have the expected MD5 digest");
-    failure_ = ErrorDetail{0, "the file does not have the expected MD5 digest",
+  if (const std::string digest = MismatchedDigest(entry); !digest.empty()) {
+    Log("CDownload: " + item_text_ + " does not have the expected " + digest + " digest");
+    failure_ = ErrorDetail{0, "the file does not have the expected " + digest + " digest",
                            entry.urls[entry.next_url - 1]};
     platform::RemoveFile(entry.destination);
     platform::RemoveFile(ResumeFilePath(entry.destination));
@@ -263,10 +265,13 @@ void CDownload::OnLocationFailed() {
   TryNextLocation();
 }
 
-bool CDownload::HasExpectedDigest(const Entry& entry) const {
-  if (entry.md5.empty()) return true;
-  const std::optional<FileDigest> digest = Md5OfFile(entry.destination);
-  return digest && EqualsNoCase(digest->hex, entry.md5);
+std::string CDownload::MismatchedDigest(const Entry& entry) const {
+  if (!entry.md5.empty()) {
+    const std::optional<FileDigest> digest = Md5OfFile(entry.destination);
+    if (!digest || !EqualsNoCase(digest->hex, entry.md5)) return "MD5";
+  }
+  if (!entry.sha256.empty() && Sha256OfFile(entry.destination) != entry.sha256) return "SHA-256";
+  return {};
 }
 
 void CDownload::PostProgress(int item_percent, int total_percent) {

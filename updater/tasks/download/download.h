@@ -83,6 +83,7 @@ class CDownload : public CTaskThread {
     std::string name;
     std::string location;
     std::string md5;
+    std::string sha256;
     std::vector<std::string> locations;
     std::string destination;
   };
@@ -92,6 +93,7 @@ class CDownload : public CTaskThread {
     std::string location;
     std::string destination;
     std::string md5;                // the digest the download itself must have ("" for none)
+    std::string sha256;             // the same as SHA-256 ("" for none)
     std::vector<std::string> urls;  // the answering location first, then the later ones
     std::size_t next_url = 0;
     std::int64_t size = 0;
@@ -105,7 +107,9 @@ class CDownload : public CTaskThread {
   void OnBytesProgress(std::int64_t units, std::int64_t weight);
   void OnEntryDone();
   void OnLocationFailed();
-  bool HasExpectedDigest(const Entry& entry) const;
+  // "" when the downloaded file has the digests its action gives, else the
+  // name of the digest that differs.
+  std::string MismatchedDigest(const Entry& entry) const;
   void PostProgress(int item_percent, int total_percent);
   void Complete();
   void Finish(Message report);
