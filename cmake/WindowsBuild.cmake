@@ -34,6 +34,14 @@ set_target_properties(PkgConfig::MINIZIP PROPERTIES
   IMPORTED_LOCATION ${VELMORA_DEPS}/lib/libminizip.a
   INTERFACE_INCLUDE_DIRECTORIES ${VELMORA_DEPS}/include/minizip)
 
+# libsodium (signatures and digests), static.
+add_library(PkgConfig::SODIUM STATIC IMPORTED GLOBAL)
+set_target_properties(PkgConfig::SODIUM PROPERTIES
+  IMPORTED_LOCATION ${VELMORA_DEPS}/lib/libsodium.a
+  INTERFACE_INCLUDE_DIRECTORIES ${VELMORA_DEPS}/include
+  INTERFACE_COMPILE_DEFINITIONS SODIUM_STATIC
+  INTERFACE_LINK_LIBRARIES advapi32)
+
 # wxWidgets through the wx-config of the build.
 set(wxWidgets_CONFIG_EXECUTABLE ${VELMORA_DEPS}/bin/wx-config CACHE FILEPATH "wx-config" FORCE)
 

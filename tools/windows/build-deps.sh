@@ -10,7 +10,7 @@
 # script; a complete folder is reused as it is. The last line printed is the
 # folder's path. Each dependency keeps its log in the folder's logs/.
 #
-# Built: expat, libpng, minizip, libcurl (Schannel, HTTP only), wxWidgets 3.2
+# Built: expat, libpng, minizip, libcurl (Schannel, HTTP only), libsodium, wxWidgets 3.2
 # for MSW (static, monolithic) and googletest. zlib comes from
 # libz-mingw-w64-dev; nlohmann/json and easylogging++ from their Debian
 # packages through include/header-only/, a folder of links to their headers.
@@ -38,7 +38,8 @@ die() {
   exit 1
 }
 
-for tool in "$host-gcc-posix" "$host-g++-posix" "$host-windres" cmake ninja apt-get dpkg-source python3; do
+for tool in "$host-gcc-posix" "$host-g++-posix" "$host-windres" cmake ninja make autoreconf libtoolize \
+  apt-get dpkg-source python3; do
   command -v "$tool" >/dev/null || die "missing tool: $tool"
 done
 [ -f "$sysroot/lib/libz.a" ] || die "missing $sysroot/lib/libz.a (package libz-mingw-w64-dev)"
@@ -48,7 +49,7 @@ done
 
 # Source package -> a binary package built from it, whose version names it.
 sources=(expat:libexpat1-dev libpng1.6:libpng-dev minizip:libminizip-dev curl:libcurl4-openssl-dev
-  wxwidgets3.2:wx3.2-headers)
+  libsodium:libsodium-dev wxwidgets3.2:wx3.2-headers)
 
 candidate_version() {
   apt-cache show --no-all-versions "$1" 2>/dev/null | sed -n 's/^Version: //p' | head -n1
@@ -239,6 +240,21 @@ build_curl() {
   cmake --install "$work/build-curl"
 }
 
+build_sodium() {
+  local src out=$work/build-sodium
+  src=$(source_dir libsodium)
+  # The source package carries no configure script: made here.
+  (cd "$src" && autoreconf -fi)
+  mkdir -p "$out"
+  cd "$out"
+  "$src/configure" --host="$host" --build=x86_64-pc-linux-gnu CC="$host-gcc-posix" \
+    AR="$host-ar" RANLIB="$host-ranlib" CFLAGS=-O2 --prefix="$prefix" --disable-shared --enable-static \
+    --disable-pie
+  make -j "$jobs"
+  make install
+  [ -f "$prefix/lib/libsodium.a" ] || die "libsodium.a not installed"
+}
+
 build_wx() {
   local src out=$work/build-wx
   src=$(source_dir wxwidgets3.2)
@@ -283,6 +299,7 @@ step expat build_expat
 step libpng build_png
 step minizip build_minizip
 step curl build_curl
+step libsodium build_sodium
 step googletest build_googletest
 step header-only link_headers
 step wxwidgets build_wx
