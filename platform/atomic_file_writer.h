@@ -54,6 +54,7 @@ class AtomicFileWriter {
   std::unique_ptr<NativeFile> file_;
   std::string path_;
   std::string temp_;
+  bool read_only_ = false;  // the committed file gets the read-only attribute
 };
 
 }  // namespace platform

@@ -8,6 +8,15 @@ namespace platform {
 
 bool IsAnyPathSeparator(char c) { return c == '/' || IsPathSeparator(c); }
 
+bool IsAbsolutePath(std::string_view path) {
+  if (path.empty()) return false;
+  if (IsAnyPathSeparator(path[0])) return true;
+  const bool drive_letter =
+      (path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z');
+  return PathSeparator() == '\\' && path.size() >= 3 && drive_letter && path[1] == ':' &&
+         IsAnyPathSeparator(path[2]);
+}
+
 namespace {
 
 std::size_t LastSeparator(std::string_view path) {

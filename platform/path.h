@@ -23,6 +23,11 @@ namespace platform {
 // True for the separators named above.
 bool IsAnyPathSeparator(char c);
 
+// True for a path that does not depend on the current folder: one that
+// begins with a separator, and on Windows also one that begins with a drive
+// ("C:\\" or "C:/").
+bool IsAbsolutePath(std::string_view path);
+
 // The text before the last separator; "" when there is none; the separator
 // itself when the only one is the first character (the root).
 std::string FolderOf(std::string_view path);

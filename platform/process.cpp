@@ -26,7 +26,7 @@ bool PathNames(const std::string& program, const std::string& wanted, bool wante
   if (program.empty()) return false;
   if (!SameFileName(FileNameOf(program), FileNameOf(wanted), ignore_case)) return false;
   if (!wanted_is_path) return true;
-  if (!IsAnyPathSeparator(program[0])) return false;
+  if (!IsAbsolutePath(program)) return false;
   return FolderOf(ComparablePath(program)) == FolderOf(ComparablePath(wanted));
 }
 
@@ -102,6 +102,45 @@ std::vector<std::string> SplitCommandLine(std::string_view parameters) {
   }
   if (in_argument) arguments.push_back(std::move(current));
   return arguments;
+}
+
+namespace {
+
+void AppendQuoted(std::string& line, std::string_view argument) {
+  const bool plain =
+      !argument.empty() && argument.find_first_of(" \t\n\v\"") == std::string_view::npos;
+  if (plain) {
+    line += argument;
+    return;
+  }
+  line += '"';
+  std::size_t backslashes = 0;
+  for (char c : argument) {
+    if (c == '\\') {
+      ++backslashes;
+      continue;
+    }
+    if (c == '"') {
+      line.append(backslashes * 2 + 1, '\\');
+    } else {
+      line.append(backslashes, '\\');
+    }
+    backslashes = 0;
+    line += c;
+  }
+  line.append(backslashes * 2, '\\');
+  line += '"';
+}
+
+}  // namespace
+
+std::string JoinCommandLine(const std::vector<std::string>& arguments) {
+  std::string line;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    if (i > 0) line += ' ';
+    AppendQuoted(line, arguments[i]);
+  }
+  return line;
 }
 
 namespace {

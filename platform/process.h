@@ -23,6 +23,14 @@ using ProcessId = int;
 // literal. An empty quoted part is an empty argument.
 std::vector<std::string> SplitCommandLine(std::string_view parameters);
 
+// The command-line text that SplitCommandLine (and the Windows programs'
+// own parser) splits into exactly these arguments: an argument without
+// blanks, tabs, line breaks or double quotes stays as it is; any other (and
+// an empty one) is enclosed in double quotes, a double quote inside is
+// escaped with a backslash, and the backslashes before an escaped or the
+// closing quote are doubled. Arguments are separated by one blank.
+std::string JoinCommandLine(const std::vector<std::string>& arguments);
+
 // The outcome of starting a program.
 struct StartResult {
   Status status = Status::Ok();

@@ -21,7 +21,6 @@ namespace platform {
 namespace {
 
 constexpr std::size_t kMaxAnswerBytes = 256;
-constexpr std::size_t kMaxSessionIdLength = 64;
 
 using SteadyClock = std::chrono::steady_clock;
 
@@ -112,38 +111,6 @@ std::optional<int> WaitBounded(pid_t pid, SteadyClock::time_point deadline) {
 }
 
 }  // namespace
-
-bool IsValidSessionId(const std::string& id) {
-  if (id.empty() || id.size() > kMaxSessionIdLength || !IsAsciiAlnum(id.front())) return false;
-  for (char c : id) {
-    if (!IsAsciiAlnum(c) && c != '_' && c != '-') return false;
-  }
-  return true;
-}
-
-bool IsInteractiveSessionAvailable(const SessionEnvironment& environment,
-                                   const SessionPropertyQuery& query) {
-  auto is_set = [&](const char* name) {
-    std::optional<std::string> value = environment(name);
-    return value && !value->empty();
-  };
-  std::optional<std::string> session_id = environment("XDG_SESSION_ID");
-  if (session_id && !IsValidSessionId(*session_id)) session_id.reset();
-
-  bool graphical = is_set("WAYLAND_DISPLAY") || is_set("DISPLAY");
-  if (!graphical && session_id) {
-    std::optional<std::string> type = query(*session_id, "Type");
-    std::optional<std::string> active = query(*session_id, "Active");
-    graphical = type && (*type == "x11" || *type == "wayland" || *type == "mir") && active &&
-                *active == "yes";
-  }
-  if (!graphical) return false;
-  if (session_id) {
-    std::optional<std::string> locked = query(*session_id, "LockedHint");
-    if (locked && *locked == "yes") return false;
-  }
-  return true;
-}
 
 bool IsInteractiveSessionAvailable() {
   return IsInteractiveSessionAvailable(

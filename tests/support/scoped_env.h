@@ -7,17 +7,19 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/environment.h"
+
 class ScopedEnv {
  public:
   ScopedEnv(std::string name, const std::string& value) : name_(std::move(name)) {
     if (const char* old = std::getenv(name_.c_str())) old_ = old;
-    setenv(name_.c_str(), value.c_str(), 1);
+    test_support::SetEnvironmentVariable(name_, value);
   }
   ~ScopedEnv() {
     if (old_)
-      setenv(name_.c_str(), old_->c_str(), 1);
+      test_support::SetEnvironmentVariable(name_, *old_);
     else
-      unsetenv(name_.c_str());
+      test_support::RemoveEnvironmentVariable(name_);
   }
   ScopedEnv(const ScopedEnv&) = delete;
   ScopedEnv& operator=(const ScopedEnv&) = delete;
@@ -59,9 +61,9 @@ class ScopedEnvironment {
   };
   static void Apply(const std::string& name, const std::optional<std::string>& value) {
     if (value)
-      setenv(name.c_str(), value->c_str(), 1);
+      test_support::SetEnvironmentVariable(name, *value);
     else
-      unsetenv(name.c_str());
+      test_support::RemoveEnvironmentVariable(name);
   }
   std::vector<Saved> saved_;
 };

@@ -1,18 +1,33 @@
 #include "tests/support/temp_folder.h"
 
-#include <cstdlib>
+#include <filesystem>
+#include <random>
 #include <stdexcept>
-#include <vector>
+#include <system_error>
 
 #include "platform/file_system.h"
 
+// A new folder of the test's own below the temporary folder ($TMPDIR or /tmp;
+// the user's temporary folder on Windows), readable by its owner only.
 TempFolder::TempFolder() {
-  const char* base = std::getenv("TMPDIR");
-  std::string pattern = std::string(base && *base ? base : "/tmp") + "/velmora-test-XXXXXX";
-  std::vector<char> buffer(pattern.begin(), pattern.end());
-  buffer.push_back('\0');
-  if (!mkdtemp(buffer.data())) throw std::runtime_error("mkdtemp failed");
-  path_ = buffer.data();
+  namespace fs = std::filesystem;
+  std::error_code error;
+  fs::path base = fs::temp_directory_path(error);
+  if (error) base = "/tmp";
+  std::random_device random;
+  std::uniform_int_distribution<unsigned> digit(0, 35);
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    std::string name = "velmora-test-";
+    for (int i = 0; i < 8; ++i) name += "0123456789abcdefghijklmnopqrstuvwxyz"[digit(random)];
+    const fs::path candidate = base / name;
+    if (fs::create_directory(candidate, error)) {
+      fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, error);
+      path_ = candidate.generic_string();
+      return;
+    }
+    if (error) break;
+  }
+  throw std::runtime_error("cannot make a temporary folder below " + base.string());
 }
 
 TempFolder::~TempFolder() { platform::RemoveTree(path_); }

@@ -6,6 +6,11 @@
 #include "platform/path.h"
 #include "updater/core/updater_log.h"
 
+#ifdef VELMORA_STATIC_WINDOW_MODULE
+// The module linked into the program (updater/ui/wx/module_entry.cpp).
+extern "C" IWindowModule* VelmoraWindowModule();
+#endif
+
 CWindowModuleLoader::CWindowModuleLoader(std::string folder) : folder_(std::move(folder)) {}
 
 IWindowModule* CWindowModuleLoader::Get() {
@@ -17,22 +22,30 @@ IWindowModule* CWindowModuleLoader::Get() {
 }
 
 IWindowModule* CWindowModuleLoader::Load() {
+#ifdef VELMORA_STATIC_WINDOW_MODULE
+  return StartModule(VelmoraWindowModule(), "the linked window module");
+#else
   const std::string path =
       platform::JoinPath(folder_, platform::SharedLibraryFileName(kWindowModuleName));
-  const auto fail = [&](const std::string& why) -> IWindowModule* {
-    CUpdaterLog::Instance().WriteLine("user interface: no windows (" + why +
-                                      "), the run goes on without them");
-    return nullptr;
-  };
   std::string error;
   const auto library = platform::LoadSharedLibrary(path, &error);
-  if (!library) return fail("the window module " + path + " cannot be loaded: " + error);
+  if (!library) return Fail("the window module " + path + " cannot be loaded: " + error);
   const auto entry = platform::FindFunction<WindowModuleEntry>(*library, kWindowModuleEntry);
-  if (!entry) return fail("the window module " + path + " has no entry point");
-  IWindowModule* module = entry();
-  if (!module) return fail("the window module " + path + " gives no windows");
+  if (!entry) return Fail("the window module " + path + " has no entry point");
+  return StartModule(entry(), "the window module " + path);
+#endif
+}
+
+IWindowModule* CWindowModuleLoader::StartModule(IWindowModule* module, const std::string& name) {
+  if (!module) return Fail(name + " gives no windows");
   if (platform::Status started = module->Start(); !started)
-    return fail("the toolkit does not start: " + started.message());
+    return Fail("the toolkit does not start: " + started.message());
   CUpdaterLog::Instance().WriteLine("user interface: the windows are ready");
   return module;
+}
+
+IWindowModule* CWindowModuleLoader::Fail(const std::string& why) {
+  CUpdaterLog::Instance().WriteLine("user interface: no windows (" + why +
+                                    "), the run goes on without them");
+  return nullptr;
 }

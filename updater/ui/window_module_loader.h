@@ -19,7 +19,11 @@ class CWindowModuleLoader {
   IWindowModule* Loaded() const { return module_; }
 
  private:
+  // The module from the file beside the program, or the one linked into it
+  // when the build says so (VELMORA_STATIC_WINDOW_MODULE).
   IWindowModule* Load();
+  IWindowModule* StartModule(IWindowModule* module, const std::string& name);
+  static IWindowModule* Fail(const std::string& why);
 
   std::string folder_;
   bool tried_ = false;

@@ -81,7 +81,7 @@ void CInternet::ResetInstance() {
 
 CInternet::CInternet()
     : user_agent_(CUpdaterSettings::Instance().Values().name),
-      proxy_resolver_(std::make_shared<CLibproxyResolver>()),
+      proxy_resolver_(MakeSystemProxyResolver()),
       abort_(std::make_shared<CAbortSignal>()),
       worker_(std::make_unique<CHttpFileObject>(abort_)) {
   // libcurl (and its TLS library) is initialised by the first request: a run

@@ -1,16 +1,10 @@
 #include "updater/tasks/net/proxy_resolver.h"
 
-#include <proxy.h>
-
 #include <cstddef>
 
 #include "updater/core/text.h"
 
 namespace {
-
-// The longest proxy URL taken from libproxy, and the most entries.
-constexpr std::size_t kMaxProxyUrl = 2048;
-constexpr std::size_t kMaxProxies = 32;
 
 // The scheme the HTTP library understands for a libproxy entry, or "".
 std::string UsableScheme(const std::string& scheme) {
@@ -22,34 +16,6 @@ std::string UsableScheme(const std::string& scheme) {
 }
 
 }  // namespace
-
-struct CLibproxyResolver::Factory {
-  pxProxyFactory* handle = nullptr;
-  ~Factory() {
-    if (handle) px_proxy_factory_free(handle);
-  }
-};
-
-CLibproxyResolver::CLibproxyResolver() = default;
-CLibproxyResolver::~CLibproxyResolver() = default;
-
-ProxyResolution CLibproxyResolver::Resolve(const std::string& url) {
-  std::lock_guard lock(mutex_);
-  if (!factory_) {
-    factory_ = std::make_unique<Factory>();
-    factory_->handle = px_proxy_factory_new();
-  }
-  if (!factory_->handle) return {false, "libproxy: no proxy factory", {}};
-  char** proxies = px_proxy_factory_get_proxies(factory_->handle, url.c_str());
-  if (!proxies) return {false, "libproxy: no answer for the URL", {}};
-  std::vector<std::string> list;
-  for (std::size_t i = 0; proxies[i] && list.size() < kMaxProxies; ++i) {
-    std::string entry(proxies[i]);
-    if (entry.size() <= kMaxProxyUrl) list.push_back(std::move(entry));
-  }
-  px_proxy_factory_free_proxies(proxies);
-  return ProxyResolutionFromList(list);
-}
 
 ProxyResolution ProxyResolutionFromList(const std::vector<std::string>& proxies) {
   std::string list;

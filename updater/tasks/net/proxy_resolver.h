@@ -64,6 +64,10 @@ class CFixedProxyResolver final : public IProxyResolver {
   ProxyResolution resolution_;
 };
 
+// The system's resolver: libproxy where the build has it
+// (libproxy_resolver.cpp), the HTTP library's own handling elsewhere
+// (preconfig_proxy_resolver.cpp).
+std::shared_ptr<IProxyResolver> MakeSystemProxyResolver();
 // A resolver that always says: no proxy.
 std::shared_ptr<IProxyResolver> MakeDirectProxyResolver();
 // A resolver that always names one proxy ("http://127.0.0.1:3128").

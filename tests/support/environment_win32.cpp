@@ -1,0 +1,15 @@
+#include <cstdlib>
+
+#include "tests/support/environment.h"
+
+namespace test_support {
+
+// _putenv_s changes the C library's copy and the process's own environment.
+void SetEnvironmentVariable(const std::string& name, const std::string& value) {
+  _putenv_s(name.c_str(), value.c_str());
+}
+
+// An empty value removes the variable.
+void RemoveEnvironmentVariable(const std::string& name) { _putenv_s(name.c_str(), ""); }
+
+}  // namespace test_support
