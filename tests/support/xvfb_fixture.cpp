@@ -13,6 +13,19 @@ namespace {
 std::string SocketOf(int number) { return "/tmp/.X11-unix/X" + std::to_string(number); }
 std::string LockOf(int number) { return "/tmp/.X" + std::to_string(number) + "-lock"; }
 
+// The process that holds a display: the number its lock file holds (the X
+// server writes its id there, padded with blanks); 0 when there is none.
+long LockHolder(int number) {
+  const std::optional<std::string> text = platform::ReadFile(LockOf(number), 64);
+  if (!text) return 0;
+  long holder = 0;
+  for (const char c : *text) {
+    if (c >= '0' && c <= '9') holder = holder * 10 + (c - '0');
+    if (holder > 1'000'000'000) return 0;
+  }
+  return holder;
+}
+
 // Display numbers far from the usual ones, spread by the process id so that
 // test programs running side by side rarely try the same one.
 constexpr int kFirstDisplay = 120;
@@ -65,9 +78,18 @@ bool XvfbFixture::TryDisplay(int number) {
       message_ = "Xvfb ended with code " + std::to_string(*code);
       return false;
     }
+    // Two tests that chose the same free number at once both see one socket:
+    // the display is ours only when the lock names our server.
     if (platform::PathExists(SocketOf(number))) {
-      number_ = number;
-      return true;
+      if (LockHolder(number) == static_cast<long>(pid_)) {
+        number_ = number;
+        return true;
+      }
+      if (LockHolder(number) != 0) {
+        Stop();
+        message_ = "display :" + std::to_string(number) + " was taken by another server";
+        return false;
+      }
     }
   }
   message_ = "Xvfb does not take connections";
