@@ -54,7 +54,9 @@ class AtomicFileWriter {
   std::unique_ptr<NativeFile> file_;
   std::string path_;
   std::string temp_;
-  bool read_only_ = false;  // the committed file gets the read-only attribute
+  // The committed file gets the read-only attribute (Windows; the permission
+  // bits say it on Linux).
+  [[maybe_unused]] bool read_only_ = false;
 };
 
 }  // namespace platform
