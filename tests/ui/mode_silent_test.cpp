@@ -8,6 +8,7 @@
 #include <ostream>
 #include <vector>
 
+#include "tests/ui/mode_test_doubles.h"
 #include "updater/core/language.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_paths.h"
@@ -19,55 +20,11 @@ namespace {
 // ---------------------------------------------------------------------------
 // Stand-ins
 
-enum class Target { kProcess, kInterface };
-
-struct Post {
-  Target target;
-  MessageId id;
-  std::int64_t wparam;
-  std::int64_t lparam;
-  std::int64_t delay_ms;  // 0: at once
-  bool operator==(const Post&) const = default;
-};
-
-std::ostream& operator<<(std::ostream& out, const Post& post) {
-  return out << (post.target == Target::kProcess ? "process" : "interface") << " 0x" << std::hex
-             << ToNumber(post.id) << std::dec << " (" << post.wparam << ", " << post.lparam
-             << ") after " << post.delay_ms << " ms";
-}
-
-class RecordingHost : public IModeHost {
- public:
-  void PostToProcess(Message m) override { Record(Target::kProcess, m, 0); }
-  void PostToProcessDelayed(Message m, std::int64_t delay_ms) override {
-    Record(Target::kProcess, m, delay_ms);
-  }
-  void PostToInterface(Message m) override { Record(Target::kInterface, m, 0); }
-  void PostToInterfaceDelayed(Message m, std::int64_t delay_ms) override {
-    Record(Target::kInterface, m, delay_ms);
-  }
-  std::vector<Post> posts;
-  Message last;
-
- private:
-  void Record(Target target, const Message& m, std::int64_t delay_ms) {
-    posts.push_back(Post{target, m.id, m.wparam, m.lparam, delay_ms});
-    last = m;
-  }
-};
-
-template <typename Parameter>
-std::int64_t Number(Parameter parameter) {
-  if constexpr (std::is_enum_v<Parameter>)
-    return ToNumber(parameter);
-  else
-    return parameter;
-}
-
-template <typename W, typename L>
-Post ToProcess(MessageId id, W wparam, L lparam, std::int64_t delay = 0) {
-  return Post{Target::kProcess, id, Number(wparam), Number(lparam), delay};
-}
+// The host that records what the mode posts, shared with the other modes' tests.
+using mode_test::Post;
+using mode_test::RecordingHost;
+using mode_test::Target;
+using mode_test::ToProcess;
 
 const Post kRollback = ToProcess(MessageId::kCommand, CommandCode::kStartTask, TaskId::kRollback);
 const Post kFinish = ToProcess(MessageId::kCommand, CommandCode::kFinish, 0);
