@@ -11,3 +11,12 @@ void SetEnvironmentVariable(const std::string& name, const std::string& value) {
 void RemoveEnvironmentVariable(const std::string& name) { unsetenv(name.c_str()); }
 
 }  // namespace test_support
+
+#include "tests/support/file_traits.h"
+
+namespace test_support {
+
+bool FilesHaveModeBits() { return true; }
+bool SymbolicLinksAvailable() { return true; }
+
+}  // namespace test_support

@@ -13,3 +13,14 @@ void SetEnvironmentVariable(const std::string& name, const std::string& value) {
 void RemoveEnvironmentVariable(const std::string& name) { _putenv_s(name.c_str(), ""); }
 
 }  // namespace test_support
+
+#include "tests/support/file_traits.h"
+
+namespace test_support {
+
+// Windows keeps access in lists, not mode bits; links need a privilege that
+// an ordinary user lacks.
+bool FilesHaveModeBits() { return false; }
+bool SymbolicLinksAvailable() { return false; }
+
+}  // namespace test_support

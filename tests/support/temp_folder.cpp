@@ -6,6 +6,7 @@
 #include <system_error>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 
 // A new folder of the test's own below the temporary folder ($TMPDIR or /tmp;
 // the user's temporary folder on Windows), readable by its owner only.
@@ -22,7 +23,7 @@ TempFolder::TempFolder() {
     const fs::path candidate = base / name;
     if (fs::create_directory(candidate, error)) {
       fs::permissions(candidate, fs::perms::owner_all, fs::perm_options::replace, error);
-      path_ = candidate.generic_string();
+      path_ = platform::NormalizeSeparators(candidate.string());
       return;
     }
     if (error) break;
@@ -33,13 +34,16 @@ TempFolder::TempFolder() {
 TempFolder::~TempFolder() { platform::RemoveTree(path_); }
 
 std::string TempFolder::operator/(std::string_view name) const {
-  return path_ + "/" + std::string(name);
+  // Only the slashes: a backslash in a name stays what it is on Linux.
+  std::string native(name);
+  for (char& c : native)
+    if (c == '/') c = platform::PathSeparator();
+  return platform::JoinPath(path_, native);
 }
 
 std::string TempFolder::Write(std::string_view name, std::string_view bytes) const {
   std::string path = *this / name;
-  auto slash = path.find_last_of('/');
-  platform::CreateFolders(path.substr(0, slash));
+  platform::CreateFolders(platform::FolderOf(path));
   if (!platform::WriteFileAtomic(path, bytes)) throw std::runtime_error("cannot write " + path);
   return path;
 }

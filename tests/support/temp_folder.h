@@ -1,5 +1,6 @@
 #pragma once
 // A fresh folder for one test, removed with everything in it at the end.
+// Its paths have the platform's separators.
 
 #include <string>
 #include <string_view>
@@ -12,7 +13,7 @@ class TempFolder {
   TempFolder& operator=(const TempFolder&) = delete;
 
   const std::string& path() const { return path_; }
-  // path() + "/" + name
+  // path() + "/" + name, with the platform's separators
   std::string operator/(std::string_view name) const;
   // Writes a file below the folder (parents created) and returns its path.
   std::string Write(std::string_view name, std::string_view bytes) const;
