@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "platform/path.h"
 #include "platform/process.h"
 #include "platform/session.h"
@@ -32,6 +33,6 @@ int main(int argc, char** argv) {
                       },
                   .log = WriteStarterLog,
               });
-  starter.Run(std::vector<std::string>(argv + 1, argv + argc));
+  starter.Run(platform::ProgramArguments(argc, argv));
   return 0;
 }

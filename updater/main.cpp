@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "platform/command_line.h"
 #include "platform/path.h"
 #include "platform/restart.h"
 #include "platform/session.h"
@@ -95,7 +96,7 @@ int main(int argc, char** argv) {
     return process.ExitStatus();
   };
 
-  CUpdaterApp app(JoinCommandLine(argc, argv), std::move(deps));
+  CUpdaterApp app(JoinCommandLine(platform::ProgramArguments(argc, argv)), std::move(deps));
   app.InitInstance();
   return app.ExitInstance();
 }

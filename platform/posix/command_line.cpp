@@ -17,4 +17,10 @@ std::optional<std::string> ProgramArgumentText(int argc, const char* const* argv
   return text;
 }
 
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc && argv[i] != nullptr; ++i) arguments.emplace_back(argv[i]);
+  return arguments;
+}
+
 }  // namespace platform

@@ -1,5 +1,7 @@
 #include "platform/command_line.h"
 
+#include <shellapi.h>
+
 #include <string_view>
 
 #include "platform/win32/wide.h"
@@ -21,6 +23,21 @@ std::optional<std::string> ProgramArgumentText(int, const char* const*) {
   }
   while (at < line.size() && (line[at] == L' ' || line[at] == L'\t')) ++at;
   return Narrow(line.substr(at));
+}
+
+// The arguments split as the C run-time splits them (CommandLineToArgvW), in
+// UTF-8. Falls back on argv when the system cannot split the line.
+std::vector<std::string> ProgramArguments(int argc, const char* const* argv) {
+  std::vector<std::string> arguments;
+  int count = 0;
+  LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+  if (wide == nullptr) {
+    for (int i = 1; i < argc && argv[i] != nullptr; ++i) arguments.emplace_back(argv[i]);
+    return arguments;
+  }
+  for (int i = 1; i < count; ++i) arguments.push_back(Narrow(wide[i]));
+  ::LocalFree(wide);
+  return arguments;
 }
 
 }  // namespace platform

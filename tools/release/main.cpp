@@ -7,13 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "platform/command_line.h"
 #include "tools/release/release_builder.h"
 #include "tools/release/release_options.h"
 
 int main(int argc, char** argv) {
-  std::vector<std::string> arguments;
-  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
-  ParsedArguments parsed = ParseReleaseArguments(arguments);
+  ParsedArguments parsed = ParseReleaseArguments(platform::ProgramArguments(argc, argv));
   if (parsed.help) {
     std::cout << ReleaseUsage();
     return kReleaseExitOk;
