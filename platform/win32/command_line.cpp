@@ -1,10 +1,10 @@
 #include "platform/command_line.h"
 
-#include <shellapi.h>
-
 #include <string_view>
 
 #include "platform/win32/wide.h"
+//
+#include <shellapi.h>
 
 namespace platform {
 

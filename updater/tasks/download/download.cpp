@@ -6,6 +6,7 @@
 
 #include "platform/disk_space.h"
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/core/updater_paths.h"
@@ -32,7 +33,7 @@ std::string UpdaterTempFolder() { return CUpdaterPaths::Instance().Entry(kPathUp
 // every destination a full path), but never through a symbolic link: writing
 // would change the file the link points to.
 bool IsAllowedDestination(const std::string& destination) {
-  return !destination.empty() && platform::IsPathSeparator(destination.front()) &&
+  return !destination.empty() && platform::IsAbsolutePath(destination) &&
          !platform::IsSymbolicLink(destination);
 }
 

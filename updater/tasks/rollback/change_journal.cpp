@@ -50,7 +50,7 @@ std::string JournalPath(std::string_view path) {
   std::string out;
   // A relative path is recorded against the current folder: the next start
   // may run in another one.
-  if (!path.empty() && !platform::IsPathSeparator(path.front()))
+  if (!path.empty() && !platform::IsAbsolutePath(path))
     out = platform::CurrentFolder() + platform::PathSeparator();
   out.reserve(out.size() + path.size());
   for (char c : path) {

@@ -7,6 +7,7 @@
 #include <variant>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "updater/core/overloaded.h"
 
 namespace {
@@ -212,7 +213,7 @@ std::optional<std::pair<ChangeRecord, std::size_t>> DecodeRecord(std::string_vie
   const bool file_kind = change_kind != ChangeKind::kRegistryKeyCreated &&
                          change_kind != ChangeKind::kRegistryValue &&
                          change_kind != ChangeKind::kRegistration;
-  if (file_kind && (change.path.empty() || !platform::IsPathSeparator(change.path.front()) ||
+  if (file_kind && (change.path.empty() || !platform::IsAbsolutePath(change.path) ||
                     change.path.find('\0') != std::string::npos))
     return std::nullopt;
   if (change_kind == ChangeKind::kFileReplaced && !IsKeptCopyOf(change.backup, backups))
