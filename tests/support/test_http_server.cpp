@@ -207,6 +207,8 @@ void TestHttpServer::Dispatch(const httplib::Request& request, httplib::Response
     ranges_[request.path].push_back(request.get_header_value("Range"));
     authorizations_[request.path].push_back(request.get_header_value("Authorization"));
     targets_[request.path].push_back(request.target);
+    methods_[request.path].push_back(request.method);
+    request_cv_.notify_all();
     std::map<std::string, std::string> headers;
     for (const auto& [name, value] : request.headers) {
       std::string lower = name;
@@ -245,6 +247,20 @@ int TestHttpServer::Requests(const std::string& path) const {
   std::lock_guard lock(mutex_);
   auto found = ranges_.find(path);
   return found == ranges_.end() ? 0 : static_cast<int>(found->second.size());
+}
+
+bool TestHttpServer::WaitForRequests(const std::string& path, int count, int ms) const {
+  std::unique_lock lock(mutex_);
+  return request_cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+    auto found = ranges_.find(path);
+    return found != ranges_.end() && static_cast<int>(found->second.size()) >= count;
+  });
+}
+
+std::vector<std::string> TestHttpServer::Methods(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  auto found = methods_.find(path);
+  return found == methods_.end() ? std::vector<std::string>() : found->second;
 }
 
 std::vector<std::string> TestHttpServer::RangeHeaders(const std::string& path) const {

@@ -77,6 +77,9 @@ class TestHttpServer {
 
   // Requests seen for a path so far.
   int Requests(const std::string& path) const;
+  // Waits until at least count requests for a path were seen (at most ms);
+  // true when they were.
+  bool WaitForRequests(const std::string& path, int count, int ms) const;
   // The Authorization headers of the requests for a path ("" for none), in order.
   std::vector<std::string> AuthorizationHeaders(const std::string& path) const;
   // The Range headers of the requests for a path ("" for none), in order.
@@ -84,6 +87,8 @@ class TestHttpServer {
   // The values of a request header (any case) of the requests for a path ("" for
   // none), in order.
   std::vector<std::string> HeaderValues(const std::string& path, const std::string& name) const;
+  // The methods ("GET", "HEAD") of the requests for a path, in order.
+  std::vector<std::string> Methods(const std::string& path) const;
   // The targets (path and query) of the requests for a path, in order.
   std::vector<std::string> Targets(const std::string& path) const;
 
@@ -109,6 +114,7 @@ class TestHttpServer {
 
   mutable std::mutex mutex_;
   std::condition_variable stop_cv_;
+  mutable std::condition_variable request_cv_;
   bool stopping_ = false;
   bool refusing_proxy_ = false;
   int proxy_requests_ = 0;
@@ -116,6 +122,7 @@ class TestHttpServer {
   std::map<std::string, std::vector<std::string>> ranges_;
   std::map<std::string, std::vector<std::string>> authorizations_;
   std::map<std::string, std::vector<std::string>> targets_;
+  std::map<std::string, std::vector<std::string>> methods_;
   // Per path, per request: the headers with lower-case names.
   std::map<std::string, std::vector<std::map<std::string, std::string>>> headers_;
 };
