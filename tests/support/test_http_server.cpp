@@ -332,10 +332,12 @@ void TestHttpServer::ServeTrickling(const std::string& path, std::string body, i
   });
 }
 
-void TestHttpServer::ServeCutOff(const std::string& path, std::string body, std::size_t sent) {
-  Route(path, [body = std::move(body), sent](const httplib::Request& request,
-                                             httplib::Response& response) {
+void TestHttpServer::ServeCutOff(const std::string& path, std::string body, std::size_t sent,
+                                 std::int64_t last_modified) {
+  Route(path, [body = std::move(body), sent, last_modified](const httplib::Request& request,
+                                                            httplib::Response& response) {
     const_cast<httplib::Request&>(request).ranges.clear();
+    if (last_modified >= 0) response.set_header("Last-Modified", HttpDate(last_modified));
     response.set_content_provider(
         body.size(), "application/octet-stream",
         [body, sent](std::size_t offset, std::size_t length, httplib::DataSink& sink) {

@@ -50,7 +50,8 @@ class TestHttpServer {
   // The body in chunks (no announced length).
   void ServeChunked(const std::string& path, std::string body);
   // Announces the whole body, sends its first `sent` bytes and closes the connection.
-  void ServeCutOff(const std::string& path, std::string body, std::size_t sent);
+  void ServeCutOff(const std::string& path, std::string body, std::size_t sent,
+                   std::int64_t last_modified = -1);
   // Announces the whole body, sends its first `sent` bytes, then sends nothing
   // more until the server stops.
   void ServeStalling(const std::string& path, std::string body, std::size_t sent);

@@ -91,8 +91,8 @@ std::string PartialsFolderOfThisRun() {
   return PartialsFolder(temp, CUpdaterSettings::Instance().Values().name);
 }
 
-CKeptPartials::CKeptPartials(std::string folder)
-    : folder_(platform::WithoutTrailingSeparators(folder)) {}
+CKeptPartials::CKeptPartials(std::string folder, PartialLimits limits)
+    : folder_(platform::WithoutTrailingSeparators(folder)), limits_(limits) {}
 
 std::vector<std::string> CKeptPartials::Names() const {
   return platform::ListFolder(folder_).value_or(std::vector<std::string>());
@@ -174,7 +174,7 @@ void CKeptPartials::KeepWithinLimits() const {
   std::uint64_t total = 0;
   std::size_t count = 0;
   for (const Kept& entry : kept) {
-    if (count < kMaxKeptPartials && entry.size <= kMaxKeptPartialBytes - total) {
+    if (count < limits_.count && total <= limits_.bytes && entry.size <= limits_.bytes - total) {
       total += entry.size;
       ++count;
       names_kept.insert(entry.hash + std::string(kRecordSuffix));

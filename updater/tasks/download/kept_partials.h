@@ -52,9 +52,15 @@ std::string PartialsFolder(const std::string& temp_folder, const std::string& ap
 // The same for this run's settings and paths.
 std::string PartialsFolderOfThisRun();
 
+// How much is kept.
+struct PartialLimits {
+  std::size_t count = kMaxKeptPartials;
+  std::uint64_t bytes = kMaxKeptPartialBytes;
+};
+
 class CKeptPartials {
  public:
-  explicit CKeptPartials(std::string folder);
+  explicit CKeptPartials(std::string folder, PartialLimits limits = {});
 
   // Records that record.destination receives the download of record.url.
   // False when the record cannot be written (the part is then not kept).
@@ -81,4 +87,5 @@ class CKeptPartials {
   void KeepWithinLimits() const;
 
   std::string folder_;
+  PartialLimits limits_;
 };
