@@ -74,7 +74,7 @@ std::optional<PartialRecord> ParsePartialRecord(std::string_view bytes,
   const std::optional<std::int64_t> modified = Number(values[2]);
   record.destination = values[4];
   if (record.url.empty() || !size || !modified || *modified == 0 || values[3] != part_name ||
-      record.destination.empty() || !platform::IsPathSeparator(record.destination.front()))
+      record.destination.empty() || !platform::IsAbsolutePath(record.destination))
     return std::nullopt;
   record.size = *size;
   record.modified = *modified;
