@@ -413,6 +413,16 @@ TEST_F(InternetTest, NotFoundIsAFailureAndNoSize) {
   EXPECT_EQ(server_.Requests("/missing.bin"), 2) << "a 404 is an answer: sent once each";
 }
 
+// A success without a file (204) is no download; the local file stays.
+TEST_F(InternetTest, NoContentIsAFailure) {
+  server_.ServeStatus("/none.bin", 204, "");
+  std::string local = folder_.Write("none.bin", "keep me");
+  EXPECT_TRUE(Download("/none.bin", local, false).Failed());
+  EXPECT_EQ(platform::ReadFile(local, 100).value_or(""), "keep me");
+  EXPECT_TRUE(log_.Contains("CHttpFileObject::Transfer -> none.bin failed: HTTP status 204"));
+  EXPECT_EQ(server_.Requests("/none.bin"), 1);
+}
+
 TEST_F(InternetTest, RemoteSizeAndDates) {
   server_.ServeFile("/dated.bin", Content(123456), kModified);
   server_.ServeFile("/undated.bin", Content(10));

@@ -101,6 +101,11 @@ TEST_F(KeptPartialsTest, RescueKeepsTheCutPartsOfTheRunFolderAndRestoreGivesThem
   EXPECT_EQ(platform::FileSize(destination), 4000u);
   EXPECT_FALSE(platform::PathExists(Part(url)));
   EXPECT_FALSE(kept_.Restore("https://example.com/unknown", folder_ / "next/x.bin"));
+  // Cut off again before any answer: the next start finds the part where it went.
+  const std::string next_run = folder_ / "next";
+  kept_.Rescue(next_run);
+  EXPECT_EQ(platform::FileSize(Part(url)), 4000u);
+  ASSERT_TRUE(kept_.Restore(url, destination));
 
   // Complete: the record goes.
   kept_.Forget(url);

@@ -207,6 +207,9 @@ std::optional<PartialRecord> CKeptPartials::Restore(const std::string& url,
   if (!folder.empty() && !platform::FolderExists(folder) && !platform::CreateFolders(folder))
     return std::nullopt;
   if (!platform::RenameFile(part, destination)) return std::nullopt;
+  // The part is now there: a run cut off before the answer keeps it from there.
+  record->destination = destination;
+  (void)Record(*record);
   return record;
 }
 

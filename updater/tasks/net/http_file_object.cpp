@@ -186,6 +186,7 @@ void CHttpFileObject::Transfer(const DownloadJob& job) {
   bool local_failed = false;
   bool write_failed = false;
   bool too_large = false;
+  bool no_file = false;  // a success that is not a file (204, say)
 
   FetchSink sink;
   sink.on_start = [&](const BodyStart& start) {
@@ -197,6 +198,7 @@ void CHttpFileObject::Transfer(const DownloadJob& job) {
         return false;
       }
     } else if (start.status != 200) {
+      no_file = true;
       return false;
     }
     if (max_bytes >= 0 && start.total > max_bytes) {
@@ -252,7 +254,9 @@ void CHttpFileObject::Transfer(const DownloadJob& job) {
                  return SendFetch(job.url, offset, attempt, sink);
                },
                job.settings.on_proxy_auth,
-               [&] { return !started && !not_continued && !local_failed && !too_large; })
+               [&] {
+                 return !started && !not_continued && !local_failed && !too_large && !no_file;
+               })
         .answer;
   };
   auto aborted = [&](const HttpAnswer& answer) {
@@ -292,6 +296,7 @@ void CHttpFileObject::Transfer(const DownloadJob& job) {
     if (answer.status != 0) status = answer.status;
     if (write_failed || local_failed) return fail("the local file cannot be written");
     if (too_large) return fail("the file is larger than " + std::to_string(max_bytes) + " bytes");
+    if (no_file) return fail("HTTP status " + std::to_string(answer.status));
     if (!answer.Answered()) return fail(answer.error_text);
     if (!answer.Successful()) return fail("HTTP status " + std::to_string(answer.status));
     if (!started) return fail("the answer has no body");
