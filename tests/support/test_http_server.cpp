@@ -278,6 +278,18 @@ void TestHttpServer::ServeFile(const std::string& path, std::string body,
   });
 }
 
+void TestHttpServer::ServeWithoutHead(const std::string& path, std::string body) {
+  Route(path,
+        [body = std::move(body)](const httplib::Request& request, httplib::Response& response) {
+          if (request.method == "HEAD") {
+            response.status = 405;
+            response.set_header("Allow", "GET");
+            return;
+          }
+          response.set_content(body, "application/octet-stream");
+        });
+}
+
 void TestHttpServer::ServeIgnoringRange(const std::string& path, std::string body,
                                         std::int64_t last_modified) {
   Route(path, [body = std::move(body), last_modified](const httplib::Request& request,

@@ -44,6 +44,8 @@ class TestHttpServer {
   // A file: whole (200) or a range of it (206); Last-Modified when given
   // (seconds since the epoch).
   void ServeFile(const std::string& path, std::string body, std::int64_t last_modified = -1);
+  // A file whose server refuses HEAD requests (405); a GET gets the file.
+  void ServeWithoutHead(const std::string& path, std::string body);
   // A file whose server ignores range requests: always 200 with the whole body.
   void ServeIgnoringRange(const std::string& path, std::string body,
                           std::int64_t last_modified = -1);

@@ -423,6 +423,18 @@ TEST_F(InternetTest, NoContentIsAFailure) {
   EXPECT_EQ(server_.Requests("/none.bin"), 1);
 }
 
+// The size and date queries send a HEAD; a server that refuses HEAD is asked
+// with a GET that stops at the body.
+TEST_F(InternetTest, QueriesSendHeadAndAGetOnlyWhenHeadIsRefused) {
+  server_.ServeFile("/headed.bin", Content(70000), kModified);
+  server_.ServeWithoutHead("/headless.bin", Content(80000));
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/headed.bin")), 70000);
+  EXPECT_EQ(net().GetRemoteFileDate(server_.Url("/headed.bin")), FormatRemoteDate(kModified));
+  EXPECT_EQ(server_.Methods("/headed.bin"), (std::vector<std::string>{"HEAD", "HEAD"}));
+  EXPECT_EQ(net().GetRemoteFileSize(server_.Url("/headless.bin")), 80000);
+  EXPECT_EQ(server_.Methods("/headless.bin"), (std::vector<std::string>{"HEAD", "GET"}));
+}
+
 TEST_F(InternetTest, RemoteSizeAndDates) {
   server_.ServeFile("/dated.bin", Content(123456), kModified);
   server_.ServeFile("/undated.bin", Content(10));
