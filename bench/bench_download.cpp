@@ -207,7 +207,7 @@ int main(int argc, char** argv) {
   const double their_median = bench::Median(theirs);
   std::printf("bench_download: %llu MiB over loopback HTTP, median of %d rounds\n",
               static_cast<unsigned long long>(size_mib), rounds);
-  std::printf("  CInternet  %8.1f MiB/s (opening request and transfer worker)\n", our_median);
+  std::printf("  CInternet  %8.1f MiB/s (transfer worker)\n", our_median);
   std::printf("  curl       %8.1f MiB/s (child process, start-up included)\n", their_median);
   std::printf("  ratio      %8.3f (CInternet / curl)\n", our_median / their_median);
   return 0;

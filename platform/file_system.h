@@ -32,6 +32,9 @@ Status RemoveFile(const std::string& path);
 // Removes a folder and everything below it. Symbolic links are removed as links,
 // never followed. A missing path is success.
 Status RemoveTree(const std::string& path);
+// Gives a file a new path on the same volume, replacing a file there. A
+// symbolic link at source is moved as a link, never followed.
+Status RenameFile(const std::string& source, const std::string& destination);
 // Names of the entries of a folder, without "." and "..".
 std::optional<std::vector<std::string>> ListFolder(const std::string& path);
 

@@ -19,6 +19,7 @@
 #include "updater/process/finish_update.h"
 #include "updater/process/system_process_services.h"
 #include "updater/process/update_process.h"
+#include "updater/tasks/download/kept_partials.h"
 #include "updater/tasks/net/internet_setup.h"
 #include "updater/tasks/net/proxy_question.h"
 #include "updater/tasks/rollback/change_journal.h"
@@ -54,6 +55,10 @@ int main(int argc, char** argv) {
   UpdaterAppDeps deps;
   deps.dialogs = &startup_dialogs;
   deps.session_available = [] { return platform::IsInteractiveSessionAvailable(); };
+  // Cut-off downloads of the last run are kept for this one.
+  deps.before_emptying_temp = [](const std::string& folder) {
+    CKeptPartials(PartialsFolderOfThisRun()).Rescue(folder);
+  };
   deps.run_update = [&] {
     // A run that was killed is rolled back before this one does anything.
     OpenJournalAndRecover(CChangeJournal::Instance(),
@@ -66,6 +71,8 @@ int main(int argc, char** argv) {
           &running->User().Dialogs());
       // The installation is permanent: its journal goes, its kept copies stay.
       CChangeJournal::Instance().Clear();
+      // No part of a download of this update is needed any more.
+      CKeptPartials(PartialsFolderOfThisRun()).Clear();
       return finished;
     };
     // Missing proxy credentials are asked of the user through the process:

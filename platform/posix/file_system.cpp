@@ -85,6 +85,12 @@ Status RemoveFile(const std::string& path) {
   return Status::Ok();
 }
 
+Status RenameFile(const std::string& source, const std::string& destination) {
+  if (::rename(source.c_str(), destination.c_str()) != 0)
+    return Status::Fail(ErrnoText("cannot rename", source));
+  return Status::Ok();
+}
+
 Status RemoveTree(const std::string& path) {
   struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return Status::Ok();

@@ -93,6 +93,13 @@ Status RemoveFile(const std::string& path) {
   return Status::Ok();
 }
 
+Status RenameFile(const std::string& source, const std::string& destination) {
+  if (!::MoveFileExW(WidePath(source).c_str(), WidePath(destination).c_str(),
+                     MOVEFILE_REPLACE_EXISTING))
+    return Failure("cannot rename", source, ::GetLastError());
+  return Status::Ok();
+}
+
 Status RemoveTree(const std::string& path) {
   const DWORD attributes = Attributes(path);
   if (attributes == INVALID_FILE_ATTRIBUTES) return Status::Ok();

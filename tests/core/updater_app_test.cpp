@@ -339,6 +339,30 @@ TEST_F(UpdaterAppTest, EmptiesTheApplicationsTemporaryFolderWithoutFollowingLink
   EXPECT_TRUE(platform::FileExists(other + "/1.0/stays.bin"));
 }
 
+// What must outlive the emptying (the parts of cut-off downloads) is moved out
+// just before it, under the run lock.
+TEST_F(UpdaterAppTest, TheApplicationsTemporaryDataIsOfferedBeforeItIsEmptied) {
+  WriteSettings("Keep");
+  const std::string own = temp_ + "/updater_temp_Keep";
+  ASSERT_TRUE(platform::CreateFolders(own + "/0.9"));
+  ASSERT_TRUE(platform::WriteFileAtomic(own + "/0.9/part.bin", "part"));
+  std::vector<std::string> offered;
+  std::string seen;
+  UpdaterAppDeps deps = Deps();
+  deps.before_emptying_temp = [&](const std::string& folder) {
+    offered.push_back(folder);
+    seen = platform::ReadFile(own + "/0.9/part.bin", 100).value_or("");
+    ASSERT_TRUE(platform::WriteFileAtomic(temp_ + "/kept.bin", seen));
+    ASSERT_TRUE(platform::RemoveFile(own + "/0.9/part.bin"));
+  };
+  CUpdaterApp app("", deps);
+  EXPECT_TRUE(app.InitInstance());
+  EXPECT_EQ(offered, std::vector<std::string>{own});
+  EXPECT_EQ(seen, "part");
+  EXPECT_FALSE(platform::PathExists(own + "/0.9"));
+  EXPECT_EQ(platform::ReadFile(temp_ + "/kept.bin", 100), "part");
+}
+
 TEST_F(UpdaterAppTest, DeleteFolderContentsLeavesAFolderThatIsALink) {
   root_.Write("target/keep.txt", "keep");
   std::filesystem::create_directory_symlink(root_ / "target", root_ / "linked");

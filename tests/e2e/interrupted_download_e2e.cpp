@@ -1,7 +1,9 @@
 // A download cut off in the middle: nginx sends a large file of the release
 // slowly and is stopped while the updater fetches it. That run ends with an
 // error and a rollback and leaves the application as it was; a later run,
-// with the server back, completes the update.
+// with the server back, completes the update. Although that run's start
+// empties the temporary data, the part of the first run was kept: the later
+// run asks only for the rest, and nginx sends only the rest.
 
 #include <gtest/gtest.h>
 
@@ -106,6 +108,10 @@ TEST_F(InterruptedDownload, ALaterRunCompletesTheUpdate) {
   }();
   EXPECT_LT(sent_before_cut, kBigFileBytes);
   const std::size_t requests_before = nginx_.RequestsFor(kBigFilePath).size();
+  const std::string updater_temp = installation_.PrivateTemp() + "/updater_temp_" +
+                                   Installation::kAppName + "/" + Installation::kOldVersion;
+  const std::uint64_t stored = SizeOfFileEndingWith(updater_temp, "big.bin").value_or(0);
+  ASSERT_GT(stored, 0u) << cut.log;
 
   // The second run, with the server back at full speed, completes the update
   // (resuming the file or fetching it anew).
@@ -120,13 +126,22 @@ TEST_F(InterruptedDownload, ALaterRunCompletesTheUpdate) {
                             SnapshotTree(installation_.ApplicationFolder())),
             "");
   EXPECT_EQ(installation_.SettingsValue("APPLICATION", "VERSION"), Installation::kNewVersion);
-  // The file came whole, or as the rest of what the first run had.
+  // The second run: a HEAD for the size, then one range request for the
+  // rest of what the first run had stored; only the rest was sent.
   const std::vector<NginxFixture::Request> requests = nginx_.RequestsFor(kBigFilePath);
-  ASSERT_GT(requests.size(), requests_before);
+  ASSERT_EQ(requests.size(), requests_before + 2);
+  EXPECT_EQ(requests[requests_before].method, "HEAD");
+  EXPECT_EQ(requests[requests_before].bytes_sent, 0);
   const NginxFixture::Request& last = requests.back();
-  EXPECT_TRUE((last.status == 200 && last.range.empty() && last.bytes_sent == kBigFileBytes) ||
-              (last.status == 206 && !last.range.empty()))
-      << last.status << " " << last.range << " " << last.bytes_sent;
+  EXPECT_EQ(last.method, "GET");
+  EXPECT_EQ(last.status, 206);
+  EXPECT_EQ(last.range, "bytes=" + std::to_string(stored) + "-");
+  EXPECT_EQ(last.bytes_sent, kBigFileBytes - static_cast<std::int64_t>(stored));
+  // Nothing is kept once the update is installed.
+  EXPECT_EQ(
+      platform::ListFolder(installation_.PrivateTemp() + "/partials_" + Installation::kAppName)
+          .value_or(std::vector<std::string>()),
+      std::vector<std::string>());
 }
 
 }  // namespace

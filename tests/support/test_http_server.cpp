@@ -207,6 +207,8 @@ void TestHttpServer::Dispatch(const httplib::Request& request, httplib::Response
     ranges_[request.path].push_back(request.get_header_value("Range"));
     authorizations_[request.path].push_back(request.get_header_value("Authorization"));
     targets_[request.path].push_back(request.target);
+    methods_[request.path].push_back(request.method);
+    request_cv_.notify_all();
     std::map<std::string, std::string> headers;
     for (const auto& [name, value] : request.headers) {
       std::string lower = name;
@@ -247,6 +249,20 @@ int TestHttpServer::Requests(const std::string& path) const {
   return found == ranges_.end() ? 0 : static_cast<int>(found->second.size());
 }
 
+bool TestHttpServer::WaitForRequests(const std::string& path, int count, int ms) const {
+  std::unique_lock lock(mutex_);
+  return request_cv_.wait_for(lock, std::chrono::milliseconds(ms), [&] {
+    auto found = ranges_.find(path);
+    return found != ranges_.end() && static_cast<int>(found->second.size()) >= count;
+  });
+}
+
+std::vector<std::string> TestHttpServer::Methods(const std::string& path) const {
+  std::lock_guard lock(mutex_);
+  auto found = methods_.find(path);
+  return found == methods_.end() ? std::vector<std::string>() : found->second;
+}
+
 std::vector<std::string> TestHttpServer::RangeHeaders(const std::string& path) const {
   std::lock_guard lock(mutex_);
   auto found = ranges_.find(path);
@@ -260,6 +276,18 @@ void TestHttpServer::ServeFile(const std::string& path, std::string body,
     if (last_modified >= 0) response.set_header("Last-Modified", HttpDate(last_modified));
     response.set_content(body, "application/octet-stream");
   });
+}
+
+void TestHttpServer::ServeWithoutHead(const std::string& path, std::string body) {
+  Route(path,
+        [body = std::move(body)](const httplib::Request& request, httplib::Response& response) {
+          if (request.method == "HEAD") {
+            response.status = 405;
+            response.set_header("Allow", "GET");
+            return;
+          }
+          response.set_content(body, "application/octet-stream");
+        });
 }
 
 void TestHttpServer::ServeIgnoringRange(const std::string& path, std::string body,
@@ -316,10 +344,12 @@ void TestHttpServer::ServeTrickling(const std::string& path, std::string body, i
   });
 }
 
-void TestHttpServer::ServeCutOff(const std::string& path, std::string body, std::size_t sent) {
-  Route(path, [body = std::move(body), sent](const httplib::Request& request,
-                                             httplib::Response& response) {
+void TestHttpServer::ServeCutOff(const std::string& path, std::string body, std::size_t sent,
+                                 std::int64_t last_modified) {
+  Route(path, [body = std::move(body), sent, last_modified](const httplib::Request& request,
+                                                            httplib::Response& response) {
     const_cast<httplib::Request&>(request).ranges.clear();
+    if (last_modified >= 0) response.set_header("Last-Modified", HttpDate(last_modified));
     response.set_content_provider(
         body.size(), "application/octet-stream",
         [body, sent](std::size_t offset, std::size_t length, httplib::DataSink& sink) {

@@ -44,13 +44,16 @@ class TestHttpServer {
   // A file: whole (200) or a range of it (206); Last-Modified when given
   // (seconds since the epoch).
   void ServeFile(const std::string& path, std::string body, std::int64_t last_modified = -1);
+  // A file whose server refuses HEAD requests (405); a GET gets the file.
+  void ServeWithoutHead(const std::string& path, std::string body);
   // A file whose server ignores range requests: always 200 with the whole body.
   void ServeIgnoringRange(const std::string& path, std::string body,
                           std::int64_t last_modified = -1);
   // The body in chunks (no announced length).
   void ServeChunked(const std::string& path, std::string body);
   // Announces the whole body, sends its first `sent` bytes and closes the connection.
-  void ServeCutOff(const std::string& path, std::string body, std::size_t sent);
+  void ServeCutOff(const std::string& path, std::string body, std::size_t sent,
+                   std::int64_t last_modified = -1);
   // Announces the whole body, sends its first `sent` bytes, then sends nothing
   // more until the server stops.
   void ServeStalling(const std::string& path, std::string body, std::size_t sent);
@@ -77,6 +80,9 @@ class TestHttpServer {
 
   // Requests seen for a path so far.
   int Requests(const std::string& path) const;
+  // Waits until at least count requests for a path were seen (at most ms);
+  // true when they were.
+  bool WaitForRequests(const std::string& path, int count, int ms) const;
   // The Authorization headers of the requests for a path ("" for none), in order.
   std::vector<std::string> AuthorizationHeaders(const std::string& path) const;
   // The Range headers of the requests for a path ("" for none), in order.
@@ -84,6 +90,8 @@ class TestHttpServer {
   // The values of a request header (any case) of the requests for a path ("" for
   // none), in order.
   std::vector<std::string> HeaderValues(const std::string& path, const std::string& name) const;
+  // The methods ("GET", "HEAD") of the requests for a path, in order.
+  std::vector<std::string> Methods(const std::string& path) const;
   // The targets (path and query) of the requests for a path, in order.
   std::vector<std::string> Targets(const std::string& path) const;
 
@@ -109,6 +117,7 @@ class TestHttpServer {
 
   mutable std::mutex mutex_;
   std::condition_variable stop_cv_;
+  mutable std::condition_variable request_cv_;
   bool stopping_ = false;
   bool refusing_proxy_ = false;
   int proxy_requests_ = 0;
@@ -116,6 +125,7 @@ class TestHttpServer {
   std::map<std::string, std::vector<std::string>> ranges_;
   std::map<std::string, std::vector<std::string>> authorizations_;
   std::map<std::string, std::vector<std::string>> targets_;
+  std::map<std::string, std::vector<std::string>> methods_;
   // Per path, per request: the headers with lower-case names.
   std::map<std::string, std::vector<std::map<std::string, std::string>>> headers_;
 };

@@ -606,6 +606,7 @@ TEST_F(CheckVersionNetworkTest, CancelDuringADownloadEndsTheTaskAndStopsTheTrans
     task.Post(std::move(set_owner));
     // The task serves its queue while the transfer runs: the cancel is taken.
     task.Post(MakeMessage(MessageId::kCommand, CommandCode::kStartWorking));
+    ASSERT_TRUE(server_.WaitForRequests("/stall.xml", 1, kWaitMs)) << "the transfer began";
     task.Post(MakeMessage(MessageId::kCommand, CommandCode::kCancel));
     ASSERT_TRUE(task.WaitForEnd(kWaitMs));
   }

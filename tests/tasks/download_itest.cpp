@@ -13,6 +13,7 @@
 #include "updater/description/md5.h"
 #include "updater/description/sha256.h"
 #include "updater/tasks/download/download_rules.h"
+#include "updater/tasks/download/kept_partials.h"
 
 namespace {
 
@@ -340,6 +341,78 @@ TEST_F(DownloadServerTest, ResumesFromTheResumeFileWhenEnabled) {
       EXPECT_EQ(ranges.back(), "");
     }
     EXPECT_EQ(Listed(ResumeFilePath(local)), resume);
+  }
+}
+
+// The size query of the disk-space check is a HEAD; the download itself one
+// GET, a range request when a part is continued.
+TEST_F(DownloadServerTest, EachFileTakesAHeadAndOneGet) {
+  server_.ServeFile("/small.txt", Content(3000, 8), kModified);
+  server_.ServeFile("/large.bin", Content(3000000, 9), kModified);
+  server_.ServeFile("/part.bin", Content(200000, 10), kModified);
+  Data().resume_downloads = true;
+  ASSERT_TRUE(platform::WriteFileAtomic(InTemp("part.bin"), Content(200000, 10).substr(0, 5000)));
+  ASSERT_TRUE(platform::WriteFileAtomic(ResumeFilePath(InTemp("part.bin")),
+                                        ResumeFileBytes(ResumeStamp(kModified))));
+  AddDownload("small.txt", {server_.Url("/small.txt")});
+  AddDownload("large.bin", {server_.Url("/large.bin")});
+  AddDownload("part.bin", {server_.Url("/part.bin")});
+  ASSERT_TRUE(Run(PlentyOfSpace()).Completed());
+  const std::vector<std::string> head_and_get = {"HEAD", "GET"};
+  for (const char* path : {"/small.txt", "/large.bin", "/part.bin"})
+    EXPECT_EQ(server_.Methods(path), head_and_get) << path;
+  EXPECT_EQ(server_.RangeHeaders("/part.bin"), (std::vector<std::string>{"", "bytes=5000-"}));
+  EXPECT_EQ(ReadAll(InTemp("part.bin")), Content(200000, 10));
+}
+
+// A download cut off in one run is continued by the next one, although the
+// start-up between them empties the run's folder: the part was kept in the
+// partials folder, and the next run asks for the rest only when the remote
+// file is still the same.
+TEST_F(DownloadServerTest, ACutDownloadIsContinuedByTheNextRun) {
+  struct Case {
+    const char* what;
+    std::int64_t modified;  // the remote time in the next run
+    bool ignore_range;
+    std::vector<std::string> ranges;  // of the next run's GETs
+  };
+  const std::size_t sent = 120000;
+  const Case cases[] = {
+      {"the same file", kModified, false, {"bytes=120000-"}},
+      {"a changed file", kModified + 60, false, {"bytes=120000-", ""}},
+      {"ranges ignored", kModified, true, {"bytes=120000-"}},
+  };
+  int index = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CUpdateFileData::ResetInstance();
+    CTemporaryUpdateFiles::ResetInstance();
+    const std::string path = "/cut" + std::to_string(index++) + "/big.bin";
+    const std::string body = Content(300000, 7);
+    server_.ServeCutOff(path, body, sent, kModified);
+    Data().resume_downloads = true;
+    AddDownload("big.bin", {server_.Url(path)});
+    ASSERT_TRUE(Run(PlentyOfSpace()).FailedWith(UpdateError::kCopyFailed));
+    EXPECT_EQ(server_.Methods(path), (std::vector<std::string>{"HEAD", "GET"}));
+
+    // The next start empties the application's temporary data.
+    const std::string application_temp =
+        CUpdaterPaths::Instance().Entry(kPathTemp) + "updater_temp_App";
+    CKeptPartials(PartialsFolderOfThisRun()).Rescue(application_temp);
+    ASSERT_TRUE(platform::RemoveTree(application_temp));
+    ASSERT_TRUE(CUpdaterPaths::Instance().InitUpdaterTemp());
+
+    if (c.ignore_range)
+      server_.ServeIgnoringRange(path, body, c.modified);
+    else
+      server_.ServeFile(path, body, c.modified);
+    ASSERT_TRUE(Run(PlentyOfSpace()).Completed());
+    EXPECT_TRUE(ReadAll(InTemp("big.bin")) == body);
+    const std::vector<std::string> ranges = server_.RangeHeaders(path);
+    ASSERT_EQ(ranges.size(), 2 + 1 + c.ranges.size());
+    EXPECT_EQ(std::vector<std::string>(ranges.begin() + 3, ranges.end()), c.ranges);
+    EXPECT_EQ(platform::ListFolder(PartialsFolderOfThisRun()), std::vector<std::string>())
+        << "a finished download keeps no part";
   }
 }
 

@@ -237,6 +237,32 @@ TEST(SendWithRetriesTest, RetriesOnlyWhatCanSucceedAndAtMostFiveTimes) {
   }
 }
 
+// A failure after the body began is not sent again when the caller says so
+// (the body is never asked for twice); a 407 still is.
+TEST(SendWithRetriesTest, MaySendAgainStopsTheRetriesOfFailures) {
+  LogCapture log;
+  for (bool allowed : {true, false}) {
+    int sends = 0;
+    SendLoopResult result = SendWithRetries(
+        [&](const ProxyCredentials&) {
+          ++sends;
+          return Failure(SendFailure::kNetwork);
+        },
+        {}, [&] { return allowed; });
+    EXPECT_EQ(sends, allowed ? 5 : 1);
+    EXPECT_EQ(result.sends, sends);
+  }
+  int sends = 0;
+  const SendLoopResult result = SendWithRetries(
+      [&](const ProxyCredentials&) { return ++sends == 1 ? Answer(407) : Answer(200); },
+      [] {
+        return std::optional<ProxyCredentials>(ProxyCredentials{"user", "secret"});
+      },
+      [] { return false; });
+  EXPECT_EQ(result.answer.status, 200);
+  EXPECT_EQ(sends, 2);
+}
+
 TEST(SendWithRetriesTest, IncompleteCredentialsAreNotSent) {
   LogCapture log;
   int sends = 0;

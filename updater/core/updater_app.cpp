@@ -127,8 +127,11 @@ bool CUpdaterApp::StartUp() {
   // The application's own folder of temporary data: every version's downloads
   // and rollback data of earlier runs go, under the run lock, before the
   // folders of this run are made (once), so that the tasks find them.
-  DeleteFolderContents(CUpdaterPaths::Instance().Entry(kPathTemp) + "updater_temp_" +
-                       FolderComponent(CUpdaterSettings::Instance().Values().name));
+  const std::string application_temp = CUpdaterPaths::Instance().Entry(kPathTemp) +
+                                       "updater_temp_" +
+                                       FolderComponent(CUpdaterSettings::Instance().Values().name);
+  if (deps_.before_emptying_temp) deps_.before_emptying_temp(application_temp);
+  DeleteFolderContents(application_temp);
   if (!CUpdaterPaths::Instance().InitUpdaterTemp()) {
     exit_code_ = kExitFailed;
     return false;

@@ -46,6 +46,10 @@ struct UpdaterAppDeps {
   const platform::IClock* clock = nullptr;
   // The dialogs of the start-up (default: DialogService()).
   IDialogService* dialogs = nullptr;
+  // Called under the run lock with the application's folder of temporary data
+  // just before start-up empties it: what must outlive the emptying (the parts
+  // of cut-off downloads) is moved out here.
+  std::function<void(const std::string& folder)> before_emptying_temp;
 };
 
 class CUpdaterApp {

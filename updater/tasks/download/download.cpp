@@ -16,6 +16,7 @@
 #include "updater/process/finish_update.h"
 #include "updater/process/temporary_update_files.h"
 #include "updater/tasks/download/download_rules.h"
+#include "updater/tasks/download/kept_partials.h"
 #include "updater/tasks/net/internet.h"
 #include "updater/tasks/progress_weights.h"
 
@@ -41,6 +42,16 @@ bool IsAllowedDestination(const std::string& destination) {
 // the run; a download placed elsewhere stays.
 bool IsTemporaryLocation(const std::string& path) {
   return LiesInsideFolder(path, CUpdaterPaths::Instance().Entry(kPathTemp));
+}
+
+// A part in the run's temporary folder, which the next start empties, is kept
+// across runs in a folder of its own.
+DownloadOptions DownloadOptionsOf(const std::string& destination, bool resume) {
+  DownloadOptions options;
+  options.resume = resume;
+  if (resume && LiesInsideFolder(destination, UpdaterTempFolder()))
+    options.partials_folder = PartialsFolderOfThisRun();
+  return options;
 }
 
 int Percent(std::int64_t part, std::int64_t whole) {
@@ -216,7 +227,9 @@ void CDownload::TryNextLocation() {
   while (entry.next_url < entry.urls.size()) {
     if (CancelRequested()) return;
     const std::string& url = entry.urls[entry.next_url++];
-    if (CInternet::Instance().DownloadFile(url, entry.destination, resume_)) return;
+    if (CInternet::Instance().DownloadFile(url, entry.destination,
+                                           DownloadOptionsOf(entry.destination, resume_)))
+      return;
     Log("CDownload: location not usable: " + UrlLastComponent(url));
     failure_ = ErrorDetail{0, "the address cannot be used", url};
   }

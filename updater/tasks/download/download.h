@@ -5,7 +5,8 @@
 //
 // Start (MessageId::kCommand 0):
 //  1. For every file record whose update is needed and each of its download
-//     actions, the locations are asked for the file's size in turn; the first
+//     actions, the locations are asked for the file's size in turn (a HEAD;
+//     the download itself is then one GET); the first
 //     that answers is used. None answering: MessageId::kError (UpdateError::kFileNotFound,
 //     the record's name). A server that answers without a length is
 //     answering (its size is unknown). A destination that is a symbolic
@@ -20,7 +21,8 @@
 //  3. Unless the volume of %updatertemp% has more free bytes than the sum of
 //     the known sizes: MessageId::kError (UpdateError::kNoDiskSpace, lparam = that sum).
 //  4. The files are downloaded in turn (resumed from their ".rsm" files when
-//     the update file enables RESUMEDOWNLOADS). A location whose transfer
+//     the update file enables RESUMEDOWNLOADS; a destination in the run's
+//     temporary folder also keeps its part across runs, kept_partials.h). A location whose transfer
 //     fails, or whose file does not have the MD5 digest its download action
 //     gives (only the self-update gives one), is followed by the next location
 //     of the action; a file with a wrong digest is deleted together with its

@@ -45,13 +45,18 @@ std::optional<std::string> ParseResumeFile(std::string_view bytes) {
   return stamp;
 }
 
-bool IsResumeFileValid(const std::string& path, std::int64_t remote_modified) {
-  if (!platform::FileExists(path)) return false;
+std::optional<std::string> KnownResumeStamp(const std::string& path) {
+  if (!platform::FileExists(path)) return std::nullopt;
   auto bytes = platform::ReadFile(ResumeFilePath(path), 64);
-  if (!bytes) return false;
+  if (!bytes) return std::nullopt;
   auto stamp = ParseResumeFile(*bytes);
-  if (!stamp || *stamp == kUnknownResumeStamp) return false;
-  return *stamp == ResumeStamp(remote_modified);
+  if (!stamp || *stamp == kUnknownResumeStamp) return std::nullopt;
+  return stamp;
+}
+
+bool IsResumeFileValid(const std::string& path, std::int64_t remote_modified) {
+  const std::optional<std::string> stamp = KnownResumeStamp(path);
+  return stamp && *stamp == ResumeStamp(remote_modified);
 }
 
 std::string FormatRemoteDate(std::int64_t modified) {

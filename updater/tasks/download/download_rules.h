@@ -24,6 +24,9 @@ std::string ResumeFileBytes(std::string_view stamp);
 std::optional<std::string> ParseResumeFile(std::string_view bytes);
 // The resume file of a download path.
 inline std::string ResumeFilePath(const std::string& path) { return path + ".rsm"; }
+// The stamp of the resume file of path when path and its resume file exist,
+// the resume file can be read and its stamp is not the unknown one.
+std::optional<std::string> KnownResumeStamp(const std::string& path);
 // True when the resume file of path exists, is readable and holds the stamp of
 // the remote modification time, and that stamp is not the unknown one. The
 // download itself must exist as well.

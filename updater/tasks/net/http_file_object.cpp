@@ -9,6 +9,7 @@
 #include "updater/core/text.h"
 #include "updater/core/updater_log.h"
 #include "updater/tasks/download/download_rules.h"
+#include "updater/tasks/download/kept_partials.h"
 #include "updater/tasks/progress_weights.h"
 
 void CAbortSignal::Abort() {
@@ -22,46 +23,51 @@ namespace {
 
 constexpr std::size_t kMaxErrorText = 255;
 
-// The folder part of a path ("" when it has none).
 void MakeWritable(const std::string& path) {
   std::error_code error;
   std::filesystem::permissions(path, std::filesystem::perms::owner_write,
                                std::filesystem::perm_options::add, error);
 }
 
-bool CreateEmpty(const std::string& path) {
-  platform::FileWriter file;
-  return file.Open(path, platform::WriteStart::kEmpty).ok() && file.Close().ok();
+// Where a download continues: the length of its local file when that file and
+// a resume file with a known stamp exist (a part kept across runs is put back
+// first).
+struct ResumePoint {
+  std::int64_t offset = 0;
+  std::string stamp;                 // the stamp the answer's time must have
+  std::int64_t expected_total = -1;  // the size a kept part was recorded with; -1: any
+};
+
+ResumePoint FindResumePoint(const DownloadJob& job) {
+  ResumePoint point;
+  if (!job.resume || job.local_path.empty()) return point;
+  if (!job.partials_folder.empty() && !platform::PathExists(job.local_path)) {
+    const std::optional<PartialRecord> record =
+        CKeptPartials(job.partials_folder).Restore(job.url, job.local_path);
+    if (record) {
+      (void)platform::WriteFileAtomic(ResumeFilePath(job.local_path),
+                                      ResumeFileBytes(ResumeStamp(record->modified)));
+      point.expected_total = record->size;
+    }
+  }
+  const std::optional<std::string> stamp = KnownResumeStamp(job.local_path);
+  const std::optional<std::uint64_t> size = platform::FileSize(job.local_path);
+  if (!stamp || !size || *size == 0) return {};
+  point.offset = static_cast<std::int64_t>(*size);
+  point.stamp = *stamp;
+  return point;
+}
+
+// The local file's folder exists and an existing file is writable.
+bool PrepareFolder(const std::string& path) {
+  const std::string folder = platform::FolderOf(path);
+  if (!folder.empty() && !platform::FolderExists(folder) && !platform::CreateFolders(folder))
+    return false;
+  if (platform::FileExists(path)) MakeWritable(path);
+  return true;
 }
 
 }  // namespace
-
-TransferJob PrepareLocalFile(OpenedRequest request, const std::string& path, bool resume) {
-  TransferJob job;
-  job.local_path = path;
-  job.request = std::move(request);
-  const HttpAnswer& answer = job.request.answer;
-  if (!answer.Answered() || answer.status != 200 || path.empty()) return job;
-  std::string folder = platform::FolderOf(path);
-  if (!folder.empty() && !platform::FolderExists(folder) && !platform::CreateFolders(folder))
-    return job;
-  if (platform::FileExists(path)) MakeWritable(path);
-  if (resume && IsResumeFileValid(path, answer.modified)) {
-    platform::FileWriter file;
-    const bool opened = file.Open(path, platform::WriteStart::kAtEnd).ok();
-    auto size = platform::FileSize(path);
-    job.file_ready = opened && size.has_value();
-    job.resume_offset = size ? static_cast<std::int64_t>(*size) : 0;
-    return job;
-  }
-  if (resume) {
-    // Errors are ignored: without a resume file the next run starts anew.
-    (void)platform::WriteFileAtomic(ResumeFilePath(path),
-                                    ResumeFileBytes(ResumeStamp(answer.modified)));
-  }
-  job.file_ready = CreateEmpty(path);
-  return job;
-}
 
 CHttpFileObject::CHttpFileObject(std::shared_ptr<CAbortSignal> abort)
     : CTaskThread(TaskId::kWorker), abort_(std::move(abort)) {}
@@ -72,13 +78,10 @@ CHttpFileObject::~CHttpFileObject() {
   Stop();
 }
 
-OpenedRequest CHttpFileObject::OpenUrl(const std::string& url, const ConnectSettings& settings,
-                                       std::uint64_t job) const {
+HttpConnection CHttpFileObject::Connect(const std::string& url, const ConnectSettings& settings,
+                                        std::uint64_t job) const {
   CUpdaterLog& log = CUpdaterLog::Instance();
-  OpenedRequest opened;
-  opened.url = url;
-  opened.job = job;
-  HttpConnection& connection = opened.connection;
+  HttpConnection connection;
   connection.user_agent = settings.user_agent;
   connection.timeout_ms = settings.timeout_ms;
   connection.min_bytes_per_second = settings.min_bytes_per_second;
@@ -99,29 +102,46 @@ OpenedRequest CHttpFileObject::OpenUrl(const std::string& url, const ConnectSett
     log.WriteLine("PROXY_INFO: no proxy used because of exception " +
                   TruncateUtf16(proxy.error, kMaxErrorText));
   }
-
-  SendLoopResult result = SendWithRetries(
-      [&](const ProxyCredentials& proxy_credentials) {
-        HttpConnection attempt = connection;
-        attempt.proxy_credentials = proxy_credentials;
-        return ProbeUrl(url, attempt, settings.keep_small_body);
-      },
-      settings.on_proxy_auth);
-  connection.proxy_credentials = result.proxy_credentials;
-  opened.answer = std::move(result.answer);
-  opened.sends = result.sends;
-  return opened;
+  return connection;
 }
 
-void CHttpFileObject::StartTransfer(TransferJob job) {
+namespace {
+
+// A HEAD with retries; a GET that stops at the body when the server does not
+// answer HEAD.
+HttpAnswer SendHead(const std::string& url, const HttpConnection& connection,
+                    const ProxyAuthStep& on_proxy_auth) {
+  auto send = [&](bool head) {
+    return SendWithRetries(
+               [&](const ProxyCredentials& proxy_credentials) {
+                 HttpConnection attempt = connection;
+                 attempt.proxy_credentials = proxy_credentials;
+                 return head ? HeadUrl(url, attempt) : ProbeUrl(url, attempt);
+               },
+               on_proxy_auth)
+        .answer;
+  };
+  HttpAnswer answer = send(true);
+  if (answer.Answered() && (answer.status == 405 || answer.status == 501)) answer = send(false);
+  return answer;
+}
+
+}  // namespace
+
+HttpAnswer CHttpFileObject::Query(const std::string& url, const ConnectSettings& settings,
+                                  std::uint64_t job) const {
+  return SendHead(url, Connect(url, settings, job), settings.on_proxy_auth);
+}
+
+void CHttpFileObject::StartDownload(DownloadJob job) {
   Message message = MakeMessage(MessageId::kWorkerStart);
-  message.payload = std::make_shared<TransferJob>(std::move(job));
+  message.payload = std::make_shared<DownloadJob>(std::move(job));
   Post(std::move(message));
 }
 
 void CHttpFileObject::OnMessage(const Message& message) {
   if (message.id != MessageId::kWorkerStart) return;
-  auto job = std::any_cast<std::shared_ptr<TransferJob>>(&message.payload);
+  auto job = std::any_cast<std::shared_ptr<DownloadJob>>(&message.payload);
   if (!job || !*job) return;
   Transfer(**job);
 }
@@ -140,92 +160,154 @@ void CHttpFileObject::ReportProgress(std::int64_t done, std::int64_t length, int
   PostToOwner(MakeMessage(MessageId::kBytesProgress, units, weight));
 }
 
-void CHttpFileObject::Transfer(const TransferJob& job) {
+void CHttpFileObject::Transfer(const DownloadJob& job) {
   last_units_ = 0;
   last_bytes_ = -1;
-  const OpenedRequest& request = job.request;
-  const HttpAnswer& opened = request.answer;
-  long status = opened.status;  // the status of the last answer
+  long status = 0;  // the status of the last answer
   auto fail = [&](const std::string& why) {
     const std::string reason = TruncateUtf16(why, kMaxErrorText);
-    CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +
-                                      UrlLastComponent(request.url) + " failed: " + reason);
-    PostToOwner(MakeError(UpdateError::kCopyFailed, "", ErrorDetail{status, reason, request.url}));
+    CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " + UrlLastComponent(job.url) +
+                                      " failed: " + reason);
+    PostToOwner(MakeError(UpdateError::kCopyFailed, "", ErrorDetail{status, reason, job.url}));
   };
-  if (abort_->IsAborted(request.job)) return;
-  if (!opened.Answered()) return fail(opened.error_text);
-  if (opened.status != 200) return fail("HTTP status " + std::to_string(opened.status));
-  if (!job.file_ready) return fail("the local file cannot be written");
-
-  const std::int64_t length = opened.length;
+  if (abort_->IsAborted(job.job)) return;
+  const HttpConnection connection = Connect(job.url, job.settings, job.job);
+  const ResumePoint point = FindResumePoint(job);
   const std::int64_t max_bytes = job.max_bytes;
-  if (max_bytes >= 0 && length > max_bytes)
-    return fail("the file is larger than " + std::to_string(max_bytes) + " bytes");
-  const int weight = SizeWeight(length);
-  std::int64_t offset = job.resume_offset;
-  // A local part that cannot be checked against the remote length, or that is
-  // longer than the remote file, is not continued.
-  if (offset > 0 && (length < 0 || offset > length)) offset = 0;
 
   platform::FileWriter file;
-  if (!file.Open(job.local_path,
-                 offset > 0 ? platform::WriteStart::kAtEnd : platform::WriteStart::kEmpty))
-    return fail("the local file cannot be opened");
-  std::int64_t done = offset;
-  ReportProgress(done, length, weight);
-
-  HttpConnection connection = request.connection;
+  std::int64_t offset = 0;
+  std::int64_t done = 0;
+  std::int64_t length = -1;
+  std::int64_t modified = -1;
+  int weight = 0;
+  bool started = false;        // the local file takes the body
+  bool not_continued = false;  // a 206 answer that does not continue the part
+  bool local_failed = false;
   bool write_failed = false;
   bool too_large = false;
-  if (length < 0 || offset != length) {
-    FetchSink sink;
-    sink.on_start = [&](long status, std::int64_t first, std::int64_t total) {
-      if (length >= 0 && total >= 0 && total != length) return false;  // the file changed
-      if (status == 206) return offset > 0 && first == offset;
-      if (status != 200) return false;
-      if (offset > 0) {
-        // The server ignored the range: start again from zero.
-        (void)file.Close();
-        if (!file.Open(job.local_path, platform::WriteStart::kEmpty)) return false;
-        offset = 0;
-        done = 0;
-      }
-      return file.is_open();
-    };
-    sink.on_data = [&](std::string_view data) {
-      if (max_bytes >= 0 && static_cast<std::int64_t>(data.size()) > max_bytes - done) {
-        too_large = true;
+  bool no_file = false;  // a success that is not a file (204, say)
+
+  FetchSink sink;
+  sink.on_start = [&](const BodyStart& start) {
+    if (start.status == 206) {
+      if (offset <= 0 || start.first_byte != offset || start.total < offset ||
+          ResumeStamp(start.modified) != point.stamp ||
+          (point.expected_total >= 0 && start.total != point.expected_total)) {
+        not_continued = true;
         return false;
       }
-      if (!file.Write(data)) {
-        write_failed = true;
-        return false;
-      }
-      done += static_cast<std::int64_t>(data.size());
-      ReportProgress(done, length, weight);
-      return true;
-    };
-    // A body the opening request read whole is written as it is; a part is
-    // continued with a range request.
-    HttpAnswer answer = offset == 0 && opened.body
-                            ? DeliverKeptBody(opened, sink)
-                            : FetchUrl(request.url, offset, connection, sink);
-    if (answer.status != 0) status = answer.status;
-    if (answer.failure == SendFailure::kAborted || abort_->IsAborted(request.job)) {
-      (void)file.Close();
-      CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " +
-                                        UrlLastComponent(request.url) + " aborted");
-      return;
+    } else if (start.status != 200) {
+      no_file = true;
+      return false;
     }
-    if (write_failed) return fail("the local file cannot be written");
-    if (too_large) return fail("the file is larger than " + std::to_string(max_bytes) + " bytes");
-    if (!answer.Successful()) return fail(answer.error_text);
+    if (max_bytes >= 0 && start.total > max_bytes) {
+      too_large = true;
+      return false;
+    }
+    // A 200 answer is the whole file, also when a range was asked for.
+    if (start.status == 200) offset = 0;
+    if (!PrepareFolder(job.local_path)) {
+      local_failed = true;
+      return false;
+    }
+    if (offset == 0 && job.resume) {
+      // Errors are ignored: without a resume file the next run starts anew.
+      (void)platform::WriteFileAtomic(ResumeFilePath(job.local_path),
+                                      ResumeFileBytes(ResumeStamp(start.modified)));
+    }
+    if (!file.Open(job.local_path,
+                   offset > 0 ? platform::WriteStart::kAtEnd : platform::WriteStart::kEmpty)) {
+      local_failed = true;
+      return false;
+    }
+    started = true;
+    length = start.total;
+    modified = start.modified;
+    done = offset;
+    weight = SizeWeight(length);
+    if (job.resume && !job.partials_folder.empty() && length >= 0 && modified > 0)
+      (void)CKeptPartials(job.partials_folder).Record({job.url, length, modified, job.local_path});
+    ReportProgress(done, length, weight);
+    return true;
+  };
+  sink.on_data = [&](std::string_view data) {
+    if (max_bytes >= 0 && static_cast<std::int64_t>(data.size()) > max_bytes - done) {
+      too_large = true;
+      return false;
+    }
+    if (!file.Write(data)) {
+      write_failed = true;
+      return false;
+    }
+    done += static_cast<std::int64_t>(data.size());
+    ReportProgress(done, length, weight);
+    return true;
+  };
+  // Failures before the body are sent again; the body is never asked for twice.
+  auto send_from = [&](std::int64_t from) {
+    offset = from;
+    return SendWithRetries(
+               [&](const ProxyCredentials& proxy_credentials) {
+                 HttpConnection attempt = connection;
+                 attempt.proxy_credentials = proxy_credentials;
+                 return SendFetch(job.url, offset, attempt, sink);
+               },
+               job.settings.on_proxy_auth,
+               [&] {
+                 return !started && !not_continued && !local_failed && !too_large && !no_file;
+               })
+        .answer;
+  };
+  auto aborted = [&](const HttpAnswer& answer) {
+    if (answer.failure != SendFailure::kAborted && !abort_->IsAborted(job.job)) return false;
+    (void)file.Close();
+    CUpdaterLog::Instance().WriteLine("CHttpFileObject::Transfer -> " + UrlLastComponent(job.url) +
+                                      " aborted");
+    return true;
+  };
+
+  HttpAnswer answer = send_from(point.offset);
+  if (aborted(answer)) return;
+  bool complete = false;  // the part is the whole file: nothing to transfer
+  if (point.offset > 0 && !started && !local_failed && !too_large) {
+    bool again = not_continued || answer.failure == SendFailure::kRefused;
+    if (answer.Answered() && answer.status == 416) {
+      const HttpAnswer head = SendHead(job.url, connection, job.settings.on_proxy_auth);
+      if (aborted(head)) return;
+      complete = head.Successful() && head.length == point.offset &&
+                 ResumeStamp(head.modified) == point.stamp &&
+                 (point.expected_total < 0 || head.length == point.expected_total);
+      again = !complete;
+      if (complete) {
+        done = length = point.offset;
+        modified = head.modified;
+        weight = SizeWeight(length);
+        ReportProgress(done, length, weight);
+      }
+    }
+    if (again) {
+      not_continued = false;
+      answer = send_from(0);
+      if (aborted(answer)) return;
+    }
   }
-  if (!file.Close()) return fail("the local file cannot be written");
+  if (!complete) {
+    if (answer.status != 0) status = answer.status;
+    if (write_failed || local_failed) return fail("the local file cannot be written");
+    if (too_large) return fail("the file is larger than " + std::to_string(max_bytes) + " bytes");
+    if (no_file) return fail("HTTP status " + std::to_string(answer.status));
+    if (!answer.Answered()) return fail(answer.error_text);
+    if (!answer.Successful()) return fail("HTTP status " + std::to_string(answer.status));
+    if (!started) return fail("the answer has no body");
+  }
+  if (file.is_open() && !file.Close()) return fail("the local file cannot be written");
   auto size = platform::FileSize(job.local_path);
   if (!size || (length >= 0 && static_cast<std::int64_t>(*size) != length) ||
       static_cast<std::int64_t>(*size) != done)
     return fail("the local file does not have the announced length");
-  if (opened.modified > 0) (void)platform::SetFileModificationTime(job.local_path, opened.modified);
+  if (modified > 0) (void)platform::SetFileModificationTime(job.local_path, modified);
+  if (job.resume && !job.partials_folder.empty())
+    CKeptPartials(job.partials_folder).Forget(job.url);
   PostToOwner(MakeMessage(MessageId::kWorkerDone));
 }

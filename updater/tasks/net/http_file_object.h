@@ -1,23 +1,31 @@
 #pragma once
-// The transfer worker of the internet object. Opening a URL (proxy, sends with
-// retries, proxy authentication) runs on the caller's thread; the transfer of
-// the body into the local file runs on the worker's own thread, which reports
-// to its owner:
+// The transfer worker of the internet object. A download is one request, sent
+// and moved into the local file on the worker's own thread (proxy, sends with
+// retries, proxy authentication), which reports to its owner:
 //   MessageId::kBytesProgress (units done, weight of the file)  when the units change
 //   MessageId::kBytesProgress (bytes received, 0)               size unknown: at the start
 //                                                        and every 64 KiB
 //   MessageId::kWorkerDone (0, 0)                               the file is complete
 //   MessageId::kError (UpdateError::kCopyFailed, 0)                     the download failed
-// An aborted transfer reports nothing; the part already written stays.
+// An aborted transfer reports nothing; the part already written stays. The
+// local file is touched only once a 200 or 206 answer arrives: its folder is
+// made, an existing file made writable, and a fresh download starts it empty.
 //
-// Resuming: with resume on, the download into P keeps the remote modification
-// time in P + ".rsm" (14 digits "%Y%m%d%H%M%S" of the local time, UTF-16LE,
-// 28 bytes). When that stamp equals the remote time (and is not
-// "19700101000000") the download continues from the length of P with a range
-// request. A local part longer than the remote file, or a server that answers
-// a range request with the whole file, starts the download again from zero.
-// The finished file must have the announced length. A content-encoded answer
-// is stored decoded; its length is unknown, so it is never resumed.
+// Resuming: with resume on, a fresh download into P keeps the remote
+// modification time in P + ".rsm" (14 digits "%Y%m%d%H%M%S" of the local time,
+// UTF-16LE, 28 bytes). When P and a resume file with a known stamp exist, the
+// download asks for the rest of the file at once (a range request from the
+// length of P): a 206 answer whose time has that stamp (and, for a part kept
+// across runs, whose size is the recorded one) is appended to P; a 200 answer
+// (the server ignores ranges) starts P again from zero with the same answer;
+// any other 206 answer, or an encoded one, is dropped and the file asked for
+// again from zero. A 416 answer (the part is as long as the file or longer)
+// is checked with a HEAD: the part is complete when the remote length and time
+// match, else the file comes again from zero. So a download takes one request
+// when the server answers ranges. Without P, a part kept across runs is
+// restored first (kept_partials.h). The finished file must have the announced
+// length. A content-encoded answer is stored decoded; its length is unknown,
+// so it is never resumed.
 
 #include <atomic>
 #include <chrono>
@@ -58,54 +66,43 @@ struct ConnectSettings {
   std::shared_ptr<IProxyResolver> proxy_resolver;  // nullptr: libcurl's own handling
   // The step after a 407 answer: the proxy credentials to send next, or nullopt.
   ProxyAuthStep on_proxy_auth;
-  // A download: the opening request keeps a small body (ProbeUrl), which the
-  // transfer then writes without a request of its own.
-  bool keep_small_body = false;
 };
 
-// An opened URL: the answer of its last send and how it was sent.
-struct OpenedRequest {
+// A download handed to the worker.
+struct DownloadJob {
   std::string url;
   std::uint64_t job = 0;
-  HttpConnection connection;  // with the proxy credentials of the last send
-  HttpAnswer answer;
-  int sends = 0;
-};
-
-// A transfer handed to the worker.
-struct TransferJob {
-  OpenedRequest request;
+  ConnectSettings settings;
   std::string local_path;
-  bool file_ready = false;  // false: the local file was not prepared (reported as an error)
-  std::int64_t resume_offset = 0;
+  bool resume = false;
   // The most bytes the file may have; the transfer stops as soon as more
   // arrive (or a larger length is announced). -1: no limit.
   std::int64_t max_bytes = -1;
+  // With resume on: the folder of the parts kept across runs ("" for none).
+  std::string partials_folder;
 };
-
-// Prepares the local file for an opened request (caller's thread): creates the
-// folder, makes an existing file writable, checks or writes the resume file,
-// and creates the file empty unless the download resumes. A request without a
-// 200 answer leaves the local file alone.
-TransferJob PrepareLocalFile(OpenedRequest request, const std::string& path, bool resume);
 
 class CHttpFileObject : public CTaskThread {
  public:
   explicit CHttpFileObject(std::shared_ptr<CAbortSignal> abort);
   ~CHttpFileObject() override;
 
-  // Opens the URL on the caller's thread: resolves the proxy (with the
-  // PROXY_INFO log lines) and sends with retries.
-  OpenedRequest OpenUrl(const std::string& url, const ConnectSettings& settings,
-                        std::uint64_t job) const;
-  // Hands a prepared transfer to the worker (MessageId::kWorkerStart).
-  void StartTransfer(TransferJob job);
+  // Asks for the facts of a URL on the caller's thread: resolves the proxy
+  // (with the PROXY_INFO log lines) and sends a HEAD with retries (a GET that
+  // stops at the body when the server does not answer HEAD).
+  HttpAnswer Query(const std::string& url, const ConnectSettings& settings,
+                   std::uint64_t job) const;
+  // Hands a download to the worker (MessageId::kWorkerStart).
+  void StartDownload(DownloadJob job);
 
  protected:
   void OnMessage(const Message& message) override;
 
  private:
-  void Transfer(const TransferJob& job);
+  // The connection of a URL with its proxy (logs the PROXY_INFO lines).
+  HttpConnection Connect(const std::string& url, const ConnectSettings& settings,
+                         std::uint64_t job) const;
+  void Transfer(const DownloadJob& job);
   void ReportProgress(std::int64_t done, std::int64_t length, int weight);
 
   std::shared_ptr<CAbortSignal> abort_;

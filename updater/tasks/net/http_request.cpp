@@ -113,11 +113,8 @@ struct Hop {
   CURL* easy = nullptr;
   const HttpConnection* connection = nullptr;
   const FetchSink* sink = nullptr;  // nullptr: a probe, which stops at the first body byte
-  bool keep_small_body = false;     // a probe that reads a small body to its end
-  bool keeping = false;             // the probe is reading its body into kept
-  std::string kept;
-  bool stopped_by_us = false;  // the body was not wanted (probe, redirect, error page)
-  bool sink_stopped = false;   // the sink refused to go on
+  bool stopped_by_us = false;       // the body was not wanted (probe, redirect, error page)
+  bool sink_stopped = false;        // the sink refused to go on
   bool cancelled = false;
   bool started = false;
   std::int64_t received = 0;
@@ -156,42 +153,23 @@ std::size_t OnHeader(char* data, std::size_t size, std::size_t count, void* user
   return size * count;
 }
 
-// The body of a probe: kept when it was asked to keep a small body and the
-// answer is 200 with an announced, unencoded length of at most
-// kKeptBodyLimit; otherwise the probe stops here.
-std::size_t KeepOrStop(Hop& hop, long status, const char* data, std::size_t bytes) {
-  if (hop.keep_small_body && status == 200 && !hop.Encoded() && !hop.started) {
-    hop.started = true;
-    curl_off_t length = -1;
-    curl_easy_getinfo(hop.easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-    hop.keeping = length >= 0 && static_cast<std::uint64_t>(length) <= kKeptBodyLimit;
-  }
-  if (!hop.keeping || bytes > kKeptBodyLimit - hop.kept.size()) {
-    hop.keeping = false;
-    hop.kept.clear();
-    hop.stopped_by_us = true;
-    return 0;
-  }
-  hop.kept.append(data, bytes);
-  hop.received += static_cast<std::int64_t>(bytes);
-  return bytes;
-}
-
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto* hop = static_cast<Hop*>(user);
   std::size_t bytes = size * count;
   if (hop->Cancelled()) return 0;
   long status = 0;
   curl_easy_getinfo(hop->easy, CURLINFO_RESPONSE_CODE, &status);
-  if (!hop->sink) return KeepOrStop(*hop, status, data, bytes);
-  if (status < 200 || status >= 300) {
+  if (!hop->sink || status < 200 || status >= 300) {
     hop->stopped_by_us = true;
     return 0;
   }
   if (!hop->started) {
     hop->started = true;
-    std::int64_t first = 0;
-    std::int64_t total = -1;
+    BodyStart start;
+    start.status = status;
+    curl_off_t modified = -1;
+    curl_easy_getinfo(hop->easy, CURLINFO_FILETIME_T, &modified);
+    start.modified = modified;
     if (status == 206 && hop->Encoded()) {
       // The range counts bytes of the encoded body: its decoded piece has no
       // place in the file.
@@ -201,13 +179,14 @@ std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) 
     // An encoded body is decoded here: its announced length is not the
     // length of what arrives, so the total stays unknown.
     if (status == 206) {
-      if (!ParseContentRange(hop->content_range, first, total)) first = -1;
+      if (!ParseContentRange(hop->content_range, start.first_byte, start.total))
+        start.first_byte = -1;
     } else if (!hop->Encoded()) {
       curl_off_t length = -1;
       curl_easy_getinfo(hop->easy, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length);
-      total = length;
+      start.total = length;
     }
-    if (hop->sink->on_start && !hop->sink->on_start(status, first, total)) {
+    if (hop->sink->on_start && !hop->sink->on_start(start)) {
       hop->sink_stopped = true;
       return 0;
     }
@@ -333,7 +312,10 @@ std::string SystemCaPath() {
   return path;
 }
 
-bool Configure(CURL* easy, const std::string& url, std::int64_t offset,
+// The method of a request.
+enum class Method { kGet, kHead };
+
+bool Configure(CURL* easy, const std::string& url, std::int64_t offset, Method method,
                const HttpConnection& connection, bool send_http_credentials, curl_slist* headers,
                Hop& hop, char* error_buffer) {
   auto ok = [](CURLcode code) { return code == CURLE_OK; };
@@ -344,7 +326,8 @@ bool Configure(CURL* easy, const std::string& url, std::int64_t offset,
              ok(curl_easy_setopt(easy, CURLOPT_REDIR_PROTOCOLS_STR, "http,https")) &&
              ok(curl_easy_setopt(easy, CURLOPT_FOLLOWLOCATION, 0L)) &&
              ok(curl_easy_setopt(easy, CURLOPT_NOSIGNAL, 1L)) &&
-             ok(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L)) &&
+             (method == Method::kHead ? ok(curl_easy_setopt(easy, CURLOPT_NOBODY, 1L))
+                                      : ok(curl_easy_setopt(easy, CURLOPT_HTTPGET, 1L))) &&
              ok(curl_easy_setopt(easy, CURLOPT_FILETIME, 1L)) &&
              ok(curl_easy_setopt(easy, CURLOPT_HTTPHEADER, headers)) &&
              ok(curl_easy_setopt(easy, CURLOPT_USERAGENT, connection.user_agent.c_str())) &&
@@ -414,7 +397,7 @@ HttpAnswer Refused(std::string text, long status, const std::string& url) {
 
 // One request, following redirects by hand.
 HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnection& connection,
-                   const FetchSink* sink, bool keep_small_body = false) {
+                   const FetchSink* sink, Method method = Method::kGet) {
   HttpAnswer invalid;
   invalid.failure = SendFailure::kInvalidUrl;
   invalid.error_text = "not a valid http or https URL";
@@ -448,9 +431,8 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
     hop.easy = easy.get();
     hop.connection = &connection;
     hop.sink = sink;
-    hop.keep_small_body = !sink && keep_small_body;
     char error_buffer[CURL_ERROR_SIZE] = {};
-    if (!Configure(easy.get(), current, offset, connection, Origin(current) == origin,
+    if (!Configure(easy.get(), current, offset, method, connection, Origin(current) == origin,
                    headers.get(), hop, error_buffer)) {
       answer.error_text = "cannot configure the request";
       return answer;
@@ -471,15 +453,6 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
     if (hop.cancelled) {
       answer.failure = SendFailure::kAborted;
       answer.error_text = "aborted";
-      return answer;
-    }
-    if (hop.keeping || (hop.keep_small_body && code == CURLE_OK && status == 200 &&
-                        !hop.Encoded() && length == 0)) {
-      // A 200 answer whose small body was read: kept when it arrived whole.
-      // Otherwise the answer is the one a probe gives, and the body is asked
-      // for again by the transfer, which meets the failure (if it lasts) itself.
-      answer.failure = SendFailure::kNone;
-      if (code == CURLE_OK && hop.received == length) answer.body = std::move(hop.kept);
       return answer;
     }
     const bool success_status = status >= 200 && status < 300;
@@ -532,10 +505,11 @@ HttpAnswer Perform(const std::string& url, std::int64_t offset, const HttpConnec
     }
     if (sink && !hop.started && answer.status >= 200 && answer.status < 300) {
       // An empty body: the sink still learns where it starts.
-      std::int64_t first = 0;
-      std::int64_t total = answer.length;
-      if (answer.status == 206 && !ParseContentRange(hop.content_range, first, total)) first = -1;
-      if (sink->on_start && !sink->on_start(answer.status, first, total)) {
+      BodyStart start{answer.status, 0, answer.length, answer.modified};
+      if (answer.status == 206 &&
+          !ParseContentRange(hop.content_range, start.first_byte, start.total))
+        start.first_byte = -1;
+      if (sink->on_start && !sink->on_start(start)) {
         answer.failure = SendFailure::kNetwork;
         answer.error_text = "the transfer was stopped by its receiver";
         return answer;
@@ -581,14 +555,22 @@ std::string NormalizeHttpUrl(std::string_view url) {
   return UrlPart(handle.get(), CURLUPART_URL);
 }
 
-HttpAnswer ProbeUrl(const std::string& url, const HttpConnection& connection,
-                    bool keep_small_body) {
-  return Perform(url, 0, connection, nullptr, keep_small_body);
+HttpAnswer ProbeUrl(const std::string& url, const HttpConnection& connection) {
+  return Perform(url, 0, connection, nullptr);
+}
+
+HttpAnswer HeadUrl(const std::string& url, const HttpConnection& connection) {
+  return Perform(url, 0, connection, nullptr, Method::kHead);
+}
+
+HttpAnswer SendFetch(const std::string& url, std::int64_t offset, const HttpConnection& connection,
+                     const FetchSink& sink) {
+  return Perform(url, std::max<std::int64_t>(offset, 0), connection, &sink);
 }
 
 HttpAnswer FetchUrl(const std::string& url, std::int64_t offset, const HttpConnection& connection,
                     const FetchSink& sink) {
-  HttpAnswer answer = Perform(url, std::max<std::int64_t>(offset, 0), connection, &sink);
+  HttpAnswer answer = SendFetch(url, offset, connection, sink);
   if (answer.Answered() && !answer.Successful()) {
     answer.failure = SendFailure::kNetwork;
     answer.error_text = "HTTP status " + std::to_string(answer.status);
@@ -596,24 +578,13 @@ HttpAnswer FetchUrl(const std::string& url, std::int64_t offset, const HttpConne
   return answer;
 }
 
-HttpAnswer DeliverKeptBody(const HttpAnswer& answer, const FetchSink& sink) {
-  HttpAnswer delivered = answer;
-  delivered.body.reset();
-  const std::string body = answer.body.value_or("");
-  if ((sink.on_start && !sink.on_start(answer.status, 0, answer.length)) ||
-      (!body.empty() && sink.on_data && !sink.on_data(body))) {
-    delivered.failure = SendFailure::kNetwork;
-    delivered.error_text = "the transfer was stopped by its receiver";
-  }
-  return delivered;
-}
-
 std::optional<std::string> FetchText(const std::string& url, const HttpConnection& connection,
                                      std::size_t max_bytes) {
   std::string text;
   FetchSink sink;
-  sink.on_start = [&](long, std::int64_t first, std::int64_t total) {
-    return first == 0 && (total < 0 || static_cast<std::uint64_t>(total) <= max_bytes);
+  sink.on_start = [&](const BodyStart& start) {
+    return start.first_byte == 0 &&
+           (start.total < 0 || static_cast<std::uint64_t>(start.total) <= max_bytes);
   };
   sink.on_data = [&](std::string_view data) {
     if (data.size() > max_bytes - text.size()) return false;
@@ -627,7 +598,8 @@ std::optional<std::string> FetchText(const std::string& url, const HttpConnectio
 
 bool ShouldRetry(SendFailure failure) { return failure == SendFailure::kNetwork; }
 
-SendLoopResult SendWithRetries(const SendFunction& send, const ProxyAuthStep& on_proxy_auth) {
+SendLoopResult SendWithRetries(const SendFunction& send, const ProxyAuthStep& on_proxy_auth,
+                               const std::function<bool()>& may_send_again) {
   SendLoopResult result;
   int attempts = 0;
   for (;;) {
@@ -647,7 +619,7 @@ SendLoopResult SendWithRetries(const SendFunction& send, const ProxyAuthStep& on
         }
       }
     } else {
-      again = ShouldRetry(result.answer.failure);
+      again = ShouldRetry(result.answer.failure) && (!may_send_again || may_send_again());
     }
     if (!again || attempts > 3) break;
     ++attempts;

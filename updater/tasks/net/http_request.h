@@ -56,9 +56,6 @@ struct HttpAnswer {
   std::int64_t modified = -1;    // Last-Modified in seconds since the epoch; -1 unknown
   std::string url;               // the URL that gave the answer (after redirects)
   std::string content_encoding;  // lower case; "" for none or "identity"
-  // The whole body, when a probe was asked to keep a small one and it arrived
-  // complete (see ProbeUrl).
-  std::optional<std::string> body;
 
   bool Answered() const { return failure == SendFailure::kNone; }
   bool Successful() const { return Answered() && status >= 200 && status < 300; }
@@ -91,26 +88,27 @@ struct HttpConnection {
   std::vector<std::string> extra_headers;
 };
 
-// The largest body a probe keeps when asked to (ProbeUrl).
-inline constexpr std::size_t kKeptBodyLimit = 64 * 1024;
-
 // Sends a GET and stops as soon as the answer's body begins: status, length,
-// modification time and the answering URL. With keep_small_body, a 200 answer
-// that announces an unencoded body of at most kKeptBodyLimit bytes is read to
-// its end instead and kept in the answer's body, so that no second request is
-// needed for it. Keeping is a shortcut only: when the body does not arrive
-// whole (the connection ends, stalls, is too slow, the deadline passes), the
-// answer is the same as without keeping, without a body.
-HttpAnswer ProbeUrl(const std::string& url, const HttpConnection& connection,
-                    bool keep_small_body = false);
+// modification time and the answering URL.
+HttpAnswer ProbeUrl(const std::string& url, const HttpConnection& connection);
+// Sends a HEAD: the same facts without a body. Used for the size and date
+// queries; a server that does not answer HEAD (405, 501) is asked with
+// ProbeUrl by the caller.
+HttpAnswer HeadUrl(const std::string& url, const HttpConnection& connection);
 
+// How the body of an answer begins: its status, the position of its first
+// byte (the start of its Content-Range; 0 for a whole body), the total length
+// of the resource (-1 unknown) and its modification time (-1 unknown).
+struct BodyStart {
+  long status = 0;
+  std::int64_t first_byte = 0;
+  std::int64_t total = -1;
+  std::int64_t modified = -1;
+};
 // The body of a GET, from byte offset on (a range request when offset > 0).
 struct FetchSink {
-  // Called once before the first byte with the status of the answer, the
-  // position of its first byte (the start of its Content-Range; 0 for a
-  // whole body) and the total length of the resource (-1 unknown). Return
-  // false to stop.
-  std::function<bool(long status, std::int64_t first_byte, std::int64_t total)> on_start;
+  // Called once before the first byte. Return false to stop.
+  std::function<bool(const BodyStart& start)> on_start;
   // Each piece of the body; return false to stop.
   std::function<bool(std::string_view data)> on_data;
 };
@@ -118,10 +116,10 @@ struct FetchSink {
 // before the announced length, or when a sink callback stopped it.
 HttpAnswer FetchUrl(const std::string& url, std::int64_t offset, const HttpConnection& connection,
                     const FetchSink& sink);
-// Hands the body a probe kept (answer.body, answer 200) to a sink as FetchUrl
-// with offset 0 would: on_start, then the data; the answer, or a failure when a
-// sink callback stopped it.
-HttpAnswer DeliverKeptBody(const HttpAnswer& answer, const FetchSink& sink);
+// The same, but an answer that is not 2xx (a 407 of a proxy, a 416 of a range
+// beyond the end) is returned as answered, for a send loop to look at.
+HttpAnswer SendFetch(const std::string& url, std::int64_t offset, const HttpConnection& connection,
+                     const FetchSink& sink);
 
 // A GET whose answer is read into memory: at most max_bytes are accepted (a
 // longer answer fails). nullopt on any failure or a status other than 2xx.
@@ -131,7 +129,8 @@ std::optional<std::string> FetchText(const std::string& url, const HttpConnectio
 // Sending with retries. send is called with the proxy credentials to use
 // (none at first). After a 407 answer on_proxy_auth gives the credentials to
 // send next, or nullopt to stop. Other answers end the loop; failures are sent
-// again unless they are final (ShouldRetry). At most kMaxSends sends.
+// again unless they are final (ShouldRetry) or may_send_again (when given)
+// says no. At most kMaxSends sends.
 inline constexpr int kMaxSends = 5;
 struct SendLoopResult {
   HttpAnswer answer;
@@ -140,7 +139,8 @@ struct SendLoopResult {
 };
 using SendFunction = std::function<HttpAnswer(const ProxyCredentials& proxy_credentials)>;
 using ProxyAuthStep = std::function<std::optional<ProxyCredentials>()>;
-SendLoopResult SendWithRetries(const SendFunction& send, const ProxyAuthStep& on_proxy_auth);
+SendLoopResult SendWithRetries(const SendFunction& send, const ProxyAuthStep& on_proxy_auth,
+                               const std::function<bool()>& may_send_again = {});
 bool ShouldRetry(SendFailure failure);
 
 // The scheme of a URL in lower case after parsing it ("" when it does not parse

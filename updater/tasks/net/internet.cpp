@@ -231,7 +231,7 @@ HttpAnswer CInternet::Query(const std::string& url) {
     return answer;
   }
   std::uint64_t job = abort_->BeginJob();
-  return worker_->OpenUrl(url, MakeConnectSettings(), job).answer;
+  return worker_->Query(url, MakeConnectSettings(), job);
 }
 
 bool CInternet::DownloadFile(const std::string& url, const std::string& local_path, bool resume) {
@@ -246,16 +246,18 @@ bool CInternet::DownloadFile(const std::string& url, const std::string& local_pa
   CUpdaterLog::Instance().WriteLine("CInternet::DownloadFile -> " + UrlLastComponent(url));
   ServiceType type = GetServiceType(url);
   if (type != ServiceType::kHttp && type != ServiceType::kHttps) return false;
-  ConnectSettings settings = MakeConnectSettings();
-  settings.keep_small_body = true;
+  DownloadJob download;
+  download.url = url;
+  download.job = job;
+  download.settings = MakeConnectSettings();
   if (options.deadline_ms > 0)
-    settings.deadline =
+    download.settings.deadline =
         std::chrono::steady_clock::now() + std::chrono::milliseconds(options.deadline_ms);
-  OpenedRequest opened = worker_->OpenUrl(url, settings, job);
-  if (opened.answer.failure == SendFailure::kInvalidUrl) return false;
-  TransferJob transfer = PrepareLocalFile(std::move(opened), local_path, options.resume);
-  transfer.max_bytes = options.max_bytes;
-  worker_->StartTransfer(std::move(transfer));
+  download.local_path = local_path;
+  download.resume = options.resume;
+  download.max_bytes = options.max_bytes;
+  download.partials_folder = options.resume ? options.partials_folder : std::string();
+  worker_->StartDownload(std::move(download));
   return true;
 }
 

@@ -3,12 +3,11 @@
 // and HTTPS through libcurl, proxies through libproxy, server and proxy
 // credentials, and the internet connection check.
 //
-// A download is opened on the caller's thread (proxy, sends with retries,
-// proxy authentication on 407) and then moved into the local file by the
-// worker thread CHttpFileObject, which reports to the owner set with SetOwner
-// (see http_file_object.h for its messages and the resume files). A small file
-// (announced length up to kKeptBodyLimit) arrives whole with the opening
-// request, and the worker writes it without a second request.
+// A download is one GET (a range request when it continues a part), sent and
+// moved into the local file by the worker thread CHttpFileObject (proxy,
+// sends with retries, proxy authentication on 407), which reports to the
+// owner set with SetOwner (see http_file_object.h for its messages and the
+// resume files). The size and date queries send a HEAD on the caller's thread.
 //
 // Certificates are always checked; a verification failure is final. An extra
 // CA bundle (PEM file) is trusted in addition to the system's store when the
@@ -58,6 +57,9 @@ struct DownloadOptions {
   // The longest time the whole download (sends and transfer) may take, in
   // milliseconds. 0: no limit.
   std::int64_t deadline_ms = 0;
+  // With resume: the folder of the parts kept across runs (kept_partials.h);
+  // "" keeps none.
+  std::string partials_folder;
 };
 
 // The minimum rate every transfer must keep (see HttpConnection).
@@ -98,8 +100,8 @@ class CInternet {
   CInternet(const CInternet&) = delete;
   CInternet& operator=(const CInternet&) = delete;
 
-  // Opens the URL and hands the transfer into local_path to the worker.
-  // False (and nothing posted) when the URL is not an http or https URL. Logs
+  // Hands the download of the URL into local_path to the worker. False (and
+  // nothing posted) when the URL is not an http or https URL. Logs
   // "CInternet::DownloadFile -> " with the URL's last component. The outcome
   // arrives at the owner as MessageId::kWorkerDone or MessageId::kError.
   bool DownloadFile(const std::string& url, const std::string& local_path, bool resume);
