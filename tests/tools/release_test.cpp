@@ -13,6 +13,7 @@
 
 #include "platform/file_system.h"
 #include "platform/process.h"
+#include "tests/support/native_path.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_signing_keys.h"
 #include "tools/release/release_builder.h"
@@ -249,23 +250,23 @@ class ReleaseBuilderTest : public ::testing::Test {
   void SetUp() override {
     ResetAll();
     base_ = temp_.path();
-    ASSERT_TRUE(platform::CreateFolders(base_ + "/tmp").ok());
+    ASSERT_TRUE(platform::CreateFolders(temp_ / "tmp").ok());
     SystemFolders system;
-    system.executable = base_ + "/bin/Velmora Updater";
-    system.temp = base_ + "/tmp";
+    system.executable = temp_ / "bin/Velmora Updater";
+    system.temp = temp_ / "tmp";
     ASSERT_TRUE(CUpdaterPaths::Instance().Init(system));
     SettingsValues& settings = CUpdaterSettings::Instance().MutableValues();
     settings.name = "Velmora";
     settings.version = "1.0.0.0";
-    settings.location = base_ + "/app/velmora";
+    settings.location = temp_ / "app/velmora";
     ASSERT_TRUE(CUpdaterPaths::Instance().InitUpdaterTemp());
     app_ = CUpdaterPaths::Instance().Entry(kPathApp);
     updater_temp_ = CUpdaterPaths::Instance().Entry(kPathUpdaterTemp);
-    ASSERT_EQ(app_, base_ + "/app/");
+    ASSERT_EQ(app_, Native(base_ + "/app/"));
     CUpdaterLog::Instance().Open(temp_ / "log.txt", false);
 
-    previous_ = base_ + "/release/1.0";
-    next_ = base_ + "/release/2.0";
+    previous_ = temp_ / "release/1.0";
+    next_ = temp_ / "release/2.0";
     // Unchanged, changed, removed and new files, nested folders, two files of
     // the same name in different folders, names with blanks, non-ASCII letters
     // and XML characters, an empty file.
