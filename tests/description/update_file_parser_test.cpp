@@ -649,14 +649,18 @@ TEST(ExpandValueTest, UrlValuesAreRecognised) {
 }
 
 TEST_F(UpdateFileParserTest, PathValuesReadBackslashesAsSeparators) {
+  // A text keeps its backslashes; where they are the platform's separator,
+  // doubled ones are collapsed like in any path.
+  const bool collapsed = platform::PathSeparator() == '\\';
   struct Case {
     std::string raw;
     std::string path;  // ExpandPathValue
     std::string text;  // ExpandValue
   } cases[] = {
-      {"%app%\\bin\\x.exe", Native(app_ + "bin/x.exe"), app_ + "\\bin\\x.exe"},
+      {"%app%\\bin\\x.exe", Native(app_ + "bin/x.exe"),
+       app_ + (collapsed ? "bin\\x.exe" : "\\bin\\x.exe")},
       {"%app%bin\\x.exe", Native(app_ + "bin/x.exe"), app_ + "bin\\x.exe"},
-      {"sub\\\\dir\\f", Native("sub/dir/f"), "sub\\\\dir\\f"},
+      {"sub\\\\dir\\f", Native("sub/dir/f"), collapsed ? "sub\\dir\\f" : "sub\\\\dir\\f"},
       {"https://host/a\\b.zip", "https://host/a\\b.zip", "https://host/a\\b.zip"},
       {"www.host.test\\x", "www.host.test\\x", "www.host.test\\x"},
       {"%updateserverfile%", "updatefile.xml", "updatefile.xml"},
