@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/native_path.h"
 #include "updater/core/updater_settings.h"
 
 namespace {
@@ -221,9 +222,9 @@ TEST(CommandLineParser, TypeChecks) {
 TEST(FindSettingsFileOption, TakesOnlyTheSettingsFile) {
   EXPECT_EQ(FindSettingsFileOption(""), "");
   EXPECT_EQ(FindSettingsFileOption("-mode silent"), "");
-  EXPECT_EQ(FindSettingsFileOption("-settingsfile C:\\dir\\s.ini"), "C:/dir/s.ini");
+  EXPECT_EQ(FindSettingsFileOption("-settingsfile C:\\dir\\s.ini"), Native("C:/dir/s.ini"));
   EXPECT_EQ(FindSettingsFileOption("-mode silent -SETTINGSFILE \"/my dir/s.ini\" -log"),
-            "/my dir/s.ini");
+            Native("/my dir/s.ini"));
   EXPECT_THROW(FindSettingsFileOption("-settingsfile"), ValueExpectedException);
   EXPECT_THROW(FindSettingsFileOption("-bogus -settingsfile a"), UnknownParameterException);
 }
@@ -259,8 +260,8 @@ TEST_F(ApplyCommandLineTest, AppliesEveryOption) {
   EXPECT_EQ(v.server_timeout, 1234);
   EXPECT_EQ(v.name, "My App");
   EXPECT_EQ(v.version, "1.2.3.4");
-  EXPECT_EQ(v.location, "C:/Program Files/My App/app.exe");
-  EXPECT_EQ(v.root, "C:/Root");
+  EXPECT_EQ(v.location, Native("C:/Program Files/My App/app.exe"));
+  EXPECT_EQ(v.root, Native("C:/Root"));
   EXPECT_EQ(v.run_mode, "silent");
   EXPECT_EQ(v.ftp_username, "fu");
   EXPECT_EQ(v.ftp_password, "fp");
@@ -269,7 +270,7 @@ TEST_F(ApplyCommandLineTest, AppliesEveryOption) {
   EXPECT_TRUE(v.check_connection);
   EXPECT_EQ(v.self_update, "www.h.com\\self.xml");
   EXPECT_EQ(v.update_selector, "beta");
-  EXPECT_EQ(CUpdaterSettings::Instance().FilePath(), "D:/s.ini");
+  EXPECT_EQ(CUpdaterSettings::Instance().FilePath(), Native("D:/s.ini"));
 }
 
 TEST_F(ApplyCommandLineTest, CheckConnectionIsTrueOnlyForTrue) {
@@ -301,16 +302,18 @@ TEST_F(ApplyCommandLineTest, PathValuesReadBackslashesAsSeparatorsButWebLocation
   struct Case {
     const char* line;
     std::string SettingsValues::*field;
-    const char* expected;
+    std::string expected;
   } cases[] = {
-      {"-updatefile C:\\updates\\u.xml", &SettingsValues::url, "C:/updates/u.xml"},
+      {"-updatefile C:\\updates\\u.xml", &SettingsValues::url, Native("C:/updates/u.xml")},
       {"-updatefile http://h/a\\b.xml", &SettingsValues::url, "http://h/a\\b.xml"},
+      {"-updatefile ftp://h/a\\b.xml", &SettingsValues::url, "ftp://h/a\\b.xml"},
+      {"-selfupdatelocation ftp://h/a\\s.xml", &SettingsValues::self_update, "ftp://h/a\\s.xml"},
       {"-updatefile www.h.com\\u.xml", &SettingsValues::url, "www.h.com\\u.xml"},
       {"-selfupdatelocation \\\\server\\share\\s.xml", &SettingsValues::self_update,
-       "//server/share/s.xml"},
+       Native("//server/share/s.xml")},
       {"-selfupdatelocation https://h/s.xml", &SettingsValues::self_update, "https://h/s.xml"},
-      {"-applocation /opt/app\\bin\\app", &SettingsValues::location, "/opt/app/bin/app"},
-      {"-approot a\\b", &SettingsValues::root, "a/b"},
+      {"-applocation /opt/app\\bin\\app", &SettingsValues::location, Native("/opt/app/bin/app")},
+      {"-approot a\\b", &SettingsValues::root, Native("a/b")},
       {"-appname a\\b", &SettingsValues::name, "a\\b"},
       {"-appversion 1.0\\x", &SettingsValues::version, "1.0\\x"},
       {"-language User", &SettingsValues::language, "User"},

@@ -6,6 +6,8 @@
 #include <thread>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
+#include "tests/support/native_path.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/dialog_service.h"
 #include "updater/core/language_texts.h"
@@ -378,9 +380,14 @@ TEST_F(LanguageFiles, LoadsByNameFromTheLanguageFolder) {
   Write("dutch.xml", LanguageFile("0.8.1.5", "<IDS_GENERAL_NEXT>Volgende</IDS_GENERAL_NEXT>", ""));
   folder_.Write("outside.xml", LanguageFile("0.8.1.5", "<IDS_GENERAL_NEXT>Out</IDS_GENERAL_NEXT>"));
 
-  EXPECT_EQ(LanguageFolder(), CUpdaterPaths::Instance().Entry(kPathUpdater) + "lng/");
+  EXPECT_EQ(LanguageFolder(), Native(CUpdaterPaths::Instance().Entry(kPathUpdater) + "lng/"));
   EXPECT_EQ(LanguageFilePath("dutch"), LanguageFolder() + "dutch.xml");
-  EXPECT_EQ(LanguageFilePath("german"), LanguageFolder() + "German.xml");
+  // The file whose name differs in case only: its own name where names are
+  // told apart by case, any spelling that opens it where they are not.
+  const std::string german = LanguageFilePath("german");
+  EXPECT_TRUE(platform::FileExists(german)) << german;
+  EXPECT_EQ(platform::FolderOf(german) + platform::PathSeparator(), LanguageFolder());
+  EXPECT_TRUE(EqualsNoCase(platform::FileNameOf(german), "German.xml")) << german;
 
   EXPECT_TRUE(language_.LoadLanguageByName("german"));
   EXPECT_EQ(language_.GetText(IDS_GENERAL_NEXT), "Weiter");

@@ -8,11 +8,14 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/file_system.h"
 #include "platform/system_paths.h"
+#include "tests/support/environment.h"
 #include "tests/support/fake_clock.h"
+#include "tests/support/file_traits.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/command_line_parser.h"
 #include "updater/core/language.h"
@@ -58,20 +61,27 @@ std::vector<std::string> Sorted(std::optional<std::vector<std::string>> names) {
   return out;
 }
 
+// The variables that name the user's temporary folder (TMPDIR on Linux, TMP
+// and TEMP on Windows) and home folder.
+constexpr const char* kFolderVariables[] = {"TMPDIR", "TMP", "TEMP", "HOME"};
+
 // A program folder "app" and a private temporary folder below one test folder,
-// with TMPDIR and HOME pointing into it and every process-wide object fresh.
+// with the temporary and home folder variables pointing into it and every
+// process-wide object fresh.
 class UpdaterAppTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    saved_tmpdir_ = platform::GetEnv("TMPDIR");
-    saved_home_ = platform::GetEnv("HOME");
     platform::CreateFolders(root_ / "tmp");
     platform::CreateFolders(root_ / "home");
     platform::CreateFolders(root_ / "app");
-    setenv("TMPDIR", (root_ / "tmp").c_str(), 1);
-    setenv("HOME", (root_ / "home").c_str(), 1);
+    for (const char* name : kFolderVariables) {
+      saved_.emplace_back(name, platform::GetEnv(name));
+      test_support::SetEnvironmentVariable(name,
+                                           root_ / (name == std::string("HOME") ? "home" : "tmp"));
+    }
     temp_ = platform::PrivateTempFolder().value_or("");
     ASSERT_FALSE(temp_.empty());
+    ASSERT_EQ(temp_.rfind(root_ / "tmp", 0), 0u) << temp_;
     ResetSingletons();
     SetDialogService(&dialogs_);
   }
@@ -79,15 +89,12 @@ class UpdaterAppTest : public ::testing::Test {
   void TearDown() override {
     SetDialogService(nullptr);
     ResetSingletons();
-    Restore("TMPDIR", saved_tmpdir_);
-    Restore("HOME", saved_home_);
-  }
-
-  static void Restore(const char* name, const std::optional<std::string>& value) {
-    if (value) {
-      setenv(name, value->c_str(), 1);
-    } else {
-      unsetenv(name);
+    for (const auto& [name, value] : saved_) {
+      if (value) {
+        test_support::SetEnvironmentVariable(name, *value);
+      } else {
+        test_support::RemoveEnvironmentVariable(name);
+      }
     }
   }
 
@@ -139,8 +146,7 @@ class UpdaterAppTest : public ::testing::Test {
   int run_status_ = kExitOk;  // what the run reports
   std::function<void()> during_run_;
   std::uint16_t system_language_ = 0x0409;
-  std::optional<std::string> saved_tmpdir_;
-  std::optional<std::string> saved_home_;
+  std::vector<std::pair<std::string, std::optional<std::string>>> saved_;
 };
 
 TEST_F(UpdaterAppTest, NoInteractiveSessionEndsSilentlyWithoutLog) {
@@ -316,9 +322,11 @@ TEST_F(UpdaterAppTest, EmptiesTheApplicationsTemporaryFolderWithoutFollowingLink
   ASSERT_TRUE(platform::WriteFileAtomic(own + "/.hidden", "dot"));
   ASSERT_TRUE(platform::WriteFileAtomic(own + "/.cache/x", "dot"));
   ASSERT_TRUE(platform::WriteFileAtomic(other + "/1.0/stays.bin", "other"));
-  std::filesystem::create_directory_symlink(root_ / "outside", own + "/0.9/link-to-folder");
-  std::filesystem::create_symlink(root_ / "outside/keep-file.txt", own + "/link-to-file");
-  std::filesystem::create_symlink(root_ / "nowhere", own + "/dangling");
+  if (test_support::SymbolicLinksAvailable()) {
+    std::filesystem::create_directory_symlink(root_ / "outside", own + "/0.9/link-to-folder");
+    std::filesystem::create_symlink(root_ / "outside/keep-file.txt", own + "/link-to-file");
+    std::filesystem::create_symlink(root_ / "nowhere", own + "/dangling");
+  }
 
   std::vector<std::string> during;
   std::vector<std::string> version_folder;
@@ -365,10 +373,12 @@ TEST_F(UpdaterAppTest, TheApplicationsTemporaryDataIsOfferedBeforeItIsEmptied) {
 
 TEST_F(UpdaterAppTest, DeleteFolderContentsLeavesAFolderThatIsALink) {
   root_.Write("target/keep.txt", "keep");
-  std::filesystem::create_directory_symlink(root_ / "target", root_ / "linked");
-  CUpdaterApp::DeleteFolderContents(root_ / "linked");
-  EXPECT_EQ(root_.Read("target/keep.txt"), "keep");
-  EXPECT_TRUE(platform::IsSymbolicLink(root_ / "linked"));
+  if (test_support::SymbolicLinksAvailable()) {
+    std::filesystem::create_directory_symlink(root_ / "target", root_ / "linked");
+    CUpdaterApp::DeleteFolderContents(root_ / "linked");
+    EXPECT_EQ(root_.Read("target/keep.txt"), "keep");
+    EXPECT_TRUE(platform::IsSymbolicLink(root_ / "linked"));
+  }
 
   CUpdaterApp::DeleteFolderContents(root_ / "does-not-exist");
   CUpdaterApp::DeleteFolderContents(root_ / "target/");

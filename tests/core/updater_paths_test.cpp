@@ -7,10 +7,15 @@
 #include "platform/file_system.h"
 #include "platform/path.h"
 #include "platform/system_paths.h"
+#include "tests/support/native_path.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/updater_settings.h"
 
 namespace {
+
+// An absolute path spelled with slashes as the platform completes it (a drive
+// on Windows).
+std::string FullPath(std::string_view path) { return platform::FullPath(Native(path)); }
 
 class UpdaterPathsTest : public ::testing::Test {
  protected:
@@ -18,20 +23,20 @@ class UpdaterPathsTest : public ::testing::Test {
     CUpdaterSettings::ResetInstance();
     CUpdaterPaths::ResetInstance();
     base_ = temp_.path();
-    platform::CreateFolders(base_ + "/tmp");
+    platform::CreateFolders(Native(base_ + "/tmp"));
     SystemFolders system;
-    system.executable = base_ + "/bin/Velmora Updater";
-    system.temp = base_ + "/tmp";
-    system.special.program_files = base_ + "/opt";
-    system.special.system = base_ + "/usr/lib";
-    system.special.user_profile = base_ + "/home";
-    system.special.app_data = base_ + "/home/.config";
-    system.special.common_app_data = base_ + "/var/lib";
-    system.special.start_menu = base_ + "/home/.local/share/applications";
-    system.special.desktop = base_ + "/home/Desktop";
-    system.special.common_start_menu = base_ + "/usr/share/applications";
-    system.special.common_desktop = base_ + "/desktop";
-    system.special.windows = base_ + "/etc";
+    system.executable = temp_ / "bin/Velmora Updater";
+    system.temp = temp_ / "tmp";
+    system.special.program_files = temp_ / "opt";
+    system.special.system = temp_ / "usr/lib";
+    system.special.user_profile = temp_ / "home";
+    system.special.app_data = temp_ / "home/.config";
+    system.special.common_app_data = temp_ / "var/lib";
+    system.special.start_menu = temp_ / "home/.local/share/applications";
+    system.special.desktop = temp_ / "home/Desktop";
+    system.special.common_start_menu = temp_ / "usr/share/applications";
+    system.special.common_desktop = temp_ / "desktop";
+    system.special.windows = temp_ / "etc";
     ASSERT_TRUE(Paths().Init(system));
   }
   void TearDown() override {
@@ -60,22 +65,23 @@ TEST_F(UpdaterPathsTest, StepOneFillsTheSystemEntries) {
     int entry;
     std::string expected;
   } cases[] = {
-      {kPathUpdater, base_ + "/bin//"},
-      {kPathUpdaterFile, base_ + "/bin/Velmora Updater"},
-      {kPathTemp, base_ + "/tmp/"},
-      {kPathProgramFiles, base_ + "/opt/"},
-      {kPathSystem, base_ + "/usr/lib/"},
-      {kPathUserProfile, base_ + "/home/"},
-      {kPathAppData, base_ + "/home/.config/"},
-      {kPathCommonAppData, base_ + "/var/lib/"},
+      {kPathUpdater, Native(base_ + "/bin//")},
+      {kPathUpdaterFile, Native(base_ + "/bin/Velmora Updater")},
+      {kPathTemp, Native(base_ + "/tmp/")},
+      {kPathProgramFiles, Native(base_ + "/opt/")},
+      {kPathSystem, Native(base_ + "/usr/lib/")},
+      {kPathUserProfile, Native(base_ + "/home/")},
+      {kPathAppData, Native(base_ + "/home/.config/")},
+      {kPathCommonAppData, Native(base_ + "/var/lib/")},
       {kPathQuickLaunchCurrentUser,
-       base_ + "/home/.config//Microsoft/Internet Explorer/Quick Launch/"},
-      {kPathMenuStartCurrentUser, base_ + "/home/.local/share/applications/"},
-      {kPathDesktopCurrentUser, base_ + "/home/Desktop/"},
-      {kPathQuickLaunchAllUsers, base_ + "/var/lib//Microsoft/Internet Explorer/Quick Launch/"},
-      {kPathMenuStartAllUsers, base_ + "/usr/share/applications/"},
-      {kPathDesktopAllUsers, base_ + "/desktop/"},
-      {kPathWindowsDirectory, base_ + "/etc/"},
+       Native(base_ + "/home/.config//Microsoft/Internet Explorer/Quick Launch/")},
+      {kPathMenuStartCurrentUser, Native(base_ + "/home/.local/share/applications/")},
+      {kPathDesktopCurrentUser, Native(base_ + "/home/Desktop/")},
+      {kPathQuickLaunchAllUsers,
+       Native(base_ + "/var/lib//Microsoft/Internet Explorer/Quick Launch/")},
+      {kPathMenuStartAllUsers, Native(base_ + "/usr/share/applications/")},
+      {kPathDesktopAllUsers, Native(base_ + "/desktop/")},
+      {kPathWindowsDirectory, Native(base_ + "/etc/")},
       {kPathApp, ""},
       {kPathUpdaterTemp, ""},
       {kPathUpdateServerPath, ""},
@@ -91,27 +97,27 @@ TEST_F(UpdaterPathsTest, StepOneFailsWithoutProgramOrTemporaryFolder) {
 
 TEST_F(UpdaterPathsTest, StepTwoCreatesTheTemporaryAndRollbackFolders) {
   InitTemp("Tool", "1.2", "/apps/tool/tool.exe", "https://host/path/updatefile.xml");
-  EXPECT_EQ(Paths().Entry(kPathUpdaterTemp), base_ + "/tmp/updater_temp_Tool/1.2/");
-  EXPECT_EQ(Paths().Entry(kPathRollback), base_ + "/tmp/updater_temp_Tool/1.2/rollback/");
-  EXPECT_EQ(Paths().Entry(kPathApp), "/apps/tool/");
+  EXPECT_EQ(Paths().Entry(kPathUpdaterTemp), Native(base_ + "/tmp/updater_temp_Tool/1.2/"));
+  EXPECT_EQ(Paths().Entry(kPathRollback), Native(base_ + "/tmp/updater_temp_Tool/1.2/rollback/"));
+  EXPECT_EQ(Paths().Entry(kPathApp), FullPath("/apps/tool/"));
   EXPECT_EQ(Paths().Entry(kPathUpdateServerPath), "https://host/path/updatefile.xml");
   EXPECT_EQ(Paths().Entry(kPathUpdateServerFile), "updatefile.xml");
-  EXPECT_TRUE(platform::FolderExists(base_ + "/tmp/updater_temp_Tool/1.2/rollback"));
+  EXPECT_TRUE(platform::FolderExists(Native(base_ + "/tmp/updater_temp_Tool/1.2/rollback")));
 
   // A second start for another version uses another folder below the same one.
   InitTemp("Tool", "1.3", "/apps/tool/tool.exe", "");
-  EXPECT_EQ(Paths().Entry(kPathUpdaterTemp), base_ + "/tmp/updater_temp_Tool/1.3/");
-  EXPECT_TRUE(platform::FolderExists(base_ + "/tmp/updater_temp_Tool/1.3/rollback"));
-  EXPECT_TRUE(platform::FolderExists(base_ + "/tmp/updater_temp_Tool/1.2/rollback"));
+  EXPECT_EQ(Paths().Entry(kPathUpdaterTemp), Native(base_ + "/tmp/updater_temp_Tool/1.3/"));
+  EXPECT_TRUE(platform::FolderExists(Native(base_ + "/tmp/updater_temp_Tool/1.3/rollback")));
+  EXPECT_TRUE(platform::FolderExists(Native(base_ + "/tmp/updater_temp_Tool/1.2/rollback")));
   EXPECT_EQ(Paths().Entry(kPathUpdateServerFile), "");
 }
 
 TEST_F(UpdaterPathsTest, StepTwoKeepsNameAndVersionInsideTheTemporaryFolder) {
   InitTemp("../../x", "..", "", "");
-  EXPECT_EQ(Paths().Entry(kPathUpdaterTemp), base_ + "/tmp/updater_temp_.._.._x/__/");
+  EXPECT_EQ(Paths().Entry(kPathUpdaterTemp), Native(base_ + "/tmp/updater_temp_.._.._x/__/"));
   InitTemp("a\\b", "1/2", "", "");
-  EXPECT_EQ(Paths().Entry(kPathUpdaterTemp), base_ + "/tmp/updater_temp_a_b/1_2/");
-  EXPECT_TRUE(platform::FolderExists(base_ + "/tmp/updater_temp_a_b/1_2/rollback"));
+  EXPECT_EQ(Paths().Entry(kPathUpdaterTemp), Native(base_ + "/tmp/updater_temp_a_b/1_2/"));
+  EXPECT_TRUE(platform::FolderExists(Native(base_ + "/tmp/updater_temp_a_b/1_2/rollback")));
 }
 
 TEST_F(UpdaterPathsTest, StepTwoFailsWhenAFolderCannotBeCreated) {
@@ -121,43 +127,49 @@ TEST_F(UpdaterPathsTest, StepTwoFailsWhenAFolderCannotBeCreated) {
 }
 
 TEST_F(UpdaterPathsTest, ExpandsEveryPlaceholderInOrder) {
-  Settings().root = "/srv/app";
+  Settings().root = Native("/srv/app");
   InitTemp("Tool", "1.2", "/apps/tool/tool.exe", "https://host/path/updatefile.xml");
+  // The readers of paths turn their separators into the platform's before
+  // they expand them; web addresses keep theirs.
+  const std::string app = FullPath("/apps/tool/");
+  const char separator = platform::PathSeparator();
   struct Case {
     std::string text;
     std::string expected;
   } cases[] = {
-      {"%app%tool.ini", "/apps/tool/tool.ini"},
-      {"%app%/tool.ini", "/apps/tool/tool.ini"},
+      {"%app%tool.ini", FullPath("/apps/tool/tool.ini")},
+      {Native("%app%/tool.ini"), FullPath("/apps/tool/tool.ini")},
       {"%APP%tool.ini", "%APP%tool.ini"},
-      {"%approot%/data", "/srv/app/data"},
-      {"%updater%lng", base_ + "/bin/lng"},
-      {"%updatertemp%file.zip", base_ + "/tmp/updater_temp_Tool/1.2/file.zip"},
-      {"%temp%/x", base_ + "/tmp/x"},
-      {"%programfiles%Tool", base_ + "/opt/Tool"},
-      {"%system%x.so", base_ + "/usr/lib/x.so"},
-      {"%appdata%/Tool", base_ + "/home/.config/Tool"},
-      {"%commonappdata%Tool", base_ + "/var/lib/Tool"},
-      {"%userprofile%x", base_ + "/home/x"},
+      {Native("%approot%/data"), Native("/srv/app/data")},
+      {"%updater%lng", Native(base_ + "/bin/lng")},
+      {"%updatertemp%file.zip", Native(base_ + "/tmp/updater_temp_Tool/1.2/file.zip")},
+      {Native("%temp%/x"), Native(base_ + "/tmp/x")},
+      {"%programfiles%Tool", Native(base_ + "/opt/Tool")},
+      {"%system%x.so", Native(base_ + "/usr/lib/x.so")},
+      {Native("%appdata%/Tool"), Native(base_ + "/home/.config/Tool")},
+      {"%commonappdata%Tool", Native(base_ + "/var/lib/Tool")},
+      {"%userprofile%x", Native(base_ + "/home/x")},
       {"%quicklaunchcurrentuser%",
-       base_ + "/home/.config/Microsoft/Internet Explorer/Quick Launch/"},
-      {"%menustartcurrentuser%x", base_ + "/home/.local/share/applications/x"},
-      {"%desktopcurrentuser%x", base_ + "/home/Desktop/x"},
-      {"%quicklaunchallusers%x", base_ + "/var/lib/Microsoft/Internet Explorer/Quick Launch/x"},
-      {"%menustartallusers%x", base_ + "/usr/share/applications/x"},
-      {"%desktopallusers%x", base_ + "/desktop/x"},
-      {"%windowsdirectory%x", base_ + "/etc/x"},
+       Native(base_ + "/home/.config/Microsoft/Internet Explorer/Quick Launch/")},
+      {"%menustartcurrentuser%x", Native(base_ + "/home/.local/share/applications/x")},
+      {"%desktopcurrentuser%x", Native(base_ + "/home/Desktop/x")},
+      {"%quicklaunchallusers%x",
+       Native(base_ + "/var/lib/Microsoft/Internet Explorer/Quick Launch/x")},
+      {"%menustartallusers%x", Native(base_ + "/usr/share/applications/x")},
+      {"%desktopallusers%x", Native(base_ + "/desktop/x")},
+      {"%windowsdirectory%x", Native(base_ + "/etc/x")},
       {"%updateserverpath%", "https://host/path/updatefile.xml"},
       {"https://cdn/dl//f.zip?token=ab//cd", "https://cdn/dl//f.zip?token=ab//cd"},
       {"%updateserverpath%?a=b//c", "https://host/path/updatefile.xml?a=b//c"},
       {"%updateserverfile%", "updatefile.xml"},
-      {"%app%%app%", "/apps/tool/apps/tool/"},
-      {"//server/share/x", "//server/share/x"},
-      {"%unknown%/x", "%unknown%/x"},
+      // The separator between the two is not doubled.
+      {"%app%%app%", app + app.substr(app.find_first_not_of(separator))},
+      {Native("//server/share/x"), Native("//server/share/x")},
+      {Native("%unknown%/x"), Native("%unknown%/x")},
       {"%app", "%app"},
-      {"a//b///c", "a/b/c"},
+      {Native("a//b///c"), Native("a/b/c")},
       {"", ""},
-      {"/", "/"},
+      {Native("/"), Native("/")},
   };
   for (const auto& c : cases) EXPECT_EQ(Paths().Expand(c.text), c.expected) << c.text;
 }
@@ -165,7 +177,7 @@ TEST_F(UpdaterPathsTest, ExpandsEveryPlaceholderInOrder) {
 TEST_F(UpdaterPathsTest, TextInsertedByAPlaceholderIsSeenByLaterOnes) {
   Settings().root = "%temp%root";  // "%approot%" comes before "%temp%"
   InitTemp("Tool", "1", "/apps/tool.exe", "%app%x");
-  EXPECT_EQ(Paths().Expand("%approot%"), base_ + "/tmp/root");
+  EXPECT_EQ(Paths().Expand("%approot%"), Native(base_ + "/tmp/root"));
   EXPECT_EQ(Paths().Expand("%updateserverpath%"), "%app%x");  // "%app%" comes first
 }
 
@@ -181,10 +193,10 @@ TEST_F(UpdaterPathsTest, ALocationWithoutAFolderLeavesTheApplicationFolderUnknow
       {"//", ""},
       {"/tool.exe", ""},
       {"//tool.exe", ""},
-      {"tool.exe", platform::CurrentFolder() + "/"},
-      {"apps/tool.exe", platform::CurrentFolder() + "/apps/"},
-      {"/apps/tool.exe", "/apps/"},
-      {"/apps/tool/tool.exe", "/apps/tool/"},
+      {"tool.exe", Native(platform::CurrentFolder() + "/")},
+      {"apps/tool.exe", Native(platform::CurrentFolder() + "/apps/")},
+      {"/apps/tool.exe", FullPath("/apps/")},
+      {"/apps/tool/tool.exe", FullPath("/apps/tool/")},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.location);
@@ -199,19 +211,20 @@ TEST_F(UpdaterPathsTest, ALocationWithoutAFolderLeavesTheApplicationFolderUnknow
             "no application location is set (APPLICATION LOCATION in the settings file, or "
             "-applocation)");
   InitTemp("Tool", "1", "/tool.exe", "");
-  EXPECT_EQ(Paths().ApplicationFolderProblem(),
-            "the application location '/tool.exe' names no folder below the file-system root");
+  EXPECT_EQ(Paths().ApplicationFolderProblem(), "the application location '" +
+                                                    FullPath("/tool.exe") +
+                                                    "' names no folder below the file-system root");
 }
 
 // The same for every other placeholder whose folder comes from an empty value.
 TEST_F(UpdaterPathsTest, EmptyFoldersAreUnknownPlaceholders) {
   CUpdaterPaths paths;
   SystemFolders system;
-  system.executable = base_ + "/bin/Velmora Updater";
-  system.temp = base_ + "/tmp";
-  system.special.program_files = base_ + "/opt";
+  system.executable = temp_ / "bin/Velmora Updater";
+  system.temp = temp_ / "tmp";
+  system.special.program_files = temp_ / "opt";
   ASSERT_TRUE(paths.Init(system));
-  EXPECT_EQ(paths.Entry(kPathProgramFiles), base_ + "/opt/");
+  EXPECT_EQ(paths.Entry(kPathProgramFiles), Native(base_ + "/opt/"));
   for (int entry :
        {kPathSystem, kPathAppData, kPathCommonAppData, kPathUserProfile, kPathMenuStartCurrentUser,
         kPathDesktopCurrentUser, kPathMenuStartAllUsers, kPathDesktopAllUsers,
@@ -264,6 +277,9 @@ TEST(UpdaterPathsCredentials, ReplacesCredentialPlaceholdersOnce) {
 }
 
 TEST(UpdaterPathsHelpers, FolderOfFileNameOfAndCollapse) {
+  // Web addresses keep every character; only file-system paths, in the
+  // platform's form, are collapsed.
+  const bool slash = platform::PathSeparator() == '/';
   struct Case {
     std::string path;
     std::string folder;
@@ -271,17 +287,16 @@ TEST(UpdaterPathsHelpers, FolderOfFileNameOfAndCollapse) {
     std::string collapsed;
   } cases[] = {
       {"", "", "", ""},
-      {"/", "/", "", "/"},
-      {"//", "/", "", "//"},
-      {"///x", "//", "x", "//x"},
+      {Native("/"), Native("/"), "", Native("/")},
+      {Native("//"), Native("/"), "", Native("//")},
+      {Native("///x"), Native("//"), "x", Native("//x")},
       {"a", "", "a", "a"},
-      {"/a", "/", "a", "/a"},
-      {"a//b", "a/", "b", "a/b"},
-      {"/a/b/c.txt", "/a/b", "c.txt", "/a/b/c.txt"},
-      {"/a//b//", "/a//b/", "", "/a/b/"},
+      {Native("/a"), Native("/"), "a", Native("/a")},
+      {Native("a//b"), Native("a/"), "b", Native("a/b")},
+      {Native("/a/b/c.txt"), Native("/a/b"), "c.txt", Native("/a/b/c.txt")},
+      {Native("/a//b//"), Native("/a//b/"), "", Native("/a/b/")},
       {"a\\b\\c", "a\\b", "c", "a\\b\\c"},
       {"a\\b/c", "a\\b", "c", "a\\b/c"},
-      // Web addresses keep every character; only file-system paths are collapsed.
       {"https://host//path/file.xml", "https://host//path", "file.xml",
        "https://host//path/file.xml"},
       {"https://cdn/dl//f.zip?token=ab//cd", "https://cdn/dl//f.zip?token=ab/", "cd",
@@ -289,8 +304,12 @@ TEST(UpdaterPathsHelpers, FolderOfFileNameOfAndCollapse) {
       {"ftp://user@mirror//pub/f.zip", "ftp://user@mirror//pub", "f.zip",
        "ftp://user@mirror//pub/f.zip"},
       {"file:///x", "file://", "x", "file:///x"},
-      {"/a//b -u https://h//x //c", "/a//b -u https://h//x /", "c", "/a/b -u https://h//x /c"},
-      {"C://x//y", "C://x/", "y", "C://x/y"},
+      {Native("/a//b -u ") + "https://h//x" + Native(" //c"),
+       Native("/a//b -u ") + "https://h//x" + Native(" /"), "c",
+       Native("/a/b -u ") + "https://h//x" + Native(" /c")},
+      // A run after ":" stays where the separator is the slash (no drives);
+      // a drive's separators are collapsed like any others.
+      {Native("C://x//y"), Native("C://x/"), "y", slash ? "C://x/y" : "C:\\x\\y"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(platform::FolderOf(c.path), c.folder) << c.path;

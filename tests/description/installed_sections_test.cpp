@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "tests/support/native_path.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
@@ -151,11 +152,11 @@ TEST(InstalledSectionsFile, NameStaysInsideTheUpdaterFolder) {
   CUpdaterPaths::ResetInstance();
   CUpdaterSettings::ResetInstance();
   SystemFolders system;
-  system.executable = "/opt/velmora/updater/Velmora Updater";
-  system.temp = "/tmp/private";
+  system.executable = Native("/opt/velmora/updater/Velmora Updater");
+  system.temp = Native("/tmp/private");
   ASSERT_TRUE(CUpdaterPaths::Instance().Init(system));
   CUpdaterSettings::Instance().MutableValues().name = "My App";
-  EXPECT_EQ(InstalledSectionsPath(), "/opt/velmora/updater/sections_My App.xml");
+  EXPECT_EQ(InstalledSectionsPath(), Native("/opt/velmora/updater/sections_My App.xml"));
   CUpdaterPaths::ResetInstance();
   CUpdaterSettings::ResetInstance();
 }

@@ -18,5 +18,6 @@ namespace test_support {
 
 bool FilesHaveModeBits() { return true; }
 bool SymbolicLinksAvailable() { return true; }
+bool FileNamesAreAnyBytes() { return true; }
 
 }  // namespace test_support

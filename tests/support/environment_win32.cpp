@@ -22,5 +22,6 @@ namespace test_support {
 // an ordinary user lacks.
 bool FilesHaveModeBits() { return false; }
 bool SymbolicLinksAvailable() { return false; }
+bool FileNamesAreAnyBytes() { return false; }
 
 }  // namespace test_support

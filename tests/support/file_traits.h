@@ -1,6 +1,6 @@
 #pragma once
 // What the file system of the test's platform has, for the tests of
-// behaviour that only exists there (mode bits, symbolic links).
+// behaviour that only exists there (mode bits, symbolic links, names).
 
 namespace test_support {
 
@@ -8,5 +8,9 @@ namespace test_support {
 bool FilesHaveModeBits();
 // Symbolic links can be made by an ordinary user.
 bool SymbolicLinksAvailable();
+// A file name may be any bytes but the separator and NUL: "<", ">", a
+// backslash or bytes that are no UTF-8. Windows keeps names as UTF-16 text
+// and refuses those characters.
+bool FileNamesAreAnyBytes();
 
 }  // namespace test_support

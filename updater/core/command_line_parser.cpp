@@ -45,7 +45,7 @@ bool EqualsAsciiNoCase(std::string_view a, std::string_view b) {
 // Path values from the command line may be written for Windows; web addresses stay as given.
 std::string PathValue(const std::string& value) { return platform::NormalizeSeparators(value); }
 std::string LocationValue(const std::string& value) {
-  return IsWebLocation(value) ? value : PathValue(value);
+  return IsWebValue(value) ? value : PathValue(value);
 }
 
 }  // namespace

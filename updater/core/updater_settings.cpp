@@ -16,10 +16,6 @@ std::string LocalPath(const std::string& value) { return platform::NormalizeSepa
 
 bool IsTrue(const std::string& value) { return ToLower(value) == "true"; }
 
-// True for a location read as a web address: one IsWebLocation knows, or any
-// other "scheme://" address (an ftp server), whose characters all stay.
-bool IsWebValue(const std::string& value) { return IsWebLocation(value) || HasUrlScheme(value); }
-
 // A location, with the folder placeholders expanded when expand is set: web
 // locations are kept as they are, anything else is a path made absolute.
 std::string ReadLocation(const std::string& value, bool expand) {
@@ -137,6 +133,8 @@ SettingsRect ParseSettingsRect(const std::string& value) {
 bool IsWebLocation(const std::string& location) {
   return StartsWith(location, "http") || StartsWith(location, "www");
 }
+
+bool IsWebValue(const std::string& value) { return IsWebLocation(value) || HasUrlScheme(value); }
 
 bool WriteSettingsValue(const std::string& file, const std::string& group, const std::string& key,
                         const std::string& value, bool private_file) {

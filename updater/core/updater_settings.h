@@ -113,6 +113,10 @@ SettingsColour ParseSettingsColour(const std::string& value);
 SettingsRect ParseSettingsRect(const std::string& value);
 // True when the location begins with "http" or "www".
 bool IsWebLocation(const std::string& location);
+// True for a location read as a web address: one IsWebLocation knows, or any
+// other "scheme://" address (an ftp server). Its characters all stay: it never
+// gets path separators.
+bool IsWebValue(const std::string& value);
 
 // Writes one value back into a settings file (group and key matched without
 // regard to case). private_file writes the file with mode 0600 (credentials).
