@@ -31,6 +31,6 @@ bool IsProgramNameRunning(const std::vector<platform::ProcessInfo>& processes,
 
 bool IsProgramPathRunning(const std::vector<platform::ProcessInfo>& processes,
                           const std::string& path) {
-  if (path.empty() || !platform::IsAnyPathSeparator(path[0])) return false;
+  if (!platform::IsAbsolutePath(path)) return false;
   return IsRunning(processes, path, false);
 }

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "tests/support/native_path.h"
+
 namespace {
 
 TEST(RunTargetOf, PathsStartInTheirFolderWebLocationsAreOpenedAsTheyAre) {
@@ -13,10 +15,10 @@ TEST(RunTargetOf, PathsStartInTheirFolderWebLocationsAreOpenedAsTheyAre) {
     std::string working_folder;
     bool web;
   } cases[] = {
-      {"/opt/app/tool", "/opt/app/tool", "/opt/app", false},
-      {"/tool", "/tool", "/", false},
+      {"/opt/app/tool", Native("/opt/app/tool"), Native("/opt/app"), false},
+      {"/tool", Native("/tool"), Native("/"), false},
       {"tool", "tool", "", false},
-      {"sub\\tool", "sub/tool", "sub", false},
+      {"sub\\tool", Native("sub/tool"), "sub", false},
       {"https://example.com/a\\b", "https://example.com/a\\b", "", true},
       {"www.example.com/page", "www.example.com/page", "", true},
   };

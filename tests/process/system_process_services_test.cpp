@@ -4,7 +4,10 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
+#include "platform/system_paths.h"
+#include "tests/support/file_traits.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/dialog_service.h"
 
@@ -225,24 +228,32 @@ TEST(OpensWithDesktop, WebLocationsAndDocumentsButNotPrograms) {
   EXPECT_TRUE(OpensWithDesktop("https://example.com"));
   EXPECT_TRUE(OpensWithDesktop("www.example.com"));
   EXPECT_TRUE(OpensWithDesktop(std::string(VELMORA_FIXTURES) + "/loading/updatefile.xml"));
-  EXPECT_FALSE(OpensWithDesktop("/bin/sleep"));
+  EXPECT_FALSE(OpensWithDesktop(platform::ExecutablePath()));  // this test program
 }
 
 TEST(OpensWithDesktop, ProgramsAreKnownByTheirFirstBytesNotTheirModeBits) {
   TempFolder folder;
+  // The program heads of every platform: a program here only where this
+  // platform knows it by them, a document elsewhere.
+  const std::vector<std::string> program_heads = test_support::ProgramFileHeads();
+  const std::vector<std::string> known_heads = {
+      "\x7f"
+      "ELF\x02\x01\x01",
+      "#!/bin/sh\nexit 0\n", "MZ\x90"};
   struct Case {
     std::string bytes;
     bool document;
-  } cases[] = {{"\x7f"
-                "ELF\x02\x01\x01",
-                false},
-               {"#!/bin/sh\nexit 0\n", false},
-               {"#", true},
-               {"echo not a script\n", true},
-               {"", true},
-               {"\x7f"
-                "EL",
-                true}};
+  };
+  std::vector<Case> cases = {{"#", true},
+                             {"echo not a script\n", true},
+                             {"", true},
+                             {"\x7f"
+                              "EL",
+                              true},
+                             {"M", true}};
+  for (const std::string& head : known_heads)
+    cases.push_back(
+        {head, std::find(program_heads.begin(), program_heads.end(), head) == program_heads.end()});
   int index = 0;
   for (const Case& c : cases) {
     const std::string path = folder.Write("file" + std::to_string(index++), c.bytes);

@@ -10,6 +10,7 @@
 
 #include "tests/support/fake_clock.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/native_path.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/exit_status.h"
 #include "updater/core/language.h"
@@ -681,8 +682,8 @@ TEST_F(UpdateProcessTest, RunActionStartsInTheFolderOfItsLocation) {
   }
   RunToEnd();
   EXPECT_EQ(recorder_.programs_started,
-            (std::vector<std::string>{"/opt/app/helper||/opt/app", "/helper||/", "helper||",
-                                      "https://example.com/a||"}));
+            (std::vector<std::string>{Native("/opt/app/helper||/opt/app"), Native("/helper||/"),
+                                      "helper||", "https://example.com/a||"}));
 }
 
 TEST_F(UpdateProcessTest, EventActions) {
@@ -704,7 +705,8 @@ TEST_F(UpdateProcessTest, EventActions) {
   EXPECT_EQ(recorder_.modes_created, std::vector<std::string>{"hidden"});
   EXPECT_FALSE(log_.Contains("handle eventaction SETMODE"));
   EXPECT_EQ(recorder_.programs_started,
-            std::vector<std::string>{"/opt/app/helper|--quiet \"a b\"|/opt/app"});
+            std::vector<std::string>{Native("/opt/app/helper") + "|--quiet \"a b\"|" +
+                                     Native("/opt/app")});
   // The install is skipped; nothing follows it, so the run finishes in order.
   EXPECT_TRUE(log_.Contains("handle eventaction SKIPNEXTTASK"));
   EXPECT_FALSE(log_.Contains("starting task: TASK_INSTALL"));

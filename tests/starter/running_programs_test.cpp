@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "platform/system_paths.h"
+#include "tests/support/temp_folder.h"
+
 namespace {
 
 platform::ProcessInfo Process(std::string executable, std::string first_word = "") {
@@ -81,4 +84,14 @@ TEST(RunningPrograms, EmptyNamesNeverMatch) {
   std::vector<platform::ProcessInfo> processes = {Process("")};
   EXPECT_FALSE(IsProgramNameRunning(processes, ""));
   EXPECT_FALSE(IsProgramPathRunning(processes, ""));
+}
+
+// An absolute path in the platform's own form (one that begins with a drive
+// on Windows) is recognised; a relative one never matches.
+TEST(RunningPrograms, PathsInThePlatformsAbsoluteFormMatch) {
+  TempFolder app;
+  const std::string browser = app / ("Browser/chrome" + platform::ExecutableSuffix());
+  const std::vector<platform::ProcessInfo> processes = {Process(browser)};
+  EXPECT_TRUE(IsProgramPathRunning(processes, browser));
+  EXPECT_FALSE(IsProgramPathRunning({Process("Browser/chrome")}, "Browser/chrome"));
 }

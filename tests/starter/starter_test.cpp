@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/system_paths.h"
+#include "tests/support/native_path.h"
 #include "tests/support/temp_folder.h"
 
 namespace {
@@ -50,6 +52,9 @@ struct FakeWorld {
   }
 };
 
+// A program's file name as the platform spells it ("chrome.exe" on Windows).
+std::string Exe(const std::string& name) { return name + platform::ExecutableSuffix(); }
+
 platform::ProcessInfo Process(const std::string& executable) {
   platform::ProcessInfo process;
   process.pid = 4242;
@@ -79,8 +84,8 @@ TEST_P(StarterRun, AppliesOnlyWhenNothingRunsAndStartsWhatIsNeeded) {
   starter.Write("InstallerTemp/settings.ini", kMarker);
   starter.Write("InstallerTemp/file.txt", "new");
   FakeWorld world;
-  if (*c.updater_exe) world.processes.push_back(Process(starter / c.updater_exe));
-  if (*c.browser_exe) world.processes.push_back(Process(starter / c.browser_exe));
+  if (*c.updater_exe) world.processes.push_back(Process(starter / Exe(c.updater_exe)));
+  if (*c.browser_exe) world.processes.push_back(Process(starter / Exe(c.browser_exe)));
 
   const std::vector<std::string> arguments = {"--profile", "a b", "", "c"};
   CStarter(starter.path(), world.Deps()).Run(arguments);
@@ -88,14 +93,14 @@ TEST_P(StarterRun, AppliesOnlyWhenNothingRunsAndStartsWhatIsNeeded) {
   EXPECT_TRUE(world.Logged(c.running_line));
   EXPECT_EQ(platform::FileExists(starter / "file.txt"), c.applied);
   EXPECT_EQ(platform::FileExists(starter / "InstallerTemp/settings.ini"), !c.applied);
-  std::vector<StartCall> expected = {{starter / "Browser/chrome", arguments}};
-  if (c.updater_started) expected.push_back({starter / "Velmora Updater", {}});
+  std::vector<StartCall> expected = {{starter / Exe("Browser/chrome"), arguments}};
+  if (c.updater_started) expected.push_back({starter / Exe("Velmora Updater"), {}});
   EXPECT_EQ(world.starts, expected);
   EXPECT_TRUE(world.Logged("Browser command line: --profile a b  c "));
-  EXPECT_TRUE(world.Logged("启动 chrome"));
-  EXPECT_EQ(world.Logged("启动 Velmora Updater"), c.updater_started);
+  EXPECT_TRUE(world.Logged("启动 " + Exe("chrome")));
+  EXPECT_EQ(world.Logged("启动 " + Exe("Velmora Updater")), c.updater_started);
   // The browser's start comes before the updater's.
-  auto browser_line = std::find(world.log.begin(), world.log.end(), "启动 chrome");
+  auto browser_line = std::find(world.log.begin(), world.log.end(), "启动 " + Exe("chrome"));
   EXPECT_EQ(world.log.end() - browser_line, c.updater_started ? 2 : 1);
 }
 
@@ -131,16 +136,17 @@ TEST(Starter, NoArgumentsAndFailedStartsAreLogged) {
   FakeWorld world;
   world.start_fails = true;
   CStarter(starter.path(), world.Deps()).Run({});
-  EXPECT_EQ(world.log, (std::vector<std::string>{
-                           "isUpdaterRuning = 0, isChromiumRuning = 0",
-                           "settingsIniNew = " + starter.path() + "/InstallerTemp/settings.ini",
-                           "VersionNew = 0.0.0.0",
-                           "Browser command line: ",
-                           "启动 chrome",
-                           "Start failed: cannot start '" + starter.path() + "/Browser/chrome'",
-                           "启动 Velmora Updater",
-                           "Start failed: cannot start '" + starter.path() + "/Velmora Updater'",
-                       }));
+  EXPECT_EQ(world.log,
+            (std::vector<std::string>{
+                "isUpdaterRuning = 0, isChromiumRuning = 0",
+                "settingsIniNew = " + (starter / "InstallerTemp/settings.ini"),
+                "VersionNew = 0.0.0.0",
+                "Browser command line: ",
+                "启动 " + Exe("chrome"),
+                "Start failed: cannot start '" + (starter / Exe("Browser/chrome")) + "'",
+                "启动 " + Exe("Velmora Updater"),
+                "Start failed: cannot start '" + (starter / Exe("Velmora Updater")) + "'",
+            }));
   EXPECT_EQ(world.starts.size(), 2u);  // the updater is tried although the browser failed
 }
 
@@ -148,10 +154,10 @@ TEST(Starter, NoArgumentsAndFailedStartsAreLogged) {
 // that the running updater is recognised by its path.
 TEST(Starter, InTheRootFolderProgramsHaveOneSeparator) {
   FakeWorld world;
-  world.processes = {Process("/Velmora Updater")};
-  CStarter("/", world.Deps()).Run({"x"});
+  world.processes = {Process(Native(Exe("/Velmora Updater")))};
+  CStarter(Native("/"), world.Deps()).Run({"x"});
   EXPECT_TRUE(world.Logged("isUpdaterRuning = 1, isChromiumRuning = 0"));
-  EXPECT_EQ(world.starts, (std::vector<StartCall>{{"/Browser/chrome", {"x"}}}));
+  EXPECT_EQ(world.starts, (std::vector<StartCall>{{Native(Exe("/Browser/chrome")), {"x"}}}));
 }
 
 TEST(Starter, JoinArgumentsPutsOneBlankAfterEach) {
@@ -178,7 +184,7 @@ TEST(Starter, TwoStartersAtOnceApplyTheInstallationOnce) {
 
   int applied = 0, found_nothing = 0;
   for (const FakeWorld& world : worlds) {
-    applied += world.Logged("delete temp path: " + starter.path() + "/InstallerTemp");
+    applied += world.Logged("delete temp path: " + (starter / "InstallerTemp"));
     found_nothing += world.Logged("VersionNew = 0.0.0.0");
     EXPECT_EQ(world.starts.size(), 2u);
   }

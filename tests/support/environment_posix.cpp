@@ -17,6 +17,12 @@ void RemoveEnvironmentVariable(const std::string& name) { unsetenv(name.c_str())
 namespace test_support {
 
 bool FilesHaveModeBits() { return true; }
+std::vector<std::string> ProgramFileHeads() {
+  return {
+      "\x7f"
+      "ELF\x02\x01\x01",
+      "#!/bin/sh\nexit 0\n"};
+}
 bool SymbolicLinksAvailable() { return true; }
 bool FileNamesAreAnyBytes() { return true; }
 

@@ -21,6 +21,7 @@ namespace test_support {
 // Windows keeps access in lists, not mode bits; links need a privilege that
 // an ordinary user lacks.
 bool FilesHaveModeBits() { return false; }
+std::vector<std::string> ProgramFileHeads() { return {"MZ\x90"}; }
 bool SymbolicLinksAvailable() { return false; }
 bool FileNamesAreAnyBytes() { return false; }
 

@@ -2,6 +2,9 @@
 // What the file system of the test's platform has, for the tests of
 // behaviour that only exists there (mode bits, symbolic links, names).
 
+#include <string>
+#include <vector>
+
 namespace test_support {
 
 // Files carry owner/group/other mode bits that the code sets and checks.
@@ -12,5 +15,8 @@ bool SymbolicLinksAvailable();
 // backslash or bytes that are no UTF-8. Windows keeps names as UTF-16 text
 // and refuses those characters.
 bool FileNamesAreAnyBytes();
+// The first bytes by which the platform knows a program file, one entry per
+// kind: an ELF header and "#!" on Linux, "MZ" on Windows.
+std::vector<std::string> ProgramFileHeads();
 
 }  // namespace test_support

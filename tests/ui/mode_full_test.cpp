@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/native_path.h"
 #include "tests/ui/mode_test_doubles.h"
 #include "updater/core/language.h"
 #include "updater/core/text.h"
@@ -639,7 +640,7 @@ TEST_F(ModeFullTest, QuestionsAreAnsweredYesOnlyByYes) {
     EXPECT_EQ(module.asked, c.countdown ? 1 : 0);
     if (c.countdown) {
       EXPECT_EQ(module.closed_title, "Demo App");
-      EXPECT_EQ(module.closed_path, "/opt/demo/demo");
+      EXPECT_EQ(module.closed_path, Native("/opt/demo/demo"));
     }
     EXPECT_EQ(ProcessPosts(), (std::vector<Post>{ToProcess(MessageId::kAnswer, c.id, c.posted)}));
     ASSERT_TRUE(TicketOf(host.last));

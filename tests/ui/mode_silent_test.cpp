@@ -8,6 +8,7 @@
 #include <ostream>
 #include <vector>
 
+#include "tests/support/native_path.h"
 #include "tests/ui/mode_test_doubles.h"
 #include "updater/core/language.h"
 #include "updater/core/text.h"
@@ -674,7 +675,7 @@ TEST_F(SilentFixture, SilentQuestionsAskForConfirmationAndOnlyYesIsYes) {
     EXPECT_EQ(box.text, c.text);
     EXPECT_EQ(windows_.countdowns, c.countdowns);
     if (c.countdowns) {
-      EXPECT_EQ(windows_.closed_path, "/opt/myapp/bin/myapp");
+      EXPECT_EQ(windows_.closed_path, Native("/opt/myapp/bin/myapp"));
     }
     EXPECT_EQ(host_.posts,
               (std::vector<Post>{ToProcess(MessageId::kAnswer, c.question, c.posted)}));
@@ -744,18 +745,19 @@ TEST_F(SilentFixture, PopupItemsJoinTheMenuOnceTheUpdateIsDone) {
   EXPECT_EQ(tray_.Menu().items[4].text, "Start My App");
   EXPECT_EQ(tray_.Menu().items[4].image_file, "");
 
-  programs_.existing["/opt/myapp/bin/myapp"] = true;
-  programs_.existing["/opt/myapp/tools/tool"] = true;
+  programs_.existing[Native("/opt/myapp/bin/myapp")] = true;
+  programs_.existing[Native("/opt/myapp/tools/tool")] = true;
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem);
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem + 1);  // the separator
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem + 2);
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem + 3);
   tray_.actions->OnMenuCommand(kTrayCommandFirstPopupItem + 7);  // no such item
   EXPECT_EQ(programs_.started,
-            (std::vector<FakePrograms::Start>{{"https://example.org/notes", "", "/opt/myapp/bin"},
-                                              {"/opt/myapp/bin/myapp", "--fresh", "/opt/myapp/bin"},
-                                              // the file that was found, not the text
-                                              {"/opt/myapp/tools/tool", "", "/opt/myapp/bin"}}));
+            (std::vector<FakePrograms::Start>{
+                {"https://example.org/notes", "", Native("/opt/myapp/bin")},
+                {Native("/opt/myapp/bin/myapp"), "--fresh", Native("/opt/myapp/bin")},
+                // the file that was found, not the text
+                {Native("/opt/myapp/tools/tool"), "", Native("/opt/myapp/bin")}}));
 
   tray_.actions->OnMenuCommand(kTrayCommandExit);
   EXPECT_TRUE(windows_.dialogs.boxes.empty());  // no question once finished
