@@ -10,11 +10,11 @@
 
 #include "platform/atomic_file_writer.h"
 #include "platform/file_system.h"
-#include "platform/posix/file_registry.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
 #include "updater/tasks/rollback/change_journal.h"
 #include "updater/tasks/rollback/interrupted_run.h"
 
@@ -39,11 +39,16 @@ class ChangeJournalFileTest : public ::testing::Test {
   std::string Read(const std::string& path) const {
     return platform::ReadFile(path, 1 << 24).value_or("<missing>");
   }
+  // The bytes of the current user's store where it is a file; "" elsewhere.
+  std::string StoreBytes() const {
+    const std::string file = registry_.StoreFile(kUser);
+    return file.empty() ? "" : platform::ReadFile(file, 1 << 20).value_or("");
+  }
 
   TempFolder folder_;
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_ / "config"};
   LogCapture log_;
-  platform::FileRegistry registry_;
+  TestRegistry registry_{folder_ / "config/velmora/registry"};
 };
 
 TEST_F(ChangeJournalFileTest, AKilledRunIsUndoneByTheNextStart) {
@@ -51,7 +56,7 @@ TEST_F(ChangeJournalFileTest, AKilledRunIsUndoneByTheNextStart) {
   const std::string ini = folder_.Write("app/app.ini", "[G]\r\nK=old\r\n");
   ASSERT_TRUE(registry_.CreateKey(kUser, "Software\\App"));
   ASSERT_TRUE(registry_.SetValue(kUser, "Software\\App", "Version", RegistryValue::String("1.0")));
-  const std::string store = platform::ReadFile(registry_.FilePath(kUser), 1 << 20).value_or("");
+  const std::string store = StoreBytes();
   std::vector<std::string> recorded;
   std::string temporary;
   {
@@ -105,7 +110,10 @@ TEST_F(ChangeJournalFileTest, AKilledRunIsUndoneByTheNextStart) {
   EXPECT_FALSE(platform::PathExists(folder_ / "app/plugins"));
   EXPECT_EQ(platform::ListFolder(folder_ / "app"),
             (std::optional<std::vector<std::string>>{{"app.ini", "program"}}));
-  EXPECT_EQ(platform::ReadFile(registry_.FilePath(kUser), 1 << 20).value_or(""), store);
+  EXPECT_EQ(registry_.QueryValue(kUser, "Software\\App", "Version").value,
+            RegistryValue::String("1.0"));
+  EXPECT_FALSE(registry_.QueryKey(kUser, "Software\\App\\New").info);
+  EXPECT_EQ(StoreBytes(), store);
   EXPECT_FALSE(platform::PathExists(JournalFile()));
 }
 

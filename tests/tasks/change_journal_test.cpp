@@ -3,15 +3,17 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/posix/file_registry.h"
+#include "platform/path.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
 #include "updater/core/ini_file.h"
 
 using platform::RegistryRoot;
@@ -45,12 +47,30 @@ class ChangeJournalTest : public ::testing::Test {
   std::string Read(const std::string& path) const {
     return platform::ReadFile(path, kMaxRead).value_or("<missing>");
   }
-  std::string StoreFile() const { return registry_.FilePath(kUser); }
+  // The current user's store file; "" where the store is not made of files.
+  std::string StoreFile() const { return registry_.StoreFile(kUser); }
+  // The keys and values the registry tests touch, read through the interface.
+  std::string Contents() {
+    std::string text;
+    for (const char* key : {"Software", "Software\\Vendor", "Software\\Vendor\\App",
+                            "Software\\Vendor\\App\\Sub", "Software\\Vendor\\App\\Sub\\Deeper"}) {
+      const std::optional<platform::RegistryKeyInfo> info = registry_.QueryKey(kUser, key).info;
+      text += std::string(key) + ": ";
+      text += info ? std::to_string(info->subkeys) + " keys, " + std::to_string(info->values) +
+                         " values\n"
+                   : "missing\n";
+      for (const char* name : {"Path", "Count", "Other", "New", ""}) {
+        if (auto value = registry_.QueryValue(kUser, key, name).value)
+          text += "  \"" + std::string(name) + "\" " + platform::RegistryValueToText(*value) + "\n";
+      }
+    }
+    return text;
+  }
 
   TempFolder folder_;
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_ / "config"};
   LogCapture log_;
-  platform::FileRegistry registry_;
+  TestRegistry registry_{folder_ / "config/velmora/registry"};
   CChangeJournal journal_{registry_, folder_ / "temp/rollback"};
 };
 
@@ -204,7 +224,8 @@ TEST_F(ChangeJournalTest, TheRegistryStoreComesBackByteForByte) {
   ASSERT_TRUE(registry_.SetValue(kUser, "Software\\Vendor\\App", "Count", RegistryValue::Dword(3)));
   ASSERT_TRUE(
       registry_.SetValue(kUser, "Software\\Vendor", "Other", RegistryValue::Binary("\x01")));
-  const std::string before = Read(StoreFile());
+  const std::string before = Contents();
+  const std::string before_bytes = Read(StoreFile());
 
   auto set = [&](std::string_view subkey, std::string_view name, const RegistryValue& value) {
     if (!registry_.QueryKey(kUser, subkey).info) {
@@ -218,7 +239,7 @@ TEST_F(ChangeJournalTest, TheRegistryStoreComesBackByteForByte) {
   set("Software\\Vendor\\App", "New", RegistryValue::String("n"));
   set("Software\\Vendor\\App\\Sub\\Deeper", "", RegistryValue::String("d"));
   set("Software\\Vendor\\App", "New", RegistryValue::String("twice"));
-  ASSERT_NE(Read(StoreFile()), before);
+  ASSERT_NE(Contents(), before);
 
   auto changes = journal_.Changes();
   ASSERT_EQ(changes.size(), 6u);
@@ -230,7 +251,10 @@ TEST_F(ChangeJournalTest, TheRegistryStoreComesBackByteForByte) {
   EXPECT_EQ(As<RegistryValueChange>(changes[5]).old_value, RegistryValue::String("n"));
 
   EXPECT_TRUE(journal_.Rollback().empty());
-  EXPECT_EQ(Read(StoreFile()), before);
+  EXPECT_EQ(Contents(), before);
+  if (!StoreFile().empty()) {
+    EXPECT_EQ(Read(StoreFile()), before_bytes);  // names keep their case, values their order
+  }
 }
 
 TEST_F(ChangeJournalTest, ARegistryRootThatDidNotExistIsGoneAgain) {
@@ -239,7 +263,10 @@ TEST_F(ChangeJournalTest, ARegistryRootThatDidNotExistIsGoneAgain) {
   ASSERT_TRUE(journal_.RecordRegistryValue(kUser, "Software\\Vendor", "v"));
   ASSERT_TRUE(registry_.SetValue(kUser, "Software\\Vendor", "v", RegistryValue::Dword(1)));
   EXPECT_TRUE(journal_.Rollback().empty());
-  EXPECT_FALSE(platform::PathExists(StoreFile()));
+  EXPECT_FALSE(registry_.QueryKey(kUser, "Software").info);
+  if (!StoreFile().empty()) {
+    EXPECT_FALSE(platform::PathExists(StoreFile()));  // the empty root's file is removed
+  }
 }
 
 TEST_F(ChangeJournalTest, KeysOthersFilledAreKept) {
@@ -257,27 +284,28 @@ TEST_F(ChangeJournalTest, KeysOthersFilledAreKept) {
 }
 
 // Counts the reads of the store behind it.
-class CountingRegistry : public platform::FileRegistry {
+class CountingRegistry : public TestRegistry {
  public:
+  using TestRegistry::TestRegistry;
   platform::RegistryKeyRead QueryKey(RegistryRoot root, std::string_view subkey) override {
     ++reads;
-    return FileRegistry::QueryKey(root, subkey);
+    return TestRegistry::QueryKey(root, subkey);
   }
   platform::RegistryDepthRead QueryExistingDepth(RegistryRoot root,
                                                  std::string_view subkey) override {
     ++reads;
-    return FileRegistry::QueryExistingDepth(root, subkey);
+    return TestRegistry::QueryExistingDepth(root, subkey);
   }
   platform::RegistryValueRead QueryValue(RegistryRoot root, std::string_view subkey,
                                          std::string_view name) override {
     ++reads;
-    return FileRegistry::QueryValue(root, subkey, name);
+    return TestRegistry::QueryValue(root, subkey, name);
   }
   int reads = 0;
 };
 
 TEST_F(ChangeJournalTest, ADeepKeyIsRecordedWithOneReadOfTheStore) {
-  CountingRegistry registry;
+  CountingRegistry registry{folder_ / "deep-registry"};
   CChangeJournal journal{registry, folder_ / "temp/deep"};
   ASSERT_TRUE(registry.CreateKey(kUser, "SOFTWARE\\vendor"));
   std::string deep = "Software\\Vendor";
@@ -299,11 +327,13 @@ TEST_F(ChangeJournalTest, ADeepKeyIsRecordedWithOneReadOfTheStore) {
 }
 
 TEST_F(ChangeJournalTest, RefusesWhatItCannotRecord) {
-  // A registry store that cannot be read.
-  std::string store = StoreFile();
-  folder_.Write("config/velmora/registry/HKEY_CURRENT_USER.reg", "garbage\n");
-  EXPECT_FALSE(journal_.RecordRegistryValue(kUser, "A", "v"));
-  EXPECT_FALSE(journal_.RecordRegistryKeyCreate(kUser, "A"));
+  if (!StoreFile().empty()) {
+    // A registry store that cannot be read.
+    ASSERT_TRUE(platform::CreateFolders(platform::FolderOf(StoreFile())));
+    ASSERT_TRUE(platform::WriteFileAtomic(StoreFile(), "garbage\n"));
+    EXPECT_FALSE(journal_.RecordRegistryValue(kUser, "A", "v"));
+    EXPECT_FALSE(journal_.RecordRegistryKeyCreate(kUser, "A"));
+  }
   EXPECT_FALSE(journal_.RecordRegistryKeyCreate(kUser, "A\\\\B"));  // empty component
   // A folder in the place of a file to keep, no file name at all.
   ASSERT_TRUE(platform::CreateFolders(folder_ / "dir"));

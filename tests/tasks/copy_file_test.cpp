@@ -7,12 +7,12 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
-#include "platform/posix/file_registry.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/permission_bits.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
 #include "tests/tasks/install_test_support.h"
 
 using namespace install_test;
@@ -41,7 +41,7 @@ class CopyFileTest : public ::testing::Test {
   TempFolder folder_;
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_ / "config"};
   LogCapture log_;
-  platform::FileRegistry registry_;
+  TestRegistry registry_{folder_ / "config/velmora/registry"};
   CChangeJournal journal_{registry_, folder_ / "rollback"};
 };
 

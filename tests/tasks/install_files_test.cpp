@@ -11,13 +11,13 @@
 
 #include "platform/file_attributes.h"
 #include "platform/file_system.h"
-#include "platform/posix/file_registry.h"
 #include "platform/process.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/permission_bits.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
 #include "tests/support/zip_writer.h"
 #include "tests/tasks/install_test_support.h"
 #include "updater/core/language.h"
@@ -65,7 +65,7 @@ class InstallFilesTest : public ::testing::Test {
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_ / "config"};
   ScopedEnv component_log_{"VELMORA_TEST_COMPONENT_LOG", folder_ / "component.log"};
   LogCapture log_;
-  platform::FileRegistry registry_;
+  TestRegistry registry_{folder_ / "config/velmora/registry"};
   CChangeJournal journal_{registry_, folder_ / "rollback"};
   ProgramStarter starter_;
   CZipExtractor::FreeSpaceSource free_space_;

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/posix/file_registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
 #include "updater/core/ini_file.h"
 #include "updater/core/language.h"
 #include "updater/description/update_file_data.h"
@@ -69,7 +69,7 @@ class InstallIniTest : public ::testing::Test {
   TempFolder folder_;
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_ / "config"};
   LogCapture log_;
-  platform::FileRegistry registry_;
+  TestRegistry registry_{folder_ / "config/velmora/registry"};
   CChangeJournal journal_{registry_, folder_ / "rollback"};
 };
 

@@ -7,10 +7,10 @@
 #include <vector>
 
 #include "platform/file_system.h"
-#include "platform/posix/file_registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
 #include "updater/core/language.h"
 #include "updater/description/update_file_data.h"
 #include "updater/process/message_queue.h"
@@ -83,14 +83,17 @@ class InstallRegistryTest : public ::testing::Test {
     EXPECT_TRUE(read.status) << read.status.message();
     return read.value;
   }
+  // The text of a root's store file; "" where the store is not made of files.
   std::string StoreText(RegistryRoot root) const {
-    return platform::ReadFile(registry_.FilePath(root), 1 << 20).value_or("<missing>");
+    const std::string file = registry_.StoreFile(root);
+    return file.empty() ? "" : platform::ReadFile(file, 1 << 20).value_or("<missing>");
   }
+  bool StoreIsAFile() const { return !registry_.StoreFile(RegistryRoot::kCurrentUser).empty(); }
 
   TempFolder folder_;
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_.path()};
   LogCapture log_;
-  platform::FileRegistry registry_;
+  TestRegistry registry_{folder_ / "velmora/registry"};
   CChangeJournal journal_{registry_, folder_ / "rollback"};
 };
 
@@ -169,13 +172,15 @@ TEST_F(InstallRegistryTest, WritesEveryTypeUnderItsRoot) {
   EXPECT_EQ(Get(RegistryRoot::kLocalMachine, "Software\\App", "Blob"),
             RegistryValue::Binary("\x01\x02\xff"));
   EXPECT_EQ(Get(RegistryRoot::kClassesRoot, ".vel", ""), RegistryValue::String("Velmora.Document"));
-  EXPECT_EQ(StoreText(RegistryRoot::kCurrentUser),
-            "velmora-registry 1\n"
-            "key \"Software\"\n"
-            "key \"Software\\\\Vendor\"\n"
-            "key \"Software\\\\Vendor\\\\App\"\n"
-            "value \"Path\" sz \"/opt/app\"\n"
-            "value \"Count\" dword 12\n");
+  if (StoreIsAFile()) {
+    EXPECT_EQ(StoreText(RegistryRoot::kCurrentUser),
+              "velmora-registry 1\n"
+              "key \"Software\"\n"
+              "key \"Software\\\\Vendor\"\n"
+              "key \"Software\\\\Vendor\\\\App\"\n"
+              "value \"Path\" sz \"/opt/app\"\n"
+              "value \"Count\" dword 12\n");
+  }
 }
 
 TEST_F(InstallRegistryTest, ARollbackPutsTheStoresBackByteForByte) {
@@ -191,10 +196,19 @@ TEST_F(InstallRegistryTest, ARollbackPutsTheStoresBackByteForByte) {
 
   CInstallRegistry worker(&journal_);
   ASSERT_EQ(RunPart(worker), Success(3));
-  ASSERT_NE(StoreText(RegistryRoot::kCurrentUser), before);
+  ASSERT_EQ(Get(RegistryRoot::kCurrentUser, "Software\\Vendor\\App", "Path"),
+            RegistryValue::String("/opt/new"));
   EXPECT_TRUE(journal_.Rollback().empty());
-  EXPECT_EQ(StoreText(RegistryRoot::kCurrentUser), before);
-  EXPECT_FALSE(platform::PathExists(registry_.FilePath(RegistryRoot::kUsers)));
+  EXPECT_EQ(Get(RegistryRoot::kCurrentUser, "Software\\Vendor\\App", "Path"),
+            RegistryValue::ExpandString("%HOME%/old"));
+  EXPECT_EQ(Get(RegistryRoot::kCurrentUser, "Software\\Vendor\\App", "Keep"),
+            RegistryValue::Dword(5));
+  EXPECT_FALSE(registry_.QueryKey(RegistryRoot::kCurrentUser, "Software\\Vendor\\App\\Sub").info);
+  EXPECT_FALSE(registry_.QueryKey(RegistryRoot::kUsers, "Fresh").info);
+  if (StoreIsAFile()) {
+    EXPECT_EQ(StoreText(RegistryRoot::kCurrentUser), before);
+    EXPECT_FALSE(platform::PathExists(registry_.StoreFile(RegistryRoot::kUsers)));
+  }
 }
 
 TEST_F(InstallRegistryTest, ReportsItemsThatCannotBeWrittenAndGoesOn) {

@@ -5,11 +5,11 @@
 #include <string>
 
 #include "platform/file_system.h"
-#include "platform/posix/file_registry.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
+#include "tests/support/test_registry.h"
 #include "tests/tasks/install_test_support.h"
 #include "updater/tasks/install/component_registration.h"
 
@@ -39,7 +39,7 @@ class CRollbackTest : public ::testing::Test {
   ScopedEnv env_{"XDG_CONFIG_HOME", folder_ / "config"};
   ScopedEnv component_log_{"VELMORA_TEST_COMPONENT_LOG", folder_ / "component.log"};
   LogCapture log_;
-  platform::FileRegistry registry_;
+  TestRegistry registry_{folder_ / "config/velmora/registry"};
   CChangeJournal journal_{registry_, folder_ / "rollback"};
   std::vector<std::int64_t> results_;  // the lparam of each report
 };
