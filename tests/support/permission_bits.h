@@ -13,6 +13,10 @@ inline unsigned PermissionBits(const std::string& path) {
   return static_cast<unsigned>(status.permissions()) & 07777;
 }
 
+// True when the owner may write the file: the one permission bit that
+// Windows files show too (their read-only attribute).
+inline bool OwnerMayWrite(const std::string& path) { return (PermissionBits(path) & 0200) != 0; }
+
 // Sets the bits 0777 of the file's mode; false when it cannot.
 inline bool SetPermissionBits(const std::string& path, unsigned bits) {
   std::error_code error;
