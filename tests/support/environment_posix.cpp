@@ -25,5 +25,6 @@ std::vector<std::string> ProgramFileHeads() {
 }
 bool SymbolicLinksAvailable() { return true; }
 bool FileNamesAreAnyBytes() { return true; }
+bool LinuxProgramsRun() { return true; }
 
 }  // namespace test_support

@@ -24,5 +24,6 @@ bool FilesHaveModeBits() { return false; }
 std::vector<std::string> ProgramFileHeads() { return {"MZ\x90"}; }
 bool SymbolicLinksAvailable() { return false; }
 bool FileNamesAreAnyBytes() { return false; }
+bool LinuxProgramsRun() { return false; }
 
 }  // namespace test_support

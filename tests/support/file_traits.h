@@ -18,5 +18,8 @@ bool FileNamesAreAnyBytes();
 // The first bytes by which the platform knows a program file, one entry per
 // kind: an ELF header and "#!" on Linux, "MZ" on Windows.
 std::vector<std::string> ProgramFileHeads();
+// The Linux system's programs (/bin/sleep, /usr/bin/touch, /bin/sh scripts)
+// start here as programs.
+bool LinuxProgramsRun();
 
 }  // namespace test_support

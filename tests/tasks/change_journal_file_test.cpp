@@ -12,6 +12,7 @@
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/native_path.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_registry.h"
@@ -35,7 +36,7 @@ class ChangeJournalFileTest : public ::testing::Test {
  protected:
   std::string JournalFolder() const { return folder_ / "state/journal"; }
   std::string JournalFile() const { return CChangeJournal::FilePath(JournalFolder()); }
-  std::string Backups() const { return JournalFolder() + "/backups"; }
+  std::string Backups() const { return folder_ / "state/journal/backups"; }
   std::string Read(const std::string& path) const {
     return platform::ReadFile(path, 1 << 24).value_or("<missing>");
   }
@@ -125,7 +126,7 @@ TEST_F(ChangeJournalFileTest, ASuccessfulRunRemovesItsJournalAndTheNextStartItsC
     ASSERT_TRUE(run.RecordFileReplace(program));
     ASSERT_EQ(KindOf(run.Changes().front()), ChangeKind::kFileReplaced);
     const std::string backup = std::get<FileReplacedChange>(run.Changes().front()).backup;
-    EXPECT_EQ(backup, Backups() + "/00001_program");
+    EXPECT_EQ(backup, folder_ / "state/journal/backups/00001_program");
     run.Clear();
     EXPECT_FALSE(platform::PathExists(JournalFile()));
     // Restore information names the kept copy: it stays after the run.
@@ -142,8 +143,8 @@ TEST_F(ChangeJournalFileTest, ASuccessfulRunRemovesItsJournalAndTheNextStartItsC
 // A journal file is outside input at start-up: only whole records that check
 // out are taken, in order, up to the first that does not.
 TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
-  FileCreatedChange created{"/opt/app/new.txt"};
-  FileReplacedChange replaced{"/opt/app/program", "/state/backups/00001_program"};
+  FileCreatedChange created{Native("/opt/app/new.txt")};
+  FileReplacedChange replaced{Native("/opt/app/program"), Native("/state/backups/00001_program")};
   RegistryValueChange value;
   value.root = RegistryRoot::kLocalMachine;
   value.subkey = "S\\K";
@@ -153,9 +154,9 @@ TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
       EncodeChangeRecord(created) + EncodeChangeRecord(replaced) + EncodeChangeRecord(value);
 
   FileReplacedChange outside = replaced;
-  outside.backup = "/state/backups/../../etc/passwd";
+  outside.backup = Native("/state/backups/../../etc/passwd");
   FileCreatedChange relative = created;
-  relative.path = "opt/app/new.txt";
+  relative.path = Native("opt/app/new.txt");
   std::string bad_dword = EncodeChangeRecord(value);
   bad_dword.replace(bad_dword.find(" 1:3 "), 5, " 1:4 ");
 
@@ -165,17 +166,17 @@ TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
   };
   const Case cases[] = {
       {"whole", ""},
-      {"cut short", "0 16:/opt/app/x"},
+      {"cut short", Native("0 16:/opt/app/x")},
       {"backup outside its folder", EncodeChangeRecord(outside)},
       {"relative path", EncodeChangeRecord(relative)},
       {"unknown kind", "99" + EncodeChangeRecord(created).substr(1)},
-      {"length beyond the record", "1 999999:/opt - - - - 1:1 - - - -\n"},
-      {"too few fields", "1 4:/opt - - -\n"},
+      {"length beyond the record", Native("1 999999:/opt - - - - 1:1 - - - -\n")},
+      {"too few fields", Native("1 4:/opt - - -\n")},
       {"registry data that does not fit its type", bad_dword},
   };
   for (const Case& c : cases) {
     const std::string bytes = std::string(kChangeJournalHeader) + good + c.tail;
-    DecodedChangeJournal read = DecodeChangeJournal(bytes, "/state/backups", 1000);
+    DecodedChangeJournal read = DecodeChangeJournal(bytes, Native("/state/backups"), 1000);
     EXPECT_TRUE(read.header_ok) << c.name;
     EXPECT_EQ(Encoded(read.changes),
               (std::vector<std::string>{EncodeChangeRecord(created), EncodeChangeRecord(replaced),
@@ -184,10 +185,12 @@ TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
     EXPECT_EQ(read.ignored_bytes, c.tail.empty() ? 0 : c.tail.size()) << c.name;
   }
   EXPECT_FALSE(
-      DecodeChangeJournal("velmora change journal 2\n" + good, "/state/backups", 1000).header_ok);
-  EXPECT_EQ(DecodeChangeJournal(std::string(kChangeJournalHeader) + good, "/state/backups", 2)
-                .changes.size(),
-            2u);
+      DecodeChangeJournal("velmora change journal 2\n" + good, Native("/state/backups"), 1000)
+          .header_ok);
+  EXPECT_EQ(
+      DecodeChangeJournal(std::string(kChangeJournalHeader) + good, Native("/state/backups"), 2)
+          .changes.size(),
+      2u);
 }
 
 // A journal as this version writes it, byte for byte, one record of every
@@ -196,31 +199,34 @@ TEST_F(ChangeJournalFileTest, ReadingBackTakesOnlyRecordsThatCheckOut) {
 TEST(ChangeJournalFormatTest, AJournalOfThisVersionReadsBackAndWritesTheSameBytes) {
   struct Record {
     std::string line;
-    const char* described;
+    std::string described;
   };
   const Record records[] = {
-      {"0 16:/opt/app/program 28:/state/backups/00001_program 0: 0: - 1:1 0: 0: - -\n",
-       "file replaced: /opt/app/program"},
-      {"1 16:/opt/app/new.txt 0: 0: 0: - 1:1 0: 0: - -\n", "file created: /opt/app/new.txt"},
-      {"2 16:/opt/app/plugins 0: 0: 0: - 1:1 0: 0: - -\n", "folder created: /opt/app/plugins"},
-      {"3 16:/opt/app/app.ini 0: 4:Main 4:Path 9:Old value 1:1 0: 0: - -\n",
-       "ini value: /opt/app/app.ini [Main] Path"},
-      {"3 16:/opt/app/app.ini 0: 4:Main 3:New - 1:1 0: 0: - -\n",
-       "ini value: /opt/app/app.ini [Main] New"},
+      {Native("0 16:/opt/app/program 28:/state/backups/00001_program 0: 0: - 1:1 0: 0: - -\n"),
+       Native("file replaced: /opt/app/program")},
+      {Native("1 16:/opt/app/new.txt 0: 0: 0: - 1:1 0: 0: - -\n"),
+       Native("file created: /opt/app/new.txt")},
+      {Native("2 16:/opt/app/plugins 0: 0: 0: - 1:1 0: 0: - -\n"),
+       Native("folder created: /opt/app/plugins")},
+      {Native("3 16:/opt/app/app.ini 0: 4:Main 4:Path 9:Old value 1:1 0: 0: - -\n"),
+       Native("ini value: /opt/app/app.ini [Main] Path")},
+      {Native("3 16:/opt/app/app.ini 0: 4:Main 3:New - 1:1 0: 0: - -\n"),
+       Native("ini value: /opt/app/app.ini [Main] New")},
       {"4 0: 0: 0: 0: - 1:2 15:Software\\Vendor 0: - -\n",
        "registry key created: HKEY_LOCAL_MACHINE\\Software\\Vendor"},
       {std::string("5 0: 0: 0: 0: - 1:2 3:S\\K 10:line\nbreak 1:3 3:\0\n\xff\n", 50),
        "registry value: HKEY_LOCAL_MACHINE\\S\\K\\line\nbreak"},
       {"5 0: 0: 0: 0: - 1:1 8:Software 5:Count - -\n",
        "registry value: HKEY_CURRENT_USER\\Software\\Count"},
-      {"6 13:/opt/app/c.so 0: 0: 0: - 1:1 0: 0: - -\n", "component registered: /opt/app/c.so"},
-      {"7 26:/opt/app/.velmora-ab12.tmp 0: 0: 0: - 1:1 0: 0: - -\n",
-       "temporary file: /opt/app/.velmora-ab12.tmp"},
+      {Native("6 13:/opt/app/c.so 0: 0: 0: - 1:1 0: 0: - -\n"),
+       Native("component registered: /opt/app/c.so")},
+      {Native("7 26:/opt/app/.velmora-ab12.tmp 0: 0: 0: - 1:1 0: 0: - -\n"),
+       Native("temporary file: /opt/app/.velmora-ab12.tmp")},
   };
   std::string bytes = "velmora change journal 1\n";
   for (const Record& record : records) bytes += record.line;
 
-  DecodedChangeJournal read = DecodeChangeJournal(bytes, "/state/backups", 1000);
+  DecodedChangeJournal read = DecodeChangeJournal(bytes, Native("/state/backups"), 1000);
   EXPECT_TRUE(read.header_ok);
   EXPECT_EQ(read.ignored_bytes, 0u);
   ASSERT_EQ(read.changes.size(), std::size(records));

@@ -12,6 +12,7 @@
 #include "platform/registry.h"
 #include "tests/support/file_traits.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/native_path.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_registry.h"
@@ -374,24 +375,25 @@ TEST_F(ChangeJournalTest, DescribesEveryKind) {
 TEST_F(ChangeJournalTest, ACreatedFolderIsRecordedOnce) {
   platform::CreateFolders(folder_ / "app");
   const std::string app = folder_ / "app";
-  for (const std::string& spelling : {app + "//bz", app + "/bz/", app + "//bz//deep", app + "/bz"})
+  for (const std::string& spelling : {Native(app + "//bz"), Native(app + "/bz/"),
+                                      Native(app + "//bz//deep"), Native(app + "/bz")})
     ASSERT_TRUE(journal_.RecordFolderCreate(spelling));
-  ASSERT_TRUE(journal_.RecordFileCreate(app + "//bz/one"));
-  ASSERT_TRUE(journal_.RecordFileCreate(app + "/bz//two"));
+  ASSERT_TRUE(journal_.RecordFileCreate(Native(app + "//bz/one")));
+  ASSERT_TRUE(journal_.RecordFileCreate(Native(app + "/bz//two")));
   std::vector<std::string> described;
   for (const ChangeRecord& change : journal_.Changes()) described.push_back(DescribeChange(change));
   EXPECT_EQ(described, (std::vector<std::string>{
-                           "folder created: " + app + "/bz",
-                           "folder created: " + app + "/bz/deep",
-                           "file created: " + app + "/bz/one",
-                           "file created: " + app + "/bz/two",
+                           "folder created: " + Native(app + "/bz"),
+                           "folder created: " + Native(app + "/bz/deep"),
+                           "file created: " + Native(app + "/bz/one"),
+                           "file created: " + Native(app + "/bz/two"),
                        }));
 
-  platform::CreateFolders(app + "/bz/deep");
+  platform::CreateFolders(Native(app + "/bz/deep"));
   folder_.Write("app/bz/one", "1");
   folder_.Write("app/bz/two", "2");
   EXPECT_TRUE(journal_.Rollback().empty());
-  EXPECT_FALSE(platform::PathExists(app + "/bz"));
+  EXPECT_FALSE(platform::PathExists(Native(app + "/bz")));
   for (const std::string& line : log_.Lines())
     EXPECT_EQ(line.find("rollback failed"), std::string::npos) << line;
 }

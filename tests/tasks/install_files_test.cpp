@@ -15,6 +15,7 @@
 #include "platform/registry.h"
 #include "tests/support/file_traits.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/native_path.h"
 #include "tests/support/permission_bits.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
@@ -125,6 +126,8 @@ TEST_F(InstallFilesTest, DeletesAsAnswered) {
 }
 
 TEST_F(InstallFilesTest, RunsProgramsWithAnArgumentVector) {
+  if (!test_support::LinuxProgramsRun())
+    GTEST_SKIP() << "runs the Linux programs touch, sleep and sh";
   const std::string marker = folder_ / "app/made by touch";
   AddRun(AddFile("Tool"), "/usr/bin/touch", "\"" + marker + "\"", true);
   EXPECT_EQ(RunPart(), (std::vector<std::string>{"progress Tool (execute) 0/1 0",
@@ -138,6 +141,8 @@ TEST_F(InstallFilesTest, RunsProgramsWithAnArgumentVector) {
 // A downloaded installer has no execute bit; "run" with WAIT starts it
 // directly and waits for its end (the script ends late on purpose).
 TEST_F(InstallFilesTest, RunsADownloadedProgramAndWaitsForIt) {
+  if (!test_support::LinuxProgramsRun())
+    GTEST_SKIP() << "runs the Linux programs touch, sleep and sh";
   const std::string marker = folder_ / "app/installed";
   const std::string elf = folder_.Write("download/touch copy",
                                         platform::ReadFile("/usr/bin/touch", 1 << 24).value_or(""));
@@ -221,6 +226,8 @@ TEST_F(InstallFilesTest, AFailedActionSaysWhyInItsError) {
 }
 
 TEST_F(InstallFilesTest, AWaitedRunEndsAtOnceWhenStopped) {
+  if (!test_support::LinuxProgramsRun())
+    GTEST_SKIP() << "runs the Linux programs touch, sleep and sh";
   platform::ProcessId child = 0;
   starter_ = [&](const std::string& location, const std::string& parameters,
                  const std::string& folder) {
@@ -379,25 +386,26 @@ TEST_F(InstallFilesTest, RegistersComponents) {
        VELMORA_COMPONENT_OK,
        true,
        0,
-       {"question 3 " VELMORA_COMPONENT_OK},
+       {"question 3 " + Native(VELMORA_COMPONENT_OK)},
        "register\n"},
       {"asked and refused",
        VELMORA_COMPONENT_OK,
        true,
        1,
-       {"question 3 " VELMORA_COMPONENT_OK},
+       {"question 3 " + Native(VELMORA_COMPONENT_OK)},
        ""},
       {"registration fails",
        VELMORA_COMPONENT_REFUSES,
        true,
        0,
-       {"question 3 " VELMORA_COMPONENT_REFUSES, "warning 0 " VELMORA_COMPONENT_REFUSES},
+       {"question 3 " + Native(VELMORA_COMPONENT_REFUSES),
+        "warning 0 " + Native(VELMORA_COMPONENT_REFUSES)},
        "register\n"},
       {"no entry point",
        VELMORA_COMPONENT_NONE,
        false,
        0,
-       {"warning 0 " VELMORA_COMPONENT_NONE},
+       {"warning 0 " + Native(VELMORA_COMPONENT_NONE)},
        ""},
       {"missing library",
        folder_ / "missing.so",

@@ -7,6 +7,7 @@
 #include "platform/file_system.h"
 #include "platform/registry.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/native_path.h"
 #include "tests/support/scoped_env.h"
 #include "tests/support/temp_folder.h"
 #include "tests/support/test_registry.h"
@@ -93,8 +94,8 @@ TEST(ComponentRegistrationTest, EntryPointsDecide) {
   EXPECT_FALSE(RegisterComponent(folder.Write("not-a-library.so", "text")));
   EXPECT_FALSE(RegisterComponent(folder / "missing.so"));
   EXPECT_EQ(folder.Read("component.log"), "register\nunregister\nregister\n");
-  EXPECT_TRUE(log.Contains(std::string("component ") + VELMORA_COMPONENT_NONE +
-                           " has no DllRegisterServer"));
+  EXPECT_TRUE(
+      log.Contains("component " + Native(VELMORA_COMPONENT_NONE) + " has no DllRegisterServer"));
 }
 
 }  // namespace

@@ -12,10 +12,12 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/path.h"
 #include "platform/process.h"
 #include "platform/system_paths.h"
 #include "tests/support/file_traits.h"
 #include "tests/support/log_capture.h"
+#include "tests/support/native_path.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/updater_paths.h"
 #include "updater/core/updater_settings.h"
@@ -31,6 +33,18 @@ constexpr std::int64_t kWaitMs = 10000;
 constexpr char kLocation[] = "https://updates.example/files/new_updater.exe";
 // MD5 of "hello".
 constexpr char kDigest[] = "5d41402abc4b2a76b9719d911017c592";
+
+// A program's file name as the platform spells it ("Tolvaric.exe" on Windows).
+std::string Exe(const std::string& name) { return name + platform::ExecutableSuffix(); }
+
+// A full path below the root of the file system, in the platform's form
+// ("/home/u" on Linux, "C:\\home\\u" on Windows).
+std::string FullFromRoot(const std::string& below) {
+  return platform::FullPath(Native("/")) + Native(below);
+}
+
+// The separator that is not the platform's own.
+std::string OtherSeparator() { return platform::PathSeparator() == '/' ? "\\" : "/"; }
 
 std::string Description(const std::string& inner) {
   return "<?xml version=\"1.0\" ?>\n<SELFUPDATE>" + inner + "</SELFUPDATE>\n";
@@ -61,8 +75,8 @@ class SelfUpdateTest : public ::testing::Test {
     return SelfUpdateContext{.data = data_, .events = events_, .info = info_, .folders = folders_};
   }
 
-  std::string Staged() const { return folder_ / "tmp/Velmora Updater"; }
-  std::string CopyProgram() const { return folder_ / "tmp/Tolvaric"; }
+  std::string Staged() const { return folder_ / Exe("tmp/Velmora Updater"); }
+  std::string CopyProgram() const { return folder_ / Exe("tmp/Tolvaric"); }
   std::vector<EventAction>& OnClose() { return events_.Find("ONCLOSE")->actions; }
   std::size_t SelfUpdateRecords() const {
     std::size_t count = 0;
@@ -202,13 +216,13 @@ TEST_F(SelfUpdateTest, AValueTheDescriptionLeavesOutKeepsTheEarlierOne) {
 }
 
 TEST_F(SelfUpdateTest, AProgramStagedByAnEarlierRunIsRemoved) {
-  folder_.Write("tmp/Velmora Updater", "staged by an earlier run");
+  folder_.Write(Exe("tmp/Velmora Updater"), "staged by an earlier run");
   ASSERT_EQ(Prepare(Offer("0.8.1.6")), SelfUpdateOutcome::kPrepared);
   EXPECT_FALSE(platform::PathExists(Staged()));
 }
 
 TEST_F(SelfUpdateTest, NoOfferLeavesAnEarlierStagedProgramAlone) {
-  folder_.Write("tmp/Velmora Updater", "staged by an earlier run");
+  folder_.Write(Exe("tmp/Velmora Updater"), "staged by an earlier run");
   ASSERT_EQ(Prepare(Offer(UPDATER_VERSION)), SelfUpdateOutcome::kCurrent);
   EXPECT_TRUE(platform::FileExists(Staged()));
 }
@@ -224,17 +238,16 @@ TEST_F(SelfUpdateTest, FullListsAreNotOverfilled) {
 
 struct LayoutCase {
   const char* name;
-  std::function<void(const TempFolder&, SelfUpdateFolders&)> arrange;
-  bool link = false;  // the case makes a symbolic link
+  // False when the layout cannot exist on this platform.
+  std::function<bool(const TempFolder&, SelfUpdateFolders&)> arrange;
 };
 
 class SelfUpdateLayoutTest : public SelfUpdateTest,
                              public ::testing::WithParamInterface<LayoutCase> {};
 
 TEST_P(SelfUpdateLayoutTest, IsRefusedWithoutAddingAnything) {
-  if (GetParam().link && !test_support::SymbolicLinksAvailable())
-    GTEST_SKIP() << "this platform's users cannot make symbolic links";
-  GetParam().arrange(folder_, folders_);
+  if (!GetParam().arrange(folder_, folders_))
+    GTEST_SKIP() << "this platform's file system does not hold this layout";
   EXPECT_EQ(Prepare(Offer("0.8.1.6")), SelfUpdateOutcome::kRefused);
   EXPECT_TRUE(data_.files.empty());
   EXPECT_TRUE(OnClose().empty());
@@ -242,46 +255,55 @@ TEST_P(SelfUpdateLayoutTest, IsRefusedWithoutAddingAnything) {
 
 INSTANTIATE_TEST_SUITE_P(
     Layouts, SelfUpdateLayoutTest,
-    ::testing::Values(LayoutCase{"QuoteInTheUpdaterPath",
-                                 [](const TempFolder& f, SelfUpdateFolders& folders) {
-                                   folders.running_updater = f.Write("a\"b/Velmora Updater", "old");
-                                 }},
-                      LayoutCase{"QuoteInTheTemporaryFolder",
-                                 [](const TempFolder& f, SelfUpdateFolders& folders) {
-                                   platform::CreateFolders(f / "t\"mp");
-                                   folders.temp = f / "t\"mp/";
-                                 }},
-                      LayoutCase{"BackslashInTheTemporaryFolder",
-                                 [](const TempFolder& f, SelfUpdateFolders& folders) {
-                                   folders.temp = f.path() + "\\tmp\\";
-                                 }},
-                      LayoutCase{"UpdaterMissing",
-                                 [](const TempFolder& f, SelfUpdateFolders& folders) {
-                                   folders.running_updater = f / "app/gone";
-                                 }},
-                      LayoutCase{"UpdaterIsALink",
-                                 [](const TempFolder& f, SelfUpdateFolders& folders) {
-                                   std::filesystem::create_symlink(folders.running_updater,
-                                                                   f / "app/link");
-                                   folders.running_updater = f / "app/link";
-                                 },
-                                 true},
-                      LayoutCase{"UpdaterRunsFromTheStagingPlace",
-                                 [](const TempFolder& f, SelfUpdateFolders& folders) {
-                                   folders.running_updater = f.Write("tmp/Velmora Updater", "old");
-                                 }},
-                      LayoutCase{"FolderInTheStagingPlace",
-                                 [](const TempFolder& f, SelfUpdateFolders&) {
-                                   platform::CreateFolders(f / "tmp/Velmora Updater");
-                                 }},
-                      LayoutCase{"NoTemporaryFolder",
-                                 [](const TempFolder&, SelfUpdateFolders& folders) {
-                                   folders.temp.clear();
-                                 }},
-                      LayoutCase{"NoUpdaterPath",
-                                 [](const TempFolder&, SelfUpdateFolders& folders) {
-                                   folders.running_updater.clear();
-                                 }}),
+    ::testing::Values(
+        LayoutCase{"QuoteInTheUpdaterPath",
+                   [](const TempFolder& f, SelfUpdateFolders& folders) {
+                     // Windows file names cannot hold a double quote.
+                     folders.running_updater = f / "a\"b/Velmora Updater";
+                     platform::CreateFolders(platform::FolderOf(folders.running_updater));
+                     return bool(platform::WriteFileAtomic(folders.running_updater, "old"));
+                   }},
+        LayoutCase{"QuoteInTheTemporaryFolder",
+                   [](const TempFolder& f, SelfUpdateFolders& folders) {
+                     folders.temp = f / "t\"mp/";
+                     return bool(platform::CreateFolders(f / "t\"mp"));
+                   }},
+        LayoutCase{"BackslashInTheTemporaryFolder",
+                   [](const TempFolder& f, SelfUpdateFolders& folders) {
+                     folders.temp = f.path() + OtherSeparator() + "tmp" + OtherSeparator();
+                     return true;
+                   }},
+        LayoutCase{"UpdaterMissing",
+                   [](const TempFolder& f, SelfUpdateFolders& folders) {
+                     folders.running_updater = f / "app/gone";
+                     return true;
+                   }},
+        LayoutCase{"UpdaterIsALink",
+                   [](const TempFolder& f, SelfUpdateFolders& folders) {
+                     if (!test_support::SymbolicLinksAvailable()) return false;
+                     std::filesystem::create_symlink(folders.running_updater, f / "app/link");
+                     folders.running_updater = f / "app/link";
+                     return true;
+                   }},
+        LayoutCase{"UpdaterRunsFromTheStagingPlace",
+                   [](const TempFolder& f, SelfUpdateFolders& folders) {
+                     folders.running_updater = f.Write(Exe("tmp/Velmora Updater"), "old");
+                     return true;
+                   }},
+        LayoutCase{"FolderInTheStagingPlace",
+                   [](const TempFolder& f, SelfUpdateFolders&) {
+                     return bool(platform::CreateFolders(f / Exe("tmp/Velmora Updater")));
+                   }},
+        LayoutCase{"NoTemporaryFolder",
+                   [](const TempFolder&, SelfUpdateFolders& folders) {
+                     folders.temp.clear();
+                     return true;
+                   }},
+        LayoutCase{"NoUpdaterPath",
+                   [](const TempFolder&, SelfUpdateFolders& folders) {
+                     folders.running_updater.clear();
+                     return true;
+                   }}),
     [](const ::testing::TestParamInfo<LayoutCase>& info) { return info.param.name; });
 
 struct PathCase {
@@ -299,16 +321,20 @@ TEST_P(HandOffPathTest, OnlyPathsTheCopyProgramCanCarry) {
 
 INSTANTIATE_TEST_SUITE_P(
     Paths, HandOffPathTest,
-    ::testing::Values(PathCase{"Plain", "/home/u/.cache/Velmora Updater", true},
-                      PathCase{"NonAscii", "/home/jürgen/tmp/Velmora Updater", true},
+    ::testing::Values(PathCase{"Plain", FullFromRoot("home/u/.cache/Velmora Updater"), true},
+                      PathCase{"NonAscii", FullFromRoot("home/jürgen/tmp/Velmora Updater"), true},
                       PathCase{"Empty", "", false},
-                      PathCase{"DoubleQuote", "/home/u/\"x\"/Velmora Updater", false},
-                      PathCase{"LineBreak", "/home/u/a\nb/Velmora Updater", false},
-                      PathCase{"Backslash", "/home/u/a\\b/Velmora Updater", false},
+                      PathCase{"DoubleQuote", FullFromRoot("home/u/\"x\"/Velmora Updater"), false},
+                      PathCase{"LineBreak", FullFromRoot("home/u/a\nb/Velmora Updater"), false},
+                      PathCase{"OtherSeparator",
+                               FullFromRoot("home/u/a") + OtherSeparator() + "b" +
+                                   platform::PathSeparator() + "Velmora Updater",
+                               false},
                       PathCase{"Relative", "tmp/Velmora Updater", false},
-                      PathCase{"DotDot", "/home/u/../u/Velmora Updater", false},
-                      PathCase{"TrailingSeparator", "/home/u/tmp/", false},
-                      PathCase{"TooLong", "/" + std::string(kMaxHandOffPathBytes, 'a'), false}),
+                      PathCase{"DotDot", FullFromRoot("home/u/../u/Velmora Updater"), false},
+                      PathCase{"TrailingSeparator", FullFromRoot("home/u/tmp/"), false},
+                      PathCase{"TooLong", FullFromRoot(std::string(kMaxHandOffPathBytes, 'a')),
+                               false}),
     [](const ::testing::TestParamInfo<PathCase>& info) { return info.param.name; });
 
 // --- The download name ---------------------------------------------------------------

@@ -13,7 +13,8 @@ inline std::set<std::string> Tree(const std::string& root) {
   std::set<std::string> out;
   if (!fs::exists(root)) return out;
   for (const auto& e : fs::recursive_directory_iterator(root)) {
-    std::string relative = fs::relative(e.path(), root).string();
+    // Spelled with "/" on every platform.
+    std::string relative = fs::relative(e.path(), root).generic_string();
     out.insert(e.is_directory() && !e.is_symlink() ? relative + "/" : relative);
   }
   return out;

@@ -1,7 +1,8 @@
 // A component for the registration tests. Its entry points append a line
 // ("register" or "unregister") to the file named by the environment variable
-// VELMORA_TEST_COMPONENT_LOG. Built three times: one that registers, one whose
-// registration fails, one without entry points.
+// VELMORA_TEST_COMPONENT_LOG, ended by "\n" on every platform. Built three
+// times: one that registers, one whose registration fails, one without entry
+// points.
 
 #include <cstdint>
 #include <cstdio>
@@ -12,7 +13,7 @@ namespace {
 void Note(const char* what) {
   const char* path = std::getenv("VELMORA_TEST_COMPONENT_LOG");
   if (!path) return;
-  if (std::FILE* file = std::fopen(path, "a")) {
+  if (std::FILE* file = std::fopen(path, "ab")) {
     std::fputs(what, file);
     std::fputc('\n', file);
     std::fclose(file);

@@ -406,7 +406,7 @@ Status CZipExtractor::CreateFolderBelow(const std::string& base,
                                         std::size_t count) const {
   std::string path = base;
   for (std::size_t i = 0; i < count && i < components.size(); ++i) {
-    path += '/';
+    path += platform::PathSeparator();
     path += components[i];
     // lstat each component: a link here could lead anywhere.
     if (platform::IsSymbolicLink(path))
@@ -459,7 +459,7 @@ Status CZipExtractor::UnzipFile(const std::string& destination, bool ignore_path
   if (entry_count_ == 0) return Status::Fail("the archive holds no entries");
   std::string base =
       destination.empty() ? output_folder_ : platform::NormalizeSeparators(destination);
-  while (base.size() > 1 && base.back() == '/') base.pop_back();
+  while (base.size() > 1 && platform::IsPathSeparator(base.back())) base.pop_back();
   // The destination itself is the caller's folder and may be reached through
   // links; only what lies below it comes from the archive.
   Status status = platform::CreateFolders(base);
@@ -476,7 +476,7 @@ Status CZipExtractor::UnzipFile(const std::string& destination, bool ignore_path
   status = CreateFolderBelow(base, components, components.size() - 1);
   if (!status) return status;
   std::string target = base;
-  for (const auto& component : components) target += '/' + component;
+  for (const auto& component : components) target += platform::PathSeparator() + component;
   // A symbolic link at the target is replaced by the file, never written
   // through; a folder there cannot be replaced.
   if (!platform::IsSymbolicLink(target) && platform::FolderExists(target))
