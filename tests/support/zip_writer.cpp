@@ -79,16 +79,22 @@ Deflated DeflateZeros(std::uint64_t count) {
   }
   result.stream += run(count % kBlock, Z_FINISH);
   deflateEnd(&stream);
-  // The checksum of blocks zero blocks, by doubling.
+  // The checksum of blocks zero blocks, by doubling. zlib may take the length
+  // of the second part as a long, which has 32 bits on Windows: no second part
+  // is longer than 1 GiB, larger counts add that part again and again.
+  constexpr std::uint64_t kMaxPart = 1ULL << 30;
   const std::uint32_t block_crc = Crc(zeros);
   std::uint32_t crc = 0;
   std::uint32_t power_crc = block_crc;  // of 2^i blocks
   std::uint64_t power_length = kBlock;
-  for (std::uint64_t rest = blocks; rest > 0; rest >>= 1) {
+  std::uint64_t rest = blocks;
+  for (; rest > 0 && power_length < kMaxPart; rest >>= 1) {
     if (rest & 1) crc = static_cast<std::uint32_t>(crc32_combine64(crc, power_crc, power_length));
     power_crc = static_cast<std::uint32_t>(crc32_combine64(power_crc, power_crc, power_length));
     power_length *= 2;
   }
+  for (; rest > 0; --rest)  // parts of kMaxPart bytes
+    crc = static_cast<std::uint32_t>(crc32_combine64(crc, power_crc, power_length));
   std::uint64_t tail = count % kBlock;
   result.crc = static_cast<std::uint32_t>(
       crc32_combine64(crc, Crc(zeros.substr(0, tail)), static_cast<z_off64_t>(tail)));
