@@ -16,6 +16,7 @@
 #include "tests/support/environment.h"
 #include "tests/support/fake_clock.h"
 #include "tests/support/file_traits.h"
+#include "tests/support/native_path.h"
 #include "tests/support/temp_folder.h"
 #include "updater/core/command_line_parser.h"
 #include "updater/core/language.h"
@@ -351,7 +352,7 @@ TEST_F(UpdaterAppTest, EmptiesTheApplicationsTemporaryFolderWithoutFollowingLink
 // just before it, under the run lock.
 TEST_F(UpdaterAppTest, TheApplicationsTemporaryDataIsOfferedBeforeItIsEmptied) {
   WriteSettings("Keep");
-  const std::string own = temp_ + "/updater_temp_Keep";
+  const std::string own = Native(temp_ + "/updater_temp_Keep");
   ASSERT_TRUE(platform::CreateFolders(own + "/0.9"));
   ASSERT_TRUE(platform::WriteFileAtomic(own + "/0.9/part.bin", "part"));
   std::vector<std::string> offered;

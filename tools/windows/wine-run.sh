@@ -53,4 +53,10 @@ if [ ! -f "$prefix/.velmora-ready" ]; then
   exec 9>&-
 fi
 
+# One wine server for the whole run of tests: by itself it ends a moment
+# after its last program, and a program started just then finds it going away
+# ("cannot connect to it"). This one stays a minute after its last program; its
+# output goes nowhere, so that it never holds the caller's output open.
+wineserver -p60 </dev/null >/dev/null 2>&1 || true
+
 exec "$wine" "$@"
