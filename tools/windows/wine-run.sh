@@ -55,8 +55,16 @@ fi
 
 # One wine server for the whole run of tests: by itself it ends a moment
 # after its last program, and a program started just then finds it going away
-# ("cannot connect to it"). This one stays a minute after its last program; its
-# output goes nowhere, so that it never holds the caller's output open.
-wineserver -p60 </dev/null >/dev/null 2>&1 || true
+# ("cannot connect to it"). This one stays a minute after its last program.
+# Whoever starts it also starts wine's own session programs (services,
+# devices), which live as long as the server: with their output going nowhere,
+# they never hold the output of a test open.
+exec 9>"$prefix.lock"
+flock 9
+if wineserver -p60 </dev/null >/dev/null 2>&1; then
+  "$wine" cmd.exe /c exit </dev/null >/dev/null 2>&1 || true
+fi
+flock -u 9
+exec 9>&-
 
 exec "$wine" "$@"
