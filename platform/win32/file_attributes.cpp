@@ -6,10 +6,7 @@
 namespace platform {
 
 std::optional<FileFacts> GetFileFacts(const std::string& path) {
-  if (path.empty()) return std::nullopt;
-  UniqueHandle file(::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+  UniqueHandle file = OpenForAttributes(path);
   if (!file.valid()) return std::nullopt;
   BY_HANDLE_FILE_INFORMATION info{};
   if (!::GetFileInformationByHandle(file.get(), &info)) return std::nullopt;

@@ -161,6 +161,13 @@ Status ReplaceByRename(const std::string& source, const std::string& destination
   return Status::Ok();
 }
 
+UniqueHandle OpenForAttributes(const std::string& path) {
+  if (path.empty()) return UniqueHandle();
+  return UniqueHandle(::CreateFileW(WidePath(path).c_str(), FILE_READ_ATTRIBUTES,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+}
+
 bool IsRegularFileHandle(HANDLE file) {
   if (::GetFileType(file) != FILE_TYPE_DISK) return false;
   BY_HANDLE_FILE_INFORMATION info{};

@@ -72,6 +72,10 @@ std::string TemporaryNameBeside(const std::string& path);
 // replacement of a file that nobody may write is the caller's decision.
 Status ReplaceByRename(const std::string& source, const std::string& destination);
 
+// Opens what the path names, links followed, only to read its attributes
+// (folders too); an invalid handle for an empty path or a failure.
+UniqueHandle OpenForAttributes(const std::string& path);
+
 // True for a handle to a regular file (not a folder, pipe or device).
 bool IsRegularFileHandle(HANDLE file);
 

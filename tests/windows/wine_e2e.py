@@ -15,14 +15,15 @@ end, so it must not be shared with other tests.
 Screenshots (the wizard case) go to VELMORA_SCREENSHOTS or the current folder.
 """
 
-import filecmp
 import hashlib
 import os
+import select
 import shutil
 import socket
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -47,6 +48,20 @@ def check(condition, message):
 def win(path):
     """A Linux path as the Windows programs see it (wine's drive Z: is /)."""
     return "Z:" + path.replace("/", "\\")
+
+
+def read_until(process, stream, wanted, bound_s, what):
+    """Reads lines of a child's output until one holds wanted; the child is
+    stopped when that takes longer than bound_s (its output then ends)."""
+    timer = threading.Timer(bound_s, process.kill)
+    timer.start()
+    try:
+        for line in iter(stream.readline, b""):
+            if wanted in line:
+                return line
+    finally:
+        timer.cancel()
+    raise Failure(what + " ended without saying it is ready")
 
 
 def free_port():
@@ -115,9 +130,36 @@ class Wine:
         return subprocess.Popen([WINE_RUN, program] + arguments, cwd=cwd, env=env,
                                 stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
-    def wait_all(self):
-        """Waits until every program of the prefix has ended."""
-        subprocess.run(["wineserver", "-w"], env=self.env, timeout=RUN_BOUND_S)
+    def wait_for(self, program_name, bound_s=RUN_BOUND_S):
+        """Waits until the programs of this prefix named program_name have
+        ended (wine runs each Windows program as a process of its own)."""
+        processes = []
+        for entry in os.listdir("/proc"):
+            try:
+                with open("/proc/%s/cmdline" % entry, "rb") as f:
+                    command = f.read()
+                with open("/proc/%s/environ" % entry, "rb") as f:
+                    environment = f.read().split(b"\0")
+                if (program_name.encode() in command and
+                        ("WINEPREFIX=" + self.prefix).encode() in environment):
+                    processes.append(os.pidfd_open(int(entry)))
+            except (OSError, ValueError):
+                continue  # not a process, or one that has just ended
+        try:
+            poller = select.poll()
+            for pidfd in processes:
+                poller.register(pidfd, select.POLLIN)
+            deadline = time.monotonic() + bound_s
+            while processes:
+                remaining = deadline - time.monotonic()
+                check(remaining > 0, program_name + " does not end")
+                for pidfd, _ in poller.poll(remaining * 1000):
+                    poller.unregister(pidfd)
+                    processes.remove(pidfd)
+                    os.close(pidfd)
+        finally:
+            for pidfd in processes:
+                os.close(pidfd)
 
     def stop_all(self):
         subprocess.run(["wineserver", "-k"], env=self.env, timeout=60,
@@ -186,7 +228,7 @@ class Nginx:
         q = lambda p: '"' + p + '"'
         temps = "".join("  %s_temp_path %s;\n" % (k, q(os.path.join(self.folder, "temp", k)))
                         for k in ("client_body", "proxy", "fastcgi", "uwsgi", "scgi"))
-        conf = ("master_process off;\nworker_processes 1;\npid %s;\nerror_log %s;\n"
+        conf = ("master_process off;\nworker_processes 1;\npid %s;\nerror_log stderr notice;\n"
                 "events { worker_connections 64; }\nhttp {\n"
                 "  log_format e2e '$scheme $request_method $request_uri $status $body_bytes_sent';\n"
                 "  access_log %s e2e;\n%s"
@@ -196,24 +238,25 @@ class Nginx:
                 "  server { listen 127.0.0.1:%d ssl; ssl_certificate %s; ssl_certificate_key %s;"
                 " root %s; }\n}\n") % (
                     q(os.path.join(self.folder, "nginx.pid")),
-                    q(os.path.join(self.folder, "logs", "error.log")),
                     q(os.path.join(self.folder, "logs", "access.log")), temps, self.http_port,
                     q(self.root), self.https_port, q(self.certificate), q(self.key), q(self.root))
         path = os.path.join(self.folder, "nginx.conf")
         write(path, conf)
         nginx = shutil.which("nginx") or "/usr/sbin/nginx"
         self.process = subprocess.Popen(
-            [nginx, "-p", self.folder + "/", "-c", path, "-e",
-             os.path.join(self.folder, "logs", "error.log"), "-g", "daemon off;"])
-        deadline = time.monotonic() + 20
-        while time.monotonic() < deadline:
-            try:
-                socket.create_connection(("127.0.0.1", self.http_port), timeout=1).close()
-                return
-            except OSError:
-                check(self.process.poll() is None, "nginx ended at its start")
-                time.sleep(0.05)  # polling a port that is being opened
-        raise Failure("nginx does not answer")
+            [nginx, "-p", self.folder + "/", "-c", path, "-e", "stderr", "-g", "daemon off;"],
+            stderr=subprocess.PIPE)
+        # nginx tells the system's limits after it has opened its listening
+        # sockets: from then on connections are taken.
+        read_until(self.process, self.process.stderr, b"getrlimit", 20, "nginx")
+        # The rest of its log goes to logs/error.log, so that it never waits
+        # on a full pipe.
+        threading.Thread(target=self._keep_log, daemon=True).start()
+
+    def _keep_log(self):
+        with open(os.path.join(self.folder, "logs", "error.log"), "ab") as log:
+            for line in iter(self.process.stderr.readline, b""):
+                log.write(line)
 
     def stop(self):
         if self.process and self.process.poll() is None:
@@ -479,7 +522,7 @@ def case_self_update(bin_dir, wine):
         check(code == EXIT_OK, "exit code %d\n%s" % (code, log))
         check("self-update: updater version 9.0.0.1" in log, "no self-update in the log\n" + log)
         # The copy program waits a few seconds, copies and ends.
-        wine.wait_all()
+        wine.wait_for("Tolvaric.exe")
         check(read(inst.updater) == new_build, "the updater's program was not replaced\n" + log)
         check(tree_differences(tree(inst.release(NEW)), tree(inst.application)) == "",
               "not the new release\n" + log)
@@ -530,11 +573,8 @@ def case_wizard(bin_dir, wine):
         check(found.returncode == 0 and found.stdout.strip(),
               "no window of the wizard\n" + inst.log())
         window = found.stdout.split()[0].decode()
-        # The window is up once the log says the windows are ready.
-        deadline = time.monotonic() + 60
-        while WINDOWS_READY not in inst.log():
-            check(time.monotonic() < deadline, "the windows are never ready\n" + inst.log())
-            time.sleep(0.2)  # the log of another process is polled
+        # The toolkit said so before the window was made.
+        check(WINDOWS_READY in inst.log(), "the window is not the updater's\n" + inst.log())
         shots = os.environ.get("VELMORA_SCREENSHOTS", os.getcwd())
         os.makedirs(shots, exist_ok=True)
         shot = os.path.join(shots, "wine-wizard-first-page.png")
@@ -569,21 +609,13 @@ def main():
     if not prefix:
         print("wine_e2e: VELMORA_WINEPREFIX must name the wine prefix of these runs", file=sys.stderr)
         return 2
-    display_number = None
-    for n in range(140, 200):
-        if not os.path.exists("/tmp/.X%d-lock" % n):
-            display_number = n
-            break
-    check(display_number is not None, "no free display")
-    xvfb = subprocess.Popen(["Xvfb", ":%d" % display_number, "-screen", "0", "1024x768x24", "-nolisten",
-                             "tcp"], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    wine = Wine(prefix, ":%d" % display_number)
+    # Xvfb picks a free display and writes its number once it takes clients.
+    xvfb = subprocess.Popen(["Xvfb", "-displayfd", "1", "-screen", "0", "1024x768x24", "-nolisten",
+                             "tcp"], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
+    display = ":" + read_until(xvfb, xvfb.stdout, b"\n", 30, "Xvfb").decode().strip()
+    wine = Wine(prefix, display)
     failed = []
     try:
-        deadline = time.monotonic() + 30
-        while not os.path.exists("/tmp/.X11-unix/X%d" % display_number):
-            check(xvfb.poll() is None and time.monotonic() < deadline, "Xvfb does not start")
-            time.sleep(0.05)  # the server's socket is being made
         for name in names:
             started = time.monotonic()
             try:
