@@ -140,10 +140,10 @@ TEST_F(ProxyAuthenticationDialog, TheUpdateGoesOnWithWhatWasTyped) {
       << installation_.Log();
 
   // The dialog comes when the check meets the proxy; then a person types.
-  ASSERT_EQ(
-      xvfb_.Xdotool(
-          {"search", "--sync", "--name", "Authentication needed", "windowfocus", "--sync"}, 60000),
-      "")
+  ASSERT_EQ(xvfb_.Xdotool({"search", "--sync", "--onlyvisible", "--name", "Authentication needed",
+                           "windowfocus", "--sync"},
+                          60000),
+            "")
       << installation_.Log();
   EXPECT_EQ(xvfb_.Screenshot(ScreenshotFolder() + "/authentication.png"), "");
   // The user-name field holds the logon name and the focus is in the password.

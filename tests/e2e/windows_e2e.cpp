@@ -102,9 +102,9 @@ TEST(WindowsAtStartUp, ACommandLineErrorShowsItsDialogOnADisplay) {
   const platform::ProcessId updater =
       installation.StartUpdaterWith({{"DISPLAY", xvfb.Display()}}, {"-bogus", "1"});
   ASSERT_GT(updater, 0);
-  ASSERT_EQ(xvfb.Xdotool(
-                {"search", "--sync", "--name", "Parameter parsing error", "windowfocus", "--sync"},
-                60000),
+  ASSERT_EQ(xvfb.Xdotool({"search", "--sync", "--onlyvisible", "--name", "Parameter parsing error",
+                          "windowfocus", "--sync"},
+                         60000),
             "");
   EXPECT_EQ(xvfb.Screenshot(ScreenshotFolder() + "/parameter_error.png"), "");
   ASSERT_EQ(xvfb.Xdotool({"key", "--clearmodifiers", "Return"}), "");
@@ -152,8 +152,8 @@ TEST(WindowsInstall, TheCloseCountdownShowsAndEndNowLetsTheUpdateGoOn) {
   ASSERT_TRUE(person.PressUntil("Return", "starting task: TASK_INSTALL")) << installation.Log();
   ASSERT_EQ(person.KeyTo("^Close application$", "Return"), "") << installation.Log();  // Yes
   const std::string caption = std::string("Close ") + Installation::kAppName;
-  const std::string found =
-      xvfb.Xdotool({"search", "--sync", "--name", caption, "windowfocus", "--sync"}, 60000);
+  const std::string found = xvfb.Xdotool(
+      {"search", "--sync", "--onlyvisible", "--name", caption, "windowfocus", "--sync"}, 60000);
   EXPECT_EQ(found, "") << installation.Log();
   if (found.empty()) {
     EXPECT_EQ(xvfb.Screenshot(ScreenshotFolder() + "/close_application.png"), "");
