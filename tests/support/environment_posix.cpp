@@ -27,4 +27,6 @@ bool SymbolicLinksAvailable() { return true; }
 bool FileNamesAreAnyBytes() { return true; }
 bool LinuxProgramsRun() { return true; }
 
+bool RunsUnderWine() { return false; }
+
 }  // namespace test_support

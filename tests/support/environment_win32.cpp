@@ -1,3 +1,5 @@
+#include <windows.h>
+
 #include <cstdlib>
 
 #include "tests/support/environment.h"
@@ -25,5 +27,11 @@ std::vector<std::string> ProgramFileHeads() { return {"MZ\x90"}; }
 bool SymbolicLinksAvailable() { return false; }
 bool FileNamesAreAnyBytes() { return false; }
 bool LinuxProgramsRun() { return false; }
+
+// wine's ntdll has an export of its own that Windows' lacks.
+bool RunsUnderWine() {
+  const HMODULE ntdll = ::GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && ::GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
 
 }  // namespace test_support

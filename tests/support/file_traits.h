@@ -22,4 +22,7 @@ std::vector<std::string> ProgramFileHeads();
 // start here as programs.
 bool LinuxProgramsRun();
 
+// The tests run under wine rather than on Windows itself.
+bool RunsUnderWine();
+
 }  // namespace test_support
