@@ -1,5 +1,3 @@
-#include <windows.h>
-
 #include <cstdlib>
 
 #include "tests/support/environment.h"
@@ -27,6 +25,13 @@ std::vector<std::string> ProgramFileHeads() { return {"MZ\x90"}; }
 bool SymbolicLinksAvailable() { return false; }
 bool FileNamesAreAnyBytes() { return false; }
 bool LinuxProgramsRun() { return false; }
+
+}  // namespace test_support
+
+// Last: the system header makes SetEnvironmentVariable a macro.
+#include <windows.h>
+
+namespace test_support {
 
 // wine's ntdll has an export of its own that Windows' lacks.
 bool RunsUnderWine() {
